@@ -1,0 +1,49 @@
+# Third-party libraries, all from the system's package manager (scripts/bootstrap installs them).
+# They are gathered on one interface target, bosun::deps, whose include directories are SYSTEM
+# so that our warning flags never apply to their headers.
+
+find_package(PkgConfig REQUIRED)
+find_package(nlohmann_json 3.10 REQUIRED)
+find_package(fmt REQUIRED)
+find_package(ICU REQUIRED COMPONENTS uc i18n data)
+find_package(LibXml2 REQUIRED)
+find_package(LibArchive REQUIRED)
+find_package(CURL REQUIRED)
+find_package(OpenSSL REQUIRED COMPONENTS Crypto)
+find_package(Threads REQUIRED)
+
+pkg_check_modules(PLIST REQUIRED IMPORTED_TARGET libplist-2.0)
+pkg_check_modules(CAIRO REQUIRED IMPORTED_TARGET cairo)
+pkg_check_modules(PANGO REQUIRED IMPORTED_TARGET pangocairo fontconfig)
+pkg_check_modules(PIXBUF REQUIRED IMPORTED_TARGET gdk-pixbuf-2.0)
+pkg_check_modules(RSVG REQUIRED IMPORTED_TARGET librsvg-2.0)
+pkg_check_modules(POPPLER REQUIRED IMPORTED_TARGET poppler-cpp)
+pkg_check_modules(GSF REQUIRED IMPORTED_TARGET libgsf-1)
+
+add_library(bosun_deps INTERFACE)
+add_library(bosun::deps ALIAS bosun_deps)
+target_link_libraries(bosun_deps INTERFACE
+  nlohmann_json::nlohmann_json
+  fmt::fmt
+  ICU::i18n ICU::uc ICU::data
+  LibXml2::LibXml2
+  LibArchive::LibArchive
+  CURL::libcurl
+  OpenSSL::Crypto
+  Threads::Threads
+  PkgConfig::PLIST
+  PkgConfig::CAIRO
+  PkgConfig::PANGO
+  PkgConfig::PIXBUF
+  PkgConfig::RSVG
+  PkgConfig::POPPLER
+  PkgConfig::GSF)
+
+# Mark every dependency's include directories as system headers.
+foreach(dep IN ITEMS PkgConfig::PLIST PkgConfig::CAIRO PkgConfig::PANGO PkgConfig::PIXBUF
+                     PkgConfig::RSVG PkgConfig::POPPLER PkgConfig::GSF)
+  get_target_property(dirs ${dep} INTERFACE_INCLUDE_DIRECTORIES)
+  if(dirs)
+    target_include_directories(bosun_deps SYSTEM INTERFACE ${dirs})
+  endif()
+endforeach()

@@ -1,0 +1,19 @@
+# Warning and sanitizer flags live on interface targets, so that they reach our own code only and
+# never the headers of third-party libraries (those come in as SYSTEM include directories).
+
+add_library(bosun_warnings INTERFACE)
+target_compile_options(bosun_warnings INTERFACE -Wall -Wextra -Wpedantic -Werror)
+
+# Settings every target of the project shares (sanitizers when asked for).
+add_library(bosun_settings INTERFACE)
+if(BOSUN_SANITIZE)
+  target_compile_options(bosun_settings INTERFACE
+    -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  target_link_options(bosun_settings INTERFACE -fsanitize=address,undefined)
+endif()
+
+find_program(CCACHE_PROGRAM ccache)
+if(CCACHE_PROGRAM)
+  set(CMAKE_CXX_COMPILER_LAUNCHER "${CCACHE_PROGRAM}")
+  set(CMAKE_C_COMPILER_LAUNCHER "${CCACHE_PROGRAM}")
+endif()

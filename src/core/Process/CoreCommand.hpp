@@ -1,0 +1,38 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/Support/Error.hpp"
+
+namespace halyard {
+
+// Errors of the throwing layer over tool runs: domain "Halyard.process", the tool's status as
+// code (-1 when it could not start, -2 when its time limit ran out).
+class CoreCommandError : public Error {
+public:
+  static constexpr const char* domainName = "Halyard.process";
+  static constexpr int timeoutCode = -2;
+
+  CoreCommandError(int code, const std::string& description)
+      : Error(domainName, code, description) {}
+};
+
+struct CoreCommand {
+  // Runs the tool; throws CoreCommandError unless it exits 0.
+  static void run(const std::filesystem::path& executable, const std::vector<std::string>& arguments,
+                  double timeout, const std::optional<std::string>& timeoutMessage = std::nullopt);
+
+  // The combined output on success (trimmed standard output, "\n", trimmed standard error).
+  static std::string capture(const std::filesystem::path& executable,
+                             const std::vector<std::string>& arguments, double timeout,
+                             const std::optional<std::string>& timeoutMessage = std::nullopt);
+
+  // The untrimmed standard output bytes on success.
+  static std::string captureData(const std::filesystem::path& executable,
+                                 const std::vector<std::string>& arguments, double timeout);
+};
+
+} // namespace halyard

@@ -1,0 +1,79 @@
+#include "core/Support/Text.hpp"
+
+namespace halyard::text {
+
+namespace {
+bool isSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+} // namespace
+
+std::string trimmed(std::string_view value) {
+  size_t begin = 0;
+  size_t end = value.size();
+  while (begin < end && isSpace(value[begin])) ++begin;
+  while (end > begin && isSpace(value[end - 1])) --end;
+  return std::string(value.substr(begin, end - begin));
+}
+
+bool isValidUTF8(std::string_view bytes) {
+  size_t i = 0;
+  const size_t n = bytes.size();
+  while (i < n) {
+    const auto c = static_cast<unsigned char>(bytes[i]);
+    if (c < 0x80) {
+      ++i;
+      continue;
+    }
+    size_t length = 0;
+    unsigned int codePoint = 0;
+    if ((c & 0xE0) == 0xC0) {
+      length = 2;
+      codePoint = c & 0x1F;
+    } else if ((c & 0xF0) == 0xE0) {
+      length = 3;
+      codePoint = c & 0x0F;
+    } else if ((c & 0xF8) == 0xF0) {
+      length = 4;
+      codePoint = c & 0x07;
+    } else {
+      return false;
+    }
+    if (i + length > n) return false;
+    for (size_t k = 1; k < length; ++k) {
+      const auto next = static_cast<unsigned char>(bytes[i + k]);
+      if ((next & 0xC0) != 0x80) return false;
+      codePoint = (codePoint << 6) | (next & 0x3F);
+    }
+    // Overlong forms, surrogates and values beyond U+10FFFF are not UTF-8.
+    if ((length == 2 && codePoint < 0x80) || (length == 3 && codePoint < 0x800) ||
+        (length == 4 && codePoint < 0x10000) || codePoint > 0x10FFFF ||
+        (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
+      return false;
+    }
+    i += length;
+  }
+  return true;
+}
+
+std::string decodedUTF8(std::string_view bytes) {
+  return isValidUTF8(bytes) ? std::string(bytes) : std::string();
+}
+
+std::string joinedOutput(std::string_view standardError, std::string_view standardOutput) {
+  auto error = trimmed(standardError);
+  auto output = trimmed(standardOutput);
+  if (!error.empty() && !output.empty()) return error + "\n" + output;
+  return error.empty() ? output : error;
+}
+
+std::string joined(const std::vector<std::string>& parts, std::string_view separator) {
+  std::string result;
+  for (size_t i = 0; i < parts.size(); ++i) {
+    if (i > 0) result += separator;
+    result += parts[i];
+  }
+  return result;
+}
+
+} // namespace halyard::text

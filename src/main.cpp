@@ -1,0 +1,3 @@
+#include "cli/BosunMain.hpp"
+
+int main(int argc, char** argv) { return bosun::BosunMain::main(argc, argv); }
