@@ -1,3 +1,5 @@
 #include "cli/BosunMain.hpp"
 
-int main(int argc, char** argv) { return bosun::BosunMain::main(argc, argv); }
+int main(int argc, char** argv) {
+  return bosun::BosunMain::main(argc, argv);
+}

@@ -22,8 +22,9 @@ public:
 
 struct CoreCommand {
   // Runs the tool; throws CoreCommandError unless it exits 0.
-  static void run(const std::filesystem::path& executable, const std::vector<std::string>& arguments,
-                  double timeout, const std::optional<std::string>& timeoutMessage = std::nullopt);
+  static void run(const std::filesystem::path& executable,
+                  const std::vector<std::string>& arguments, double timeout,
+                  const std::optional<std::string>& timeoutMessage = std::nullopt);
 
   // The combined output on success (trimmed standard output, "\n", trimmed standard error).
   static std::string capture(const std::filesystem::path& executable,

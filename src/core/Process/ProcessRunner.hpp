@@ -11,9 +11,9 @@ namespace halyard {
 
 // How a runner stops a child whose time limit ran out.
 enum class TimeoutEscalation {
-  terminate,                      // SIGTERM only
-  terminateThenKill,              // SIGTERM, wait, SIGKILL if still running
-  terminateInterruptThenKill,     // SIGTERM, wait, SIGINT, wait, SIGKILL if still running
+  terminate,                  // SIGTERM only
+  terminateThenKill,          // SIGTERM, wait, SIGKILL if still running
+  terminateInterruptThenKill, // SIGTERM, wait, SIGINT, wait, SIGKILL if still running
 };
 
 // One run of a child process, with the small differences between the components' runners

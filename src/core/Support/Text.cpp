@@ -11,8 +11,10 @@ bool isSpace(char c) {
 std::string trimmed(std::string_view value) {
   size_t begin = 0;
   size_t end = value.size();
-  while (begin < end && isSpace(value[begin])) ++begin;
-  while (end > begin && isSpace(value[end - 1])) --end;
+  while (begin < end && isSpace(value[begin]))
+    ++begin;
+  while (end > begin && isSpace(value[end - 1]))
+    --end;
   return std::string(value.substr(begin, end - begin));
 }
 

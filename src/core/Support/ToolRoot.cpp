@@ -10,7 +10,9 @@ std::filesystem::path ToolRoot::root() {
   return std::filesystem::path(value);
 }
 
-bool ToolRoot::isActive() { return !root().empty(); }
+bool ToolRoot::isActive() {
+  return !root().empty();
+}
 
 std::filesystem::path ToolRoot::path(const std::filesystem::path& platformPath) {
   const auto base = root();
