@@ -14,11 +14,11 @@ namespace halyard {
 struct DSStoreRecord {
   // The four value kinds; the tag written into the file is "long", "bool", "type" or "blob".
   struct Long {
-    std::uint32_t value = 0;
+    std::uint32_t value;
     bool operator==(const Long&) const = default;
   };
   struct Bool {
-    bool value = false;
+    bool value;
     bool operator==(const Bool&) const = default;
   };
   // A four-character code, written as its UTF-8 bytes with no length.
