@@ -18,12 +18,14 @@ public:
   uint8_t byte() { return at_ < size_ ? data_[at_++] : 0; }
   std::string text(size_t count) {
     std::string out;
-    while (count-- > 0 && !empty()) out += static_cast<char>(byte());
+    while (count-- > 0 && !empty())
+      out += static_cast<char>(byte());
     return out;
   }
   uint32_t number() {
     uint32_t value = 0;
-    for (int i = 0; i < 4; ++i) value = (value << 8) | byte();
+    for (int i = 0; i < 4; ++i)
+      value = (value << 8) | byte();
     return value;
   }
 

@@ -2,8 +2,8 @@
 
 #include <plist/plist.h>
 
+#include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <memory>
 #include <string_view>
 

@@ -1,13 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <fstream>
 #include <map>
-#include <sys/stat.h>
 
 #include "DSStoreTestReader.hpp"
 #include "core/Finder/FinderAlias.hpp"
-#include "core/Support/TemporaryFolder.hpp"
 
 using namespace halyard;
 using namespace finder_test;
@@ -278,25 +275,6 @@ TEST(FinderAlias, FieldsLongerThanTheirLengthCanSayAreRefused) {
   EXPECT_NO_THROW(FinderAlias::appendUnicodeTag(out, 14, std::string(32766, 'x')));
   EXPECT_THROW(FinderAlias::appendUnicodeTag(out, 14, std::string(32767, 'x')),
                FinderAlias::Failure);
-}
-
-TEST(FinderAlias, SystemFactsComeFromTheFileSystem) {
-  TemporaryFolder folder("Halyard_Test_");
-  fs::create_directories(folder.path() / "sub");
-  std::ofstream(folder.path() / "sub" / "picture.png") << "png";
-  const fs::path volume = fs::canonical(folder.path());
-  const fs::path file = volume / "sub" / "picture.png";
-  if (!Platform::creationTime(volume) || !Platform::creationTime(file)) {
-    // The file system keeps no birth times: the alias cannot be made.
-    EXPECT_THROW(FinderAlias::data(file, volume, "V"), FinderAlias::Failure);
-    GTEST_SKIP() << "no birth times on this file system";
-  }
-  const Bytes record = FinderAlias::data(file, volume, "V");
-  struct stat info {};
-  ASSERT_EQ(::stat((volume / "sub").c_str(), &info), 0);
-  EXPECT_EQ(readUInt32(record, 46), static_cast<std::uint32_t>(info.st_ino));
-  EXPECT_EQ(tagged(tags(record), 1).data.size(), 4u);
-  EXPECT_EQ(tagged(tags(record), 19).data, textBytes(volume.string()));
 }
 
 TEST(FinderAlias, PlatformErrorsAndMissingBirthTimesReachTheCaller) {

@@ -37,48 +37,42 @@ public:
 
   std::size_t size() const { return plist_dict_get_size(root_.get()); }
   bool has(const char* key) const { return plist_dict_get_item(root_.get(), key) != nullptr; }
-  plist_type type(const char* key) const { return plist_get_node_type(item(key)); }
 
   bool boolean(const char* key) const {
     uint8_t value = 0;
-    EXPECT_EQ(type(key), PLIST_BOOLEAN) << key;
-    plist_get_bool_val(item(key), &value);
+    plist_get_bool_val(item(key, PLIST_BOOLEAN), &value);
     return value != 0;
   }
   std::uint64_t integer(const char* key) const {
     uint64_t value = 0;
-    EXPECT_EQ(type(key), PLIST_UINT) << key;
-    plist_get_uint_val(item(key), &value);
+    plist_get_uint_val(item(key, PLIST_UINT), &value);
     return value;
   }
   double real(const char* key) const {
     double value = 0;
-    EXPECT_EQ(type(key), PLIST_REAL) << key;
-    plist_get_real_val(item(key), &value);
+    plist_get_real_val(item(key, PLIST_REAL), &value);
     return value;
   }
   std::string string(const char* key) const {
-    char* value = nullptr;
-    EXPECT_EQ(type(key), PLIST_STRING) << key;
-    plist_get_string_val(item(key), &value);
-    std::string result = value ? value : "";
-    std::free(value);
-    return result;
+    char* text = nullptr;
+    plist_get_string_val(item(key, PLIST_STRING), &text);
+    std::unique_ptr<char, decltype(&std::free)> owner(text, &std::free);
+    return text ? text : "";
   }
   ByteVector data(const char* key) const {
-    char* value = nullptr;
+    char* bytes = nullptr;
     uint64_t length = 0;
-    EXPECT_EQ(type(key), PLIST_DATA) << key;
-    plist_get_data_val(item(key), &value, &length);
-    ByteVector result(value, value + length);
-    std::free(value);
-    return result;
+    plist_get_data_val(item(key, PLIST_DATA), &bytes, &length);
+    std::unique_ptr<char, decltype(&std::free)> value(bytes, &std::free);
+    return ByteVector(bytes, bytes + length);
   }
 
 private:
-  plist_t item(const char* key) const {
+  plist_t item(const char* key, plist_type expected) const {
     plist_t node = plist_dict_get_item(root_.get(), key);
-    if (!node) throw std::runtime_error(std::string("missing key ") + key);
+    if (!node || plist_get_node_type(node) != expected) {
+      throw std::runtime_error(std::string("missing or mistyped key ") + key);
+    }
     return node;
   }
   struct Free {
