@@ -6,7 +6,6 @@
 
 #include "cli/BosunMain.hpp"
 #include "cli/Console.hpp"
-#include "cli/ParsedArguments.hpp"
 #include "core/Process/ChildProcess.hpp"
 #include "core/Support/HalyardCoreLog.hpp"
 
@@ -71,8 +70,4 @@ TEST(BosunMain, LoggingHooksPrintDetailLinesOnlyWhenVerbose) {
                      "  │ Stapling…\n"
                      "  │ line 1\n"
                      "  │ line 2\n");
-}
-
-TEST(BosunMain, NoColorFlagTurnsColoursOff) {
-  EXPECT_FALSE(BosunMain::wantsColors(ParsedArguments(std::vector<std::string>{"--no-color"})));
 }
