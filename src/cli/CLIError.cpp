@@ -1,5 +1,6 @@
 #include "cli/CLIError.hpp"
 
+#include "core/Notarization/ArtifactNotarizationCoordinatorError.hpp"
 #include "core/Process/ProcessRegistry.hpp"
 #include "core/Support/CancellationError.hpp"
 
@@ -9,6 +10,25 @@ namespace {
 constexpr const char* kCancelledMessage = "Cancelled.";
 constexpr const char* kProcessDomain = "Halyard.process";
 constexpr int kTimedOutStatus = -2;
+
+ExitCode artifactNotarizationCode(halyard::ArtifactNotarizationCoordinatorError::Case errorCase) {
+  using Case = halyard::ArtifactNotarizationCoordinatorError::Case;
+  switch (errorCase) {
+  case Case::unsupportedArtifactType:
+  case Case::missingArtifact:
+    return ExitCode::input;
+  case Case::signingFailed:
+    return ExitCode::signing;
+  case Case::notarizationFailed:
+    return ExitCode::notarization;
+  case Case::staplingFailed:
+  case Case::validationFailed:
+    return ExitCode::stapling;
+  case Case::timeout:
+    return ExitCode::timeout;
+  }
+  return ExitCode::failure;
+}
 } // namespace
 
 CLIError::CLIError(ExitCode code, std::string message, std::optional<std::string> hint)
@@ -21,8 +41,12 @@ CLIError CLIError::from(const std::exception& error, ExitCode defaultCode) {
       halyard::ProcessRegistry::shared().isCancelling()) {
     return CLIError(ExitCode::cancelled, kCancelledMessage);
   }
-  // Errors of the components (artifact and app-bundle notarization) get their own rules here
-  // when those components arrive.
+  if (const auto* artifactError =
+          dynamic_cast<const halyard::ArtifactNotarizationCoordinatorError*>(&error)) {
+    return CLIError(artifactNotarizationCode(artifactError->errorCase()),
+                    artifactError->description());
+  }
+  // The app-bundle notarization errors get their own rule here when that component arrives.
   if (const auto* coreError = dynamic_cast<const halyard::Error*>(&error)) {
     if (coreError->domain() == kProcessDomain && coreError->code() == kTimedOutStatus) {
       return CLIError(ExitCode::timeout, coreError->description());

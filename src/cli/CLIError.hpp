@@ -27,9 +27,12 @@ public:
   // 1. a CLIError, unchanged;
   // 2. a cancellation (halyard::CancellationError): "cancelled", "Cancelled.";
   // 3. a signal is being handled (ProcessRegistry is cancelling): "cancelled", "Cancelled.";
-  // 4. a halyard::Error of domain "Halyard.process" with code -2 (a tool run timed out):
+  // 4. an artifact notarization error: its description, and by case "input" (unsupported type,
+  //    missing file), "signing", "notarization", "stapling" (stapling or validation failed) or
+  //    "timeout";
+  // 5. a halyard::Error of domain "Halyard.process" with code -2 (a tool run timed out):
   //    "timeout" with its description;
-  // 5. anything else: defaultCode with the error's description.
+  // 6. anything else: defaultCode with the error's description.
   static CLIError from(const std::exception& error, ExitCode defaultCode);
   // The same for a caught exception of any type (an exception that is not a std::exception
   // becomes defaultCode with "Unexpected error.").

@@ -5,6 +5,7 @@
 
 #include "cli/CLIError.hpp"
 #include "cli/ExitCode.hpp"
+#include "core/Notarization/ArtifactNotarizationCoordinatorError.hpp"
 #include "core/Process/ProcessRegistry.hpp"
 #include "core/Support/CancellationError.hpp"
 
@@ -96,6 +97,26 @@ TEST(CLIErrorFrom, OnlyAProcessTimeOutBecomesTimeout) {
   EXPECT_EQ(notStarted.code(), ExitCode::signing);
   EXPECT_EQ(notStarted.message(), "Could not start.");
   EXPECT_FALSE(notStarted.hint().has_value());
+}
+
+TEST(CLIErrorFrom, ArtifactNotarizationErrorsMapByCaseWithTheirDescription) {
+  using Case = halyard::ArtifactNotarizationCoordinatorError::Case;
+  const std::pair<Case, ExitCode> expected[] = {
+      {Case::unsupportedArtifactType, ExitCode::input},
+      {Case::missingArtifact, ExitCode::input},
+      {Case::signingFailed, ExitCode::signing},
+      {Case::notarizationFailed, ExitCode::notarization},
+      {Case::staplingFailed, ExitCode::stapling},
+      {Case::validationFailed, ExitCode::stapling},
+      {Case::timeout, ExitCode::timeout},
+  };
+  for (const auto& [errorCase, code] : expected) {
+    const halyard::ArtifactNotarizationCoordinatorError error(errorCase, "status: Invalid");
+    const CLIError result = converted(error, ExitCode::build);
+    EXPECT_EQ(result.code(), code);
+    EXPECT_EQ(result.message(), error.description());
+    EXPECT_FALSE(result.hint().has_value());
+  }
 }
 
 TEST(CLIErrorFrom, ForeignExceptionsGetTheDefaultCode) {

@@ -1,0 +1,157 @@
+#include "core/Notarization/ArtifactNotarizationSteps.hpp"
+
+#include <algorithm>
+#include <cctype>
+
+#include "core/Support/Text.hpp"
+
+namespace halyard {
+
+namespace {
+
+std::string lowerCased(std::string_view value) {
+  std::string result(value);
+  std::transform(result.begin(), result.end(), result.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return result;
+}
+
+bool startsWith(std::string_view value, std::string_view prefix) {
+  return value.substr(0, prefix.size()) == prefix;
+}
+
+std::string orFallback(std::string text, std::string_view fallback) {
+  return text.empty() ? std::string(fallback) : text;
+}
+
+[[noreturn]] void fail(ArtifactNotarizationSteps::Case failure, std::string text) {
+  throw ArtifactNotarizationCoordinatorError(failure, std::move(text));
+}
+
+// The value of a status line, lower-cased and without trailing dots, or none for other lines.
+std::optional<std::string> statusValue(std::string_view line) {
+  const std::string lower = lowerCased(text::trimmed(line));
+  for (const std::string_view label : {"status:", "current status:"}) {
+    if (!startsWith(lower, label)) continue;
+    std::string value = text::trimmed(std::string_view(lower).substr(label.size()));
+    while (!value.empty() && value.back() == '.')
+      value.pop_back();
+    return text::trimmed(value);
+  }
+  return std::nullopt;
+}
+
+} // namespace
+
+std::string ArtifactNotarizationSteps::joinedOutput(const ToolProcessResult& run) {
+  return text::joinedOutput(run.standardError, run.standardOutput);
+}
+
+std::string ArtifactNotarizationSteps::joinedWithBlankLine(const std::vector<std::string>& parts) {
+  std::vector<std::string> present;
+  std::copy_if(parts.begin(), parts.end(), std::back_inserter(present),
+               [](const std::string& part) { return !part.empty(); });
+  return text::joined(present, "\n\n");
+}
+
+std::string ArtifactNotarizationSteps::checkedOutput(const ToolProcessResult& run, Case failure,
+                                                     std::string_view fallback) {
+  std::string output = joinedOutput(run);
+  if (run.status != 0) fail(failure, orFallback(std::move(output), fallback));
+  return output;
+}
+
+std::string ArtifactNotarizationSteps::submissionOutput(const ToolProcessResult& run) {
+  std::string output = joinedOutput(run);
+  if (run.status == ToolProcessResult::timedOutStatus) {
+    fail(Case::timeout, orFallback(std::move(output),
+                                   "Timed out while waiting for Apple notarization to finish."));
+  }
+  if (run.status != 0 || reportsRejectedVerdict(output)) {
+    fail(Case::notarizationFailed, orFallback(std::move(output), "Notarytool submission failed."));
+  }
+  return output;
+}
+
+bool ArtifactNotarizationSteps::reportsRejectedVerdict(std::string_view output) {
+  size_t start = 0;
+  while (start <= output.size()) {
+    size_t end = output.find('\n', start);
+    if (end == std::string_view::npos) end = output.size();
+    const auto value = statusValue(output.substr(start, end - start));
+    if (value && (*value == "invalid" || *value == "rejected")) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+std::string ArtifactNotarizationSteps::staplingOutput(const ToolProcessResult& run) {
+  std::string output = joinedOutput(run);
+  if (run.status == ToolProcessResult::timedOutStatus) {
+    fail(Case::timeout,
+         orFallback(std::move(output), "Stapling timed out before it could finish."));
+  }
+  if (run.status != 0)
+    fail(Case::staplingFailed, orFallback(std::move(output), "Stapling failed."));
+  return output;
+}
+
+std::string ArtifactNotarizationSteps::validationOutput(ArtifactKind kind,
+                                                        const ToolProcessResult& staple,
+                                                        const ToolProcessResult& check) {
+  const std::string combined = joinedWithBlankLine({joinedOutput(staple), joinedOutput(check)});
+  if (staple.status == ToolProcessResult::timedOutStatus ||
+      check.status == ToolProcessResult::timedOutStatus) {
+    const char* note =
+        kind == ArtifactKind::dmg ? dmgValidationTimeoutNote : pkgValidationTimeoutNote;
+    return joinedWithBlankLine({combined, note});
+  }
+  if (staple.status == 0 && check.status == 0) return combined;
+  fail(Case::validationFailed,
+       orFallback(combined,
+                  kind == ArtifactKind::dmg ? "DMG validation failed." : "PKG validation failed."));
+}
+
+std::optional<std::string>
+ArtifactNotarizationSteps::applicationIdentity(const std::optional<std::string>& raw) {
+  if (!raw) return std::nullopt;
+  std::string identity = text::trimmed(*raw);
+  if (identity.empty()) return std::nullopt;
+  return identity;
+}
+
+std::string
+ArtifactNotarizationSteps::normalizedInstallerIdentity(const std::optional<std::string>& raw) {
+  const auto identity = applicationIdentity(raw);
+  if (!identity) return {};
+  if (lowerCased(*identity).find(lowerCased(installerPrefix)) != std::string::npos) {
+    return *identity;
+  }
+  return std::string(installerPrefix) + ": " + *identity;
+}
+
+ArtifactKind ArtifactNotarizationSteps::detectArtifactKind(const std::filesystem::path& file) {
+  const std::string extension = lowerCased(file.extension().string());
+  if (extension == ".dmg") return ArtifactKind::dmg;
+  if (extension == ".pkg") return ArtifactKind::pkg;
+  fail(Case::unsupportedArtifactType, unsupportedTypeText);
+}
+
+std::string ArtifactNotarizationSteps::digest(const ToolProcessResult& run) {
+  const std::string output = text::trimmed(run.standardOutput);
+  const size_t end = output.find_first_of(" \t\n");
+  const std::string first = output.substr(0, end);
+  const bool hexadecimal =
+      !first.empty() && std::all_of(first.begin(), first.end(),
+                                    [](unsigned char c) { return std::isxdigit(c) != 0; });
+  return run.status == 0 && hexadecimal ? first : unavailableDigest;
+}
+
+std::string ArtifactNotarizationSteps::timeoutText(const std::string& executable,
+                                                   const std::vector<std::string>& arguments) {
+  std::vector<std::string> parts{executable};
+  parts.insert(parts.end(), arguments.begin(), arguments.end());
+  return "Process timed out: " + text::joined(parts, " ");
+}
+
+} // namespace halyard
