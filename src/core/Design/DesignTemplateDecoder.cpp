@@ -314,8 +314,13 @@ DesignTemplate DesignTemplateDecoder::decode(std::string_view text) {
     };
     document = json::parse(text.begin(), text.end(), limitDepth);
   } catch (const json::exception& error) {
-    throw DesignTemplateError(Code::invalidJSON,
-                              std::string("Designer template is not valid JSON: ") + error.what());
+    // Drop the library's "[json.exception.…] " tag; the rest says where and what.
+    std::string detail = error.what();
+    if (const size_t tag = detail.find("] ");
+        detail.rfind("[json.exception", 0) == 0 && tag != std::string::npos) {
+      detail.erase(0, tag + 2);
+    }
+    throw DesignTemplateError(Code::invalidJSON, "Designer template is not valid JSON: " + detail);
   }
 
   const Node root(document, "");
