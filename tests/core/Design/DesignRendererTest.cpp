@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <gdk-pixbuf/gdk-pixbuf.h>
 #include <sys/stat.h>
 
 #include <cmath>
@@ -257,38 +258,11 @@ TEST_F(StickerDrawing, PicturesOfEveryKindLoad) {
   std::ofstream(folder.path() / "bar.SVG")
       << "<svg xmlns='http://www.w3.org/2000/svg' width='40' height='20'>"
          "<rect width='40' height='20' fill='#00ff00'/></svg>";
-  // A format for gdk-pixbuf: a 10 × 10 blue BMP written by hand (24-bit, bottom-up rows).
-  {
-    std::string bmp = "BM";
-    const auto put32 = [&bmp](uint32_t v) {
-      for (int i = 0; i < 4; ++i)
-        bmp += static_cast<char>((v >> (8 * i)) & 0xFF);
-    };
-    const auto put16 = [&bmp](uint16_t v) {
-      bmp += static_cast<char>(v & 0xFF);
-      bmp += static_cast<char>(v >> 8);
-    };
-    put32(54 + 10 * 32);
-    put32(0);
-    put32(54);
-    put32(40);
-    put32(10);
-    put32(10);
-    put16(1);
-    put16(24);
-    put32(0);
-    put32(10 * 32);
-    put32(2835);
-    put32(2835);
-    put32(0);
-    put32(0);
-    for (int row = 0; row < 10; ++row) {
-      for (int column = 0; column < 10; ++column)
-        bmp += std::string("\xff\x00\x00", 3); // blue, green, red
-      bmp += std::string(2, '\0');             // rows padded to 32 bits
-    }
-    std::ofstream(folder.path() / "blue.bmp", std::ios::binary) << bmp;
-  }
+  // A format for gdk-pixbuf.
+  GdkPixbuf* bmp = gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, 10, 10);
+  gdk_pixbuf_fill(bmp, 0x0000FFFFu);
+  ASSERT_TRUE(gdk_pixbuf_save(bmp, (folder.path() / "blue.bmp").c_str(), "bmp", nullptr, nullptr));
+  g_object_unref(bmp);
 
   const auto svg = DesignRenderer::loadStickerImage(
       {"s", "Bar", StickerSource::file(FileURL::fromPath(folder.path() / "bar.SVG"))});
