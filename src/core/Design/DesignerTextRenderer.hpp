@@ -53,7 +53,7 @@ struct DesignerTextRenderer {
   static double padding(double size);
   // The laid-out text's width and height (its logical extents).
   static DesignSize textBounds(const DesignerTextSpec& spec, double size);
-  // The picture's size at the spec's own font size.
+  // The picture's size at the text's own font size.
   static DesignSize intrinsicSize(const DesignerTextSpec& spec);
 
   // The text drawn at fontSize × scale into a transparent picture with `padding` on every side.
