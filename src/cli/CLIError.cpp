@@ -1,5 +1,6 @@
 #include "cli/CLIError.hpp"
 
+#include "core/Process/ProcessRegistry.hpp"
 #include "core/Support/CancellationError.hpp"
 
 namespace bosun {
@@ -16,9 +17,10 @@ CLIError::CLIError(ExitCode code, std::string message, std::optional<std::string
 
 CLIError CLIError::from(const std::exception& error, ExitCode defaultCode) {
   if (const auto* cliError = dynamic_cast<const CLIError*>(&error)) return *cliError;
-  // A run that is being cancelled by a signal (ProcessRegistry::isCancelling) belongs here too;
-  // it joins this rule together with the process registry.
-  if (dynamic_cast<const halyard::CancellationError*>(&error) != nullptr) {
+  // So does any error of a run that a signal is cancelling: its steps fail because their tools
+  // were stopped.
+  if (dynamic_cast<const halyard::CancellationError*>(&error) != nullptr ||
+      halyard::ProcessRegistry::shared().isCancelling()) {
     return CLIError(ExitCode::cancelled, kCancelledMessage);
   }
   // Errors of the components (artifact and app-bundle notarization) get their own rules here

@@ -207,10 +207,17 @@ TEST(ProcessRunnerHygiene, ChildStartsWithCleanSignalStateAndNoForeignDescriptor
 }
 
 TEST(ProcessRunnerHygiene, ThousandRunsLeakNoDescriptorsAndLeaveNoChildren) {
-  const int before = openDescriptorCount();
+  // Reapers of earlier tests may still be letting go of their last descriptors.
+  int before = openDescriptorCount();
+  for (int settled = 0; settled < 3;) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const int now = openDescriptorCount();
+    settled = now == before ? settled + 1 : 0;
+    before = now;
+  }
+  const fs::path truePath = fs::exists("/bin/true") ? "/bin/true" : "/usr/bin/true";
   for (int i = 0; i < 1000; ++i) {
-    const auto result = ToolProcess::run(toolHelper(), {"out", "x"}, 10);
-    ASSERT_EQ(result.status, 0);
+    ASSERT_EQ(ToolProcess::run(truePath, {}, 10).status, 0);
   }
   for (int i = 0; i < 20; ++i)
     ToolProcess::run(toolHelper(), {"sleep", "1"}, 0.01);
