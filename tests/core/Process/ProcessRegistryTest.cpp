@@ -60,16 +60,6 @@ TEST_F(ProcessRegistryTest, CancellingTerminatesRunningChildrenAndEveryLaterLaun
   EXPECT_EQ(ToolProcess::run(toolHelper(), {"exit", "0"}, 10).status, 0);
 }
 
-TEST_F(ProcessRegistryTest, SignalsAreNeverSentToAReapedChild) {
-  auto process =
-      std::make_shared<ChildProcess>(::getpid(), "/bin/self", std::vector<std::string>{});
-  process->markExited();
-  EXPECT_FALSE(process->isRunning());
-  // Would end this test program if it reached the process number.
-  process->kill();
-  SUCCEED();
-}
-
 TEST_F(ProcessRegistryTest, HooksSeeEveryLaunchAndExitWithTheMappedCommandLine) {
   TemporaryFolder root("Halyard_ToolRoot_");
   fs::create_directories(root.path() / "usr/bin");

@@ -32,15 +32,6 @@ CoreCommandError captureError(const std::vector<std::string>& arguments, double 
 
 } // namespace
 
-TEST(ToolProcessResult, CombinedTrimsDropsEmptyPartsAndPutsOutputFirst) {
-  EXPECT_EQ((ToolProcessResult{0, "  a\n", "\tb\n\n"}).combined(), "a\nb");
-  EXPECT_EQ((ToolProcessResult{0, "a\n", " \n\t"}).combined(), "a");
-  EXPECT_EQ((ToolProcessResult{0, "\n", "b"}).combined(), "b");
-  EXPECT_EQ((ToolProcessResult{0, "", ""}).combined(), "");
-  EXPECT_TRUE((ToolProcessResult{0, "", ""}).succeeded());
-  EXPECT_FALSE((ToolProcessResult{-2, "", ""}).succeeded());
-}
-
 TEST(CoreCommand, CaptureReturnsCombinedOutputOfASuccessfulTool) {
   EXPECT_EQ(CoreCommand::capture(toolHelper(), {}, 30), "");
   EXPECT_EQ(CoreCommand::capture(toolHelper(), {"out", "a\n", "err", "b\n"}, 30), "a\nb");
