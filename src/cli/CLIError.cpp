@@ -17,8 +17,6 @@ CLIError::CLIError(ExitCode code, std::string message, std::optional<std::string
 
 CLIError CLIError::from(const std::exception& error, ExitCode defaultCode) {
   if (const auto* cliError = dynamic_cast<const CLIError*>(&error)) return *cliError;
-  // So does any error of a run that a signal is cancelling: its steps fail because their tools
-  // were stopped.
   if (dynamic_cast<const halyard::CancellationError*>(&error) != nullptr ||
       halyard::ProcessRegistry::shared().isCancelling()) {
     return CLIError(ExitCode::cancelled, kCancelledMessage);
@@ -39,6 +37,9 @@ CLIError CLIError::from(const std::exception_ptr& error, ExitCode defaultCode) {
   } catch (const std::exception& caught) {
     return from(caught, defaultCode);
   } catch (...) {
+  }
+  if (halyard::ProcessRegistry::shared().isCancelling()) {
+    return CLIError(ExitCode::cancelled, kCancelledMessage);
   }
   return CLIError(defaultCode, "Unexpected error.");
 }
