@@ -1,0 +1,35 @@
+#include "ToolFailure.hpp"
+#include "Tools.hpp"
+
+namespace macsim {
+
+// Personalities that are not modelled yet answer with a clear failure.
+namespace {
+int pending(const ToolContext& context) {
+  throw ToolFailure(context.tool + ": not available in the stand-in tools yet", 69);
+}
+} // namespace
+
+int runHdiutil(const ToolContext& context) {
+  return pending(context);
+}
+int runDiskutil(const ToolContext& context) {
+  return pending(context);
+}
+int runPkgutil(const ToolContext& context) {
+  return pending(context);
+}
+int runPkgbuild(const ToolContext& context) {
+  return pending(context);
+}
+int runProductbuild(const ToolContext& context) {
+  return pending(context);
+}
+int runProductsign(const ToolContext& context) {
+  return pending(context);
+}
+int runOsascript(const ToolContext& context) {
+  return pending(context);
+}
+
+} // namespace macsim
