@@ -10,22 +10,13 @@ int pending(const ToolContext& context) {
 }
 } // namespace
 
-int runHdiutil(const ToolContext& context) {
-  return pending(context);
-}
 int runDiskutil(const ToolContext& context) {
-  return pending(context);
-}
-int runPkgutil(const ToolContext& context) {
   return pending(context);
 }
 int runPkgbuild(const ToolContext& context) {
   return pending(context);
 }
 int runProductbuild(const ToolContext& context) {
-  return pending(context);
-}
-int runProductsign(const ToolContext& context) {
   return pending(context);
 }
 int runOsascript(const ToolContext& context) {
