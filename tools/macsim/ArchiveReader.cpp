@@ -58,6 +58,10 @@ std::vector<ArchiveMember> ArchiveReader::read(std::string_view bytes) {
         if (got == 0) break;
         member.data.append(buffer, static_cast<size_t>(got));
       }
+      // The xar reader can hand out padding after a member's data; its size is authoritative.
+      if (archive_entry_size_is_set(entry) != 0 &&
+          member.data.size() > static_cast<size_t>(archive_entry_size(entry)))
+        member.data.resize(static_cast<size_t>(archive_entry_size(entry)));
     }
     members.push_back(std::move(member));
   }
