@@ -2,10 +2,10 @@
 
 #include <plist/plist.h>
 
+#include <cstdint>
 #include <fstream>
 #include <iterator>
 #include <memory>
-#include <optional>
 
 #include "core/Support/Text.hpp"
 
@@ -21,25 +21,6 @@ struct PlistFree {
 };
 using PlistHandle = std::unique_ptr<void, PlistFree>;
 
-PlistHandle readInfoDictionary(const std::filesystem::path& bundle) {
-  const auto file = bundle / "Contents" / "Info.plist";
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(file, error)) return nullptr;
-  const auto size = std::filesystem::file_size(file, error);
-  if (error || size == 0 || size > maximumInfoPlistSize) return nullptr;
-
-  std::ifstream stream(file, std::ios::binary);
-  const std::string bytes((std::istreambuf_iterator<char>(stream)),
-                          std::istreambuf_iterator<char>());
-  if (bytes.empty()) return nullptr;
-
-  plist_t root = nullptr;
-  plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &root);
-  PlistHandle handle(root);
-  if (!handle || plist_get_node_type(root) != PLIST_DICT) return nullptr;
-  return handle;
-}
-
 // The key's value when it is a string that is not blank, trimmed.
 std::optional<std::string> nonBlankString(plist_t dictionary, const char* key) {
   plist_t node = plist_dict_get_item(dictionary, key);
@@ -52,19 +33,40 @@ std::optional<std::string> nonBlankString(plist_t dictionary, const char* key) {
   return result;
 }
 
+std::optional<std::string> readInfoPlist(const std::filesystem::path& bundle) {
+  const auto file = bundle / "Contents" / "Info.plist";
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(file, error)) return std::nullopt;
+  const auto size = std::filesystem::file_size(file, error);
+  if (error || size > maximumInfoPlistSize) return std::nullopt;
+  std::ifstream stream(file, std::ios::binary);
+  if (!stream) return std::nullopt;
+  return std::string((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>());
+}
+
 } // namespace
+
+std::optional<std::string> infoPlistDisplayName(std::string_view bytes) {
+  if (bytes.empty() || bytes.size() > maximumInfoPlistSize) return std::nullopt;
+  plist_t root = nullptr;
+  plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &root);
+  const PlistHandle handle(root);
+  if (!handle || plist_get_node_type(root) != PLIST_DICT) return std::nullopt;
+  for (const char* key : {"CFBundleDisplayName", "CFBundleName"})
+    if (auto name = nonBlankString(root, key)) return name;
+  return std::nullopt;
+}
 
 std::string appBundleDisplayName(const std::filesystem::path& bundle) {
   try {
-    if (auto info = readInfoDictionary(bundle)) {
-      for (const char* key : {"CFBundleDisplayName", "CFBundleName"})
-        if (auto name = nonBlankString(info.get(), key)) return *name;
-    }
+    if (const auto bytes = readInfoPlist(bundle))
+      if (auto name = infoPlistDisplayName(*bytes)) return *name;
   } catch (...) {
     // An unreadable bundle has no names; the file name below stands in.
   }
   auto path = bundle;
-  if (!path.has_filename()) path = path.parent_path(); // "My App.app/" names the same bundle
+  while (!path.has_filename() && path.has_parent_path() && path.parent_path() != path)
+    path = path.parent_path(); // "My App.app/" names the same bundle
   return path.stem().string();
 }
 
