@@ -35,6 +35,7 @@ std::vector<std::string> SigningIdentityDetector::identities(SigningIdentityKind
     ProcessRunRequest request;
     request.executable = securityPath;
     request.arguments = {"find-identity", "-v", "-p", std::string(policy(kind))};
+    request.discardStandardError = true;
     request.timeout = timeLimit;
     request.escalation = TimeoutEscalation::terminateThenKill;
     request.keepOutputOnTimeout = false;
