@@ -20,7 +20,7 @@ struct VerifyCommand {
 
   // What the arguments name, once checked.
   struct Target {
-    std::filesystem::path path; // as typed
+    std::filesystem::path path; // as typed, less any trailing separators
     std::string fileName;       // its last component
     halyard::ReleaseCheck::Kind kind;
     bool deep;
