@@ -25,13 +25,6 @@ const char* const listing =
     "     5 valid identities found\n";
 } // namespace
 
-TEST(SigningIdentityKind, PrefixesAndPolicies) {
-  EXPECT_EQ(prefix(kApplication), "Developer ID Application:");
-  EXPECT_EQ(prefix(kInstaller), "Developer ID Installer:");
-  EXPECT_EQ(policy(kApplication), "codesigning");
-  EXPECT_EQ(policy(kInstaller), "basic");
-}
-
 TEST(SigningIdentityParsing, KeepsOwnKindInOrderOnceWithInnerQuotes) {
   EXPECT_EQ(SigningIdentityDetector::parseIdentities(listing, kApplication),
             (Strings{"Developer ID Application: Example Corp (A1B2C3D4E5)",
