@@ -1,0 +1,43 @@
+// Outside input of artifact notarization: the text notarytool, stapler, spctl, pkgutil and shasum
+// print, judged by the coordinator's step rules. A step either returns or throws its own error.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "core/Notarization/ArtifactNotarizationSteps.hpp"
+
+namespace {
+
+using Steps = halyard::ArtifactNotarizationSteps;
+
+template <class Step> void judged(Step step) {
+  try {
+    step();
+  } catch (const halyard::ArtifactNotarizationCoordinatorError&) {
+  }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string bytes(reinterpret_cast<const char*>(data), size);
+  const size_t half = bytes.size() / 2;
+  const int32_t status = size > 0 ? static_cast<int8_t>(data[0]) % 4 - 2 : 0; // -2 ... 1
+  const halyard::ToolProcessResult run{status, bytes.substr(0, half), bytes.substr(half)};
+
+  // An output that reports a rejection never passes as an accepted submission.
+  const bool rejected = Steps::reportsRejectedVerdict(Steps::joinedOutput(run));
+  bool accepted = false;
+  judged([&] {
+    Steps::submissionOutput(run);
+    accepted = true;
+  });
+  if (accepted && rejected) __builtin_trap();
+
+  judged([&] { Steps::staplingOutput(run); });
+  judged([&] { Steps::validationOutput(halyard::ArtifactKind::dmg, run, run); });
+  const std::string digest = Steps::digest(run);
+  if (digest.empty()) __builtin_trap();
+  (void)Steps::normalizedInstallerIdentity(bytes);
+  return 0;
+}
