@@ -3,6 +3,7 @@
 #include <system_error>
 
 #include "cli/CLIError.hpp"
+#include "cli/StandardizedPath.hpp"
 #include "core/Legal/LicenseAgreement.hpp"
 #include "core/Support/FinderNameOrder.hpp"
 #include "core/Support/Text.hpp"
@@ -24,38 +25,6 @@ struct Locations {
 
 [[noreturn]] void inputError(std::string message, std::optional<std::string> hint = std::nullopt) {
   throw CLIError(ExitCode::input, std::move(message), std::move(hint));
-}
-
-std::string lowerCasedASCII(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
-
-// The name's extension after its last dot (a leading dot does not count), lower-cased.
-std::string extensionOf(const fs::path& path) {
-  const std::string name = path.filename().string();
-  const size_t dot = name.rfind('.');
-  if (dot == std::string::npos || dot == 0) return {};
-  return lowerCasedASCII(name.substr(dot + 1));
-}
-
-std::string expandingTilde(const std::string& path, const fs::path& home) {
-  if (path.empty() || path.front() != '~') return path;
-  if (path.size() > 1 && path[1] != '/') return path;
-  std::string expanded = home.string();
-  const std::string rest = path.substr(1);
-  if (!expanded.empty() && expanded.back() == '/' && !rest.empty()) expanded.pop_back();
-  return expanded + rest;
-}
-
-// Absolute (relative paths taken from `base`), without "." and ".." components and without a
-// trailing separator.
-fs::path standardized(const fs::path& path, const fs::path& base) {
-  fs::path result = (path.is_absolute() ? path : base / path).lexically_normal();
-  if (result.filename().empty() && result.has_relative_path()) result = result.parent_path();
-  return result;
 }
 
 bool somethingExists(const fs::path& path) {
@@ -85,7 +54,7 @@ std::vector<fs::path> withExtension(const std::vector<fs::path>& entries,
                                     std::string_view extension) {
   std::vector<fs::path> result;
   for (const auto& entry : entries) {
-    if (extensionOf(entry) == extension) result.push_back(entry);
+    if (lowerCasedPathExtension(entry) == extension) result.push_back(entry);
   }
   return result;
 }
@@ -108,7 +77,7 @@ fs::path pickApp(const std::optional<fs::path>& explicitApp,
                  const std::optional<std::string>& named, const std::vector<fs::path>& entries,
                  const fs::path& folder, const Locations& locations) {
   if (explicitApp) {
-    const std::string extension = extensionOf(*explicitApp);
+    const std::string extension = lowerCasedPathExtension(*explicitApp);
     if (extension == "app" || extension == "zip") return *explicitApp;
     inputError(explicitApp->filename().string() + " is not an .app or .zip.",
                "Pass a folder, an .app or a .zip.");
@@ -118,7 +87,7 @@ fs::path pickApp(const std::optional<fs::path>& explicitApp,
     const std::string& name = *named;
     std::optional<fs::path> candidate;
     if (name.find('/') != std::string::npos) {
-      candidate = standardized(expandingTilde(name, locations.home), locations.currentFolder);
+      candidate = standardizedPath(name, locations.currentFolder, locations.home);
     } else if (!name.empty() && name != "." && name != "..") {
       candidate = folder / name;
     }
@@ -150,7 +119,7 @@ std::optional<fs::path> pickTemplate(const ParsedArguments& arguments,
   if (arguments.hasFlag("no-template")) return std::nullopt;
 
   if (const auto given = arguments.value("template")) {
-    const fs::path path = standardized(expandingTilde(*given, locations.home), folder);
+    const fs::path path = standardizedPath(*given, folder, locations.home);
     if (!somethingExists(path)) inputError("Template not found: " + path.string());
     return path;
   }
@@ -182,14 +151,14 @@ ProjectFolder ProjectFolder::resolve(const std::optional<std::string>& path,
                                      const fs::path& currentFolder, const fs::path& home) {
   const Locations locations{currentFolder, home};
   const fs::path given =
-      standardized(expandingTilde(path.value_or(currentFolder.string()), home), currentFolder);
+      standardizedPath(path.value_or(currentFolder.string()), currentFolder, home);
   if (!somethingExists(given)) inputError(given.string() + " does not exist.");
 
   std::error_code error;
   const bool isFolder = fs::is_directory(given, error);
   ProjectFolder project;
   std::optional<fs::path> explicitApp;
-  if (isFolder && extensionOf(given) != "app") {
+  if (isFolder && lowerCasedPathExtension(given) != "app") {
     project.folder = given;
   } else {
     project.folder = given.has_relative_path() ? given.parent_path() : given;
@@ -205,7 +174,7 @@ ProjectFolder ProjectFolder::resolve(const std::optional<std::string>& path,
         project.folder,
         {halyard::kAllLicenseDocumentKinds.begin(), halyard::kAllLicenseDocumentKinds.end()});
   }
-  project.isZip = extensionOf(project.appSource) == "zip";
+  project.isZip = lowerCasedPathExtension(project.appSource) == "zip";
   return project;
 }
 
