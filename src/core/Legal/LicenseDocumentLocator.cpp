@@ -1,7 +1,6 @@
 #include "core/Legal/LicenseDocumentLocator.hpp"
 
 #include <algorithm>
-#include <array>
 #include <string>
 #include <system_error>
 
@@ -74,7 +73,36 @@ bool endsWith(std::string_view text, std::string_view suffix) {
   return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
 }
 
-constexpr std::array<char, 4> kSuffixSeparators = {'_', '-', '.', ' '};
+// True when the stem ends with one of the separators "_", "-", "." or " " followed by `suffix`.
+// (Each separator is tested in turn; which one matched makes no difference to the result.)
+bool hasSuffix(std::string_view stem, std::string_view suffix) {
+  if (stem.size() < suffix.size() + 1 || !endsWith(stem, suffix)) return false;
+  const char separator = stem[stem.size() - suffix.size() - 1];
+  return separator == '_' || separator == '-' || separator == '.' || separator == ' ';
+}
+
+// Each language with the suffixes that name it: its lower-cased code, and the same with "_" for
+// every "-" (once when the two coincide).
+struct LanguageAliases {
+  const LicenseLanguage* language;
+  std::vector<std::string> aliases;
+};
+
+const std::vector<LanguageAliases>& languageAliases() {
+  static const std::vector<LanguageAliases> table = [] {
+    std::vector<LanguageAliases> result;
+    for (const LicenseLanguage& language : LicenseLanguage::all()) {
+      const std::string code = lowerCasedASCII(language.code);
+      std::string underscored = code;
+      std::replace(underscored.begin(), underscored.end(), '-', '_');
+      std::vector<std::string> aliases{code};
+      if (underscored != code) aliases.push_back(underscored);
+      result.push_back({&language, std::move(aliases)});
+    }
+    return result;
+  }();
+  return table;
+}
 
 // The name's extension after the last dot (not a leading dot), lower-cased; and the name before
 // it.
@@ -136,31 +164,20 @@ LicenseDocumentLocator::classify(const std::filesystem::path& url) {
   std::string stem = lowerCased(stemOf(name));
 
   const LicenseLanguage* language = nullptr;
-  for (const LicenseLanguage& candidate : LicenseLanguage::all()) {
-    const std::string code = lowerCasedASCII(candidate.code);
-    std::string underscored = code;
-    std::replace(underscored.begin(), underscored.end(), '-', '_');
-    for (const std::string& alias : {code, underscored}) {
-      for (const char separator : kSuffixSeparators) {
-        if (endsWith(stem, std::string(1, separator) + alias)) {
-          stem.resize(stem.size() - alias.size() - 1);
-          language = &candidate;
-          break;
-        }
+  for (const LanguageAliases& candidate : languageAliases()) {
+    for (const std::string& alias : candidate.aliases) {
+      if (hasSuffix(stem, alias)) {
+        stem.resize(stem.size() - alias.size() - 1);
+        language = candidate.language;
+        break;
       }
-      if (language) break;
     }
     if (language) break;
   }
   if (!language) language = &LicenseLanguage::englishUS();
 
   if (*language == LicenseLanguage::englishUS()) {
-    for (const char separator : kSuffixSeparators) {
-      if (endsWith(stem, std::string(1, separator) + "en")) {
-        stem.resize(stem.size() - 3);
-        break;
-      }
-    }
+    if (hasSuffix(stem, "en")) stem.resize(stem.size() - 3);
   }
 
   const auto documentKind = kind(stem);

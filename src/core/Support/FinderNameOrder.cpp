@@ -4,6 +4,7 @@
 #include <climits>
 
 #include <unicode/ucol.h>
+#include <unicode/ustring.h>
 
 namespace halyard {
 
@@ -40,17 +41,52 @@ bool FinderNameOrder::operator()(std::string_view a, std::string_view b) const {
   return a < b;
 }
 
+std::string FinderNameOrder::sortKey(std::string_view name) const {
+  if (!collator_->collator || name.size() > INT32_MAX / 2) return {};
+  UErrorCode status = U_ZERO_ERROR;
+  std::u16string text(name.size(), u'\0');
+  int32_t length = 0;
+  // Bytes that are not UTF-8 become U+FFFD, as in the comparison.
+  u_strFromUTF8WithSub(text.data(), static_cast<int32_t>(text.size()), &length, name.data(),
+                       static_cast<int32_t>(name.size()), 0xFFFD, nullptr, &status);
+  if (U_FAILURE(status)) return {};
+  std::string key(64, '\0');
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const int32_t needed =
+        ucol_getSortKey(collator_->collator, text.data(), length,
+                        reinterpret_cast<uint8_t*>(key.data()), static_cast<int32_t>(key.size()));
+    if (needed <= 0) return {};
+    if (static_cast<size_t>(needed) <= key.size()) {
+      key.resize(static_cast<size_t>(needed) - 1); // without the terminating zero
+      return key;
+    }
+    key.assign(static_cast<size_t>(needed), '\0');
+  }
+  return {};
+}
+
 void FinderNameOrder::sortByFileName(std::vector<std::filesystem::path>& paths) {
+  // One sort key per name, then plain byte comparisons: far cheaper than collating every pair.
   const FinderNameOrder order;
-  std::vector<std::pair<std::string, std::filesystem::path>> named;
-  named.reserve(paths.size());
-  for (auto& path : paths)
-    named.emplace_back(path.filename().string(), std::move(path));
-  std::stable_sort(named.begin(), named.end(),
-                   [&order](const auto& a, const auto& b) { return order(a.first, b.first); });
+  struct Entry {
+    std::string key;
+    std::string name;
+    std::filesystem::path path;
+  };
+  std::vector<Entry> entries;
+  entries.reserve(paths.size());
+  for (auto& path : paths) {
+    std::string name = path.filename().string();
+    std::string key = order.sortKey(name);
+    entries.push_back({std::move(key), std::move(name), std::move(path)});
+  }
+  std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+    if (a.key != b.key) return a.key < b.key;
+    return a.name < b.name;
+  });
   paths.clear();
-  for (auto& entry : named)
-    paths.push_back(std::move(entry.second));
+  for (auto& entry : entries)
+    paths.push_back(std::move(entry.path));
 }
 
 } // namespace halyard

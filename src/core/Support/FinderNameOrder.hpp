@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -20,6 +21,10 @@ public:
 
   // True when `a` sorts before `b`.
   bool operator()(std::string_view a, std::string_view b) const;
+
+  // The collation key of a name: byte-wise comparison of two keys gives the order above, up to
+  // the final byte tie-break. Empty when the collator is unavailable.
+  std::string sortKey(std::string_view name) const;
 
   // Sorts the paths by their last component.
   static void sortByFileName(std::vector<std::filesystem::path>& paths);
