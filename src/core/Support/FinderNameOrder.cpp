@@ -67,7 +67,7 @@ std::string FinderNameOrder::sortKey(std::string_view name) const {
 
 void FinderNameOrder::sortByFileName(std::vector<std::filesystem::path>& paths) {
   // One sort key per name, then plain byte comparisons: far cheaper than collating every pair.
-  const FinderNameOrder order;
+  const FinderNameOrder collation;
   struct Entry {
     std::string key;
     std::string name;
@@ -77,16 +77,19 @@ void FinderNameOrder::sortByFileName(std::vector<std::filesystem::path>& paths) 
   entries.reserve(paths.size());
   for (auto& path : paths) {
     std::string name = path.filename().string();
-    std::string key = order.sortKey(name);
+    std::string key = collation.sortKey(name);
     entries.push_back({std::move(key), std::move(name), std::move(path)});
   }
-  std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-    if (a.key != b.key) return a.key < b.key;
-    return a.name < b.name;
+  std::vector<size_t> order(entries.size());
+  for (size_t index = 0; index < order.size(); ++index)
+    order[index] = index;
+  std::sort(order.begin(), order.end(), [&entries](size_t a, size_t b) {
+    if (entries[a].key != entries[b].key) return entries[a].key < entries[b].key;
+    return entries[a].name < entries[b].name;
   });
   paths.clear();
-  for (auto& entry : entries)
-    paths.push_back(std::move(entry.path));
+  for (const size_t index : order)
+    paths.push_back(std::move(entries[index].path));
 }
 
 } // namespace halyard
