@@ -4,6 +4,7 @@
 
 #include "cli/CLIError.hpp"
 #include "cli/StandardizedPath.hpp"
+#include "core/Design/DesignTemplate.hpp"
 #include "core/Legal/LicenseAgreement.hpp"
 #include "core/Support/FinderNameOrder.hpp"
 #include "core/Support/Text.hpp"
@@ -14,9 +15,6 @@ namespace bosun {
 namespace fs = std::filesystem;
 
 namespace {
-
-// The extension of a Designer template document.
-constexpr std::string_view kTemplateExtension = "hyd";
 
 struct Locations {
   const fs::path& currentFolder;
@@ -124,7 +122,7 @@ std::optional<fs::path> pickTemplate(const ParsedArguments& arguments,
     return path;
   }
 
-  const auto templates = withExtension(entries, kTemplateExtension);
+  const auto templates = withExtension(entries, halyard::DesignTemplate::fileExtension);
   if (templates.empty()) return std::nullopt;
   if (templates.size() == 1) {
     if (!somethingExists(templates.front()))
