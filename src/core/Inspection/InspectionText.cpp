@@ -51,7 +51,7 @@ std::string printable(std::string_view text) {
   result.reserve(text.size());
   for (const char c : text) {
     const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) {
+    if ((byte < 0x20 && c != '\t') || byte == 0x7F) {
       result += "\\x";
       result += hex[byte >> 4];
       result += hex[byte & 0x0F];

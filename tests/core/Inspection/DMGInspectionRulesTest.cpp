@@ -32,7 +32,7 @@ TEST(InspectionTextTest, FirstValueTakesTheFirstMatchingLineTrimmedOfBlanks) {
   EXPECT_EQ(firstValue("TeamIdentifier=A", "Identifier="), std::nullopt);
   EXPECT_EQ(firstValue("Key=", "Key="), "");
   EXPECT_EQ(firstValue("", "Key="), std::nullopt);
-  EXPECT_EQ(inspectiontext::printable("a\x1b[31mb\x7f"), "a\\x1b[31mb\\x7f");
+  EXPECT_EQ(inspectiontext::printable("a\x1b[31mb\x7f\tc\rd"), "a\\x1b[31mb\\x7f\tc\\x0dd");
 }
 
 TEST(DMGInspectionRulesTest, DMGSignature) {
