@@ -12,20 +12,52 @@ namespace halyard {
 namespace {
 constexpr std::size_t chunkSize = 64 * 1024;
 
-bool containsAny(std::string_view text, const std::vector<std::string_view>& patterns) {
-  return std::any_of(patterns.begin(), patterns.end(), [&](std::string_view pattern) {
-    return text.find(pattern) != std::string_view::npos;
-  });
+char lowerASCII(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-std::size_t longestPattern() {
+// The patterns grouped by their first byte, so that one pass over the text compares only the
+// patterns that can start at each position.
+struct PatternTable {
+  struct Entry {
+    std::string_view pattern;
+    bool privileged;
+  };
+  std::array<std::vector<Entry>, 256> byFirstByte;
   std::size_t longest = 0;
-  for (const auto* patterns : {&InstallerScriptScanner::privilegedPatterns(),
-                               &InstallerScriptScanner::sensitivePatterns()}) {
-    for (const auto pattern : *patterns)
-      longest = std::max(longest, pattern.size());
+
+  PatternTable() {
+    for (const bool privileged : {true, false}) {
+      const auto& patterns = privileged ? InstallerScriptScanner::privilegedPatterns()
+                                        : InstallerScriptScanner::sensitivePatterns();
+      for (const auto pattern : patterns) {
+        byFirstByte[static_cast<unsigned char>(pattern.front())].push_back({pattern, privileged});
+        longest = std::max(longest, pattern.size());
+      }
+    }
   }
-  return longest;
+
+  // Marks the patterns that occur in `text`, compared with the text lower-cased (the patterns
+  // are lower case).
+  void search(std::string_view text, InstallerScriptScanner::Matches& matches) const {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      for (const auto& entry : byFirstByte[static_cast<unsigned char>(lowerASCII(text[i]))]) {
+        if ((entry.privileged ? matches.privileged : matches.sensitive) ||
+            text.size() - i < entry.pattern.size())
+          continue;
+        std::size_t k = 1;
+        while (k < entry.pattern.size() && lowerASCII(text[i + k]) == entry.pattern[k])
+          ++k;
+        if (k == entry.pattern.size())
+          (entry.privileged ? matches.privileged : matches.sensitive) = true;
+      }
+    }
+  }
+};
+
+const PatternTable& patternTable() {
+  static const PatternTable table;
+  return table;
 }
 } // namespace
 
@@ -52,18 +84,20 @@ bool InstallerScriptScanner::isScriptName(std::string_view name) {
 InstallerScriptScanner::Matches InstallerScriptScanner::scanText(std::istream& text) {
   // Each chunk is searched together with the end of the one before, so that a pattern split
   // between two chunks is still found.
-  static const std::size_t overlap = longestPattern() - 1;
+  const auto& table = patternTable();
+  const std::size_t overlap = table.longest - 1;
   Matches matches;
-  std::string window;
-  std::array<char, chunkSize> buffer{};
+  std::vector<char> window(overlap + chunkSize);
+  std::size_t carried = 0;
   while (text && !(matches.privileged && matches.sensitive)) {
-    text.read(buffer.data(), buffer.size());
+    text.read(window.data() + carried, static_cast<std::streamsize>(chunkSize));
     const auto count = static_cast<std::size_t>(text.gcount());
     if (count == 0) break;
-    window.append(inspectiontext::lowercased(std::string_view(buffer.data(), count)));
-    matches.privileged = matches.privileged || containsAny(window, privilegedPatterns());
-    matches.sensitive = matches.sensitive || containsAny(window, sensitivePatterns());
-    if (window.size() > overlap) window.erase(0, window.size() - overlap);
+    const std::size_t filled = carried + count;
+    table.search(std::string_view(window.data(), filled), matches);
+    carried = std::min(overlap, filled);
+    std::copy(window.begin() + static_cast<std::ptrdiff_t>(filled - carried),
+              window.begin() + static_cast<std::ptrdiff_t>(filled), window.begin());
   }
   return matches;
 }
