@@ -138,27 +138,6 @@ TEST(DMGInspectionRulesTest, AppTrust) {
             "No ticket stapled to the app.");
 }
 
-TEST(DMGInspectionRulesTest, MountAndBundleWithoutApp) {
-  const auto unmounted = DMGInspectionRules::mountability(false);
-  EXPECT_EQ(unmounted.status(), S::warning);
-  EXPECT_EQ(unmounted.detail(), "The DMG may be damaged, encrypted, busy or blocked by macOS.");
-  EXPECT_EQ(DMGInspectionRules::appBundle(std::nullopt, false).value(),
-            "Could not be checked because the DMG did not mount.");
-  EXPECT_EQ(DMGInspectionRules::appBundle(std::nullopt, true).value(),
-            "No .app bundle was found inside this DMG.");
-  EXPECT_EQ(DMGInspectionRules::appBundle(std::filesystem::path("/V/X/My App.app"), true).value(),
-            "Found My App.app");
-
-  const auto unavailable = DMGInspectionRules::unavailableAppFields("the DMG did not mount");
-  ASSERT_EQ(unavailable.size(), 2u);
-  EXPECT_EQ(unavailable[0].id(), ID::appSignature);
-  EXPECT_EQ(unavailable[1].id(), ID::appGatekeeper);
-  for (const auto& field : unavailable) {
-    EXPECT_EQ(field.value(), "Unavailable because the DMG did not mount.");
-    EXPECT_EQ(field.status(), S::info);
-  }
-}
-
 TEST(DMGInspectionRulesTest, TheDMGsOwnTrust) {
   const auto unsignedDMG = DMGInspectionRules::fileGatekeeper(
       outcome(3, "X.dmg: rejected\nsource=no usable signature"), false, false);

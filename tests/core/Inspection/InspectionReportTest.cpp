@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "core/Inspection/InspectionFieldCatalogue.hpp"
 #include "core/Inspection/InspectionReport.hpp"
 
 using namespace halyard;
@@ -37,36 +36,6 @@ TEST(InspectionFieldTest, IdentifiersRoundTripThroughRawValues) {
   EXPECT_EQ(kitLabel(S::warning), "Warning");
   EXPECT_EQ(kitLabel(S::fail), "Problem");
   EXPECT_EQ(kitLabel(S::info), "Info");
-}
-
-TEST(InspectionFieldTest, CatalogueTitlesAndWeightsDependOnKind) {
-  const auto dmg = InspectionFileKind::dmg;
-  const auto pkg = InspectionFileKind::pkg;
-  const auto identifierDMG = InspectionFieldCatalogue::entry(ID::identifier, dmg);
-  const auto identifierPKG = InspectionFieldCatalogue::entry(ID::identifier, pkg);
-  EXPECT_EQ(identifierDMG.title, "App identifier");
-  EXPECT_EQ(identifierDMG.weight, 7);
-  EXPECT_EQ(identifierDMG.category, InspectionCategoryID::signing);
-  EXPECT_EQ(identifierPKG.title, "Package identifier");
-  EXPECT_EQ(identifierPKG.weight, 2);
-  EXPECT_EQ(identifierPKG.category, InspectionCategoryID::contents);
-  EXPECT_EQ(InspectionFieldCatalogue::entry(ID::fileGatekeeper, dmg).weight, 5);
-  EXPECT_EQ(InspectionFieldCatalogue::entry(ID::fileGatekeeper, pkg).title, "Gatekeeper");
-  EXPECT_EQ(InspectionFieldCatalogue::entry(ID::fileStapled, dmg).title,
-            "Ticket stapled to the DMG");
-
-  // The weights of a DMG's scored facts add up to 115, as the score tests assume.
-  int total = 0;
-  for (const auto id :
-       {ID::accessibility, ID::mountability, ID::appBundle, ID::dmgSignature, ID::appSignature,
-        ID::developer, ID::identifier, ID::timestamp, ID::hardenedRuntime, ID::appGatekeeper,
-        ID::appStapled, ID::fileGatekeeper, ID::notarization, ID::fileStapled})
-    total += InspectionFieldCatalogue::entry(id, dmg).weight;
-  EXPECT_EQ(total, 115);
-  for (const auto id :
-       {ID::fileSize, ID::sha256, ID::quarantine, ID::appVersion, ID::minimumSystem,
-        ID::architectures, ID::teamIdentifier, ID::entitlements, ID::internalVisibility})
-    EXPECT_EQ(InspectionFieldCatalogue::entry(id, pkg).weight, 0) << rawValue(id);
 }
 
 TEST(InspectionCategoryTest, SummaryCountsProblemsBeforeWarnings) {
