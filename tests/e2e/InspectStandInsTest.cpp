@@ -164,7 +164,7 @@ TEST_F(InspectStandIns, HostileImageIsReadWithoutFollowingLinksOut) {
   const auto outside = standIns.makeApp("Outside", true, true);
   const auto contents = standIns.work() / "hostile";
   fs::create_directories(contents / "many");
-  for (int i = 0; i < 3000; ++i)
+  for (int i = 0; i < 2000; ++i)
     std::ofstream(contents / "many" / ("file" + std::to_string(i))) << i;
   fs::create_directory_symlink(outside, contents / "Trusted.app");
   std::ofstream(contents / "evil\x1b[2Jname") << "x";
@@ -241,31 +241,50 @@ TEST_F(InspectStandInPackages, PostinstallThatLoadsALaunchDaemon) {
 
 TEST_F(InspectStandInPackages, HostilePackageIsInspectedSafely) {
   // An enormous script whose only privileged command is at its very end, a payload of thousands
-  // of files, links out of the expansion folder and a file name with control characters.
+  // of files with a link loop, and a script name with control characters.
   const auto payload = standIns.work() / "hostile-payload";
   fs::create_directories(payload / "many");
-  for (int i = 0; i < 3000; ++i)
+  for (int i = 0; i < 2000; ++i)
     std::ofstream(payload / "many" / ("f" + std::to_string(i))) << i;
-  fs::create_directory_symlink("/", payload / "Escape.app");
-  fs::create_directory_symlink("/etc", payload / "etc");
+  fs::create_directory_symlink(".", payload / "many" / "loop.app");
   const auto scriptFolder = scripts("hostile", "");
   {
     std::ofstream script(scriptFolder / "postinstall");
     const std::string filler(1 << 20, '#');
-    for (int i = 0; i < 48; ++i)
+    for (int i = 0; i < 12; ++i)
       script << filler << '\n';
     script << "launchctl bootstrap system x\n";
   }
   std::ofstream(scriptFolder / "pre\x1b]0;owned\x07install") << "rm -rf /\n";
-  fs::create_symlink("/etc/passwd", scriptFolder / "preupgrade");
 
-  const auto pkg = standIns.makePKG("Hostile", payload, scriptFolder);
+  const auto pkg = standIns.makePKG("Hostile", payload, scriptFolder, false);
   const auto [status, report] = inspect(pkg);
-  EXPECT_EQ(report["app"], nullptr); // the link is not an app of this package
+  EXPECT_EQ(report["app"], nullptr); // the link is not an app
+  EXPECT_EQ(field(report, "internalVisibility")["status"], "ok");
+  EXPECT_EQ(field(report, "installerScripts")["detail"], "postinstall");
   EXPECT_EQ(field(report, "privilegedCommands")["status"], "warning");
-  EXPECT_EQ(report["score"], 80);
+  EXPECT_EQ(field(report, "sensitiveActions")["status"], "ok");
+  EXPECT_EQ(report["notice"], "Score limited to 80 because installer scripts need a closer look.");
   const auto text = standIns.bosun({"--verbose", "inspect", pkg.string()});
   EXPECT_EQ(text.standardOutput.find('\x1b'), std::string::npos);
   EXPECT_EQ(text.standardOutput.find('\x07'), std::string::npos);
+  expectNoExpansionLeft();
+}
+
+TEST_F(InspectStandInPackages, PackageWithLinksOutOfItsFolder) {
+  const auto payload = standIns.work() / "escape-payload";
+  fs::create_directories(payload);
+  fs::create_directory_symlink("/", payload / "Escape.app");
+  const auto scriptFolder = scripts("escape", "echo hi\n");
+  fs::create_symlink("/etc/passwd", scriptFolder / "preupgrade");
+
+  const auto pkg = standIns.makePKG("Escape", payload, scriptFolder, false);
+  const auto [status, report] = inspect(pkg);
+  EXPECT_EQ(report["app"], nullptr);
+  // The stand-in pkgutil refuses such links: nothing beyond the refusal is judged.
+  EXPECT_EQ(field(report, "internalVisibility")["value"],
+            "The package could not be fully expanded.");
+  EXPECT_EQ(field(report, "installerScripts")["value"], "Scripts could not be inspected.");
+  EXPECT_EQ(report["notice"], "Score limited to 80 because installer scripts need a closer look.");
   expectNoExpansionLeft();
 }

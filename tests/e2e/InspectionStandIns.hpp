@@ -113,9 +113,10 @@ public:
   }
 
   // work()/NAME.pkg installing `payload` with the scripts in `scripts` (when not empty), signed,
-  // notarized and stapled. Throws when the stand-ins cannot build packages.
+  // and notarized and stapled for a release. Throws when the stand-ins cannot build packages.
   std::filesystem::path makePKG(const std::string& name, const std::filesystem::path& payload,
-                                const std::filesystem::path& scripts = {}) const {
+                                const std::filesystem::path& scripts = {},
+                                bool release = true) const {
     const auto package = work() / (name + ".pkg");
     std::vector<std::string> arguments{
         "--root", payload.string(),     "--identifier", "com.example." + name, "--version",
@@ -123,7 +124,7 @@ public:
     if (!scripts.empty()) arguments.insert(arguments.end(), {"--scripts", scripts.string()});
     arguments.insert(arguments.end(), {"--sign", installer, "--timestamp", package.string()});
     toolOK("/usr/bin/pkgbuild", arguments);
-    notarizeAndStaple(package, package);
+    if (release) notarizeAndStaple(package, package);
     return package;
   }
 
