@@ -1,32 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-
-#include "cli/CLIError.hpp"
 #include "cli/InspectCommand.hpp"
-#include "core/Support/TemporaryFolder.hpp"
 
 using namespace bosun;
 using namespace halyard;
 
 namespace {
-ParsedArguments inspectArguments(std::vector<std::string> positionals) {
-  ParsedArguments parsed;
-  parsed.command = "inspect";
-  parsed.positionals = std::move(positionals);
-  return parsed;
-}
-
-CLIError errorFor(std::vector<std::string> positionals) {
-  try {
-    InspectCommand::checkedFile(inspectArguments(std::move(positionals)));
-  } catch (const CLIError& error) {
-    return error;
-  }
-  ADD_FAILURE() << "no error";
-  return CLIError(ExitCode::success, "");
-}
-
 InspectionReport sampleReport(InspectionStatus signatureStatus) {
   using ID = InspectionFieldID;
   const auto file = InspectionCategory::make(
@@ -46,33 +25,6 @@ InspectionReport sampleReport(InspectionStatus signatureStatus) {
                           std::chrono::system_clock::time_point{});
 }
 } // namespace
-
-TEST(InspectCommandTest, ArgumentChecksInOrder) {
-  TemporaryFolder folder("InspectCommandTest_");
-  const auto app = (folder.path() / "X.app").string();
-  std::ofstream(app) << "x";
-  const auto upper = (folder.path() / "APP.DMG").string();
-  std::ofstream(upper) << "x";
-
-  auto error = errorFor({});
-  EXPECT_EQ(error.code(), ExitCode::usage);
-  EXPECT_EQ(error.message(), "inspect needs one .dmg or .pkg file.");
-  EXPECT_EQ(error.hint(), "Example: bosun inspect MyApp.dmg");
-  EXPECT_EQ(errorFor({upper, upper}).code(), ExitCode::usage);
-
-  // Existence is checked before the extension.
-  error = errorFor({"missing.app"});
-  EXPECT_EQ(error.code(), ExitCode::input);
-  EXPECT_EQ(error.message(), "missing.app does not exist.");
-  EXPECT_EQ(error.hint(), std::nullopt);
-
-  error = errorFor({app});
-  EXPECT_EQ(error.code(), ExitCode::input);
-  EXPECT_EQ(error.message(), "inspect works with .dmg and .pkg files.");
-  EXPECT_EQ(error.hint(), "Use `bosun verify` for an .app.");
-
-  EXPECT_EQ(InspectCommand::checkedFile(inspectArguments({upper})), upper);
-}
 
 TEST(InspectCommandTest, TextReport) {
   const auto report = sampleReport(InspectionStatus::fail);

@@ -137,29 +137,3 @@ TEST(DMGInspectionRulesTest, AppTrust) {
                 .value(),
             "No ticket stapled to the app.");
 }
-
-TEST(DMGInspectionRulesTest, TheDMGsOwnTrust) {
-  const auto unsignedDMG = DMGInspectionRules::fileGatekeeper(
-      outcome(3, "X.dmg: rejected\nsource=no usable signature"), false, false);
-  EXPECT_EQ(unsignedDMG.value(), "Not assessed because the DMG is not signed.");
-  EXPECT_EQ(unsignedDMG.status(), S::warning);
-  EXPECT_EQ(DMGInspectionRules::fileGatekeeper(outcome(3, "rejected"), true, false).value(),
-            "Not accepted.");
-  EXPECT_EQ(DMGInspectionRules::fileGatekeeper(outcome(0, "accepted"), true, true).value(),
-            "Accepted - Notarized Developer ID.");
-
-  // A notarized app inside an unnotarized DMG is still a notarized release.
-  const auto appOnly = DMGInspectionRules::notarization(true, false);
-  EXPECT_EQ(appOnly.value(), "Apple notarized this release.");
-  EXPECT_EQ(appOnly.status(), S::pass);
-  EXPECT_EQ(appOnly.detail(), "App: notarized\nDMG: no notarization found");
-  const auto neither = DMGInspectionRules::notarization(false, false);
-  EXPECT_EQ(neither.value(), "No notarization proof was found.");
-  EXPECT_EQ(neither.status(), S::warning);
-  EXPECT_EQ(neither.detail(), "App: no notarization found\nDMG: no notarization found");
-
-  EXPECT_EQ(DMGInspectionRules::fileStapled(outcome(0, "", "The validate action worked!")).value(),
-            "Yes - the DMG opens even without internet.");
-  EXPECT_EQ(DMGInspectionRules::fileStapled(outcome(65, "", "")).value(),
-            "No ticket stapled to the DMG.");
-}

@@ -6,7 +6,6 @@
 
 #include "core/Inspection/AppBundleInfo.hpp"
 #include "core/Inspection/AppBundleLocator.hpp"
-#include "core/Inspection/DiskImageMounts.hpp"
 #include "core/Inspection/InspectionFileFields.hpp"
 #include "core/Inspection/InstallerScriptScanner.hpp"
 #include "core/Inspection/PackageIdentifierFinder.hpp"
@@ -148,40 +147,6 @@ TEST(AppBundleInfoTest, ReadsStringsAndRefusesUnsafeExecutableNames) {
   fs::create_directories(linked / "Contents");
   fs::create_symlink(app / "Contents/Info.plist", linked / "Contents/Info.plist");
   EXPECT_EQ(AppBundleInfo::read(linked), AppBundleInfo{});
-}
-
-TEST(DiskImageMountsTest, MountPointsFromPropertyLists) {
-  TemporaryFolder folder("MountsTest_");
-  const auto image = folder.path() / "X.dmg";
-  write(image, "image");
-  const auto entity = [](const std::string& device, const std::string& mount) {
-    return "<dict><key>dev-entry</key><string>" + device + "</string>" +
-           (mount.empty() ? "" : "<key>mount-point</key><string>" + mount + "</string>") +
-           "</dict>";
-  };
-  const auto info =
-      plist("<dict><key>images</key><array>"
-            "<dict><key>image-path</key><string>/elsewhere/Y.dmg</string><key>system-entities</key>"
-            "<array>" +
-            entity("/dev/disk3", "/Volumes/Y") +
-            "</array></dict>"
-            "<dict><key>image-path</key><string>" +
-            image.string() +
-            "</string>"
-            "<key>system-entities</key><array>" +
-            entity("/dev/disk4", "") + entity("/dev/disk4s1", "/Volumes/X") +
-            "</array></dict>"
-            "</array></dict>");
-  EXPECT_EQ(DiskImageMounts::existingMountPoint(info, image), fs::path("/Volumes/X"));
-  EXPECT_EQ(DiskImageMounts::existingMountPoint(info, folder.path() / "Z.dmg"), std::nullopt);
-  EXPECT_EQ(DiskImageMounts::existingMountPoint("garbage", image), std::nullopt);
-
-  const auto attach = "expected CRC32 $12345678\n" +
-                      plist("<dict><key>system-entities</key><array>" + entity("/dev/disk5", "") +
-                            entity("/dev/disk5s1", "/Volumes/X 1") + "</array></dict>");
-  EXPECT_EQ(DiskImageMounts::firstMountPoint(attach), fs::path("/Volumes/X 1"));
-  EXPECT_EQ(DiskImageMounts::firstDeviceEntry(attach), "/dev/disk5");
-  EXPECT_EQ(DiskImageMounts::firstMountPoint(plist("<array/>")), std::nullopt);
 }
 
 TEST(InspectionFileFieldsTest, SizesForPeople) {

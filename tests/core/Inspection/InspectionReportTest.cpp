@@ -87,17 +87,6 @@ InspectionReport sampleReport(std::optional<std::string> appName,
 }
 } // namespace
 
-TEST(InspectionReportTest, DerivedValues) {
-  const auto report = sampleReport("My App.app", std::nullopt);
-  EXPECT_EQ(report.fileName(), "My App.dmg");
-  ASSERT_EQ(report.allFields().size(), 3u);
-  EXPECT_EQ(report.allFields()[2].id(), ID::appSignature);
-  EXPECT_EQ(report.field(ID::sha256)->value(), "ab12");
-  EXPECT_EQ(report.field(ID::notarization), std::nullopt);
-  EXPECT_EQ(report, sampleReport("My App.app", std::nullopt));
-  EXPECT_NE(report, sampleReport(std::nullopt, std::nullopt));
-}
-
 TEST(InspectionReportTest, KitSummaryWithoutDetails) {
   const auto report = sampleReport("My App.app", "Score limited because a trusted signature "
                                                  "was not verified.");

@@ -178,9 +178,6 @@ TEST(InspectionScoreTest, VerdictBoundaries) {
   EXPECT_EQ(verdictForScore(50), InspectionVerdict::caution);
   EXPECT_EQ(verdictForScore(49), InspectionVerdict::notTrusted);
   EXPECT_EQ(verdictForScore(0), InspectionVerdict::notTrusted);
-  EXPECT_EQ(title(InspectionVerdict::trusted), "Platform Trusted");
-  EXPECT_EQ(title(InspectionVerdict::caution), "Use Caution");
-  EXPECT_EQ(title(InspectionVerdict::notTrusted), "Not Trusted");
 }
 
 TEST(InspectionScoreTest, OnlyTheFirstFieldOfAnIdentifierDecidesACap) {

@@ -144,59 +144,6 @@ TEST(InspectionServiceTest, PerfectDMGMountedAndEjectedByTheService) {
       tools.calls.end());
 }
 
-TEST(InspectionServiceTest, DMGAlreadyMountedByTheUserStaysMounted) {
-  TemporaryFolder folder("ServiceTest_");
-  const auto dmg = folder.path() / "My App.dmg";
-  write(dmg, "image");
-  const auto volume = folder.path() / "UserVolume";
-  makeApp(volume);
-  auto tools = perfectDMGTools(volume);
-  tools.answers["hdiutil info"] = ProcessOutcome{
-      0,
-      plist("<dict><key>images</key><array><dict><key>image-path</key><string>" + dmg.string() +
-            "</string><key>system-entities</key><array><dict><key>mount-point</key><string>" +
-            volume.string() + "</string></dict></array></dict></array></dict>"),
-      ""};
-  std::vector<std::string> progress;
-  const auto report = InspectionService::inspect(
-      dmg, [&](const std::string& message) { progress.push_back(message); }, tools.runner());
-  EXPECT_EQ(report.score(), 100);
-  EXPECT_FALSE(tools.called("hdiutil", "attach"));
-  EXPECT_FALSE(tools.called("hdiutil", "detach"));
-  EXPECT_EQ(progress.back(), "Asking Gatekeeper about the app…");
-}
-
-TEST(InspectionServiceTest, DMGThatDoesNotMount) {
-  TemporaryFolder folder("ServiceTest_");
-  const auto dmg = folder.path() / "Broken.dmg";
-  write(dmg, "not an image");
-  auto tools = perfectDMGTools(folder.path() / "nowhere");
-  tools.answers["hdiutil attach"] = ProcessOutcome{1, "",
-                                                   "hdiutil: attach failed - image not "
-                                                   "recognized"};
-  tools.answers["codesign --verify"] = ProcessOutcome{1, "",
-                                                      "Broken.dmg: code object is not "
-                                                      "signed at all"};
-  tools.answers["spctl"] = ProcessOutcome{3, "", "Broken.dmg: rejected"};
-  const auto report = InspectionService::inspect(
-      dmg, [](const std::string&) {}, tools.runner());
-
-  EXPECT_EQ(report.appName(), std::nullopt);
-  EXPECT_EQ(report.field(ID::mountability)->status(), S::warning);
-  EXPECT_EQ(report.field(ID::appBundle)->value(),
-            "Could not be checked because the DMG did not mount.");
-  EXPECT_EQ(report.field(ID::appSignature)->value(), "Unavailable because the DMG did not mount.");
-  EXPECT_EQ(report.field(ID::appGatekeeper)->status(), S::info);
-  EXPECT_EQ(report.field(ID::fileGatekeeper)->value(),
-            "Not assessed because the DMG is not signed.");
-  EXPECT_EQ(report.field(ID::developer), std::nullopt);
-  EXPECT_EQ(report.field(ID::appStapled), std::nullopt);
-  EXPECT_EQ(ids(report.categories()[1]), (std::vector<ID>{ID::mountability, ID::appBundle}));
-  EXPECT_LE(report.score(), 39);
-  EXPECT_EQ(report.verdict(), InspectionVerdict::notTrusted);
-  EXPECT_FALSE(tools.called("hdiutil", "detach"));
-}
-
 TEST(InspectionServiceTest, EmptyVolumeHasNoAppAndIsStillEjected) {
   TemporaryFolder folder("ServiceTest_");
   const auto dmg = folder.path() / "Empty.dmg";
@@ -279,36 +226,4 @@ TEST(InspectionServiceTest, PackageWithRiskyPostinstallAndAnApp) {
                                                 "Asking Gatekeeper about the package…",
                                                 "Looking inside the package…",
                                                 "Reading the app's entitlements…"}));
-}
-
-TEST(InspectionServiceTest, PackageThatFailsToExpand) {
-  TemporaryFolder folder("ServiceTest_");
-  const auto pkg = folder.path() / "X.pkg";
-  write(pkg, "xar!");
-  auto tools = signedPackageTools();
-  tools.answers["pkgutil --expand-full"] = ProcessOutcome{1, "", "Could not open package"};
-  const auto report = InspectionService::inspect(
-      pkg, [](const std::string&) {}, tools.runner());
-  EXPECT_EQ(report.field(ID::internalVisibility)->detail(), "Could not open package");
-  EXPECT_EQ(report.field(ID::installerScripts)->value(), "Scripts could not be inspected.");
-  EXPECT_EQ(report.field(ID::entitlements), std::nullopt);
-  EXPECT_EQ(report.score(), 80);
-}
-
-TEST(InspectionServiceTest, UnreadablePackageIsNotExpanded) {
-  TemporaryFolder folder("ServiceTest_");
-  const auto pkg = folder.path() / "X.pkg";
-  fs::create_directories(pkg); // a folder where the package should be
-  auto tools = signedPackageTools();
-  tools.answers["pkgutil --check-signature"].standardOutput += "   Package Identifier: com.sig\n";
-  const auto report = InspectionService::inspect(
-      pkg, [](const std::string&) {}, tools.runner());
-  EXPECT_FALSE(tools.called("pkgutil", "--expand-full"));
-  ASSERT_EQ(report.categories().size(), 5u);
-  EXPECT_EQ(report.field(ID::accessibility)->status(), S::fail);
-  EXPECT_EQ(report.field(ID::identifier)->value(), "com.sig");
-  EXPECT_EQ(report.field(ID::internalVisibility)->detail(), "The package could not be read.");
-  EXPECT_EQ(report.field(ID::privilegedCommands)->value(), "Analysis unavailable.");
-  EXPECT_EQ(report.scoreNotice(),
-            "Score limited to 80 because installer scripts need a closer look.");
 }
