@@ -8,6 +8,7 @@
 #include "cli/CLIError.hpp"
 #include "cli/Console.hpp"
 #include "cli/HelpCommand.hpp"
+#include "cli/InspectCommand.hpp"
 #include "cli/ParsedArguments.hpp"
 #include "cli/SignalHandler.hpp"
 #include "cli/VerifyCommand.hpp"
@@ -42,7 +43,7 @@ ExitCode runCommand(const std::string& word, const std::string& typed,
                     const ParsedArguments& parsed) {
   if (word == "start") unavailable(word);    // StartCommand::run(parsed)
   if (word == "notarize") unavailable(word); // NotarizeCommand::run(parsed)
-  if (word == "inspect") unavailable(word);  // InspectCommand::run(parsed)
+  if (word == "inspect") return InspectCommand::run(parsed);
   if (word == "verify") return VerifyCommand::run(parsed);
   if (word == "doctor") unavailable(word); // DoctorCommand::run(parsed)
   if (word == "setup") unavailable(word);  // SetupCommand::run(parsed)
