@@ -8,7 +8,10 @@
 #include "cli/CLIError.hpp"
 #include "cli/Console.hpp"
 #include "cli/HelpCommand.hpp"
+#include "cli/InspectCommand.hpp"
 #include "cli/ParsedArguments.hpp"
+#include "cli/SignalHandler.hpp"
+#include "cli/VerifyCommand.hpp"
 #include "core/Process/ChildProcess.hpp"
 #include "core/Support/HalyardCoreLog.hpp"
 #include "core/Support/Text.hpp"
@@ -37,14 +40,14 @@ void printVersion() {
 // The commands, by lower-cased word; `typed` is the word as given. Each command replaces its line
 // here when it arrives.
 ExitCode runCommand(const std::string& word, const std::string& typed,
-                    const ParsedArguments& /*parsed*/) {
+                    const ParsedArguments& parsed) {
   if (word == "start") unavailable(word);    // StartCommand::run(parsed)
   if (word == "notarize") unavailable(word); // NotarizeCommand::run(parsed)
-  if (word == "inspect") unavailable(word);  // InspectCommand::run(parsed)
-  if (word == "verify") unavailable(word);   // VerifyCommand::run(parsed)
-  if (word == "doctor") unavailable(word);   // DoctorCommand::run(parsed)
-  if (word == "setup") unavailable(word);    // SetupCommand::run(parsed)
-  if (word == "update") unavailable(word);   // UpdateCommand::run(parsed)
+  if (word == "inspect") return InspectCommand::run(parsed);
+  if (word == "verify") return VerifyCommand::run(parsed);
+  if (word == "doctor") unavailable(word); // DoctorCommand::run(parsed)
+  if (word == "setup") unavailable(word);  // SetupCommand::run(parsed)
+  if (word == "update") unavailable(word); // UpdateCommand::run(parsed)
   throw CLIError(ExitCode::usage, "Unknown command \"" + typed + "\".",
                  "Commands: start, notarize, inspect, verify, doctor, setup, update, help");
 }
@@ -76,7 +79,7 @@ ExitCode BosunMain::run(const std::vector<std::string>& arguments) {
   console.configure(parsed->hasFlag("json"), parsed->hasFlag("verbose"), parsed->hasFlag("quiet"),
                     wantsColors(*parsed));
 
-  // The signal handler (Ctrl-C, SIGTERM) is installed here.
+  SignalHandler::shared().install();
   installLogging();
 
   const bool isUpdate = parsed->command && lowerCasedASCII(*parsed->command) == "update";
@@ -87,11 +90,15 @@ ExitCode BosunMain::run(const std::vector<std::string>& arguments) {
   try {
     code = dispatch(*parsed);
   } catch (...) {
+    // A command stopped by Ctrl-C or SIGTERM leaves the failure line and the end of the process
+    // to the signal handler, which is still cleaning up.
+    SignalHandler::shared().waitWhileHandling();
     // No update notice after a failure.
     const CLIError error = CLIError::from(std::current_exception(), ExitCode::failure);
     console.failure(error);
     return error.code();
   }
+  SignalHandler::shared().waitWhileHandling();
   // Unless the command is `update`, the update notice is shown here (after waiting for the
   // background check).
   return code;

@@ -91,8 +91,10 @@ FontDescription DesignerTextRenderer::font(const DesignerTextSpec& spec, double 
                                     named ? spec.fontFamily.c_str() : systemFontFamily());
   pango_font_description_set_weight(description.get(),
                                     spec.isBold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
-  pango_font_description_set_style(description.get(),
-                                   spec.isItalic ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
+  // A named family takes the requested traits; the system font only takes the bold weight, as
+  // the desktop app draws it.
+  pango_font_description_set_style(description.get(), named && spec.isItalic ? PANGO_STYLE_ITALIC
+                                                                             : PANGO_STYLE_NORMAL);
   const double clamped = std::clamp(std::isnan(size) ? 0.0 : size, 0.0, largestFontSize);
   pango_font_description_set_absolute_size(description.get(), clamped * PANGO_SCALE);
   return description;

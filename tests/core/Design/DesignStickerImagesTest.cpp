@@ -133,12 +133,15 @@ TEST(DesignerTextImage, ColourAlignmentAndDecorations) {
 TEST(DesignerTextFont, UnknownFamiliesFallBackToTheSystemFont) {
   auto spec = textSpec("x", 20);
   spec.fontFamily = "No Such Family Anywhere";
+  spec.isBold = true;
+  spec.isItalic = true;
   const auto fallback = DesignerTextRenderer::font(spec, 20);
   EXPECT_STREQ(pango_font_description_get_family(fallback.get()),
                DesignerTextRenderer::systemFontFamily());
+  // The system font takes the bold weight only.
+  EXPECT_EQ(pango_font_description_get_weight(fallback.get()), PANGO_WEIGHT_BOLD);
+  EXPECT_EQ(pango_font_description_get_style(fallback.get()), PANGO_STYLE_NORMAL);
   spec.fontFamily = "DejaVu Serif";
-  spec.isBold = true;
-  spec.isItalic = true;
   const auto named = DesignerTextRenderer::font(spec, 20);
   EXPECT_STREQ(pango_font_description_get_family(named.get()), "DejaVu Serif");
   EXPECT_EQ(pango_font_description_get_weight(named.get()), PANGO_WEIGHT_BOLD);
