@@ -1,10 +1,14 @@
 #include "core/Notarization/NotaryCredentials.hpp"
 
+#include "core/Process/ToolProcess.hpp"
 #include "core/Support/Text.hpp"
 
 namespace halyard {
 
 namespace {
+constexpr const char* xcrunPath = "/usr/bin/xcrun";
+constexpr double validationTimeout = 120;
+
 template <class... Handlers> struct Overloaded : Handlers... { using Handlers::operator()...; };
 template <class... Handlers> Overloaded(Handlers...) -> Overloaded<Handlers...>;
 } // namespace
@@ -52,6 +56,19 @@ bool NotaryCredentials::isEmpty() const {
           [](const APIKey& key) { return key.keyPath.empty() || key.keyID.empty(); },
       },
       value_);
+}
+
+NotaryCredentials::Validation NotaryCredentials::validate() const {
+  std::vector<std::string> command{"notarytool", "history"};
+  const auto authentication = arguments();
+  command.insert(command.end(), authentication.begin(), authentication.end());
+  command.insert(command.end(), {"--output-format", "json"});
+  // The history itself is not needed: listing it only works with accepted credentials.
+  const ToolProcessResult result = ToolProcess::run(xcrunPath, command, validationTimeout);
+  if (result.succeeded()) return {true, "Accepted by Apple"};
+  std::string message = text::trimmed(result.combined());
+  if (message.empty()) message = "notarytool could not use these credentials.";
+  return {false, std::move(message)};
 }
 
 } // namespace halyard
