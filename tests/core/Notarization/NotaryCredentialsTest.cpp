@@ -37,13 +37,5 @@ TEST(NotaryCredentialsTest, DisplayNameAndEmptiness) {
   EXPECT_TRUE(NotaryCredentials::apiKey("k.p8", "").isEmpty());
 }
 
-TEST(NotaryCredentialsTest, ComparedByCaseAndFields) {
-  EXPECT_EQ(NotaryCredentials::keychainProfile("a"), NotaryCredentials::keychainProfile("a"));
-  EXPECT_NE(NotaryCredentials::keychainProfile("a"), NotaryCredentials::keychainProfile("b"));
-  EXPECT_NE(NotaryCredentials::apiKey("k", "i"), NotaryCredentials::apiKey("k", "i", "x"));
-  EXPECT_NE(NotaryCredentials::apiKey("k", "i", ""), NotaryCredentials::apiKey("k", "i"));
-  EXPECT_NE(NotaryCredentials::keychainProfile("k"), NotaryCredentials::apiKey("k", "k"));
-}
-
 } // namespace
 } // namespace halyard
