@@ -1,5 +1,6 @@
 #include "cli/CLIError.hpp"
 
+#include "core/Process/ProcessRegistry.hpp"
 #include "core/Support/CancellationError.hpp"
 
 namespace bosun {
@@ -16,9 +17,8 @@ CLIError::CLIError(ExitCode code, std::string message, std::optional<std::string
 
 CLIError CLIError::from(const std::exception& error, ExitCode defaultCode) {
   if (const auto* cliError = dynamic_cast<const CLIError*>(&error)) return *cliError;
-  // A run that is being cancelled by a signal (ProcessRegistry::isCancelling) belongs here too;
-  // it joins this rule together with the process registry.
-  if (dynamic_cast<const halyard::CancellationError*>(&error) != nullptr) {
+  if (dynamic_cast<const halyard::CancellationError*>(&error) != nullptr ||
+      halyard::ProcessRegistry::shared().isCancelling()) {
     return CLIError(ExitCode::cancelled, kCancelledMessage);
   }
   // Errors of the components (artifact and app-bundle notarization) get their own rules here
@@ -37,6 +37,9 @@ CLIError CLIError::from(const std::exception_ptr& error, ExitCode defaultCode) {
   } catch (const std::exception& caught) {
     return from(caught, defaultCode);
   } catch (...) {
+  }
+  if (halyard::ProcessRegistry::shared().isCancelling()) {
+    return CLIError(ExitCode::cancelled, kCancelledMessage);
   }
   return CLIError(defaultCode, "Unexpected error.");
 }

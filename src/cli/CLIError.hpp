@@ -26,9 +26,10 @@ public:
   // The one place where any error becomes an exit code and a message. First match wins:
   // 1. a CLIError, unchanged;
   // 2. a cancellation (halyard::CancellationError): "cancelled", "Cancelled.";
-  // 3. a halyard::Error of domain "Halyard.process" with code -2 (a tool run timed out):
+  // 3. a signal is being handled (ProcessRegistry is cancelling): "cancelled", "Cancelled.";
+  // 4. a halyard::Error of domain "Halyard.process" with code -2 (a tool run timed out):
   //    "timeout" with its description;
-  // 4. anything else: defaultCode with the error's description.
+  // 5. anything else: defaultCode with the error's description.
   static CLIError from(const std::exception& error, ExitCode defaultCode);
   // The same for a caught exception of any type (an exception that is not a std::exception
   // becomes defaultCode with "Unexpected error.").

@@ -5,6 +5,7 @@
 
 #include "cli/CLIError.hpp"
 #include "cli/ExitCode.hpp"
+#include "core/Process/ProcessRegistry.hpp"
 #include "core/Support/CancellationError.hpp"
 
 using namespace bosun;
@@ -68,6 +69,17 @@ TEST(CLIErrorFrom, CancellationBecomesCancelled) {
   EXPECT_EQ(result.code(), ExitCode::cancelled);
   EXPECT_EQ(result.message(), "Cancelled.");
   EXPECT_FALSE(result.hint().has_value());
+}
+
+TEST(CLIErrorFrom, AnyErrorWhileASignalIsHandledBecomesCancelled) {
+  auto& registry = halyard::ProcessRegistry::shared();
+  registry.beginCancelling();
+  const CLIError result = converted(std::runtime_error("codesign failed"), ExitCode::signing);
+  const CLIError timedOut = converted(halyard::Error("Halyard.process", -2, "Timed out."));
+  registry.endCancelling();
+  EXPECT_EQ(result.code(), ExitCode::cancelled);
+  EXPECT_EQ(result.message(), "Cancelled.");
+  EXPECT_EQ(timedOut.code(), ExitCode::cancelled);
 }
 
 TEST(CLIErrorFrom, OnlyAProcessTimeOutBecomesTimeout) {
