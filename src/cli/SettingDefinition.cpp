@@ -69,31 +69,6 @@ std::vector<SettingDefinition> makeTable() {
   };
 }
 
-std::string paddedRight(const std::string& text, size_t width) {
-  return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
-}
-
-std::string makeHelpText() {
-  std::string help = "Settings come from, in this order (first one wins):\n"
-                     "  1. command-line flags\n"
-                     "  2. environment variables\n"
-                     "  3. bosun.json in the project folder\n"
-                     "  4. the user config (~/.config/bosun/config.json, or "
-                     "$XDG_CONFIG_HOME/bosun)\n"
-                     "  5. built-in defaults\n"
-                     "\n"
-                     "Keys and environment variables:\n";
-  bool first = true;
-  for (const SettingDefinition& setting : SettingDefinition::all()) {
-    if (!first) help += "\n";
-    first = false;
-    help += "  " + paddedRight(setting.key, 18) + " " + paddedRight(setting.environment, 26) + " " +
-            setting.title;
-  }
-  help += "\n\n`bosun doctor` shows the value and source of every setting.";
-  return help;
-}
-
 } // namespace
 
 const std::vector<SettingDefinition>& SettingDefinition::all() {
@@ -106,11 +81,6 @@ const SettingDefinition* SettingDefinition::find(std::string_view key) {
     if (setting.key == key) return &setting;
   }
   return nullptr;
-}
-
-const std::string& configurationHelpText() {
-  static const std::string text = makeHelpText();
-  return text;
 }
 
 } // namespace bosun

@@ -29,8 +29,4 @@ struct SettingDefinition {
   static const SettingDefinition* find(std::string_view key);
 };
 
-// The text of `bosun help config`: where settings come from, then one line per setting with its
-// key, environment variable and title.
-const std::string& configurationHelpText();
-
 } // namespace bosun
