@@ -2,6 +2,9 @@
 
 #include <unistd.h>
 
+// Not every platform's <unistd.h> declares it.
+extern "C" char** environ;
+
 namespace bosun {
 
 Environment Environment::current() {
