@@ -9,6 +9,7 @@
 #include "cli/Console.hpp"
 #include "cli/HelpCommand.hpp"
 #include "cli/ParsedArguments.hpp"
+#include "cli/SignalHandler.hpp"
 #include "core/Process/ChildProcess.hpp"
 #include "core/Support/HalyardCoreLog.hpp"
 #include "core/Support/Text.hpp"
@@ -76,7 +77,7 @@ ExitCode BosunMain::run(const std::vector<std::string>& arguments) {
   console.configure(parsed->hasFlag("json"), parsed->hasFlag("verbose"), parsed->hasFlag("quiet"),
                     wantsColors(*parsed));
 
-  // The signal handler (Ctrl-C, SIGTERM) is installed here.
+  SignalHandler::shared().install();
   installLogging();
 
   const bool isUpdate = parsed->command && lowerCasedASCII(*parsed->command) == "update";
@@ -87,11 +88,15 @@ ExitCode BosunMain::run(const std::vector<std::string>& arguments) {
   try {
     code = dispatch(*parsed);
   } catch (...) {
+    // A command stopped by Ctrl-C or SIGTERM leaves the failure line and the end of the process
+    // to the signal handler, which is still cleaning up.
+    SignalHandler::shared().waitWhileHandling();
     // No update notice after a failure.
     const CLIError error = CLIError::from(std::current_exception(), ExitCode::failure);
     console.failure(error);
     return error.code();
   }
+  SignalHandler::shared().waitWhileHandling();
   // Unless the command is `update`, the update notice is shown here (after waiting for the
   // background check).
   return code;

@@ -52,4 +52,11 @@ std::string ProcessOutputBuffer::takeText() {
   return bytes;
 }
 
+std::string ProcessOutputBuffer::takeBytes() {
+  std::string bytes;
+  std::lock_guard guard(lock_);
+  bytes.swap(data_);
+  return bytes;
+}
+
 } // namespace halyard

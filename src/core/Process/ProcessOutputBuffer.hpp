@@ -23,6 +23,9 @@ public:
   // The same, leaving the buffer empty (no copy of the bytes).
   std::string takeText();
 
+  // The bytes as they came, leaving the buffer empty.
+  std::string takeBytes();
+
 private:
   mutable std::mutex lock_;
   std::string data_;

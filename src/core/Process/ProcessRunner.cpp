@@ -428,7 +428,7 @@ private:
   ToolProcessResult timeoutResult() {
     const auto limit = effectiveLimit(request_.timeout).value_or(0);
     return {ToolProcessResult::timedOutStatus,
-            request_.keepOutputOnTimeout ? outputBuffer_.takeText() : std::string(),
+            request_.keepOutputOnTimeout ? take(outputBuffer_) : std::string(),
             request_.timeoutMessage.empty() ? ProcessRunner::timeoutDescription(limit)
                                             : request_.timeoutMessage};
   }
@@ -438,7 +438,11 @@ private:
     if (report_.error != 0) {
       return launchFailure(systemCallFailure("waitpid", report_.error));
     }
-    return {report_.status, outputBuffer_.takeText(), errorBuffer_.takeText()};
+    return {report_.status, take(outputBuffer_), take(errorBuffer_)};
+  }
+
+  std::string take(ProcessOutputBuffer& buffer) const {
+    return request_.rawOutput ? buffer.takeBytes() : buffer.takeText();
   }
 
   // The time-out result goes to the caller now; the escalation, if any, carries on without it and

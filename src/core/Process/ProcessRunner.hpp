@@ -51,6 +51,9 @@ struct ProcessRunRequest {
   // Standard error of the time-out result; empty gives "Timed out after N seconds.".
   std::string timeoutMessage;
 
+  // Deliver the streams' bytes as they came, without the UTF-8 check (binary output).
+  bool rawOutput = false;
+
   // Call the processExited hook of HalyardCoreLog when the child ends.
   bool reportExit = false;
 
