@@ -10,6 +10,7 @@
 #include "cli/HelpCommand.hpp"
 #include "cli/ParsedArguments.hpp"
 #include "cli/SignalHandler.hpp"
+#include "cli/VerifyCommand.hpp"
 #include "core/Process/ChildProcess.hpp"
 #include "core/Support/HalyardCoreLog.hpp"
 #include "core/Support/Text.hpp"
@@ -38,14 +39,14 @@ void printVersion() {
 // The commands, by lower-cased word; `typed` is the word as given. Each command replaces its line
 // here when it arrives.
 ExitCode runCommand(const std::string& word, const std::string& typed,
-                    const ParsedArguments& /*parsed*/) {
+                    const ParsedArguments& parsed) {
   if (word == "start") unavailable(word);    // StartCommand::run(parsed)
   if (word == "notarize") unavailable(word); // NotarizeCommand::run(parsed)
   if (word == "inspect") unavailable(word);  // InspectCommand::run(parsed)
-  if (word == "verify") unavailable(word);   // VerifyCommand::run(parsed)
-  if (word == "doctor") unavailable(word);   // DoctorCommand::run(parsed)
-  if (word == "setup") unavailable(word);    // SetupCommand::run(parsed)
-  if (word == "update") unavailable(word);   // UpdateCommand::run(parsed)
+  if (word == "verify") return VerifyCommand::run(parsed);
+  if (word == "doctor") unavailable(word); // DoctorCommand::run(parsed)
+  if (word == "setup") unavailable(word);  // SetupCommand::run(parsed)
+  if (word == "update") unavailable(word); // UpdateCommand::run(parsed)
   throw CLIError(ExitCode::usage, "Unknown command \"" + typed + "\".",
                  "Commands: start, notarize, inspect, verify, doctor, setup, update, help");
 }

@@ -1,6 +1,10 @@
-#include <cstdio>
+#include "Dispatcher.hpp"
 
-int main() {
-  std::fputs("macsim: no tools yet\n", stderr);
-  return 1;
+#include <string>
+#include <vector>
+
+int main(int argc, char** argv) {
+  const std::string invokedAs = argc > 0 ? argv[0] : "macsim";
+  std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+  return macsim::Dispatcher::main(invokedAs, arguments);
 }

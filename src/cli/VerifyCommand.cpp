@@ -1,0 +1,113 @@
+#include "cli/VerifyCommand.hpp"
+
+#include <algorithm>
+#include <cctype>
+
+#include "cli/CLIError.hpp"
+#include "cli/CheckLines.hpp"
+#include "cli/CheckPayload.hpp"
+#include "cli/Console.hpp"
+#include "cli/ParsedArguments.hpp"
+#include "core/Signing/CodeSigner.hpp"
+
+namespace bosun {
+
+namespace {
+
+// "MyApp.app/" (as a shell completes a bundle) names the same file as "MyApp.app".
+std::filesystem::path withoutTrailingSeparators(std::filesystem::path path) {
+  while (!path.has_filename() && path.has_parent_path() && path.parent_path() != path)
+    path = path.parent_path();
+  return path;
+}
+
+std::string lowerCased(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
+} // namespace
+
+VerifyCommand::Target VerifyCommand::checkedTarget(const ParsedArguments& parsed) {
+  if (parsed.positionals.size() != 1)
+    throw CLIError(ExitCode::usage, "verify needs one .app, .dmg or .pkg.",
+                   "Example: bosun verify MyApp.dmg");
+
+  const auto& typed = parsed.positionals.front();
+  const auto path = withoutTrailingSeparators(typed);
+  std::error_code error;
+  if (typed.empty() || !std::filesystem::exists(path, error))
+    throw CLIError(ExitCode::input, typed + " does not exist.");
+
+  const auto extension = lowerCased(path.extension().string());
+  halyard::ReleaseCheck::Kind kind;
+  if (extension == ".app")
+    kind = halyard::ReleaseCheck::Kind::app;
+  else if (extension == ".dmg")
+    kind = halyard::ReleaseCheck::Kind::dmg;
+  else if (extension == ".pkg")
+    kind = halyard::ReleaseCheck::Kind::pkg;
+  else
+    throw CLIError(ExitCode::input, "verify works with .app, .dmg and .pkg files.");
+
+  const bool deep = parsed.hasFlag("deep");
+  if (deep && kind != halyard::ReleaseCheck::Kind::app)
+    throw CLIError(ExitCode::usage, "--deep only applies to an .app.");
+
+  return Target{path, path.filename().string(), kind, deep};
+}
+
+ExitCode VerifyCommand::run(const ParsedArguments& parsed) {
+  const auto target = checkedTarget(parsed);
+  auto& console = Console::shared();
+  // The tools get an absolute path, so a file name that begins with "-" is never read as an
+  // option.
+  const auto toolPath = std::filesystem::absolute(target.path);
+
+  std::vector<std::string> problems;
+  std::optional<std::string> deepResult;
+  if (target.deep) {
+    console.step("Verifying the signature (deep, strict)…");
+    const auto result = halyard::CodeSigner::deepVerify(toolPath, deepVerificationTimeLimit);
+    switch (result.kind()) {
+    case halyard::DeepVerificationResult::Kind::passed:
+      console.check("Deep signature verification", "", Console::Mark::passed);
+      deepResult = "passed";
+      break;
+    case halyard::DeepVerificationResult::Kind::failed:
+      console.check("Deep signature verification", result.failureText(), Console::Mark::failed);
+      problems.push_back("Deep verification: " + result.failureText());
+      deepResult = "failed";
+      break;
+    case halyard::DeepVerificationResult::Kind::timedOut:
+      console.failure(
+          CLIError(ExitCode::timeout, "Deep verification took too long and was stopped."));
+      return ExitCode::timeout;
+    }
+  }
+
+  console.step("Checking signing, notarization and stapling…");
+  auto checks = halyard::ReleaseCheck::run(toolPath, target.kind);
+  checks.fileName = target.fileName;
+  for (auto& problem : printCheckLines(console, checks))
+    problems.push_back(std::move(problem));
+
+  const auto code = problems.empty() ? ExitCode::success : ExitCode::verification;
+  if (console.isJSON()) {
+    auto summary = checkPayload(checks);
+    summary["exitCode"] = exitCodeNumber(code);
+    summary["class"] = std::string(exitCodeName(code));
+    summary["problems"] = problems;
+    if (deepResult) summary["deep"] = *deepResult;
+    console.event("summary", std::move(summary));
+  } else if (problems.empty()) {
+    console.result(target.fileName + ": all checks passed");
+  } else {
+    console.result(target.fileName + ": " + std::to_string(problems.size()) +
+                   " check(s) did not pass");
+  }
+  return code;
+}
+
+} // namespace bosun

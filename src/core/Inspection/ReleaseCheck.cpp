@@ -1,0 +1,216 @@
+#include "core/Inspection/ReleaseCheck.hpp"
+
+#include <algorithm>
+#include <cctype>
+
+#include <fmt/format.h>
+
+#include "core/Process/ProcessRunner.hpp"
+#include "core/Process/ToolProcessResult.hpp"
+#include "core/Support/HalyardCoreLog.hpp"
+#include "core/Support/Text.hpp"
+
+namespace halyard {
+
+namespace {
+
+struct CheckRun {
+  int32_t status;
+  std::string output;      // both streams, in the order written
+  std::string explanation; // the runner's text when the run did not finish
+};
+
+CheckRun runMerged(const char* executable, std::vector<std::string> arguments, double limit) {
+  ProcessRunRequest request;
+  request.executable = executable;
+  request.arguments = std::move(arguments);
+  request.mergeStreams = true;
+  request.timeout = limit;
+  request.escalation = TimeoutEscalation::terminateThenKill;
+  request.deliverAtDeadline = true;
+  const auto result = ProcessRunner::run(request);
+  return {result.status, text::decodedUTF8(result.standardOutput),
+          text::trimmed(result.standardError)};
+}
+
+bool containsIgnoringCase(std::string_view text, std::string_view needle) {
+  const auto it =
+      std::search(text.begin(), text.end(), needle.begin(), needle.end(), [](char a, char b) {
+        return std::tolower(static_cast<unsigned char>(a)) ==
+               std::tolower(static_cast<unsigned char>(b));
+      });
+  return it != text.end() || needle.empty();
+}
+
+bool contains(std::string_view text, std::string_view needle) {
+  return text.find(needle) != std::string_view::npos;
+}
+
+std::string pathText(const std::filesystem::path& file) {
+  return file.string();
+}
+
+std::string lastComponent(const std::filesystem::path& file) {
+  // "MyApp.app/" names the same file as "MyApp.app".
+  if (!file.has_filename() && file.has_parent_path()) return file.parent_path().filename().string();
+  return file.filename().string();
+}
+
+// Runs the check, turning anything unexpected (no memory, no thread for the runner) into a
+// failed status: the checks never throw.
+template <typename Check> ReleaseCheckStatus guarded(Check&& check) {
+  try {
+    return check();
+  } catch (const std::exception& error) {
+    return ReleaseCheckStatus::failed(error.what());
+  } catch (...) {
+    return ReleaseCheckStatus::failed("The check could not be run");
+  }
+}
+
+} // namespace
+
+std::optional<std::string> ReleaseCheck::firstMeaningfulLine(std::string_view output) {
+  size_t start = 0;
+  while (start <= output.size()) {
+    auto end = output.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) end = output.size();
+    auto line = text::trimmed(output.substr(start, end - start));
+    if (!line.empty() && !line.starts_with("Processing:")) return line;
+    if (end == output.size()) break;
+    start = end + 1;
+  }
+  return std::nullopt;
+}
+
+std::optional<ReleaseCheckStatus>
+ReleaseCheck::signatureVerificationFailure(int32_t status, std::string_view output) {
+  if (status == 0) return std::nullopt;
+  if (containsIgnoringCase(output, "not signed at all"))
+    return ReleaseCheckStatus::failed("Not signed");
+  return ReleaseCheckStatus::failed(
+      firstMeaningfulLine(output).value_or("The signature is invalid"));
+}
+
+ReleaseCheckStatus ReleaseCheck::signingAuthorityStatus(std::string_view output) {
+  if (contains(output, "Authority=Developer ID Application")) return ReleaseCheckStatus::passed();
+  return ReleaseCheckStatus::failed("Not signed with a Developer ID Application certificate");
+}
+
+ReleaseCheckStatus ReleaseCheck::packageSigningStatus(int32_t status, std::string_view output) {
+  if (status != 0 || containsIgnoringCase(output, "no signature"))
+    return ReleaseCheckStatus::failed("Not signed");
+  if (contains(output, "Developer ID Installer")) return ReleaseCheckStatus::passed();
+  return ReleaseCheckStatus::failed("Not signed with a Developer ID Installer certificate");
+}
+
+ReleaseCheckStatus ReleaseCheck::notarizationStatus(int32_t status, std::string_view output) {
+  if (status == 0 && contains(output, "source=Notarized Developer ID"))
+    return ReleaseCheckStatus::passed();
+  if (contains(output, "source=Unnotarized Developer ID") ||
+      contains(output, "source=Developer ID"))
+    return ReleaseCheckStatus::failed("Signed, but Apple has no notarization ticket for it");
+  if (containsIgnoringCase(output, "rejected"))
+    return ReleaseCheckStatus::failed("Gatekeeper rejects it");
+  return ReleaseCheckStatus::failed(firstMeaningfulLine(output).value_or("Not notarized"));
+}
+
+ReleaseCheckStatus ReleaseCheck::staplingStatus(int32_t status, std::string_view output) {
+  if (status == 0 && containsIgnoringCase(output, "worked")) return ReleaseCheckStatus::passed();
+  if (containsIgnoringCase(output, "does not have a ticket stapled"))
+    return ReleaseCheckStatus::failed("No ticket stapled");
+  return ReleaseCheckStatus::failed(firstMeaningfulLine(output).value_or("No ticket stapled"));
+}
+
+std::optional<ReleaseCheckStatus> ReleaseCheck::unfinishedRunFailure(int32_t status,
+                                                                     std::string_view toolName,
+                                                                     std::string_view explanation,
+                                                                     double toolTimeLimit) {
+  const std::string tool(toolName);
+  if (status == ToolProcessResult::launchFailedStatus) {
+    const auto why = text::trimmed(explanation);
+    return ReleaseCheckStatus::failed(why.empty() ? "Could not run " + tool
+                                                  : "Could not run " + tool + ": " + why);
+  }
+  if (status == ToolProcessResult::timedOutStatus)
+    return ReleaseCheckStatus::failed(tool + " did not finish within " +
+                                      fmt::format("{:g}", toolTimeLimit) +
+                                      " seconds and was stopped");
+  return std::nullopt;
+}
+
+std::vector<std::string> ReleaseCheck::notarizationArguments(const std::filesystem::path& file,
+                                                             Kind kind) {
+  switch (kind) {
+  case Kind::app:
+    return {"--assess", "-vv", "--type", "execute", pathText(file)};
+  case Kind::dmg:
+    return {"--assess",    "-vv", "--type", "open", "--context", "context:primary-signature",
+            pathText(file)};
+  case Kind::pkg:
+    break;
+  }
+  return {"--assess", "-vv", "--type", "install", pathText(file)};
+}
+
+ReleaseCheckStatus ReleaseCheck::checkSigning(const std::filesystem::path& file, double limit) {
+  return guarded([&] {
+    const auto verification =
+        runMerged(codesignPath, {"--verify", "--strict", "--verbose=2", pathText(file)}, limit);
+    if (auto failure =
+            unfinishedRunFailure(verification.status, "codesign", verification.explanation, limit))
+      return *failure;
+    if (auto failure = signatureVerificationFailure(verification.status, verification.output))
+      return *failure;
+
+    const auto details = runMerged(codesignPath, {"-dvv", pathText(file)}, limit);
+    if (auto failure = unfinishedRunFailure(details.status, "codesign", details.explanation, limit))
+      return *failure;
+    return signingAuthorityStatus(details.output);
+  });
+}
+
+ReleaseCheckStatus ReleaseCheck::checkPackageSigning(const std::filesystem::path& file,
+                                                     double limit) {
+  return guarded([&] {
+    const auto run = runMerged(pkgutilPath, {"--check-signature", pathText(file)}, limit);
+    if (auto failure = unfinishedRunFailure(run.status, "pkgutil", run.explanation, limit))
+      return *failure;
+    return packageSigningStatus(run.status, run.output);
+  });
+}
+
+ReleaseCheckStatus ReleaseCheck::checkNotarization(const std::filesystem::path& file, Kind kind,
+                                                   double limit) {
+  return guarded([&] {
+    const auto run = runMerged(spctlPath, notarizationArguments(file, kind), limit);
+    if (auto failure = unfinishedRunFailure(run.status, "spctl", run.explanation, limit))
+      return *failure;
+    return notarizationStatus(run.status, run.output);
+  });
+}
+
+ReleaseCheckStatus ReleaseCheck::checkStapling(const std::filesystem::path& file, double limit) {
+  return guarded([&] {
+    const auto run = runMerged(xcrunPath, {"stapler", "validate", pathText(file)}, limit);
+    if (auto failure = unfinishedRunFailure(run.status, "stapler", run.explanation, limit))
+      return *failure;
+    return staplingStatus(run.status, run.output);
+  });
+}
+
+ReleaseCheckResult ReleaseCheck::run(const std::filesystem::path& file, Kind kind, double limit) {
+  ReleaseCheckResult result;
+  result.fileName = lastComponent(file);
+  result.signing = kind == Kind::pkg ? checkPackageSigning(file, limit) : checkSigning(file, limit);
+  result.notarization = checkNotarization(file, kind, limit);
+  result.stapling = checkStapling(file, limit);
+  try {
+    HalyardCoreLog::noteMessage("Release check: " + result.logLine());
+  } catch (...) {
+    // A failing log hook must not turn the finished checks into an error.
+  }
+  return result;
+}
+
+} // namespace halyard

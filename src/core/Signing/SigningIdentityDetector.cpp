@@ -1,0 +1,54 @@
+#include "core/Signing/SigningIdentityDetector.hpp"
+
+#include <algorithm>
+
+#include "core/Process/ProcessRunner.hpp"
+#include "core/Support/Text.hpp"
+
+namespace halyard {
+
+std::vector<std::string> SigningIdentityDetector::parseIdentities(std::string_view output,
+                                                                  SigningIdentityKind kind) {
+  std::vector<std::string> names;
+  const auto wanted = prefix(kind);
+  size_t lineStart = 0;
+  while (lineStart < output.size()) {
+    auto lineEnd = output.find('\n', lineStart);
+    if (lineEnd == std::string_view::npos) lineEnd = output.size();
+    const auto line = output.substr(lineStart, lineEnd - lineStart);
+    lineStart = lineEnd + 1;
+
+    const auto first = line.find('"');
+    if (first == std::string_view::npos) continue;
+    const auto last = line.rfind('"');
+    if (last == first) continue;
+    const auto name = line.substr(first + 1, last - first - 1);
+    if (!name.starts_with(wanted)) continue;
+    if (std::find(names.begin(), names.end(), name) != names.end()) continue;
+    names.emplace_back(name);
+  }
+  return names;
+}
+
+std::vector<std::string> SigningIdentityDetector::identities(SigningIdentityKind kind) {
+  try {
+    ProcessRunRequest request;
+    request.executable = securityPath;
+    request.arguments = {"find-identity", "-v", "-p", std::string(policy(kind))};
+    request.discardStandardError = true;
+    request.timeout = timeLimit;
+    request.escalation = TimeoutEscalation::terminateThenKill;
+    request.keepOutputOnTimeout = false;
+    const auto result = ProcessRunner::run(request);
+    // The exit status says nothing useful here; only a run that never completed is discarded.
+    if (result.status == ToolProcessResult::launchFailedStatus ||
+        result.status == ToolProcessResult::timedOutStatus)
+      return {};
+    if (!text::isValidUTF8(result.standardOutput)) return {};
+    return parseIdentities(result.standardOutput, kind);
+  } catch (...) {
+    return {};
+  }
+}
+
+} // namespace halyard

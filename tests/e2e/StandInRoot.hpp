@@ -1,0 +1,256 @@
+#pragma once
+
+// A fresh stand-in root for end-to-end tests, and the fixtures made with the stand-in tools
+// themselves: identities and notary profiles, app bundles with real Mach-O executables, signed,
+// notarized and stapled apps, DMGs and PKGs. Every tool call goes through the stand-ins, so a
+// fixture is exactly what the real tools would have produced under the same root. Failing set-up
+// steps throw std::runtime_error with the tool's output.
+
+#include <fstream>
+#include <regex>
+#include <stdexcept>
+
+#include "BosunRun.hpp"
+
+namespace bosun::testing {
+
+// What an app bundle fixture holds.
+struct AppFixture {
+  std::string identifier = "com.example.sample";
+  std::string version = "1.0";
+  std::vector<std::string> architectures = {"arm64", "x86_64"};
+};
+
+// An attached read-write image.
+struct StandInAttachment {
+  std::string device;
+  std::filesystem::path mountPoint;
+};
+
+class StandInRoot {
+public:
+  // The identities and profile most tests use.
+  static constexpr const char* application = "Developer ID Application: Example Corp (A1B2C3D4E5)";
+  static constexpr const char* installer = "Developer ID Installer: Example Corp (A1B2C3D4E5)";
+  static constexpr const char* development = "Apple Development: dev@example.com (F6G7H8J9K0)";
+  static constexpr const char* profile = "bosun-tests";
+
+  StandInRoot() {
+    std::filesystem::create_directories(work());
+    checked(runProgram(macsimOptions({"init", root().string()})), "macsim init");
+  }
+
+  const std::filesystem::path& home() const { return sandbox_.home(); }
+  std::filesystem::path root() const { return home() / "stand-in root"; }
+  // A folder for fixtures.
+  std::filesystem::path work() const { return home() / "work"; }
+
+  // The scrubbed environment of BosunRun with the stand-in root in force.
+  std::map<std::string, std::string> environment() const {
+    auto environment = scrubbedEnvironment(home());
+    environment["BOSUN_TOOL_ROOT"] = root().string();
+    return environment;
+  }
+
+  // `bosun ARGUMENTS`, run in the fixture folder with the stand-in root in force.
+  RunResult bosun(std::vector<std::string> arguments,
+                  std::map<std::string, std::string> extraEnvironment = {}) const {
+    auto options = sandbox_.options(std::move(arguments));
+    options.baseEnvironment = environment();
+    options.environment = std::move(extraEnvironment);
+    options.workingDirectory = work();
+    return runProgram(options);
+  }
+
+  // `macsim ARGUMENTS` for set-up commands.
+  RunResult macsim(std::vector<std::string> arguments) const {
+    return runProgram(macsimOptions(std::move(arguments)));
+  }
+
+  // A stand-in tool by its platform path (for example "/usr/bin/codesign").
+  RunResult tool(const std::string& platformPath, std::vector<std::string> arguments,
+                 std::map<std::string, std::string> extraEnvironment = {}) const {
+    RunOptions options;
+    options.executable = root() / std::filesystem::path(platformPath).relative_path();
+    options.arguments = std::move(arguments);
+    options.baseEnvironment = environment();
+    options.environment = std::move(extraEnvironment);
+    options.workingDirectory = work();
+    return runProgram(options);
+  }
+
+  // The same, throwing unless the tool exits 0; returns its standard output.
+  std::string toolOK(const std::string& platformPath, std::vector<std::string> arguments) const {
+    const auto what = platformPath + (arguments.empty() ? "" : " " + arguments.front());
+    return checked(tool(platformPath, std::move(arguments)), what).standardOutput;
+  }
+
+  void addIdentity(const std::string& name) const {
+    checked(macsim({"identity", "add", name, "--root", root().string()}), "macsim identity add");
+  }
+  void addProfile(const std::string& name = profile) const {
+    checked(macsim({"profile", "add", name, "--root", root().string()}), "macsim profile add");
+  }
+  // The Developer ID identities and the notary profile of a typical release set-up.
+  void addReleaseSetUp() const {
+    addIdentity(application);
+    addIdentity(installer);
+    addProfile();
+  }
+
+  // work()/NAME.app with a Mach-O executable and an XML Info.plist.
+  std::filesystem::path makeApp(const std::string& name, const AppFixture& fixture = {}) const {
+    const auto app = work() / (name + ".app");
+    std::filesystem::create_directories(app / "Contents" / "MacOS");
+    std::filesystem::create_directories(app / "Contents" / "Resources");
+    std::vector<std::string> arguments{"machO"};
+    for (const auto& architecture : fixture.architectures) {
+      arguments.push_back("--arch");
+      arguments.push_back(architecture);
+    }
+    arguments.push_back((app / "Contents" / "MacOS" / name).string());
+    checked(macsim(arguments), "macsim machO");
+    std::ofstream(app / "Contents" / "Info.plist")
+        << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+           "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+           "<plist version=\"1.0\">\n<dict>\n"
+        << "  <key>CFBundleExecutable</key><string>" << name << "</string>\n"
+        << "  <key>CFBundleIdentifier</key><string>" << fixture.identifier << "</string>\n"
+        << "  <key>CFBundleName</key><string>" << name << "</string>\n"
+        << "  <key>CFBundlePackageType</key><string>APPL</string>\n"
+        << "  <key>CFBundleShortVersionString</key><string>" << fixture.version << "</string>\n"
+        << "  <key>CFBundleVersion</key><string>" << fixture.version << "</string>\n"
+        << "  <key>LSMinimumSystemVersion</key><string>11.0</string>\n"
+        << "</dict>\n</plist>\n";
+    std::ofstream(app / "Contents" / "Resources" / "readme.txt") << "Sample resource\n";
+    return app;
+  }
+
+  // Signs an app as a release does (hardened runtime, secure timestamp).
+  void signApp(const std::filesystem::path& app, const std::string& identity = application) const {
+    toolOK("/usr/bin/codesign",
+           {"--force", "--options", "runtime", "--timestamp", "--sign", identity, app.string()});
+  }
+
+  // Submits the file (an app goes as a ZIP of it) and waits; throws unless Accepted.
+  void notarize(const std::filesystem::path& file) const {
+    auto submitted = file;
+    if (file.extension() == ".app") {
+      submitted = work() / (file.stem().string() + "-submission.zip");
+      toolOK("/usr/bin/ditto", {"-c", "-k", "--keepParent", file.string(), submitted.string()});
+    }
+    const auto output = toolOK("/usr/bin/xcrun", {"notarytool", "submit", submitted.string(),
+                                                  "--keychain-profile", profile, "--wait"});
+    if (output.find("status: Accepted") == std::string::npos)
+      throw std::runtime_error("notarization of " + file.string() + " was not accepted:\n" +
+                               output);
+  }
+
+  void staple(const std::filesystem::path& file) const {
+    toolOK("/usr/bin/xcrun", {"stapler", "staple", file.string()});
+  }
+
+  // A signed, notarized and stapled app.
+  std::filesystem::path makeReleasedApp(const std::string& name) const {
+    const auto app = makeApp(name);
+    signApp(app);
+    notarize(app);
+    staple(app);
+    return app;
+  }
+
+  StandInAttachment attach(const std::filesystem::path& image) const {
+    const auto plist = toolOK("/usr/bin/hdiutil",
+                              {"attach", "-noverify", "-noautoopen", "-plist", image.string()});
+    StandInAttachment attachment;
+    std::smatch match;
+    static const std::regex mountPoint(R"(<key>mount-point</key>\s*<string>([^<]*)</string>)");
+    static const std::regex device(R"(<key>dev-entry</key>\s*<string>(/dev/disk[0-9]+)</string>)");
+    if (std::regex_search(plist, match, mountPoint)) attachment.mountPoint = match[1].str();
+    if (std::regex_search(plist, match, device)) attachment.device = match[1].str();
+    if (attachment.mountPoint.empty() || attachment.device.empty())
+      throw std::runtime_error("hdiutil attach reported no volume:\n" + plist);
+    return attachment;
+  }
+
+  // work()/NAME.dmg: a compressed image holding the app, signed with `identity` unless it is
+  // empty.
+  std::filesystem::path makeDMG(const std::string& name, const std::filesystem::path& app,
+                                const std::string& identity = application) const {
+    const auto writable = work() / (name + "-rw.dmg");
+    const auto image = work() / (name + ".dmg");
+    toolOK("/usr/bin/hdiutil",
+           {"create", "-size", "20m", "-fs", "HFS+", "-volname", name, "-ov", writable.string()});
+    const auto attachment = attach(writable);
+    toolOK("/usr/bin/ditto", {app.string(), (attachment.mountPoint / app.filename()).string()});
+    toolOK("/usr/bin/hdiutil", {"detach", attachment.device, "-force"});
+    toolOK("/usr/bin/hdiutil", {"convert", writable.string(), "-format", "UDZO", "-imagekey",
+                                "zlib-level=9", "-ov", "-o", image.string()});
+    std::filesystem::remove(writable);
+    if (!identity.empty())
+      toolOK("/usr/bin/codesign", {"--force", "--sign", identity, image.string()});
+    return image;
+  }
+
+  // work()/NAME.pkg installing the app into /Applications, signed with `identity` unless it is
+  // empty.
+  std::filesystem::path makePKG(const std::string& name, const std::filesystem::path& app,
+                                const std::string& identity = installer) const {
+    const auto staging = work() / (name + "-pkg");
+    const auto payload = staging / "root";
+    const auto resources = staging / "resources";
+    std::filesystem::create_directories(payload);
+    std::filesystem::create_directories(resources);
+    toolOK("/usr/bin/ditto", {app.string(), (payload / app.filename()).string()});
+    const auto componentPlist = staging / "component.plist";
+    toolOK("/usr/bin/pkgbuild", {"--analyze", "--root", payload.string(), componentPlist.string()});
+    const auto component = staging / "component.pkg";
+    toolOK("/usr/bin/pkgbuild",
+           {"--root", payload.string(), "--component-plist", componentPlist.string(),
+            "--identifier", "com.example.sample.pkg", "--version", "1.0", "--install-location",
+            "/Applications", component.string()});
+    const auto distribution = staging / "Distribution.xml";
+    std::ofstream(distribution)
+        << "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+           "<installer-gui-script minSpecVersion=\"2\">\n"
+        << "  <title>" << name << "</title>\n"
+        << "  <choices-outline><line choice=\"default\"/></choices-outline>\n"
+           "  <choice id=\"default\" title=\""
+        << name
+        << "\"><pkg-ref id=\"com.example.sample.pkg\"/></choice>\n"
+           "  <pkg-ref id=\"com.example.sample.pkg\" version=\"1.0\">component.pkg</pkg-ref>\n"
+           "</installer-gui-script>\n";
+    const auto package = work() / (name + ".pkg");
+    std::vector<std::string> arguments{"--distribution",   distribution.string(), "--resources",
+                                       resources.string(), "--package-path",      staging.string()};
+    if (!identity.empty()) {
+      arguments.insert(arguments.end(), {"--sign", identity, "--timestamp"});
+    }
+    arguments.push_back(package.string());
+    toolOK("/usr/bin/productbuild", arguments);
+    std::filesystem::remove_all(staging);
+    return package;
+  }
+
+private:
+  RunOptions macsimOptions(std::vector<std::string> arguments) const {
+    RunOptions options;
+    options.executable = MACSIM_BINARY;
+    options.arguments = std::move(arguments);
+    options.baseEnvironment = scrubbedEnvironment(home());
+    options.workingDirectory = home();
+    return options;
+  }
+
+  static const RunResult& checked(const RunResult& result, const std::string& what) {
+    if (!result.exitedWith(0))
+      throw std::runtime_error(what + " failed (status " + std::to_string(result.status) + "):\n" +
+                               result.standardError + result.standardOutput);
+    return result;
+  }
+
+  BosunSandbox sandbox_;
+};
+
+} // namespace bosun::testing

@@ -1,0 +1,317 @@
+#include "StandInFixture.hpp"
+
+#include <archive.h>
+#include <archive_entry.h>
+#include <gmock/gmock.h>
+#include <regex>
+
+namespace fs = std::filesystem;
+using ::testing::Contains;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+namespace macsim::testing {
+
+namespace {
+
+// Every "<key>NAME</key>" followed by its "<string>VALUE</string>" in a property list.
+std::vector<std::string> stringsFor(const std::string& plist, const std::string& key) {
+  std::vector<std::string> values;
+  const std::regex pattern("<key>" + key + "</key>\\s*<string>([^<]*)</string>");
+  for (auto it = std::sregex_iterator(plist.begin(), plist.end(), pattern);
+       it != std::sregex_iterator(); ++it)
+    values.push_back((*it)[1].str());
+  return values;
+}
+
+// The member names of an archive file, read with libarchive as any archive tool would.
+std::vector<std::string> archiveNames(const fs::path& file) {
+  std::vector<std::string> names;
+  struct archive* archive = archive_read_new();
+  archive_read_support_format_all(archive);
+  archive_read_support_filter_all(archive);
+  if (archive_read_open_filename(archive, file.c_str(), 16384) == ARCHIVE_OK) {
+    struct archive_entry* entry = nullptr;
+    while (archive_read_next_header(archive, &entry) == ARCHIVE_OK)
+      names.push_back(archive_entry_pathname(entry));
+  }
+  archive_read_free(archive);
+  return names;
+}
+
+} // namespace
+
+class DiskImageTest : public StandInFixture {
+protected:
+  fs::path createImage(const std::string& name, const std::string& size = "20m",
+                       const std::string& filesystem = "HFS+") const {
+    const fs::path image = work / (name + ".dmg");
+    const auto result = run("hdiutil", {"create", "-size", size, "-fs", filesystem, "-volname",
+                                        name, "-ov", image.string()});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, "created: " + image.string() + "\n");
+    return image;
+  }
+  // Attaches as the DMG builder does; returns (device, mount point).
+  std::pair<std::string, fs::path> attach(const fs::path& image,
+                                          std::vector<std::string> options = {}) const {
+    std::vector<std::string> arguments = {"attach", "-noverify", "-noautoopen", "-plist"};
+    arguments.insert(arguments.end(), options.begin(), options.end());
+    arguments.push_back(image.string());
+    const auto result = run("hdiutil", arguments);
+    EXPECT_EQ(result.status, 0) << result.err;
+    const auto devices = stringsFor(result.out, "dev-entry");
+    const auto mounts = stringsFor(result.out, "mount-point");
+    if (devices.empty() || mounts.empty()) return {};
+    return {devices.front(), fs::path(mounts.front())};
+  }
+};
+
+TEST_F(DiskImageTest, ReadWriteImageIsWrittenBackConvertedAndAttachedReadOnly) {
+  const auto image = createImage("Demo");
+  const auto [device, mount] = attach(image);
+  EXPECT_EQ(device, "/dev/disk4");
+  EXPECT_EQ(mount, root / "Volumes" / "Demo");
+  ASSERT_TRUE(fs::is_directory(mount));
+
+  const auto app = makeApp("Demo");
+  ASSERT_EQ(run("ditto", {app.string(), (mount / "Demo.app").string()}).status, 0);
+  fs::create_symlink("/Applications", mount / "Applications");
+  writeFile(mount / ".support/background.png", "png");
+
+  const auto info = run("hdiutil", {"info", "-plist"});
+  EXPECT_THAT(stringsFor(info.out, "image-path"), Contains(image.string()));
+  EXPECT_THAT(stringsFor(info.out, "dev-entry"), Contains("/dev/disk4s1"));
+
+  const auto detached = run("hdiutil", {"detach", device, "-force"});
+  EXPECT_EQ(detached.status, 0) << detached.err;
+  EXPECT_EQ(detached.out, "\"disk4\" ejected.\n");
+  EXPECT_FALSE(fs::exists(mount));
+  EXPECT_THAT(stringsFor(run("hdiutil", {"info", "-plist"}).out, "image-path"),
+              Not(Contains(image.string())));
+  EXPECT_THAT(archiveNames(image), Contains("Demo.app/Contents/MacOS/Demo"));
+  EXPECT_THAT(archiveNames(image), Contains("Applications"));
+
+  // A converted image opens with ordinary archive tools whatever its compression.
+  for (const char* format : {"UDZO", "ULFO", "ULMO", "UDBZ"}) {
+    const fs::path compressed = work / (std::string(format) + ".dmg");
+    std::vector<std::string> arguments = {"convert", image.string(), "-format", format};
+    if (std::string(format) == "UDZO")
+      arguments.insert(arguments.end(), {"-imagekey", "zlib-level=9"});
+    arguments.insert(arguments.end(), {"-ov", "-o", compressed.string()});
+    const auto converted = run("hdiutil", arguments);
+    ASSERT_EQ(converted.status, 0) << converted.err;
+    EXPECT_THAT(converted.out, HasSubstr("created: " + compressed.string() + "\n"));
+    EXPECT_THAT(archiveNames(compressed), Contains("Demo.app/Contents/Resources/readme.txt"))
+        << format;
+  }
+
+  // Read-only attachments are never written back.
+  const fs::path compressed = work / "UDZO.dmg";
+  const std::string before = readFile(compressed);
+  const auto [readOnlyDevice, readOnlyMount] = attach(compressed, {"-nobrowse", "-readonly"});
+  EXPECT_TRUE(fs::is_symlink(readOnlyMount / "Applications"));
+  writeFile(readOnlyMount / "scribble.txt", "x");
+  ASSERT_EQ(run("hdiutil", {"detach", readOnlyMount.string(), "-quiet"}).status, 0);
+  EXPECT_EQ(readFile(compressed), before);
+  // A compressed image is read-only even without -readonly.
+  const auto [again, againMount] = attach(compressed);
+  writeFile(againMount / "scribble.txt", "x");
+  ASSERT_EQ(run("hdiutil", {"detach", again}).status, 0);
+  EXPECT_EQ(readFile(compressed), before);
+
+  const auto imageInfo = run("hdiutil", {"imageinfo", compressed.string()});
+  EXPECT_THAT(imageInfo.out, HasSubstr("Format: UDZO\n"));
+  EXPECT_THAT(imageInfo.out, HasSubstr("Format Description: UDIF read-only compressed (zlib)\n"));
+}
+
+TEST_F(DiskImageTest, SignedImageIsNotarizedStapledAndAcceptedByGatekeeper) {
+  addIdentity(developerID);
+  ASSERT_EQ(macsim({"profile", "add", "release"}).status, 0);
+  const auto image = createImage("Demo");
+  const auto [device, mount] = attach(image);
+  const auto app = makeApp("Demo", true);
+  ASSERT_EQ(run("codesign", {"--force", "--options", "runtime", "--timestamp", "--sign",
+                             developerID, "--deep", app.string()})
+                .status,
+            0);
+  ASSERT_EQ(run("ditto", {app.string(), (mount / "Demo.app").string()}).status, 0);
+  ASSERT_EQ(run("hdiutil", {"detach", device}).status, 0);
+  const fs::path final = work / "Final.dmg";
+  ASSERT_EQ(run("hdiutil", {"convert", image.string(), "-format", "UDZO", "-imagekey",
+                            "zlib-level=9", "-ov", "-o", final.string()})
+                .status,
+            0);
+
+  const auto unsignedCheck = run("codesign", {"--verify", "--verbose=2", final.string()});
+  EXPECT_EQ(unsignedCheck.err, final.string() + ": code object is not signed at all\n");
+  ASSERT_EQ(run("codesign", {"--force", "--sign", developerID, final.string()}).status, 0);
+  const auto verified = run("codesign", {"--verify", "--verbose=2", final.string()});
+  EXPECT_EQ(verified.err, final.string() + ": valid on disk\n" + final.string() +
+                              ": satisfies its Designated Requirement\n");
+  EXPECT_THAT(run("codesign", {"-dv", final.string()}).err, HasSubstr("Format=disk image\n"));
+
+  const auto submitted =
+      xcrun({"notarytool", "submit", final.string(), "--keychain-profile", "release", "--wait"});
+  ASSERT_THAT(submitted.out, HasSubstr("  status: Accepted\n"));
+  ASSERT_EQ(xcrun({"stapler", "staple", final.string()}).status, 0);
+  EXPECT_EQ(xcrun({"stapler", "validate", final.string()}).status, 0);
+  // Stapling leaves the signature intact.
+  EXPECT_EQ(run("codesign", {"--verify", "--strict", final.string()}).status, 0);
+
+  const auto gatekeeper =
+      run("spctl",
+          {"-a", "-t", "open", "-vvv", "--context", "context:primary-signature", final.string()},
+          {{"MACSIM_OFFLINE", "1"}});
+  EXPECT_EQ(gatekeeper.status, 0);
+  EXPECT_EQ(gatekeeper.err, final.string() + ": accepted\nsource=Notarized Developer ID\norigin=" +
+                                developerID + "\n");
+  EXPECT_EQ(run("spctl", {"-a", "-t", "open", "-vv", final.string()}).err,
+            final.string() + ": rejected\nsource=Insufficient Context\n");
+
+  // The app inside is covered by the image's ticket (online).
+  const auto [inside, insideMount] = attach(final, {"-nobrowse", "-readonly"});
+  EXPECT_EQ(
+      run("spctl", {"--assess", "-vvv", "--type", "exec", (insideMount / "Demo.app").string()})
+          .status,
+      0);
+  ASSERT_EQ(run("hdiutil", {"detach", insideMount.string(), "-force"}).status, 0);
+
+  // An unsigned image is refused by the notary service, with the image named.
+  const fs::path plain = work / "Plain.dmg";
+  ASSERT_EQ(
+      run("hdiutil", {"convert", image.string(), "-format", "UDZO", "-o", plain.string()}).status,
+      0);
+  const auto refused =
+      xcrun({"notarytool", "submit", plain.string(), "--keychain-profile", "release", "--wait"});
+  EXPECT_THAT(refused.out, HasSubstr("  status: Invalid\n"));
+}
+
+TEST_F(DiskImageTest, LicenseResourcesAreAddedReadBackAndBoundBySignature) {
+  addIdentity(developerID);
+  const auto image = createImage("Demo");
+  const fs::path compressed = work / "Out.dmg";
+  ASSERT_EQ(
+      run("hdiutil", {"convert", image.string(), "-format", "UDZO", "-o", compressed.string()})
+          .status,
+      0);
+  const std::string resources =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+      "<key>LPic</key><array><dict><key>Attributes</key><integer>0</integer><key>Data</key>"
+      "<data>AAAAAQAAAAAAAA==</data><key>ID</key><integer>5000</integer><key>Name</key>"
+      "<string></string></dict></array></dict></plist>\n";
+  writeFile(work / "sla.plist", resources);
+  const auto added =
+      run("hdiutil", {"udifrez", "-xml", (work / "sla.plist").string(), "", compressed.string()});
+  ASSERT_EQ(added.status, 0) << added.err;
+  const auto readBack = run("hdiutil", {"udifderez", "-xml", compressed.string()});
+  EXPECT_THAT(readBack.out, HasSubstr("<key>LPic</key>"));
+  EXPECT_THAT(readBack.out, HasSubstr("<integer>5000</integer>"));
+  EXPECT_THAT(run("hdiutil", {"imageinfo", compressed.string()}).out,
+              HasSubstr("Software License Agreement: true\n"));
+
+  // Changing the resources after signing breaks the signature.
+  ASSERT_EQ(run("codesign", {"--force", "--sign", developerID, compressed.string()}).status, 0);
+  std::string more = resources;
+  more.replace(more.find("LPic"), 4, "TEXT");
+  writeFile(work / "text.plist", more);
+  ASSERT_EQ(
+      run("hdiutil", {"udifrez", "-xml", (work / "text.plist").string(), "", compressed.string()})
+          .status,
+      0);
+  EXPECT_THAT(run("hdiutil", {"udifderez", "-xml", compressed.string()}).out,
+              HasSubstr("<key>TEXT</key>"));
+  EXPECT_EQ(run("codesign", {"--verify", compressed.string()}).status, 1);
+
+  writeFile(work / "bad.plist", "<plist version=\"1.0\"><dict><key>LPic</key><string>x</string>"
+                                "</dict></plist>");
+  EXPECT_EQ(
+      run("hdiutil", {"udifrez", "-xml", (work / "bad.plist").string(), "", compressed.string()})
+          .status,
+      1);
+}
+
+TEST_F(DiskImageTest, SizeIsEnforcedWhenTheVolumeIsWrittenBack) {
+  const auto image = createImage("Small", "1m");
+  const auto [device, mount] = attach(image);
+  writeFile(mount / "big.bin", std::string(2 * 1024 * 1024, 'x'));
+  const auto full = run("hdiutil", {"detach", device});
+  EXPECT_EQ(full.status, 1);
+  EXPECT_EQ(full.err, "hdiutil: detach failed - No space left on device\n");
+  EXPECT_TRUE(fs::exists(mount / "big.bin")); // still attached
+  fs::remove(mount / "big.bin");
+  writeFile(mount / "small.bin", "fits");
+  EXPECT_EQ(run("hdiutil", {"detach", device}).status, 0);
+  EXPECT_THAT(archiveNames(image), Contains("small.bin"));
+
+  writeFile(work / "folder/big.bin", std::string(2 * 1024 * 1024, 'x'));
+  EXPECT_EQ(run("hdiutil", {"create", "-size", "1m", "-srcfolder", (work / "folder").string(),
+                            "-ov", (work / "x.dmg").string()})
+                .err,
+            "hdiutil: create failed - No space left on device\n");
+}
+
+TEST_F(DiskImageTest, BusyVolumesRefuseOrdinaryEjectsUntilForced) {
+  const auto image = createImage("Busy");
+  const std::map<std::string, std::string> busy = {{"MACSIM_BUSY_EJECTS", "2"}};
+  const auto [device, mount] = attach(image);
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const auto refused = run("hdiutil", {"detach", device}, busy);
+    EXPECT_EQ(refused.status, 16);
+    EXPECT_EQ(refused.err, "hdiutil: couldn't unmount \"disk4\" - Resource busy\n");
+  }
+  EXPECT_EQ(run("hdiutil", {"detach", device}, busy).status, 0);
+
+  attach(image);
+  EXPECT_EQ(run("hdiutil", {"detach", mount.string(), "-force"}, busy).status, 0);
+}
+
+TEST_F(DiskImageTest, AttachFormsAndTheirFailures) {
+  const auto image = createImage("Demo");
+  // Explicit mount point, as the self-update does; the folder stays, empty, after detach.
+  fs::create_directories(work / "volume");
+  const auto attached = run("hdiutil", {"attach", image.string(), "-nobrowse", "-readonly",
+                                        "-noautoopen", "-mountpoint", (work / "volume").string()});
+  EXPECT_EQ(attached.status, 0);
+  EXPECT_THAT(attached.out, HasSubstr("/dev/disk4s1"));
+  EXPECT_THAT(attached.out, HasSubstr((work / "volume").string()));
+  // Attaching the same image again answers with the existing attachment.
+  EXPECT_EQ(attach(image).second, work / "volume");
+  EXPECT_EQ(run("hdiutil",
+                {"convert", image.string(), "-format", "UDZO", "-o", (work / "c.dmg").string()})
+                .status,
+            0);
+  EXPECT_EQ(run("hdiutil", {"detach", (work / "volume").string(), "-quiet"}).out, "");
+  EXPECT_TRUE(fs::is_directory(work / "volume"));
+
+  // Two volumes with one name get distinct mount points; APFS adds a synthesized disk.
+  const auto apfs = createImage("Demo2", "20m", "APFS");
+  const auto rw = attach(image);
+  const auto other = run("hdiutil", {"attach", "-plist", apfs.string()});
+  EXPECT_EQ(stringsFor(other.out, "dev-entry"),
+            (std::vector<std::string>{"/dev/disk5", "/dev/disk5s1", "/dev/disk6", "/dev/disk6s1"}));
+  EXPECT_EQ(stringsFor(other.out, "volume-kind"), (std::vector<std::string>{"apfs"}));
+  // Converting an image that is attached read-write is refused.
+  EXPECT_EQ(run("hdiutil", {"convert", image.string(), "-format", "UDZO", "-ov", "-o",
+                            (work / "c.dmg").string()})
+                .err,
+            "hdiutil: convert failed - Resource temporarily unavailable\n");
+  EXPECT_EQ(run("hdiutil", {"detach", "/dev/disk6s1"}).status, 0);
+  EXPECT_EQ(run("hdiutil", {"detach", rw.first}).status, 0);
+
+  EXPECT_EQ(run("hdiutil", {"attach", (work / "absent.dmg").string()}).err,
+            "hdiutil: attach failed - No such file or directory\n");
+  writeFile(work / "text.dmg", "not an image");
+  EXPECT_EQ(run("hdiutil", {"attach", (work / "text.dmg").string()}).err,
+            "hdiutil: attach failed - image not recognized\n");
+  EXPECT_EQ(run("hdiutil", {"detach", "/dev/disk9"}).err,
+            "hdiutil: detach failed - No such file or directory\n");
+  EXPECT_EQ(run("hdiutil", {"create", "-size", "20m", "-fs", "HFS+", image.string()}).err,
+            "hdiutil: create failed - File exists\n");
+  // Without the extension the tool adds it, as the real one does.
+  EXPECT_EQ(run("hdiutil", {"create", "-size", "1m", (work / "named").string()}).out,
+            "created: " + (work / "named.dmg").string() + "\n");
+  EXPECT_EQ(run("hdiutil", {"frobnicate"}).status, 1);
+}
+
+} // namespace macsim::testing

@@ -1,0 +1,198 @@
+#include "StandInFixture.hpp"
+
+#include <archive.h>
+#include <archive_entry.h>
+#include <gmock/gmock.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+
+namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+
+namespace macsim::testing {
+
+namespace {
+
+struct Entry {
+  std::string name;
+  std::string data;
+  std::string link; // symbolic link target when not empty
+};
+
+// A ZIP archive written independently of the stand-ins.
+std::string zipWith(const std::vector<Entry>& entries) {
+  std::string output;
+  struct archive* archive = archive_write_new();
+  archive_write_set_format_zip(archive);
+  size_t used = 0;
+  std::vector<char> buffer(1 << 20);
+  archive_write_open_memory(archive, buffer.data(), buffer.size(), &used);
+  for (const auto& item : entries) {
+    struct archive_entry* entry = archive_entry_new();
+    archive_entry_set_pathname(entry, item.name.c_str());
+    if (item.link.empty()) {
+      archive_entry_set_filetype(entry, AE_IFREG);
+      archive_entry_set_size(entry, static_cast<la_int64_t>(item.data.size()));
+    } else {
+      archive_entry_set_filetype(entry, AE_IFLNK);
+      archive_entry_set_symlink(entry, item.link.c_str());
+    }
+    archive_entry_set_perm(entry, 0644);
+    archive_write_header(archive, entry);
+    if (!item.data.empty()) archive_write_data(archive, item.data.data(), item.data.size());
+    archive_entry_free(entry);
+  }
+  archive_write_close(archive);
+  archive_write_free(archive);
+  return std::string(buffer.data(), used);
+}
+
+std::vector<std::string> namesIn(const std::string& bytes) {
+  std::vector<std::string> names;
+  struct archive* archive = archive_read_new();
+  archive_read_support_format_all(archive);
+  archive_read_support_filter_all(archive);
+  archive_read_open_memory(archive, bytes.data(), bytes.size());
+  struct archive_entry* entry = nullptr;
+  while (archive_read_next_header(archive, &entry) == ARCHIVE_OK)
+    names.push_back(archive_entry_pathname(entry));
+  archive_read_free(archive);
+  return names;
+}
+
+} // namespace
+
+class FileToolsTest : public StandInFixture {};
+
+TEST_F(FileToolsTest, ExtractionRefusesEntriesThatLeaveTheDestination) {
+  const fs::path destination = work / "out";
+  for (const auto& entries : std::vector<std::vector<Entry>>{
+           {{"good.txt", "fine", ""}, {"../evil.txt", "owned", ""}},
+           {{"good.txt", "fine", ""}, {"a/../../evil.txt", "owned", ""}},
+           {{"good.txt", "fine", ""}, {(work / "evil.txt").string(), "owned", ""}},
+           {{"link", "", "../../evil.txt"}, {"good.txt", "fine", ""}},
+           {{"link", "", work.string()}, {"link/evil.txt", "owned", ""}}}) {
+    writeFile(work / "bad.zip", zipWith(entries));
+    const auto result = run("ditto", {"-x", "-k", "--sequesterRsrc", "--rsrc",
+                                      (work / "bad.zip").string(), destination.string()});
+    EXPECT_EQ(result.status, 1) << entries.back().name;
+    EXPECT_THAT(result.err, HasSubstr("ditto: "));
+    EXPECT_FALSE(fs::exists(work / "evil.txt"));
+    EXPECT_FALSE(fs::exists(base / "evil.txt"));
+    // Nothing at all is written from a refused archive.
+    EXPECT_FALSE(fs::exists(destination / "good.txt"));
+  }
+}
+
+TEST_F(FileToolsTest, ZipRoundTripKeepsTheParentLinksAndModes) {
+  const auto app = makeApp("Demo", true);
+  const fs::path zip = work / "Demo.zip";
+  ASSERT_EQ(run("ditto", {"-c", "-k", "--keepParent", app.string(), zip.string()}).status, 0);
+  const auto names = namesIn(readFile(zip));
+  EXPECT_THAT(names, ::testing::Contains("Demo.app/Contents/MacOS/Demo"));
+  EXPECT_THAT(names, ::testing::Contains("Demo.app/Contents/Frameworks/Kit.framework/Kit"));
+
+  // Finder archives carry __MACOSX metadata, which is not unpacked as files.
+  writeFile(work / "finder.zip", zipWith({{"App.app/Contents/Info.plist", "<plist/>", ""},
+                                          {"__MACOSX/App.app/._Info.plist", "meta", ""}}));
+  ASSERT_EQ(
+      run("ditto", {"-x", "-k", (work / "finder.zip").string(), (work / "f").string()}).status, 0);
+  EXPECT_TRUE(fs::exists(work / "f/App.app/Contents/Info.plist"));
+  EXPECT_FALSE(fs::exists(work / "f/__MACOSX"));
+
+  const fs::path out = work / "unpacked";
+  ASSERT_EQ(
+      run("ditto", {"-x", "-k", "--sequesterRsrc", "--rsrc", zip.string(), out.string()}).status,
+      0);
+  EXPECT_TRUE(fs::is_symlink(out / "Demo.app/Contents/Frameworks/Kit.framework/Kit"));
+  struct stat info {};
+  ASSERT_EQ(::stat((out / "Demo.app/Contents/MacOS/Demo").c_str(), &info), 0);
+  EXPECT_NE(info.st_mode & 0111, 0u);
+
+  writeFile(work / "corrupt.zip", "PK\x03\x04 this is not really a zip file");
+  const auto corrupt =
+      run("ditto", {"-x", "-k", (work / "corrupt.zip").string(), (work / "c").string()});
+  EXPECT_EQ(corrupt.status, 1);
+  EXPECT_THAT(corrupt.err, HasSubstr("ditto: "));
+  writeFile(work / "text.zip", "hello");
+  EXPECT_EQ(run("ditto", {"-x", "-k", (work / "text.zip").string(), (work / "c").string()}).err,
+            "ditto: Couldn't read PKZip signature\n");
+}
+
+TEST_F(FileToolsTest, DittoCopiesFoldersIntoNewPathsAndFilesIntoFolders) {
+  const auto app = makeApp("Demo");
+  ASSERT_EQ(::setxattr((app / "Contents/Info.plist").c_str(), "user.com.apple.quarantine", "0081;x",
+                       6, 0),
+            0);
+  ASSERT_EQ(run("ditto", {app.string(), (work / "copy/Demo.app").string()}).status, 0);
+  EXPECT_EQ(readFile(work / "copy/Demo.app/Contents/Resources/readme.txt"), "hello\n");
+  EXPECT_EQ(run("xattr", {"-p", "com.apple.quarantine",
+                          (work / "copy/Demo.app/Contents/Info.plist").string()})
+                .out,
+            "0081;x\n");
+  fs::create_directories(work / "folder");
+  ASSERT_EQ(
+      run("ditto", {(app / "Contents/Info.plist").string(), (work / "folder").string()}).status, 0);
+  EXPECT_TRUE(fs::exists(work / "folder/Info.plist"));
+  EXPECT_EQ(run("ditto", {(work / "absent").string(), (work / "x").string()}).err,
+            "ditto: " + (work / "absent").string() + ": No such file or directory\n");
+}
+
+TEST_F(FileToolsTest, XattrPrintsClearsAndReportsMissingAttributes) {
+  const auto app = makeApp("Demo");
+  const fs::path file = app / "Contents/MacOS/Demo";
+  ASSERT_EQ(run("xattr", {"-w", "com.apple.quarantine", "0083;65a1;Safari;", file.string()}).status,
+            0);
+  EXPECT_EQ(run("xattr", {"-p", "com.apple.quarantine", file.string()}).out, "0083;65a1;Safari;\n");
+  ASSERT_EQ(run("xattr", {"-cr", app.string()}).status, 0);
+  const auto missing = run("xattr", {"-p", "com.apple.quarantine", file.string()});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.err, "xattr: " + file.string() + ": No such xattr: com.apple.quarantine\n");
+  EXPECT_EQ(run("xattr", {"-cr", (work / "absent").string()}).status, 1);
+}
+
+TEST_F(FileToolsTest, ShasumPrintsDigestTwoBlanksAndName) {
+  writeFile(work / "abc.txt", "abc");
+  EXPECT_EQ(run("shasum", {"-a", "256", (work / "abc.txt").string()}).out,
+            "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad  " +
+                (work / "abc.txt").string() + "\n");
+  EXPECT_EQ(run("shasum", {"-a", "256", (work / "absent").string()}).status, 1);
+}
+
+TEST_F(FileToolsTest, MachOFixturesHaveRealHeadersThatLipoReads) {
+  const fs::path universal = work / "universal";
+  ASSERT_EQ(macsim({"machO", "--arch", "x86_64", "--arch", "arm64", universal.string()}).status, 0);
+  const std::string bytes = readFile(universal);
+  // fat_header, big-endian: magic CAFEBABE, two slices; the first is CPU_TYPE_X86_64 (0x01000007)
+  // with subtype 3, the second CPU_TYPE_ARM64 (0x0100000C).
+  ASSERT_GE(bytes.size(), 48u);
+  EXPECT_EQ(bytes.substr(0, 8), std::string("\xCA\xFE\xBA\xBE\x00\x00\x00\x02", 8));
+  EXPECT_EQ(bytes.substr(8, 8), std::string("\x01\x00\x00\x07\x00\x00\x00\x03", 8));
+  EXPECT_EQ(bytes.substr(28, 4), std::string("\x01\x00\x00\x0C", 4));
+  EXPECT_EQ(run("lipo", {"-archs", universal.string()}).out, "x86_64 arm64\n");
+  EXPECT_EQ(run("lipo", {"-info", universal.string()}).out,
+            "Architectures in the fat file: " + universal.string() + " are: x86_64 arm64 \n");
+
+  const fs::path thin = work / "thin";
+  ASSERT_EQ(macsim({"machO", "--arch", "arm64", thin.string()}).status, 0);
+  // mach_header_64, little-endian: magic FEEDFACF, CPU_TYPE_ARM64, MH_EXECUTE.
+  const std::string header = readFile(thin).substr(0, 16);
+  EXPECT_EQ(header,
+            std::string("\xCF\xFA\xED\xFE\x0C\x00\x00\x01\x00\x00\x00\x00\x02\x00\x00\x00", 16));
+  EXPECT_EQ(run("lipo", {"-archs", thin.string()}).out, "arm64\n");
+  ASSERT_EQ(macsim({"machO", "--arch", "i386", "--arch", "x86_64", "--arch", "arm64",
+                    (work / "three").string()})
+                .status,
+            0);
+  EXPECT_EQ(run("lipo", {"-archs", (work / "three").string()}).out, "i386 x86_64 arm64\n");
+
+  writeFile(work / "script", "#!/bin/sh\n");
+  const auto notMachO = run("lipo", {"-archs", (work / "script").string()});
+  EXPECT_EQ(notMachO.status, 1);
+  EXPECT_EQ(notMachO.err, "fatal error: /usr/bin/lipo: can't figure out the architecture type "
+                          "of: " +
+                              (work / "script").string() + "\n");
+  EXPECT_EQ(macsim({"machO", "--arch", "sparc", (work / "x").string()}).status, 2);
+}
+
+} // namespace macsim::testing

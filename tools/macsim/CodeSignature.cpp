@@ -1,0 +1,96 @@
+#include "CodeSignature.hpp"
+
+#include "Digest.hpp"
+#include "PropertyList.hpp"
+
+namespace macsim {
+
+namespace {
+
+nlohmann::json optionalText(const std::optional<std::string>& value) {
+  return value ? nlohmann::json(*value) : nlohmann::json(nullptr);
+}
+
+std::optional<std::string> textOrNone(const nlohmann::json& json, const char* key) {
+  auto item = json.find(key);
+  if (item == json.end() || !item->is_string()) return std::nullopt;
+  return item->get<std::string>();
+}
+
+nlohmann::json recordOf(const CodeSignature& signature) {
+  return {{"identifier", signature.identifier},
+          {"format", signature.format},
+          {"authority", optionalText(signature.authority)},
+          {"team", optionalText(signature.teamIdentifier)},
+          {"identityHash", signature.identityHash},
+          {"runtime", signature.runtime},
+          {"timestamp", optionalText(signature.timestamp)},
+          {"signingTime", signature.signingTime},
+          {"entitlements", optionalText(signature.entitlements)},
+          {"codeDigest", signature.codeDigest},
+          {"infoPlistDigest", signature.infoPlistDigest},
+          {"resourcesDigest", signature.resourcesDigest},
+          {"resourceCount", signature.resourceCount},
+          {"infoEntries", signature.infoEntries}};
+}
+
+} // namespace
+
+std::string CodeSignature::flagsText() const {
+  unsigned value = 0;
+  std::string names;
+  if (isAdHoc()) {
+    value |= 0x2;
+    names = "adhoc";
+  }
+  if (runtime) {
+    value |= 0x10000;
+    names += names.empty() ? "runtime" : ",runtime";
+  }
+  char hex[16];
+  std::snprintf(hex, sizeof hex, "0x%x", value);
+  return std::string(hex) + "(" + (names.empty() ? "none" : names) + ")";
+}
+
+std::string CodeSignature::cdhash() const {
+  return Digest::sha256(recordOf(*this).dump());
+}
+
+bool CodeSignature::allowsDebugging() const {
+  if (!entitlements) return false;
+  auto list = PropertyList::parse(*entitlements);
+  if (!list.isDictionary()) return false;
+  plist_t item = plist_dict_get_item(list.node(), "com.apple.security.get-task-allow");
+  if (item == nullptr || plist_get_node_type(item) != PLIST_BOOLEAN) return false;
+  uint8_t value = 0;
+  plist_get_bool_val(item, &value);
+  return value != 0;
+}
+
+nlohmann::json CodeSignature::toJson() const {
+  auto json = recordOf(*this);
+  json["cdhash"] = cdhash();
+  return json;
+}
+
+CodeSignature CodeSignature::fromJson(const nlohmann::json& json, bool& intact) {
+  CodeSignature signature;
+  signature.identifier = json.value("identifier", "");
+  signature.format = json.value("format", "");
+  signature.authority = textOrNone(json, "authority");
+  signature.teamIdentifier = textOrNone(json, "team");
+  signature.identityHash = json.value("identityHash", "");
+  signature.runtime = json.value("runtime", false);
+  signature.timestamp = textOrNone(json, "timestamp");
+  signature.signingTime = json.value("signingTime", "");
+  signature.entitlements = textOrNone(json, "entitlements");
+  signature.codeDigest = json.value("codeDigest", "");
+  signature.infoPlistDigest = json.value("infoPlistDigest", "");
+  signature.resourcesDigest = json.value("resourcesDigest", "");
+  signature.resourceCount = json.value("resourceCount", 0);
+  signature.infoEntries = json.value("infoEntries", 0);
+  intact = json.value("cdhash", "") == signature.cdhash();
+  return signature;
+}
+
+} // namespace macsim

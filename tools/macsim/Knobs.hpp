@@ -1,0 +1,30 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace macsim {
+
+// Failure on demand. Every knob is an environment variable starting with MACSIM_:
+//   MACSIM_<TOOL>_DELAY=SECONDS      the tool sleeps first (fractions allowed)
+//   MACSIM_<TOOL>_FAIL=STATUS        the tool does nothing and exits with STATUS
+//   MACSIM_<TOOL>_STDOUT=TEXT        printed on standard output by a failing tool
+//   MACSIM_<TOOL>_STDERR=TEXT        printed on standard error by a failing tool
+//   MACSIM_<TOOL>_WHEN=WORD          DELAY and FAIL apply only when an argument equals WORD
+//   MACSIM_OFFLINE=1                 the network is down (notary service, tickets, timestamps)
+//   MACSIM_NOTARY_VERDICT=Invalid    the notary service rejects every submission
+//   MACSIM_BUSY_EJECTS=N             each attached volume refuses its first N ordinary ejects
+// <TOOL> is the tool's name in capitals: CODESIGN, HDIUTIL, NOTARYTOOL, STAPLER, ...
+struct Knobs {
+  // Applies the delay and the forced failure of `tool`; returns the exit status when the tool
+  // must stop here (after printing the configured output).
+  static std::optional<int> apply(const std::string& tool,
+                                  const std::vector<std::string>& arguments);
+  static bool offline();
+  static bool forcedInvalid();
+  static int busyEjects();
+  static std::optional<std::string> value(const std::string& name);
+};
+
+} // namespace macsim

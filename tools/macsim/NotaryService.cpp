@@ -1,0 +1,151 @@
+#include "NotaryService.hpp"
+
+#include "Clock.hpp"
+#include "Digest.hpp"
+#include "Files.hpp"
+#include "Knobs.hpp"
+#include "NotaryInspector.hpp"
+#include "UUID.hpp"
+
+#include <algorithm>
+
+namespace fs = std::filesystem;
+
+namespace macsim {
+
+namespace {
+
+constexpr const char* documentation =
+    "https://developer.apple.com/documentation/security/"
+    "notarizing_macos_software_before_distribution/resolving_common_notarization_issues";
+
+NotarySubmission submissionFrom(const nlohmann::json& json) {
+  NotarySubmission submission;
+  submission.id = json.value("id", "");
+  submission.name = json.value("name", "");
+  submission.createdDate = json.value("createdDate", "");
+  submission.status = json.value("status", "");
+  submission.log = json.value("log", nlohmann::json::object());
+  return submission;
+}
+
+class ScratchFolder {
+public:
+  explicit ScratchFolder(fs::path path) : path_(std::move(path)) { fs::create_directories(path_); }
+  ~ScratchFolder() {
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+  }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  const fs::path& path() const { return path_; }
+
+private:
+  fs::path path_;
+};
+
+} // namespace
+
+NotarySubmission NotaryService::submit(const fs::path& file) const {
+  NotarySubmission submission;
+  submission.id = UUID::lowercase();
+  submission.name = file.filename().string();
+  submission.createdDate = Clock::isoMillisecondsNow();
+
+  ScratchFolder scratch(store_.folder() / "tmp" / submission.id);
+  auto findings = NotaryInspector::inspect(file, scratch.path());
+  if (Knobs::forcedInvalid())
+    findings.issues.push_back({submission.name,
+                               "The notary service rejected this submission "
+                               "(MACSIM_NOTARY_VERDICT=Invalid).",
+                               std::nullopt});
+  const bool accepted = findings.issues.empty();
+  submission.status = accepted ? "Accepted" : "Invalid";
+
+  nlohmann::json issues = nullptr;
+  if (!accepted) {
+    issues = nlohmann::json::array();
+    for (const auto& issue : findings.issues)
+      issues.push_back({{"severity", "error"},
+                        {"code", nullptr},
+                        {"path", issue.path},
+                        {"message", issue.message},
+                        {"docUrl", documentation},
+                        {"architecture", issue.architecture ? nlohmann::json(*issue.architecture)
+                                                            : nlohmann::json(nullptr)}});
+  }
+  nlohmann::json contents = nullptr;
+  if (accepted) {
+    contents = nlohmann::json::array();
+    for (const auto& item : findings.tickets)
+      contents.push_back({{"path", item.path},
+                          {"digestAlgorithm", "SHA-256"},
+                          {"cdhash", item.cdhash.substr(0, 40)},
+                          {"arch", item.architecture ? nlohmann::json(*item.architecture)
+                                                     : nlohmann::json(nullptr)}});
+  }
+  submission.log = {{"logFormatVersion", 1},
+                    {"jobId", submission.id},
+                    {"status", submission.status},
+                    {"statusSummary", accepted ? "Ready for distribution"
+                                               : "Archive contains critical validation errors"},
+                    {"statusCode", accepted ? 0 : 4000},
+                    {"archiveFilename", submission.name},
+                    {"uploadDate", submission.createdDate},
+                    {"sha256", Digest::sha256OfFile(file)},
+                    {"ticketContents", contents},
+                    {"issues", issues}};
+
+  const nlohmann::json record = {{"id", submission.id},
+                                 {"name", submission.name},
+                                 {"createdDate", submission.createdDate},
+                                 {"status", submission.status},
+                                 {"log", submission.log}};
+  fs::create_directories(folder() / "submissions");
+  Files::writeAtomically(folder() / "submissions" / (submission.id + ".json"),
+                         record.dump(2) + "\n");
+  if (accepted) {
+    fs::create_directories(folder() / "tickets");
+    for (const auto& item : findings.tickets) {
+      const nlohmann::json ticket = {{"cdhash", item.cdhash},
+                                     {"submission", submission.id},
+                                     {"path", item.path},
+                                     {"issued", Clock::isoNow()}};
+      Files::writeAtomically(folder() / "tickets" / (item.cdhash + ".json"), ticket.dump() + "\n");
+    }
+  }
+  return submission;
+}
+
+std::optional<NotarySubmission> NotaryService::find(const std::string& id) const {
+  if (id.empty() || id.find('/') != std::string::npos || id.find("..") != std::string::npos)
+    return std::nullopt;
+  const fs::path file = folder() / "submissions" / (id + ".json");
+  if (!fs::is_regular_file(file)) return std::nullopt;
+  auto json = nlohmann::json::parse(Files::read(file), nullptr, false);
+  if (json.is_discarded()) return std::nullopt;
+  return submissionFrom(json);
+}
+
+std::vector<NotarySubmission> NotaryService::history() const {
+  std::vector<NotarySubmission> result;
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(folder() / "submissions", error)) {
+    auto json = nlohmann::json::parse(Files::read(entry.path()), nullptr, false);
+    if (!json.is_discarded()) result.push_back(submissionFrom(json));
+  }
+  std::sort(result.begin(), result.end(),
+            [](const auto& a, const auto& b) { return a.createdDate > b.createdDate; });
+  return result;
+}
+
+std::optional<nlohmann::json> NotaryService::ticket(const std::string& cdhash) const {
+  if (cdhash.empty() || cdhash.find('/') != std::string::npos) return std::nullopt;
+  const fs::path file = folder() / "tickets" / (cdhash + ".json");
+  if (!fs::is_regular_file(file)) return std::nullopt;
+  auto json = nlohmann::json::parse(Files::read(file), nullptr, false);
+  if (json.is_discarded()) return std::nullopt;
+  return json;
+}
+
+} // namespace macsim

@@ -1,0 +1,89 @@
+#include "Keychain.hpp"
+#include "Output.hpp"
+#include "ToolFailure.hpp"
+#include "Tools.hpp"
+
+#include <cstdio>
+
+namespace macsim {
+
+namespace {
+
+std::string numbered(int index, const SigningIdentity& identity, bool showExpiry) {
+  char prefix[16];
+  std::snprintf(prefix, sizeof prefix, "%3d) ", index);
+  std::string line = prefix + identity.hash + " \"" + identity.name + "\"";
+  if (showExpiry && identity.isExpired()) line += " (CSSMERR_TP_CERT_EXPIRED)";
+  return line + "\n";
+}
+
+int findIdentity(const ToolContext& context, const std::vector<std::string>& arguments) {
+  bool validOnly = false;
+  std::string policy;
+  for (size_t i = 0; i < arguments.size(); ++i) {
+    const auto& argument = arguments[i];
+    if (argument == "-v") {
+      validOnly = true;
+    } else if (argument == "-p") {
+      if (i + 1 >= arguments.size())
+        throw ToolFailure("security: find-identity: option requires an argument -- p", 2);
+      policy = arguments[++i];
+    } else if (argument == "-s") {
+      ++i; // policy-specific string, accepted and not used
+    } else if (!argument.empty() && argument[0] == '-') {
+      throw ToolFailure("security: find-identity: illegal option " + argument, 2);
+    }
+  }
+  std::string policyTitle;
+  Keychain::Purpose purpose = Keychain::Purpose::codeSigning;
+  bool everything = true;
+  if (policy == "codesigning") {
+    policyTitle = "Code Signing";
+    everything = false;
+  } else if (policy == "basic" || policy.empty()) {
+    policyTitle = "X.509 Basic";
+  } else {
+    throw ToolFailure("security: SecPolicyCreateWithProperties: unknown policy \"" + policy + "\"",
+                      1);
+  }
+  StateStore store(context.stateFolder());
+  std::vector<SigningIdentity> matching;
+  for (const auto& identity : Keychain(store).identities())
+    if (everything || (purpose == Keychain::Purpose::codeSigning && identity.canSignCode()))
+      matching.push_back(identity);
+
+  std::string text;
+  auto listValid = [&] {
+    int index = 0;
+    for (const auto& identity : matching)
+      if (!identity.isExpired()) text += numbered(++index, identity, false);
+    text += "     " + std::to_string(index) + " valid identities found\n";
+  };
+  if (validOnly) {
+    listValid();
+  } else {
+    text += "\nPolicy: " + policyTitle + "\n  Matching identities\n";
+    int index = 0;
+    for (const auto& identity : matching)
+      text += numbered(++index, identity, true);
+    text += "     " + std::to_string(index) + " identities found\n\n  Valid identities only\n";
+    listValid();
+  }
+  Output::out(text);
+  return 0;
+}
+
+} // namespace
+
+int runSecurity(const ToolContext& context) {
+  if (context.arguments.empty())
+    throw ToolFailure("usage: security [-h] [-i] [-l] [-p prompt] [-q] [-v] [command] "
+                      "[opt ...]",
+                      2);
+  const std::string& command = context.arguments.front();
+  if (command == "find-identity")
+    return findIdentity(context, {context.arguments.begin() + 1, context.arguments.end()});
+  throw ToolFailure("security: unknown command \"" + command + "\"", 2);
+}
+
+} // namespace macsim
