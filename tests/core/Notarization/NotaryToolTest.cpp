@@ -81,25 +81,6 @@ TEST_F(NotaryToolTest, ValidationListsTheHistoryWithTheCredentials) {
                      "--issuer", "ISSUER", "--output-format", "json"}));
 }
 
-TEST_F(NotaryToolTest, RefusedValidationExplainsWhy) {
-  installTool("/usr/bin/xcrun", "",
-              "\nError: No Keychain password item found for profile: missing\n", 69);
-  auto refused = NotaryCredentials::keychainProfile("missing").validate();
-  EXPECT_FALSE(refused.valid);
-  EXPECT_EQ(refused.message, "Error: No Keychain password item found for profile: missing");
-
-  installTool("/usr/bin/xcrun", " \n", "\t", 1);
-  refused = NotaryCredentials::keychainProfile("silent").validate();
-  EXPECT_FALSE(refused.valid);
-  EXPECT_EQ(refused.message, "notarytool could not use these credentials.");
-
-  // No tool at all is a refusal with the runner's explanation, not an exception.
-  fs::remove(root.path() / "usr/bin/xcrun");
-  refused = NotaryCredentials::keychainProfile("p").validate();
-  EXPECT_FALSE(refused.valid);
-  EXPECT_FALSE(refused.message.empty());
-}
-
 TEST_F(NotaryToolTest, SubmissionAndStaplingCommandLines) {
   installTool("/usr/bin/xcrun", "{\"status\":\"Accepted\"}");
   EXPECT_EQ(
