@@ -11,6 +11,7 @@
 #include "cli/InspectCommand.hpp"
 #include "cli/ParsedArguments.hpp"
 #include "cli/SignalHandler.hpp"
+#include "cli/StartCommand.hpp"
 #include "cli/VerifyCommand.hpp"
 #include "core/Process/ChildProcess.hpp"
 #include "core/Support/HalyardCoreLog.hpp"
@@ -41,7 +42,7 @@ void printVersion() {
 // here when it arrives.
 ExitCode runCommand(const std::string& word, const std::string& typed,
                     const ParsedArguments& parsed) {
-  if (word == "start") unavailable(word);    // StartCommand::run(parsed)
+  if (word == "start") return StartCommand::run(parsed);
   if (word == "notarize") unavailable(word); // NotarizeCommand::run(parsed)
   if (word == "inspect") return InspectCommand::run(parsed);
   if (word == "verify") return VerifyCommand::run(parsed);

@@ -1,19 +1,8 @@
 #include "cli/StandardizedPath.hpp"
 
+#include "cli/TildeExpansion.hpp"
+
 namespace bosun {
-
-namespace {
-
-std::string expandingTilde(const std::string& path, const std::filesystem::path& home) {
-  if (path.empty() || path.front() != '~') return path;
-  if (path.size() > 1 && path[1] != '/') return path;
-  std::string expanded = home.string();
-  const std::string rest = path.substr(1);
-  if (!expanded.empty() && expanded.back() == '/' && !rest.empty()) expanded.pop_back();
-  return expanded + rest;
-}
-
-} // namespace
 
 std::filesystem::path standardizedPath(const std::string& path, const std::filesystem::path& base,
                                        const std::filesystem::path& home) {
