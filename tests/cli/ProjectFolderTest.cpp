@@ -4,6 +4,7 @@
 
 #include "cli/CLIError.hpp"
 #include "cli/ProjectFolder.hpp"
+#include "cli/StandardizedPath.hpp"
 #include "core/Support/TemporaryFolder.hpp"
 
 using bosun::CLIError;
@@ -14,186 +15,124 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// A home with a release folder "Releases" and a current folder "elsewhere".
 class ProjectFolderTest : public ::testing::Test {
 protected:
-  halyard::TemporaryFolder scratch{"ProjectFolderTest_"};
-  fs::path releases = scratch.path() / "Releases";
-  fs::path elsewhere = scratch.path() / "elsewhere";
+  halyard::TemporaryFolder home{"ProjectFolderTest_"};
+  fs::path releases = home.path() / "Releases";
+  fs::path elsewhere = home.path() / "elsewhere";
 
-  void SetUp() override {
-    fs::create_directory(releases);
-    fs::create_directory(elsewhere);
+  void SetUp() override { fs::create_directories(elsewhere); }
+
+  void add(std::initializer_list<std::string> names, const fs::path& folder = {}) {
+    for (const auto& name : names) {
+      const fs::path path = (folder.empty() ? releases : folder) / name;
+      fs::create_directories(path.parent_path());
+      if (bosun::lowerCasedPathExtension(path) == "app")
+        fs::create_directories(path);
+      else
+        std::ofstream(path) << "x";
+    }
   }
 
-  fs::path file(const fs::path& path) {
-    std::ofstream(path) << "x";
-    return path;
-  }
-  fs::path app(const fs::path& path) {
-    fs::create_directories(path / "Contents");
-    return path;
-  }
-
-  // Resolves `start ARGUMENTS...` with the current folder `elsewhere` and the home `scratch`.
   ProjectFolder resolve(std::vector<std::string> arguments) {
     arguments.insert(arguments.begin(), "start");
     const ParsedArguments parsed(arguments);
-    return ProjectFolder::resolve(parsed.firstPositional(), parsed, elsewhere, scratch.path());
+    return ProjectFolder::resolve(parsed.firstPositional(), parsed, elsewhere, home.path());
   }
 
-  // The input error of `start ARGUMENTS...`.
-  CLIError failure(std::vector<std::string> arguments) {
+  // The input error's message and hint ("" when none).
+  std::pair<std::string, std::string> failure(std::vector<std::string> arguments) {
     try {
       resolve(std::move(arguments));
     } catch (const CLIError& error) {
       EXPECT_EQ(error.code(), ExitCode::input);
-      return error;
+      return {error.message(), error.hint().value_or("")};
     }
     ADD_FAILURE() << "resolved without error";
-    return CLIError(ExitCode::success, "");
+    return {};
   }
 };
 
-std::vector<std::string> fileNames(const std::vector<fs::path>& paths) {
-  std::vector<std::string> names;
-  for (const auto& path : paths)
-    names.push_back(path.filename().string());
-  return names;
-}
-
 } // namespace
 
-TEST_F(ProjectFolderTest, AFolderYieldsItsAppTemplateAndLicenses) {
-  app(releases / "MyApp.app");
-  file(releases / "MyApp.zip");
-  file(releases / "design.hyd");
-  file(releases / "license.rtf");
-  file(releases / "Privacy.md");
-  file(releases / "notes.rtf");
-  const auto project = resolve({releases.string() + "/./"});
+TEST_F(ProjectFolderTest, AFolderOrAnExplicitAppGivesTheAppTemplateAndLicenses) {
+  add({"MyApp.app", "MyApp.zip", "design.hyd", "license.rtf", "notes.rtf", ".Secret.app"});
+  auto project = resolve({releases.string() + "/./"});
   EXPECT_EQ(project.folder, releases);
   EXPECT_EQ(project.appSource, releases / "MyApp.app"); // apps win over ZIP archives
   EXPECT_FALSE(project.isZip);
   EXPECT_EQ(project.templateURL, releases / "design.hyd");
-  EXPECT_EQ(fileNames(project.legalDocuments),
-            (std::vector<std::string>{"license.rtf", "Privacy.md"}));
-}
+  EXPECT_EQ(project.legalDocuments, std::vector<fs::path>{releases / "license.rtf"});
 
-TEST_F(ProjectFolderTest, AnExplicitAppOrArchiveUsesItsParentAsTheFolder) {
-  app(releases / "MyApp.app");
-  app(releases / "Other.app");
-  file(releases / "eula.txt");
-  auto project = resolve({"~/Releases/MyApp.app"});
+  // The app's folder is the release folder; --app is ignored then.
+  add({"App.ZIP", "Other.app"});
+  project = resolve({"~/Releases/App.ZIP", "--app", "Other.app", "--no-license"});
   EXPECT_EQ(project.folder, releases);
-  EXPECT_EQ(project.appSource, releases / "MyApp.app");
-  EXPECT_EQ(fileNames(project.legalDocuments), (std::vector<std::string>{"eula.txt"}));
-
-  file(releases / "App.ZIP");
-  project = resolve({"../Releases/App.ZIP", "--app", "Other.app"}); // --app is ignored here
   EXPECT_EQ(project.appSource, releases / "App.ZIP");
   EXPECT_TRUE(project.isZip);
+  EXPECT_EQ(project.templateURL, releases / "design.hyd");
+  EXPECT_TRUE(project.legalDocuments.empty());
 
-  file(releases / "notes.txt");
-  const auto error = failure({releases / "notes.txt"});
-  EXPECT_EQ(error.message(), "notes.txt is not an .app or .zip.");
-  EXPECT_EQ(error.hint(), "Pass a folder, an .app or a .zip.");
+  add({"Here.app"}, elsewhere);
+  EXPECT_EQ(resolve({}).appSource, elsewhere / "Here.app"); // no argument: the current folder
 }
 
-TEST_F(ProjectFolderTest, AmbiguousOrMissingAppsNameTheOptionThatResolvesThem) {
-  app(releases / "B.app");
-  app(releases / "A.app");
-  app(releases / ".Secret.app");
-  auto error = failure({releases});
-  EXPECT_EQ(error.message(), "Releases contains more than one app: A.app, B.app.");
-  EXPECT_EQ(error.hint(), "Choose one with --app <name>.");
+TEST_F(ProjectFolderTest, EveryAmbiguityNamesTheOptionThatResolvesIt) {
+  using Failure = std::pair<std::string, std::string>;
+  add({"B.app", "A.app", "notes.txt"});
+  EXPECT_EQ(failure({releases}), Failure("Releases contains more than one app: A.app, B.app.",
+                                         "Choose one with --app <name>."));
   EXPECT_EQ(resolve({releases, "--app", "B.app"}).appSource, releases / "B.app");
-
-  error = failure({releases, "--app", "Other.app"});
-  EXPECT_EQ(error.message(), "--app Other.app was not found in " + releases.string() + ".");
-  EXPECT_EQ(error.hint(), std::nullopt);
-  EXPECT_EQ(failure({releases, "--app", ""}).message(),
-            "--app  was not found in " + releases.string() + ".");
-
-  // A path in --app is taken from the current folder, and its extension is not checked.
-  file(elsewhere / "Build.bin");
+  EXPECT_EQ(failure({releases, "--app", "Other.app"}),
+            Failure("--app Other.app was not found in " + releases.string() + ".", ""));
+  EXPECT_EQ(failure({releases / "notes.txt"}),
+            Failure("notes.txt is not an .app or .zip.", "Pass a folder, an .app or a .zip."));
+  EXPECT_EQ(failure({(releases / "gone/../Nope.app").string()}),
+            Failure((releases / "Nope.app").string() + " does not exist.", ""));
+  // A path in --app is taken from the current folder; its extension is not checked.
+  add({"Build.bin"}, elsewhere);
   EXPECT_EQ(resolve({releases, "--app", "./Build.bin"}).appSource, elsewhere / "Build.bin");
-}
 
-TEST_F(ProjectFolderTest, WithoutAnAppExactlyOneArchiveIsNeeded) {
-  app(releases / ".Secret.app");
-  auto error = failure({releases});
-  EXPECT_EQ(error.message(), "No .app or .zip was found in " + releases.string() + ".");
-  EXPECT_EQ(error.hint(),
-            "Put your exported app (or a .zip of it) in the folder, or pass its path.");
-
-  file(releases / "one.zip");
-  file(releases / "two.Zip");
-  error = failure({releases});
-  EXPECT_EQ(error.message(), "Releases has no .app and more than one .zip.");
-  EXPECT_EQ(error.hint(), "Choose one with --app <name.zip>.");
-
-  fs::remove(releases / "two.Zip");
-  EXPECT_EQ(resolve({releases}).appSource, releases / "one.zip");
+  fs::remove_all(releases);
+  add({"one.zip", "two.Zip"});
+  EXPECT_EQ(failure({releases}), Failure("Releases has no .app and more than one .zip.",
+                                         "Choose one with --app <name.zip>."));
+  fs::remove_all(releases);
+  add({".Secret.app"});
+  EXPECT_EQ(failure({releases}),
+            Failure("No .app or .zip was found in " + releases.string() + ".",
+                    "Put your exported app (or a .zip of it) in the folder, or pass its path."));
 }
 
 TEST_F(ProjectFolderTest, TemplatesAreChosenInTheReleaseFolder) {
-  app(releases / "MyApp.app");
-  file(releases / "a.hyd");
-  file(releases / "B.HYD");
-  auto error = failure({releases});
-  EXPECT_EQ(error.message(), "Releases contains more than one template: a.hyd, B.HYD.");
-  EXPECT_EQ(error.hint(), "Choose one with --template <file.hyd>, or use --no-template.");
-
-  // Relative to the release folder, not to the current folder (which is `elsewhere`).
+  using Failure = std::pair<std::string, std::string>;
+  add({"MyApp.app", "a.hyd", "B.HYD"});
+  EXPECT_EQ(failure({releases}),
+            Failure("Releases contains more than one template: a.hyd, B.HYD.",
+                    "Choose one with --template <file.hyd>, or use --no-template."));
+  // Relative to the release folder, not to the current folder.
   EXPECT_EQ(resolve({releases, "--template", "a.hyd"}).templateURL, releases / "a.hyd");
-  EXPECT_EQ(resolve({releases, "--template", "~/Releases/B.HYD"}).templateURL, releases / "B.HYD");
   EXPECT_EQ(resolve({releases, "--no-template", "--template", "x.hyd"}).templateURL, std::nullopt);
-
-  error = failure({releases, "--template", "sub/../x.hyd"});
-  EXPECT_EQ(error.message(), "Template not found: " + (releases / "x.hyd").string());
-  EXPECT_EQ(error.hint(), std::nullopt);
-}
-
-TEST_F(ProjectFolderTest, NoLicenseAndMissingArguments) {
-  app(releases / "MyApp.app");
-  file(releases / "license.rtf");
-  EXPECT_TRUE(resolve({releases, "--no-license"}).legalDocuments.empty());
-
-  const auto error = failure({(releases / "gone/../Nope.app").string()});
-  EXPECT_EQ(error.message(), (releases / "Nope.app").string() + " does not exist.");
-  EXPECT_EQ(error.hint(), std::nullopt);
-
-  // No argument: the current folder.
-  app(elsewhere / "Here.app");
-  const auto project = resolve({});
-  EXPECT_EQ(project.folder, elsewhere);
-  EXPECT_EQ(project.appSource, elsewhere / "Here.app");
+  EXPECT_EQ(failure({releases, "--template", "sub/../x.hyd"}),
+            Failure("Template not found: " + (releases / "x.hyd").string(), ""));
 }
 
 TEST_F(ProjectFolderTest, HostileFoldersEndInClearInputErrors) {
-  // Thousands of entries, names that are not UTF-8 and names outside the BMP.
-  for (int i = 0; i < 2000; ++i)
-    file(releases / ("file " + std::to_string(i) + ".txt"));
-  app(releases / "\xF0\x9F\x9A\x80 Rocket.app");
-  EXPECT_EQ(resolve({releases}).appSource, releases / "\xF0\x9F\x9A\x80 Rocket.app");
-  app(releases / "Bad\xFF.app");
-  EXPECT_EQ(failure({releases}).message(),
+  add({"\xF0\x9F\x9A\x80 Rocket.app", "Bad\xFF.app"});
+  // Symbols sort before letters in the Finder's order.
+  EXPECT_EQ(failure({releases}).first,
             "Releases contains more than one app: \xF0\x9F\x9A\x80 Rocket.app, Bad\xFF.app.");
-  fs::remove_all(releases / "Bad\xFF.app");
-  fs::remove_all(releases / "\xF0\x9F\x9A\x80 Rocket.app");
+  fs::remove_all(releases);
 
   // A link that points nowhere cannot be released; one that points outside the folder can.
-  fs::create_symlink(scratch.path() / "missing.app", releases / "Dangling.app");
-  EXPECT_EQ(failure({releases}).message(),
-            (releases / "Dangling.app").string() + " does not exist.");
-  EXPECT_EQ(failure({(releases / "Dangling.app").string()}).message(),
-            (releases / "Dangling.app").string() + " does not exist.");
+  add({"Real.app"}, elsewhere);
+  fs::create_directories(releases);
+  fs::create_symlink(home.path() / "missing.app", releases / "Dangling.app");
+  EXPECT_EQ(failure({releases}).first, (releases / "Dangling.app").string() + " does not exist.");
   fs::remove(releases / "Dangling.app");
-  app(elsewhere / "Real.app");
   fs::create_symlink(elsewhere / "Real.app", releases / "Linked.app");
-  fs::create_symlink(scratch.path() / "missing.hyd", releases / "design.hyd");
-  EXPECT_EQ(failure({releases}).message(),
-            "Template not found: " + (releases / "design.hyd").string());
-  const auto project = resolve({releases, "--no-template"});
-  EXPECT_EQ(project.appSource, releases / "Linked.app");
+  fs::create_symlink(releases / "design.hyd", releases / "design.hyd"); // a loop
+  EXPECT_EQ(failure({releases}).first, "Template not found: " + (releases / "design.hyd").string());
+  EXPECT_EQ(resolve({releases, "--no-template"}).appSource, releases / "Linked.app");
 }

@@ -40,22 +40,24 @@ protected:
     return ReleasePlan::make(project, configuration, parsed, home.path());
   }
 
-  CLIError failure(std::vector<std::string> arguments, ExitCode code,
-                   std::map<std::string, std::string, std::less<>> variables = {}) {
+  // The error's message and hint ("" when none).
+  std::pair<std::string, std::string> failure(std::vector<std::string> arguments, ExitCode code) {
     try {
-      make(std::move(arguments), std::move(variables));
+      make(std::move(arguments));
     } catch (const CLIError& error) {
       EXPECT_EQ(error.code(), code) << error.message();
-      return error;
+      return {error.message(), error.hint().value_or("")};
     }
     ADD_FAILURE() << "planned without error";
-    return CLIError(ExitCode::success, "");
+    return {};
   }
 };
 
 const std::vector<std::string> kUnsigned = {"--no-sign", "--no-notarize"};
 const std::vector<std::string> kNotarized = {"--identity", "Developer ID Application: A (T)",
                                              "--profile", "notary"};
+
+using Failure = std::pair<std::string, std::string>;
 
 std::vector<std::string> with(std::vector<std::string> base, const std::vector<std::string>& more) {
   base.insert(base.end(), more.begin(), more.end());
@@ -65,18 +67,12 @@ std::vector<std::string> with(std::vector<std::string> base, const std::vector<s
 } // namespace
 
 TEST_F(ReleasePlanTest, TheOutputIsNamedAfterTheFolderOrTheNameAndPlacedByTheOutputSetting) {
-  auto plan = make(kUnsigned);
-  EXPECT_EQ(plan.outputURL, releases / "Releases.dmg");
-  EXPECT_EQ(plan.artifactName, "Releases.dmg");
-
-  EXPECT_EQ(make(with(kUnsigned, {"--name", " MyApp.dmg "})).outputURL, releases / "MyApp.dmg");
+  EXPECT_EQ(make(kUnsigned).outputURL, releases / "Releases.dmg");
+  EXPECT_EQ(make(with(kUnsigned, {"--name", " MyApp.dmg "})).artifactName, "MyApp.dmg");
   EXPECT_EQ(make(with(kUnsigned, {"--name", "My.App 2.0.pkg"})).artifactName, "My.App 2.0.dmg");
-
-  // A relative output is taken from the release folder; an output without a known extension is
-  // a folder.
-  plan = make(with(kUnsigned, {"--output", "out/", "--format", "pkg"}));
-  EXPECT_EQ(plan.format, OutputKind::pkg);
-  EXPECT_EQ(plan.outputURL, releases / "out" / "Releases.pkg");
+  // A relative output is taken from the release folder; without a known extension it is a folder.
+  EXPECT_EQ(make(with(kUnsigned, {"--output", "out/", "--format", "pkg"})).outputURL,
+            releases / "out" / "Releases.pkg");
   EXPECT_EQ(make(with(kUnsigned, {"--output", "~/Desktop"})).outputURL,
             home.path() / "Desktop" / "Releases.dmg");
   EXPECT_EQ(make(kUnsigned, {{"BOSUN_OUTPUT", "../Final.DMG"}}).outputURL,
@@ -84,120 +80,66 @@ TEST_F(ReleasePlanTest, TheOutputIsNamedAfterTheFolderOrTheNameAndPlacedByTheOut
   EXPECT_EQ(make(with(kUnsigned, {"--output", "v1.2"})).outputURL,
             releases / "v1.2" / "Releases.dmg");
 
-  auto error = failure(with(kUnsigned, {"--name", "  "}), ExitCode::usage);
-  EXPECT_EQ(error.message(), "--name cannot be empty.");
-  EXPECT_EQ(error.hint(), std::nullopt);
-  error = failure(with(kUnsigned, {"--output", "Release.dmg", "--format", "pkg"}), ExitCode::usage);
-  EXPECT_EQ(error.message(), "The output Release.dmg does not match the PKG format.");
-  EXPECT_EQ(error.hint(), std::nullopt);
+  EXPECT_EQ(failure(with(kUnsigned, {"--name", "  "}), ExitCode::usage),
+            Failure("--name cannot be empty.", ""));
+  EXPECT_EQ(
+      failure(with(kUnsigned, {"--output", "Release.dmg", "--format", "pkg"}), ExitCode::usage),
+      Failure("The output Release.dmg does not match the PKG format.", ""));
 }
 
 TEST_F(ReleasePlanTest, NotarizationNeedsSigningAnIdentityCredentialsAndForAPKGAnInstaller) {
-  auto error = failure({"--no-sign"}, ExitCode::configuration);
-  EXPECT_EQ(error.message(), "Notarization needs a signed app.");
-  EXPECT_EQ(error.hint(), "Remove --no-sign, or add --no-notarize to only build the DMG.");
-
-  error = failure({"--profile", "notary"}, ExitCode::credentials);
-  EXPECT_EQ(error.message(), "No Developer ID Application identity is configured.");
-  EXPECT_EQ(error.hint(), "Run `bosun setup`, pass --identity \"Developer ID Application: Name "
-                          "(TEAMID)\", or add --no-sign --no-notarize.");
-
-  error = failure({"--identity", "Developer ID Application: A (T)"}, ExitCode::credentials);
-  EXPECT_EQ(error.message(), "No notarization credentials are configured.");
-  EXPECT_EQ(error.hint(), "Run `bosun setup`, pass --profile <keychain profile> or "
-                          "--key/--key-id/--issuer, or add --no-notarize.");
-
-  error = failure(with(kNotarized, {"--format", "pkg"}), ExitCode::credentials);
-  EXPECT_EQ(error.message(), "Notarizing a PKG needs a Developer ID Installer identity.");
-  EXPECT_EQ(error.hint(), "Pass --installer-identity \"Developer ID Installer: Name (TEAMID)\" or "
-                          "run `bosun setup`.");
-
-  // Credential errors of the settings come first, even before the signing check.
-  error = failure({"--no-sign", "--key", "k.p8"}, ExitCode::credentials);
-  EXPECT_EQ(error.message(),
+  EXPECT_EQ(failure({"--no-sign"}, ExitCode::configuration),
+            Failure("Notarization needs a signed app.",
+                    "Remove --no-sign, or add --no-notarize to only build the DMG."));
+  EXPECT_EQ(failure({"--profile", "notary"}, ExitCode::credentials),
+            Failure("No Developer ID Application identity is configured.",
+                    "Run `bosun setup`, pass --identity \"Developer ID Application: Name "
+                    "(TEAMID)\", or add --no-sign --no-notarize."));
+  EXPECT_EQ(failure({"--identity", "Dev"}, ExitCode::credentials),
+            Failure("No notarization credentials are configured.",
+                    "Run `bosun setup`, pass --profile <keychain profile> or "
+                    "--key/--key-id/--issuer, or add --no-notarize."));
+  EXPECT_EQ(failure(with(kNotarized, {"--format", "pkg"}), ExitCode::credentials),
+            Failure("Notarizing a PKG needs a Developer ID Installer identity.",
+                    "Pass --installer-identity \"Developer ID Installer: Name (TEAMID)\" or run "
+                    "`bosun setup`."));
+  // The settings' own credential errors come first.
+  EXPECT_EQ(failure({"--no-sign", "--key", "k.p8"}, ExitCode::credentials).first,
             "An App Store Connect API key needs both the key file and the key ID.");
-
-  const auto plan = make(with(kNotarized, {"--format", "pkg", "--installer-identity", "Inst"}));
-  EXPECT_TRUE(plan.sign);
-  EXPECT_TRUE(plan.notarize);
-  ASSERT_TRUE(plan.credentials.has_value());
-  EXPECT_EQ(plan.credentials->displayName(), "keychain profile \"notary\"");
-  EXPECT_EQ(plan.installerIdentity, "Inst");
 }
 
-TEST_F(ReleasePlanTest, WithoutNotarizationTheAppBundleModesAndCredentialsAreChecked) {
-  // Unsigned and not notarized: no identity needed, and a broken key setting is not examined.
+TEST_F(ReleasePlanTest, WithoutNotarizationAppBundleModesFailAndCredentialsAreIgnored) {
   const auto plan = make(with(kUnsigned, {"--key", "missing.p8", "--key-id", "K"}));
-  EXPECT_FALSE(plan.sign);
-  EXPECT_FALSE(plan.notarize);
+  EXPECT_FALSE(plan.sign || plan.notarize);
   EXPECT_EQ(plan.credentials, std::nullopt);
-
-  auto error = failure({"--no-notarize"}, ExitCode::credentials);
-  EXPECT_EQ(error.message(), "No Developer ID Application identity is configured.");
-
-  error = failure(with(kUnsigned, {"--app-bundle", "staple"}), ExitCode::configuration);
-  EXPECT_EQ(error.message(), "--app-bundle staple needs notarization turned on.");
-  EXPECT_EQ(error.hint(), std::nullopt);
-  error = failure(with(kUnsigned, {"--notarize-app"}), ExitCode::configuration);
-  EXPECT_EQ(error.message(), "--notarize-app needs notarization turned on.");
-
+  EXPECT_EQ(failure({"--no-notarize"}, ExitCode::credentials).first,
+            "No Developer ID Application identity is configured.");
+  EXPECT_EQ(failure(with(kUnsigned, {"--app-bundle", "staple"}), ExitCode::configuration),
+            Failure("--app-bundle staple needs notarization turned on.", ""));
+  EXPECT_EQ(failure(with(kUnsigned, {"--notarize-app"}), ExitCode::configuration),
+            Failure("--notarize-app needs notarization turned on.", ""));
   // The app-bundle setting wins over --notarize-app.
   EXPECT_FALSE(make(with(kUnsigned, {"--app-bundle", "off", "--notarize-app"})).notarizeApp);
-  const auto staple = make(with(kNotarized, {"--app-bundle", "STAPLE"}));
-  EXPECT_TRUE(staple.stapleApp);
-  EXPECT_FALSE(staple.notarizeApp);
 }
 
 TEST_F(ReleasePlanTest, AnExistingResultIsReplacedOnlyWhenAskedAndNeverAFolderOrTheApp) {
   file(releases / "Releases.dmg");
-  auto error = failure(kUnsigned, ExitCode::input);
-  EXPECT_EQ(error.message(), (releases / "Releases.dmg").string() + " already exists.");
-  EXPECT_EQ(error.hint(), "Add --overwrite to replace it, or choose another --output / --name.");
+  EXPECT_EQ(failure(kUnsigned, ExitCode::input),
+            Failure((releases / "Releases.dmg").string() + " already exists.",
+                    "Add --overwrite to replace it, or choose another --output / --name."));
   EXPECT_TRUE(make(with(kUnsigned, {"--overwrite"})).overwrite);
   EXPECT_TRUE(make(with(kUnsigned, {"--yes"})).overwrite);
 
-  // A link to nothing is something in the way too.
+  // A link to nothing is in the way too; a folder is never replaced; the app is never written.
   fs::create_symlink(home.path() / "gone", releases / "Linked.dmg");
-  EXPECT_EQ(failure(with(kUnsigned, {"--name", "Linked"}), ExitCode::input).message(),
+  EXPECT_EQ(failure(with(kUnsigned, {"--name", "Linked"}), ExitCode::input).first,
             (releases / "Linked.dmg").string() + " already exists.");
-
   fs::create_directory(releases / "Folder.dmg");
-  error = failure(with(kUnsigned, {"--name", "Folder", "--overwrite"}), ExitCode::input);
-  EXPECT_EQ(error.message(), (releases / "Folder.dmg").string() + " is a folder.");
-
-  error = failure(with(kUnsigned, {"--output", "MyApp.app/Contents"}), ExitCode::input);
-  EXPECT_EQ(error.message(), "The output " +
-                                 (releases / "MyApp.app/Contents/Releases.dmg").string() +
-                                 " is inside MyApp.app, which is never changed.");
-}
-
-TEST_F(ReleasePlanTest, TheRemainingSettingsComeFromTheConfiguration) {
-  const auto plan = make(with(kUnsigned, {"--window", "Large", "--compression", "lzma", "--deep",
-                                          "--modern", "--reversed", "--skip-missing-ticket"}));
-  EXPECT_EQ(plan.window, bosun::InstallerWindowPreset::large);
-  EXPECT_EQ(plan.compression, halyard::DMGCompressionFormat::lzma);
-  EXPECT_TRUE(plan.deepVerify && plan.modernDiskTools && plan.reversed && plan.skipMissingTicket);
-  EXPECT_EQ(plan.arrow, "arrow.right");
-  EXPECT_EQ(make(with(kUnsigned, {"--arrow", "chevron.right"})).arrow, "chevron.right");
-}
-
-TEST_F(ReleasePlanTest, StepsOfASignedNotarizedDMGWithTemplateAndLicenses) {
-  file(releases / "design.hyd");
-  file(releases / "license.rtf");
-  file(releases / "Terms_fr-FR.md");
-  const auto plan =
-      make(with(kNotarized, {"--deep", "--window", "balanced", "--compression", "lzfse"}));
-  EXPECT_EQ(plan.steps(),
-            (std::vector<std::string>{
-                "Copy MyApp.app into a temporary workspace",
-                "Sign the app with Developer ID Application: A (T)",
-                "Verify the signature (deep, strict)",
-                "Build Releases.dmg (balanced window, LZFSE compression, template design.hyd)",
-                "Add the license agreement from license.rtf, Terms_fr-FR.md",
-                "Sign, notarize, staple and validate Releases.dmg using keychain profile "
-                "\"notary\"",
-                "Check signing, notarization and stapling",
-            }));
+  EXPECT_EQ(failure(with(kUnsigned, {"--name", "Folder", "--overwrite"}), ExitCode::input).first,
+            (releases / "Folder.dmg").string() + " is a folder.");
+  EXPECT_EQ(failure(with(kUnsigned, {"--output", "MyApp.app/Contents"}), ExitCode::input).first,
+            "The output " + (releases / "MyApp.app/Contents/Releases.dmg").string() +
+                " is inside MyApp.app, which is never changed.");
 }
 
 TEST_F(ReleasePlanTest, StepsFollowTheAppBundleModeAndTheFormat) {
@@ -217,29 +159,16 @@ TEST_F(ReleasePlanTest, StepsFollowTheAppBundleModeAndTheFormat) {
                 "KEY1",
                 "Check signing, notarization and stapling",
             }));
-
-  const auto notarizedApp =
-      make(with(kNotarized, {"--app-bundle", "notarize", "--no-skip-missing-ticket"}));
-  EXPECT_EQ(notarizedApp.steps().at(2), "Notarize and staple the app bundle");
+  EXPECT_EQ(make(with(kNotarized, {"--app-bundle", "notarize"})).steps().at(2),
+            "Notarize and staple the app bundle");
   EXPECT_EQ(
       make(with(kNotarized, {"--app-bundle", "staple", "--no-skip-missing-ticket"})).steps().at(1),
       "Keep the app's signature and staple the ticket Apple already has (notarize the app "
       "if there is none)");
-
-  // Signed but not notarized: a DMG is signed after the build, a PKG is not listed as signed.
-  const auto signedOnly = make({"--no-notarize", "--identity", "Dev"});
-  EXPECT_EQ(signedOnly.steps(),
-            (std::vector<std::string>{
-                "Copy MyApp.zip into a temporary workspace and extract it",
-                "Sign the app with Dev",
-                "Build Releases.dmg (compact window, zlib compression, the default Halyard style)",
-                "Sign Releases.dmg",
-                "Check signing, notarization and stapling",
-            }));
-  EXPECT_EQ(make(with(kUnsigned, {"--format", "pkg"})).steps(),
-            (std::vector<std::string>{
-                "Copy MyApp.zip into a temporary workspace and extract it",
-                "Build Releases.pkg (installs to /Applications)",
-                "Check signing, notarization and stapling",
-            }));
+  const auto styled = make(with(kUnsigned, {"--arrow", "chevron.right", "--reversed"}));
+  EXPECT_EQ(styled.arrow, "chevron.right");
+  EXPECT_TRUE(styled.reversed && styled.skipMissingTicket && !styled.modernDiskTools);
+  // Signed, not notarized: a DMG is signed after the build, a PKG gets no signing step.
+  EXPECT_EQ(make({"--no-notarize", "--identity", "Dev"}).steps().at(3), "Sign Releases.dmg");
+  EXPECT_EQ(make({"--no-notarize", "--identity", "Dev", "--format", "pkg"}).steps().size(), 4u);
 }
