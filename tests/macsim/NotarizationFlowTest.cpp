@@ -263,3 +263,67 @@ TEST_F(NotarizationFlowTest, XcrunFindsDeveloperToolsAndRefusesOthers) {
 }
 
 } // namespace macsim::testing
+
+namespace macsim::testing {
+
+TEST_F(NotarizationFlowTest, SubmissionInfoHistoryAndLogFileUseTheTextFormats) {
+  const auto app = makeApp("Demo");
+  ASSERT_EQ(run("codesign", {"--force", "--options", "runtime", "--timestamp", "--sign",
+                             developerID, app.string()})
+                .status,
+            0);
+  const auto zip = zipOf(app);
+  const auto queued =
+      xcrun({"notarytool", "submit", zip.string(), "--keychain-profile", "release"});
+  ASSERT_EQ(queued.status, 0);
+  EXPECT_THAT(queued.out, ::testing::EndsWith("  path: " + zip.string() + "\n"));
+  const std::string id = submissionID(queued.out);
+
+  const auto info = xcrun({"notarytool", "info", id, "--keychain-profile", "release"});
+  EXPECT_THAT(info.out, HasSubstr("Successfully received submission info\n  createdDate: "));
+  EXPECT_THAT(info.out, HasSubstr("\n  id: " + id + "\n  name: Demo.zip\n  status: Accepted\n"));
+  const auto history = xcrun({"notarytool", "history", "--keychain-profile", "release"});
+  EXPECT_THAT(history.out, HasSubstr("Successfully received submission history.\n  ----"));
+  EXPECT_THAT(history.out, HasSubstr("  id: " + id + "\n"));
+
+  const fs::path logFile = work / "log.json";
+  const auto saved =
+      xcrun({"notarytool", "log", id, "--keychain-profile", "release", logFile.string()});
+  EXPECT_THAT(saved.out, HasSubstr("Successfully downloaded submission log\n  id: " + id));
+  EXPECT_EQ(nlohmann::json::parse(readFile(logFile))["jobId"], id);
+}
+
+TEST_F(NotarizationFlowTest, DevelopmentSignedAndUnsignedCodeIsRejected) {
+  addIdentity("Apple Development: dev@example.com (F6G7H8J9K0)");
+  const auto app = makeApp("Demo");
+  ASSERT_EQ(run("codesign", {"--force", "--options", "runtime", "--timestamp", "--sign",
+                             "Apple Development", app.string()})
+                .status,
+            0);
+  const auto assessed = run("spctl", {"-a", "-vv", "--type", "execute", app.string()});
+  EXPECT_EQ(assessed.status, 3);
+  EXPECT_EQ(assessed.err, app.string() + ": rejected\norigin=Apple Development: dev@example.com "
+                                         "(F6G7H8J9K0)\n");
+  const auto submitted = submit(zipOf(app));
+  EXPECT_THAT(submitted.out, HasSubstr("  status: Invalid\n"));
+
+  const auto plain = makeApp("Plain");
+  EXPECT_EQ(run("spctl", {"-a", "-vv", "--type", "execute", plain.string()}).err,
+            plain.string() + ": rejected\nsource=no usable signature\n");
+  // A library is no app, whatever its signature.
+  ASSERT_EQ(macsim({"machO", "--type", "dylib", (work / "lib.dylib").string()}).status, 0);
+  ASSERT_EQ(run("codesign", {"--sign", developerID, (work / "lib.dylib").string()}).status, 0);
+  EXPECT_THAT(run("spctl", {"-a", "-v", "--type", "execute", (work / "lib.dylib").string()}).err,
+              HasSubstr(": rejected (the code is valid but does not seem to be an app)\n"));
+}
+
+TEST_F(NotarizationFlowTest, StaplerAndSpctlUsageErrors) {
+  EXPECT_EQ(xcrun({"stapler"}).status, 64);
+  EXPECT_EQ(xcrun({"stapler", "frobnicate", "x"}).status, 64);
+  const auto missing = xcrun({"stapler", "validate", (work / "absent.dmg").string()});
+  EXPECT_NE(missing.status, 0);
+  EXPECT_EQ(run("spctl", {"-a", "--type", "sideways", (work).string()}).status, 2);
+  EXPECT_EQ(run("spctl", {"-a", "-v", (work / "absent.app").string()}).status, 1);
+}
+
+} // namespace macsim::testing
