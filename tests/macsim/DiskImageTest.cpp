@@ -265,6 +265,13 @@ TEST_F(DiskImageTest, BusyVolumesRefuseOrdinaryEjectsUntilForced) {
 
   attach(image);
   EXPECT_EQ(run("hdiutil", {"detach", mount.string(), "-force"}, busy).status, 0);
+
+  // A volume whose image was deleted meanwhile (its workspace removed on cancellation) still
+  // detaches, as the clean-up after a cancelled build expects.
+  const auto [leftover, leftoverMount] = attach(image);
+  fs::remove(image);
+  EXPECT_EQ(run("hdiutil", {"detach", leftover, "-force", "-quiet"}).status, 0);
+  EXPECT_FALSE(fs::exists(leftoverMount));
 }
 
 TEST_F(DiskImageTest, AttachFormsAndTheirFailures) {

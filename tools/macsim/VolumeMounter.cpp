@@ -75,7 +75,8 @@ void VolumeMounter::eject(const ToolContext& context, const Attachment& attachme
   if (!force && table.refuseEject(attachment.disk, Knobs::busyEjects()))
     throw MountError("Resource busy", true);
   std::optional<std::string> lost;
-  if (!attachment.readOnly) {
+  // An image deleted while attached (a removed workspace) keeps nothing to write back into.
+  if (!attachment.readOnly && fs::exists(attachment.image)) {
     try {
       DiskImage::repack(attachment.image, attachment.mountPoint);
     } catch (const std::exception& error) {
