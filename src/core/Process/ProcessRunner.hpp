@@ -19,41 +19,69 @@ enum class TimeoutEscalation {
 // One run of a child process, with the small differences between the components' runners
 // expressed as parameters rather than copies of the runner.
 struct ProcessRunRequest {
-  // The platform path of the tool (for example /usr/bin/codesign); mapped through ToolRoot.
+  // The platform path of the tool (for example /usr/bin/codesign). The runner maps it through
+  // ToolRoot::path, so callers always pass the real platform path.
   std::filesystem::path executable;
   std::vector<std::string> arguments;
 
-  // Time limit in seconds; none runs without a limit.
+  // Time limit in seconds; none runs without a limit. A negative or NaN limit counts as 0, an
+  // infinite one as none.
   std::optional<double> timeout;
 
   // Standard error into the standard-output pipe (standardError of the result stays empty).
   bool mergeStreams = false;
 
-  // Written as UTF-8 to the child's standard input, which is then closed; without it standard
-  // input is the null device.
+  // Standard error to the null device instead of a pipe (standardError stays empty).
+  bool discardStandardError = false;
+
+  // Written to the child's standard input, which is then closed; without it standard input is
+  // the null device. A child that stops reading early does not fail the run.
   std::optional<std::string> standardInput;
 
   TimeoutEscalation escalation = TimeoutEscalation::terminate;
   double escalationWait = 0.25; // seconds between the escalation steps
 
-  // Deliver the time-out result at once rather than after the child has gone.
+  // Deliver the time-out result at once rather than after the child has gone. The child is still
+  // signalled (and escalated) and reaped in the background; its later output is discarded.
   bool deliverAtDeadline = false;
 
   // Keep what standard output delivered before the time-out (else it is empty in the result).
   bool keepOutputOnTimeout = true;
 
-  // Standard error of the time-out result.
+  // Standard error of the time-out result; empty gives "Timed out after N seconds.".
   std::string timeoutMessage;
+
+  // Deliver the streams' bytes as they came, without the UTF-8 check (binary output).
+  bool rawOutput = false;
 
   // Call the processExited hook of HalyardCoreLog when the child ends.
   bool reportExit = false;
+
+  // Register the child with ProcessRegistry (and so let cancellation stop it). Only the clean-up
+  // that runs during a cancellation turns this off, since its tools must not be stopped by it.
+  bool track = true;
 };
 
 // The configurable runner that every component's tool runs go through. It never throws:
 // a launch failure is status -1 with the system's explanation, a time-out status -2 with the
 // request's message. Children are registered with ProcessRegistry right after launch.
+//
+// How it works: posix_spawn with an argument vector (never a shell), every descriptor of ours
+// close-on-exec, the child's signal mask emptied and its signal dispositions reset. The calling
+// thread drains both pipes in one poll loop, which also watches the deadline and an exit notice;
+// a small reaper thread per run waits for the child, marks its handle as ended before reaping it,
+// and posts the status to that loop. The loop alone decides the result, so exactly one result is
+// delivered even when the exit and the deadline coincide (an exit already seen wins). The reaper
+// also reaps children whose time-out result was delivered early, so no zombie is left behind.
+//
+// When the child has exited but a process it left behind keeps the pipes open, the runner reads
+// on until end of file or the deadline, whichever comes first, and then reports the child's own
+// status with the output read so far.
 struct ProcessRunner {
   static ToolProcessResult run(const ProcessRunRequest& request);
+
+  // "Timed out after " + the limit in whole seconds (fraction truncated) + " seconds.".
+  static std::string timeoutDescription(double seconds);
 };
 
 } // namespace halyard

@@ -7,7 +7,8 @@ namespace halyard {
 
 // What one tool run produced. `status` is the exit status; -1 means the tool could not be
 // started and -2 that its time limit ran out (standardError then explains). A child ended by a
-// signal reports 128 + the signal number, as a shell would.
+// signal reports 128 + the signal number, as a shell would (SIGTERM: 143, SIGKILL: 137), so that
+// such an end never reads as success nor collides with the two synthetic statuses.
 struct ToolProcessResult {
   static constexpr int32_t launchFailedStatus = -1;
   static constexpr int32_t timedOutStatus = -2;

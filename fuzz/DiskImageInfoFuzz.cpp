@@ -1,0 +1,13 @@
+// The listing of attached disk images ("hdiutil info -plist"), read during cancellation: any
+// bytes must give a list of device paths, never a crash.
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "cli/DiskImageCleanup.hpp"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  bosun::DiskImageCleanup::leftoverDevices(
+      std::string_view(reinterpret_cast<const char*>(data), size));
+  return 0;
+}

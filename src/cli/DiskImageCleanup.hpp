@@ -1,0 +1,38 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace bosun {
+
+// Finds and detaches the disk images this tool (or the DMG builder) left attached: an attached
+// image counts as a leftover when its image path contains "Halyard_DMG_" or "Bosun_". Used on
+// cancellation and after a failed DMG build. Holds no state; nothing here reports an error.
+namespace DiskImageCleanup {
+
+// Detaches every leftover image through its whole-disk device ("hdiutil detach DEV -force
+// -quiet"), in order; outcomes are ignored. Blocks until done.
+void detachLeftoversSynchronously();
+
+// The whole-disk device of every leftover image, from "hdiutil info -plist"; empty when the tool
+// fails or its output cannot be read.
+std::vector<std::string> leftoverDevices();
+
+// The same, from the property list that "hdiutil info -plist" printed (XML or binary). A malformed
+// list yields the devices collected before the fault.
+std::vector<std::string> leftoverDevices(std::string_view infoPropertyList);
+
+// Runs the tool (a platform path, mapped through the tool root) with standard error to the null
+// device and returns its standard output when it exits 0, else nothing. The child is not
+// registered for cancellation, since this runs while a cancellation is under way; a tool that
+// hangs is stopped after `timeout` seconds (SIGTERM, then SIGKILL) so that it cannot keep the
+// process from ending.
+std::optional<std::string> run(const std::filesystem::path& executable,
+                               const std::vector<std::string>& arguments, double timeout = 60);
+
+} // namespace DiskImageCleanup
+
+} // namespace bosun

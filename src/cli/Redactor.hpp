@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace bosun {
+
+// Removes secrets from text before it is printed: the value of a --password / -p option, Apple
+// app-specific passwords (xxxx-xxxx-xxxx-xxxx), the body of a PEM private key and the token of a
+// bearer authorization header. The rules are ICU regular expressions compiled once, on the first
+// text that could contain a secret; text that cannot is returned without touching ICU.
+struct Redactor {
+  // The text with every rule applied in order, each to all its matches. When nothing matches,
+  // the bytes come back exactly as given (also when they are not valid UTF-8).
+  static std::string redact(std::string_view text);
+};
+
+} // namespace bosun

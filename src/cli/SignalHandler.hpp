@@ -1,0 +1,71 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <unordered_map>
+
+namespace bosun {
+
+class Console;
+
+// Turns SIGINT and SIGTERM into an orderly stop: every running child tool is terminated, the
+// registered clean-up actions run, leftover disk images are detached, "Cancelled." is printed and
+// the process ends with exit status 130.
+//
+// The signals are received on a dedicated thread: install() blocks them in the calling thread
+// (and so in every thread started after it, which inherit the mask), which keeps their default
+// action (ending the process at once) from ever applying, and the thread takes them with
+// sigwait(). The handler therefore runs as ordinary code, concurrently with the command.
+// Children do not inherit the blocked mask: the process runner resets it for them.
+class SignalHandler {
+public:
+  using Cleanup = std::function<void()>;
+
+  static SignalHandler& shared();
+
+  SignalHandler() = default;
+  SignalHandler(const SignalHandler&) = delete;
+  SignalHandler& operator=(const SignalHandler&) = delete;
+
+  // Called once by the entry before any other thread exists; later calls do nothing. Also
+  // ignores SIGPIPE, so that writing to a closed output or pipe fails with EPIPE instead of
+  // ending the process.
+  void install();
+
+  // Registers an action to run on cancellation and returns its identifier (a UUID); remove it
+  // again when the work it protects is over.
+  std::string addCleanup(Cleanup action);
+  void removeCleanup(const std::string& identifier);
+
+  // The response to a signal: runCancellation() on the shared console, then the end of the
+  // process with exit status 130 (no exit handlers or static destructors run: the command is
+  // still running on other threads).
+  [[noreturn]] void handle();
+
+  // Everything handle() does before the process ends: the warning "Cancelling…", the registry's
+  // cancellation, the clean-up actions (taken out under the lock, run outside it, failures
+  // ignored), the detaching of leftover images and the failure "Cancelled.".
+  void runCancellation(Console& console);
+
+  // True once a signal is being handled.
+  bool isHandling() const { return handling_.load(); }
+
+  // For the entry: when a signal is being handled, waits for the handler to end the process
+  // (a command interrupted by the cancellation must neither print its own failure nor exit
+  // before the clean-up has run); otherwise returns at once.
+  void waitWhileHandling() const;
+
+private:
+  void receiveSignals();
+
+  std::once_flag installed_;
+  std::thread signalThread_;
+  std::mutex lock_;
+  std::unordered_map<std::string, Cleanup> cleanups_;
+  std::atomic<bool> handling_{false};
+};
+
+} // namespace bosun

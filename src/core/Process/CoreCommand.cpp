@@ -1,0 +1,46 @@
+#include "core/Process/CoreCommand.hpp"
+
+#include "core/Process/ToolProcess.hpp"
+#include "core/Support/Text.hpp"
+
+namespace halyard {
+
+namespace {
+
+std::string failedWithStatus(int status) {
+  return "Process failed with status " + std::to_string(status) + ".";
+}
+
+} // namespace
+
+void CoreCommand::run(const std::filesystem::path& executable,
+                      const std::vector<std::string>& arguments, double timeout,
+                      const std::optional<std::string>& timeoutMessage) {
+  capture(executable, arguments, timeout, timeoutMessage);
+}
+
+std::string CoreCommand::capture(const std::filesystem::path& executable,
+                                 const std::vector<std::string>& arguments, double timeout,
+                                 const std::optional<std::string>& timeoutMessage) {
+  const auto result = ToolProcess::run(executable, arguments, timeout);
+  if (result.succeeded()) return result.combined();
+  if (result.status == ToolProcessResult::timedOutStatus) {
+    throw CoreCommandError(CoreCommandError::timeoutCode,
+                           timeoutMessage.value_or("The process took too long and was stopped."));
+  }
+  auto description = text::trimmed(result.standardError);
+  if (description.empty()) description = text::trimmed(result.standardOutput);
+  if (description.empty()) description = failedWithStatus(result.status);
+  throw CoreCommandError(result.status, description);
+}
+
+std::string CoreCommand::captureData(const std::filesystem::path& executable,
+                                     const std::vector<std::string>& arguments, double timeout) {
+  auto result = ToolProcess::run(executable, arguments, timeout);
+  if (result.succeeded()) return std::move(result.standardOutput);
+  auto description = result.combined();
+  if (description.empty()) description = failedWithStatus(result.status);
+  throw CoreCommandError(result.status, description);
+}
+
+} // namespace halyard
