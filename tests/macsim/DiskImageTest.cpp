@@ -5,6 +5,8 @@
 #include <gmock/gmock.h>
 #include <nlohmann/json.hpp>
 #include <regex>
+#include <set>
+#include <thread>
 
 namespace fs = std::filesystem;
 using ::testing::Contains;
@@ -364,6 +366,38 @@ TEST_F(DiskImageTest, InfoAndImageInfoInTextAndPropertyListForms) {
   EXPECT_THAT(text.out, HasSubstr("/dev/disk4s1"));
   EXPECT_THAT(run("hdiutil", {"info", "-plist"}).out,
               HasSubstr("<key>writeable</key>\n\t\t\t<true/>"));
+}
+
+} // namespace macsim::testing
+
+namespace macsim::testing {
+
+TEST_F(DiskImageTest, ConcurrentAttachesGetDistinctDevicesAndMountPoints) {
+  std::vector<fs::path> images;
+  for (int i = 0; i < 4; ++i) {
+    images.push_back(work / ("Same" + std::to_string(i) + ".dmg"));
+    ASSERT_EQ(run("hdiutil", {"create", "-size", "1m", "-volname", "Same", images.back().string()})
+                  .status,
+              0);
+  }
+  std::vector<RunResult> results(images.size());
+  std::vector<std::thread> threads;
+  for (size_t i = 0; i < images.size(); ++i)
+    threads.emplace_back([&, i] {
+      results[i] = run("hdiutil", {"attach", "-plist", images[i].string()});
+    });
+  for (auto& thread : threads)
+    thread.join();
+  std::set<std::string> devices, mounts;
+  for (const auto& result : results) {
+    ASSERT_EQ(result.status, 0) << result.err;
+    devices.insert(stringsFor(result.out, "dev-entry").front());
+    mounts.insert(stringsFor(result.out, "mount-point").front());
+  }
+  EXPECT_EQ(devices.size(), images.size());
+  EXPECT_EQ(mounts.size(), images.size());
+  EXPECT_EQ(mounts.count((root / "Volumes" / "Same").string()), 1u);
+  EXPECT_EQ(mounts.count((root / "Volumes" / "Same 3").string()), 1u);
 }
 
 } // namespace macsim::testing
