@@ -8,8 +8,10 @@
 #include "cli/CLIError.hpp"
 #include "cli/Console.hpp"
 #include "cli/HelpCommand.hpp"
+#include "cli/InspectCommand.hpp"
 #include "cli/ParsedArguments.hpp"
 #include "cli/SignalHandler.hpp"
+#include "cli/StartCommand.hpp"
 #include "cli/VerifyCommand.hpp"
 #include "core/Process/ChildProcess.hpp"
 #include "core/Support/HalyardCoreLog.hpp"
@@ -40,9 +42,9 @@ void printVersion() {
 // here when it arrives.
 ExitCode runCommand(const std::string& word, const std::string& typed,
                     const ParsedArguments& parsed) {
-  if (word == "start") unavailable(word);    // StartCommand::run(parsed)
+  if (word == "start") return StartCommand::run(parsed);
   if (word == "notarize") unavailable(word); // NotarizeCommand::run(parsed)
-  if (word == "inspect") unavailable(word);  // InspectCommand::run(parsed)
+  if (word == "inspect") return InspectCommand::run(parsed);
   if (word == "verify") return VerifyCommand::run(parsed);
   if (word == "doctor") unavailable(word); // DoctorCommand::run(parsed)
   if (word == "setup") unavailable(word);  // SetupCommand::run(parsed)

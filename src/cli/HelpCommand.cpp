@@ -3,6 +3,7 @@
 #include "BosunVersion.hpp"
 #include "cli/CLIError.hpp"
 #include "cli/Console.hpp"
+#include "cli/SettingDefinition.hpp"
 
 namespace bosun {
 
@@ -170,10 +171,13 @@ std::string lowerCasedASCII(std::string_view text) {
   return result;
 }
 
-// The rows of the settings table for `bosun help config`. The settings table provides them;
-// until it is part of this build the help lists the sources and the footer only.
+// The rows of the settings table for `bosun help config`, in table order.
 std::vector<ConfigurationHelpRow> configurationRows() {
-  return {};
+  std::vector<ConfigurationHelpRow> rows;
+  for (const SettingDefinition& setting : SettingDefinition::all()) {
+    rows.push_back({setting.key, setting.environment, setting.title});
+  }
+  return rows;
 }
 
 } // namespace

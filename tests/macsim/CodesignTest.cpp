@@ -227,3 +227,58 @@ TEST_F(CodesignTest, TimestampNeedsTheNetwork) {
 }
 
 } // namespace macsim::testing
+
+namespace macsim::testing {
+
+TEST_F(CodesignTest, SingleFilesAreResignedInPlaceKeepingTheirAttributes) {
+  ASSERT_EQ(macsim({"machO", "--arch", "arm64", (work / "tool").string()}).status, 0);
+  const auto size = fs::file_size(work / "tool");
+  ASSERT_EQ(
+      run("xattr", {"-w", "com.apple.quarantine", "0081;1;x;", (work / "tool").string()}).status,
+      0);
+  ASSERT_EQ(run("codesign", {"--sign", developerID, (work / "tool").string()}).status, 0);
+  const auto signedSize = fs::file_size(work / "tool");
+  EXPECT_GT(signedSize, size);
+  ASSERT_EQ(run("codesign", {"--force", "--sign", "-", (work / "tool").string()}).status, 0);
+  EXPECT_THAT(run("codesign", {"-dv", (work / "tool").string()}).err,
+              HasSubstr("Format=Mach-O thin (arm64)\n"));
+  EXPECT_EQ(run("xattr", {"-p", "com.apple.quarantine", (work / "tool").string()}).out,
+            "0081;1;x;\n");
+  // The architectures still read from the headers.
+  EXPECT_EQ(run("lipo", {"-archs", (work / "tool").string()}).out, "arm64\n");
+
+  ASSERT_EQ(run("codesign", {"--remove-signature", (work / "tool").string()}).status, 0);
+  EXPECT_EQ(fs::file_size(work / "tool"), size);
+  EXPECT_EQ(run("codesign", {"--verify", (work / "tool").string()}).status, 1);
+}
+
+TEST_F(CodesignTest, DamagedOrForgedSignatureRecordsAreNeverTrusted) {
+  writeFile(work / "file", "payload");
+  ASSERT_EQ(run("codesign", {"--sign", developerID, (work / "file").string()}).status, 0);
+  // A record edited by hand no longer matches its own cdhash.
+  std::string bytes = readFile(work / "file");
+  const auto at = bytes.find("\"runtime\":false");
+  ASSERT_NE(at, std::string::npos);
+  bytes.replace(at, 15, "\"runtime\":true ");
+  writeFile(work / "file", bytes);
+  EXPECT_EQ(run("codesign", {"--verify", "--verbose=2", (work / "file").string()}).err,
+            (work / "file").string() +
+                ": invalid signature (code or signature have been modified)\n");
+
+  // A trailer whose length points outside the file is no trailer at all.
+  writeFile(work / "odd",
+            std::string("data") + std::string("\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF", 8) + "MACSIMT1");
+  EXPECT_EQ(run("codesign", {"--verify", (work / "odd").string()}).err,
+            (work / "odd").string() + ": code object is not signed at all\n");
+  EXPECT_EQ(run("hdiutil", {"attach", (work / "odd").string()}).err,
+            "hdiutil: attach failed - image not recognized\n");
+
+  // A bundle's signature file replaced by something else is not a signature.
+  const auto app = makeApp("Demo");
+  ASSERT_EQ(run("codesign", {"--sign", "-", app.string()}).status, 0);
+  writeFile(app / "Contents/_CodeSignature/CodeSignature", "[]");
+  EXPECT_THAT(run("codesign", {"--verify", app.string()}).err,
+              HasSubstr("invalid signature (code or signature have been modified)"));
+}
+
+} // namespace macsim::testing

@@ -3,7 +3,10 @@
 #include <archive.h>
 #include <archive_entry.h>
 #include <gmock/gmock.h>
+#include <nlohmann/json.hpp>
 #include <regex>
+#include <set>
+#include <thread>
 
 namespace fs = std::filesystem;
 using ::testing::Contains;
@@ -264,6 +267,13 @@ TEST_F(DiskImageTest, BusyVolumesRefuseOrdinaryEjectsUntilForced) {
 
   attach(image);
   EXPECT_EQ(run("hdiutil", {"detach", mount.string(), "-force"}, busy).status, 0);
+
+  // A volume whose image was deleted meanwhile (its workspace removed on cancellation) still
+  // detaches, as the clean-up after a cancelled build expects.
+  const auto [leftover, leftoverMount] = attach(image);
+  fs::remove(image);
+  EXPECT_EQ(run("hdiutil", {"detach", leftover, "-force", "-quiet"}).status, 0);
+  EXPECT_FALSE(fs::exists(leftoverMount));
 }
 
 TEST_F(DiskImageTest, AttachFormsAndTheirFailures) {
@@ -312,6 +322,82 @@ TEST_F(DiskImageTest, AttachFormsAndTheirFailures) {
   EXPECT_EQ(run("hdiutil", {"create", "-size", "1m", (work / "named").string()}).out,
             "created: " + (work / "named.dmg").string() + "\n");
   EXPECT_EQ(run("hdiutil", {"frobnicate"}).status, 1);
+}
+
+} // namespace macsim::testing
+
+namespace macsim::testing {
+
+TEST_F(DiskImageTest, ChangingASignedImageBreaksItsSignatureAndTheNotaryNamesIt) {
+  addIdentity(developerID);
+  ASSERT_EQ(macsim({"profile", "add", "release"}).status, 0);
+  const auto image = createImage("Demo");
+  ASSERT_EQ(run("codesign", {"--force", "--sign", developerID, image.string()}).status, 0);
+  // Writing to the read-write volume changes the image.
+  const auto [device, mount] = attach(image);
+  writeFile(mount / "late.txt", "x");
+  ASSERT_EQ(run("hdiutil", {"detach", device}).status, 0);
+  const auto verified = run("codesign", {"--verify", "--verbose=2", image.string()});
+  EXPECT_EQ(verified.status, 1);
+  EXPECT_EQ(verified.err,
+            image.string() + ": invalid signature (code or signature have been modified)\n");
+  const auto submitted = xcrun({"notarytool", "submit", image.string(), "--keychain-profile",
+                                "release", "--wait", "--output-format", "json"});
+  const auto id = nlohmann::json::parse(submitted.out)["id"].get<std::string>();
+  const auto log =
+      nlohmann::json::parse(xcrun({"notarytool", "log", id, "--keychain-profile", "release"}).out);
+  ASSERT_EQ(log["issues"].size(), 1u);
+  EXPECT_EQ(log["issues"][0]["path"], "Demo.dmg");
+  EXPECT_EQ(log["issues"][0]["message"], "The signature of the binary is invalid.");
+}
+
+TEST_F(DiskImageTest, InfoAndImageInfoInTextAndPropertyListForms) {
+  const auto image = createImage("Demo");
+  EXPECT_EQ(run("hdiutil", {"udifderez", "-xml", image.string()}).out,
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE plist PUBLIC \"-//Apple//DTD "
+            "PLIST 1.0//EN\" \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n<plist "
+            "version=\"1.0\">\n<dict/>\n</plist>\n");
+  const auto plist = run("hdiutil", {"imageinfo", "-plist", image.string()});
+  EXPECT_EQ(stringsFor(plist.out, "Format"), (std::vector<std::string>{"UDRW"}));
+  EXPECT_THAT(plist.out, HasSubstr("<key>Total Bytes</key>\n\t\t<integer>20971520</integer>"));
+  attach(image);
+  const auto text = run("hdiutil", {"info"});
+  EXPECT_THAT(text.out, HasSubstr("image-path      : " + image.string() + "\n"));
+  EXPECT_THAT(text.out, HasSubstr("/dev/disk4s1"));
+  EXPECT_THAT(run("hdiutil", {"info", "-plist"}).out,
+              HasSubstr("<key>writeable</key>\n\t\t\t<true/>"));
+}
+
+} // namespace macsim::testing
+
+namespace macsim::testing {
+
+TEST_F(DiskImageTest, ConcurrentAttachesGetDistinctDevicesAndMountPoints) {
+  std::vector<fs::path> images;
+  for (int i = 0; i < 4; ++i) {
+    images.push_back(work / ("Same" + std::to_string(i) + ".dmg"));
+    ASSERT_EQ(run("hdiutil", {"create", "-size", "1m", "-volname", "Same", images.back().string()})
+                  .status,
+              0);
+  }
+  std::vector<RunResult> results(images.size());
+  std::vector<std::thread> threads;
+  for (size_t i = 0; i < images.size(); ++i)
+    threads.emplace_back([&, i] {
+      results[i] = run("hdiutil", {"attach", "-plist", images[i].string()});
+    });
+  for (auto& thread : threads)
+    thread.join();
+  std::set<std::string> devices, mounts;
+  for (const auto& result : results) {
+    ASSERT_EQ(result.status, 0) << result.err;
+    devices.insert(stringsFor(result.out, "dev-entry").front());
+    mounts.insert(stringsFor(result.out, "mount-point").front());
+  }
+  EXPECT_EQ(devices.size(), images.size());
+  EXPECT_EQ(mounts.size(), images.size());
+  EXPECT_EQ(mounts.count((root / "Volumes" / "Same").string()), 1u);
+  EXPECT_EQ(mounts.count((root / "Volumes" / "Same 3").string()), 1u);
 }
 
 } // namespace macsim::testing

@@ -1,5 +1,6 @@
 #include "StandInFixture.hpp"
 
+#include <algorithm>
 #include <archive.h>
 #include <archive_entry.h>
 #include <gmock/gmock.h>
@@ -151,12 +152,46 @@ TEST_F(FileToolsTest, XattrPrintsClearsAndReportsMissingAttributes) {
   EXPECT_EQ(run("xattr", {"-cr", (work / "absent").string()}).status, 1);
 }
 
-TEST_F(FileToolsTest, ShasumPrintsDigestTwoBlanksAndName) {
+TEST_F(FileToolsTest, ShasumMatchesThePublishedTestVectors) {
   writeFile(work / "abc.txt", "abc");
   EXPECT_EQ(run("shasum", {"-a", "256", (work / "abc.txt").string()}).out,
             "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad  " +
                 (work / "abc.txt").string() + "\n");
+  const std::map<std::string, std::string> abc = {
+      {"1", "a9993e364706816aba3e25717850c26c9cd0d89d"},
+      {"224", "23097d223405d8228642a477bda255b32aadbce4bda0b3f7e36c9da7"},
+      {"384", "cb00753f45a35e8bb5a03d699ac65007272c32ab0eded1631a8b605a43ff5bed8086072ba1e7cc23"
+              "58baeca134c825a7"},
+      {"512", "ddaf35a193617abacc417349ae20413112e6fa4e89a97ea20a9eeee64b55d39a2192992a274fc1a8"
+              "36ba3c23a3feebbd454d4423643ce80e2a9ac94fa54ca49f"}};
+  for (const auto& [algorithm, digest] : abc)
+    EXPECT_EQ(
+        run("shasum", {"-a", algorithm, (work / "abc.txt").string()}).out.substr(0, digest.size()),
+        digest)
+        << algorithm;
+
+  // Two-block messages, an empty one, and a million bytes.
+  writeFile(work / "448.txt", "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq");
+  EXPECT_EQ(run("shasum", {"-a", "1", (work / "448.txt").string()}).out.substr(0, 40),
+            "84983e441c3bd26ebaae4aa1f95129e5e54670f1");
+  EXPECT_EQ(run("shasum", {"-a", "256", (work / "448.txt").string()}).out.substr(0, 64),
+            "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
+  writeFile(work / "896.txt", "abcdefghbcdefghicdefghijdefghijkefghijklfghijklmghijklmnhijklmno"
+                              "ijklmnopjklmnopqklmnopqrlmnopqrsmnopqrstnopqrstu");
+  EXPECT_EQ(run("shasum", {"-a", "512", (work / "896.txt").string()}).out.substr(0, 128),
+            "8e959b75dae313da8cf4f72814fc143f8f7779c6eb9f7fa17299aeadb6889018501d289e4900f7e4"
+            "331b99dec4b5433ac7d329eeb6dd26545e96e55b874be909");
+  writeFile(work / "empty.txt", "");
+  EXPECT_EQ(run("shasum", {"-a", "256", (work / "empty.txt").string()}).out.substr(0, 64),
+            "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+  writeFile(work / "million.txt", std::string(1000000, 'a'));
+  EXPECT_EQ(run("shasum", {"-a", "256", (work / "million.txt").string()}).out.substr(0, 64),
+            "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+  EXPECT_EQ(run("shasum", {(work / "million.txt").string()}).out.substr(0, 40),
+            "34aa973cd4c4daa4f61eeb2bdbad27316534016f");
+
   EXPECT_EQ(run("shasum", {"-a", "256", (work / "absent").string()}).status, 1);
+  EXPECT_EQ(run("shasum", {"-a", "7", (work / "abc.txt").string()}).status, 1);
 }
 
 TEST_F(FileToolsTest, MachOFixturesHaveRealHeadersThatLipoReads) {
@@ -193,6 +228,26 @@ TEST_F(FileToolsTest, MachOFixturesHaveRealHeadersThatLipoReads) {
                           "of: " +
                               (work / "script").string() + "\n");
   EXPECT_EQ(macsim({"machO", "--arch", "sparc", (work / "x").string()}).status, 2);
+}
+
+} // namespace macsim::testing
+
+namespace macsim::testing {
+
+TEST_F(FileToolsTest, DittoArchivesFolderContentsWithoutTheParentAndMergesCopies) {
+  writeFile(work / "src/a.txt", "a");
+  writeFile(work / "src/sub/b.txt", "b");
+  ASSERT_EQ(
+      run("ditto", {"-c", "-k", (work / "src").string(), (work / "flat.zip").string()}).status, 0);
+  auto names = namesIn(readFile(work / "flat.zip"));
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"a.txt", "sub/", "sub/b.txt"}));
+
+  writeFile(work / "dst/keep.txt", "keep");
+  ASSERT_EQ(run("ditto", {(work / "src").string(), (work / "dst").string()}).status, 0);
+  EXPECT_EQ(readFile(work / "dst/keep.txt"), "keep");
+  EXPECT_EQ(readFile(work / "dst/sub/b.txt"), "b");
+  EXPECT_EQ(run("ditto", {(work / "only").string()}).status, 1);
 }
 
 } // namespace macsim::testing

@@ -219,3 +219,35 @@ TEST_F(PackageTest, ExpansionNeverWritesOutsideItsFolder) {
 }
 
 } // namespace macsim::testing
+
+namespace macsim::testing {
+
+TEST_F(PackageTest, ComponentPackagesCanBeSignedAndExpandedFlat) {
+  writeFile(work / "root/Tool.app/Contents/Info.plist",
+            "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>CFBundleIdentifier</key>"
+            "<string>com.example.Tool</string></dict></plist>");
+  const auto built = run("pkgbuild", {"--root", (work / "root").string(), "--identifier",
+                                      "com.example.Tool", "--version", "2.0", "--sign", installerID,
+                                      "--timestamp", (work / "Tool.pkg").string()});
+  ASSERT_EQ(built.status, 0) << built.err;
+  EXPECT_THAT(built.out, HasSubstr("pkgbuild: Adding component at Tool.app\n"));
+  EXPECT_EQ(run("pkgutil", {"--check-signature", (work / "Tool.pkg").string()}).status, 0);
+
+  ASSERT_EQ(
+      run("pkgutil", {"--expand", (work / "Tool.pkg").string(), (work / "flat").string()}).status,
+      0);
+  EXPECT_TRUE(fs::is_regular_file(work / "flat/Payload"));
+  EXPECT_THAT(readFile(work / "flat/PackageInfo"),
+              HasSubstr("<bundle path=\"./Tool.app\" id=\"com.example.Tool\""));
+  EXPECT_THAT(readFile(work / "flat/PackageInfo"), HasSubstr("relocatable=\"true\""));
+  EXPECT_EQ(run("pkgbuild", {"--root", (work / "absent").string(), "--identifier", "x",
+                             (work / "x.pkg").string()})
+                .status,
+            1);
+  EXPECT_EQ(run("pkgutil", {"--check-signature", (work / "absent.pkg").string()}).status, 1);
+  writeFile(work / "text.pkg", "not a package");
+  EXPECT_THAT(run("pkgutil", {"--check-signature", (work / "text.pkg").string()}).out,
+              HasSubstr("Status: package is invalid"));
+}
+
+} // namespace macsim::testing

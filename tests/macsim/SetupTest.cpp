@@ -1,6 +1,7 @@
 #include "StandInFixture.hpp"
 
 #include <gmock/gmock.h>
+#include <thread>
 
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
@@ -113,6 +114,44 @@ TEST_F(SetupTest, KnobsMakeAToolFailSlowOrOnlyForOneVerb) {
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(run("shasum", {"/dev/null"}, {{"MACSIM_SHASUM_DELAY", "0.3"}}).status, 0);
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
+}
+
+} // namespace macsim::testing
+
+namespace macsim::testing {
+
+TEST_F(SetupTest, ConcurrentToolsNeverLoseEachOthersKeychainChanges) {
+  std::vector<std::thread> threads;
+  for (int i = 0; i < 8; ++i)
+    threads.emplace_back([this, i] {
+      macsim({"identity", "add",
+              "Developer ID Application: Team " + std::to_string(i) + " (A1B2C3D4E" +
+                  std::to_string(i) + ")"});
+    });
+  for (auto& thread : threads)
+    thread.join();
+  const auto listed = run("security", {"find-identity", "-v", "-p", "codesigning"});
+  EXPECT_THAT(listed.out, HasSubstr("     8 valid identities found\n"));
+}
+
+TEST_F(SetupTest, AnIdentityInTwoKeychainsIsListedTwiceAndNamesMayBeAmbiguous) {
+  const std::string hash = "ABCDEFABCDEFABCDEFABCDEFABCDEFABCDEFABCD";
+  ASSERT_EQ(macsim({"identity", "add", developerID, "--hash", hash}).status, 0);
+  ASSERT_EQ(macsim({"identity", "add", developerID, "--hash", hash}).status, 0);
+  const auto listed = run("security", {"find-identity", "-v", "-p", "codesigning"});
+  EXPECT_THAT(listed.out, HasSubstr("  1) " + hash));
+  EXPECT_THAT(listed.out, HasSubstr("  2) " + hash));
+  // The same certificate twice is not ambiguous for codesign...
+  writeFile(work / "tool", "#!/bin/sh\n");
+  EXPECT_EQ(run("codesign", {"--sign", "Example Corp", (work / "tool").string()}).status, 0);
+  // ...two different certificates matching the text are.
+  addIdentity("Developer ID Application: Example Corp Labs (Z9Y8X7W6V5)");
+  const auto ambiguous =
+      run("codesign", {"--force", "--sign", "Example Corp", (work / "tool").string()});
+  EXPECT_EQ(ambiguous.status, 1);
+  EXPECT_THAT(ambiguous.err, HasSubstr("Example Corp: ambiguous (matches "));
+  // The full name or the hash picks one.
+  EXPECT_EQ(run("codesign", {"--force", "--sign", hash, (work / "tool").string()}).status, 0);
 }
 
 } // namespace macsim::testing

@@ -8,7 +8,7 @@
 
 namespace macsim {
 
-// Lower-case hexadecimal digests (OpenSSL libcrypto).
+// Lower-case hexadecimal digests.
 struct Digest {
   static std::string sha256(std::string_view bytes);
   static std::string sha1(std::string_view bytes);

@@ -1,6 +1,10 @@
 #include "FileTrailer.hpp"
 
+#include "ExtendedAttributes.hpp"
+#include "UUID.hpp"
+
 #include <array>
+#include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <stdexcept>
@@ -57,14 +61,31 @@ std::string FileTrailer::encode(const nlohmann::json& metadata) {
 }
 
 void FileTrailer::write(const fs::path& path, const nlohmann::json& metadata) {
+  // The new version is made beside the file and renamed over it, so that an interrupted tool
+  // never leaves a file whose trailer (a disk image's properties, a signature) is cut off.
   const auto current = read(path);
-  if (::truncate(path.c_str(), static_cast<off_t>(current.contentLength)) != 0)
-    throw std::runtime_error(path.string() + ": " + std::strerror(errno));
-  const std::string bytes = encode(metadata);
-  if (bytes.empty()) return;
-  std::ofstream stream(path, std::ios::binary | std::ios::app);
-  stream.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (!stream) throw std::runtime_error(path.string() + ": could not be written");
+  const fs::path temporary =
+      path.parent_path() / ("." + path.filename().string() + "." + UUID::make() + ".tmp");
+  std::error_code error;
+  fs::copy_file(path, temporary, fs::copy_options::overwrite_existing, error);
+  if (!error && ::truncate(temporary.c_str(), static_cast<off_t>(current.contentLength)) != 0)
+    error = std::error_code(errno, std::generic_category());
+  if (!error) {
+    const std::string bytes = encode(metadata);
+    std::ofstream stream(temporary, std::ios::binary | std::ios::app);
+    stream.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    stream.flush();
+    if (!stream) error = std::make_error_code(std::errc::io_error);
+  }
+  if (!error) {
+    ExtendedAttributes::copy(path, temporary);
+    fs::rename(temporary, path, error);
+  }
+  if (error) {
+    std::error_code ignored;
+    fs::remove(temporary, ignored);
+    throw std::runtime_error(path.string() + ": " + error.message());
+  }
 }
 
 std::string FileTrailer::content(const fs::path& path) {

@@ -5,23 +5,14 @@
 #include "Knobs.hpp"
 #include "ToolFailure.hpp"
 
-#include <memory>
-#include <openssl/bio.h>
-#include <openssl/evp.h>
-#include <openssl/pem.h>
+#include "PrivateKeyPEM.hpp"
 
 namespace macsim {
 
 namespace {
 
 bool holdsPrivateKey(const std::string& bytes) {
-  std::unique_ptr<BIO, decltype(&BIO_free)> input(
-      BIO_new_mem_buf(bytes.data(), static_cast<int>(bytes.size())), &BIO_free);
-  if (!input) return false;
-  EVP_PKEY* key = PEM_read_bio_PrivateKey(input.get(), nullptr, nullptr, nullptr);
-  if (key == nullptr) return false;
-  EVP_PKEY_free(key);
-  return true;
+  return PrivateKeyPEM::isPrivateKey(bytes);
 }
 
 } // namespace

@@ -1,45 +1,33 @@
 #include "Output.hpp"
+#include "SecureHash.hpp"
 #include "ToolFailure.hpp"
 #include "Tools.hpp"
 
 #include <array>
 #include <cstdio>
 #include <filesystem>
-#include <iostream>
-#include <memory>
-#include <openssl/evp.h>
+#include <optional>
 
 namespace macsim {
 
 namespace {
 
-const EVP_MD* method(const std::string& algorithm) {
-  if (algorithm == "1") return EVP_sha1();
-  if (algorithm == "224") return EVP_sha224();
-  if (algorithm == "256") return EVP_sha256();
-  if (algorithm == "384") return EVP_sha384();
-  if (algorithm == "512") return EVP_sha512();
-  return nullptr;
+std::optional<SecureHash::Algorithm> algorithmFor(const std::string& name) {
+  if (name == "1") return SecureHash::Algorithm::sha1;
+  if (name == "224") return SecureHash::Algorithm::sha224;
+  if (name == "256") return SecureHash::Algorithm::sha256;
+  if (name == "384") return SecureHash::Algorithm::sha384;
+  if (name == "512") return SecureHash::Algorithm::sha512;
+  return std::nullopt;
 }
 
-std::string digestOf(std::FILE* stream, const EVP_MD* md) {
-  std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(),
-                                                                  &EVP_MD_CTX_free);
-  EVP_DigestInit_ex(context.get(), md, nullptr);
+std::string digestOf(std::FILE* stream, SecureHash::Algorithm algorithm) {
+  SecureHash hash(algorithm);
   std::array<char, 65536> buffer{};
   size_t got = 0;
   while ((got = std::fread(buffer.data(), 1, buffer.size(), stream)) > 0)
-    EVP_DigestUpdate(context.get(), buffer.data(), got);
-  std::array<unsigned char, EVP_MAX_MD_SIZE> result{};
-  unsigned int length = 0;
-  EVP_DigestFinal_ex(context.get(), result.data(), &length);
-  std::string hex;
-  char pair[3];
-  for (unsigned int i = 0; i < length; ++i) {
-    std::snprintf(pair, sizeof pair, "%02x", result[i]);
-    hex += pair;
-  }
-  return hex;
+    hash.update(std::string_view(buffer.data(), got));
+  return hash.finalHex();
 }
 
 } // namespace
@@ -62,13 +50,13 @@ int runShasum(const ToolContext& context) {
       files.push_back(argument);
     }
   }
-  const EVP_MD* md = method(algorithm);
-  if (md == nullptr) throw ToolFailure("shasum: Unrecognized algorithm", 1);
+  const auto chosen = algorithmFor(algorithm);
+  if (!chosen) throw ToolFailure("shasum: Unrecognized algorithm", 1);
   if (files.empty()) files.push_back("-");
   int status = 0;
   for (const auto& file : files) {
     if (file == "-") {
-      Output::outLine(digestOf(stdin, md) + "  -");
+      Output::outLine(digestOf(stdin, *chosen) + "  -");
       continue;
     }
     std::FILE* stream =
@@ -78,7 +66,7 @@ int runShasum(const ToolContext& context) {
       status = 1;
       continue;
     }
-    const std::string digest = digestOf(stream, md);
+    const std::string digest = digestOf(stream, *chosen);
     std::fclose(stream);
     Output::outLine(digest + "  " + file);
   }

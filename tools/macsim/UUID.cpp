@@ -4,14 +4,14 @@
 #include <array>
 #include <cctype>
 #include <cstdio>
-#include <openssl/rand.h>
 #include <random>
+#include <sys/random.h>
 
 namespace macsim {
 
 std::string UUID::make() {
   std::array<unsigned char, 16> bytes{};
-  if (RAND_bytes(bytes.data(), static_cast<int>(bytes.size())) != 1) {
+  if (::getrandom(bytes.data(), bytes.size(), 0) != static_cast<ssize_t>(bytes.size())) {
     std::random_device device;
     for (auto& byte : bytes)
       byte = static_cast<unsigned char>(device());

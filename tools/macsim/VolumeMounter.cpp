@@ -4,6 +4,10 @@
 #include "Files.hpp"
 #include "Knobs.hpp"
 
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+
 namespace fs = std::filesystem;
 
 namespace macsim {
@@ -55,9 +59,13 @@ Attachment VolumeMounter::attach(const ToolContext& context, const Request& requ
   } else {
     const fs::path folder =
         request.mountRoot ? Files::absolute(*request.mountRoot) : context.volumesFolder();
+    fs::create_directories(folder);
+    // mkdir claims the name atomically, so two attaches at once never share a mount point.
     mount = folder / properties.volumeName;
-    for (int suffix = 1; Files::exists(mount); ++suffix)
+    for (int suffix = 1; ::mkdir(mount.c_str(), 0755) != 0; ++suffix) {
+      if (errno != EEXIST) throw MountError(std::strerror(errno));
       mount = folder / (properties.volumeName + " " + std::to_string(suffix));
+    }
   }
   attachment.mountPoint = mount.string();
   try {
@@ -75,7 +83,8 @@ void VolumeMounter::eject(const ToolContext& context, const Attachment& attachme
   if (!force && table.refuseEject(attachment.disk, Knobs::busyEjects()))
     throw MountError("Resource busy", true);
   std::optional<std::string> lost;
-  if (!attachment.readOnly) {
+  // An image deleted while attached (a removed workspace) keeps nothing to write back into.
+  if (!attachment.readOnly && fs::exists(attachment.image)) {
     try {
       DiskImage::repack(attachment.image, attachment.mountPoint);
     } catch (const std::exception& error) {

@@ -1,0 +1,126 @@
+#include "cli/InspectCommand.hpp"
+
+#include "cli/CLIError.hpp"
+#include "cli/Console.hpp"
+#include "core/Inspection/InspectionService.hpp"
+#include "core/Inspection/InspectionText.hpp"
+
+namespace bosun {
+
+namespace {
+using halyard::InspectionStatus;
+namespace text = halyard::inspectiontext;
+
+std::string_view mark(InspectionStatus status) {
+  switch (status) {
+  case InspectionStatus::pass:
+    return "✓";
+  case InspectionStatus::warning:
+    return "!";
+  case InspectionStatus::fail:
+    return "✗";
+  case InspectionStatus::info:
+    return "·";
+  }
+  return "·";
+}
+
+nlohmann::json optionalText(const std::optional<std::string>& value) {
+  return value ? nlohmann::json(*value) : nlohmann::json(nullptr);
+}
+} // namespace
+
+std::filesystem::path InspectCommand::checkedFile(const ParsedArguments& parsed) {
+  if (parsed.positionals.size() != 1)
+    throw CLIError(ExitCode::usage, "inspect needs one .dmg or .pkg file.",
+                   "Example: bosun inspect MyApp.dmg");
+  const std::filesystem::path file = parsed.positionals.front();
+  std::error_code error;
+  if (!std::filesystem::exists(file, error))
+    throw CLIError(ExitCode::input, parsed.positionals.front() + " does not exist.");
+  const auto extension = text::lowercased(file.extension().string());
+  if (extension != ".dmg" && extension != ".pkg")
+    throw CLIError(ExitCode::input, "inspect works with .dmg and .pkg files.",
+                   "Use `bosun verify` for an .app.");
+  return std::filesystem::absolute(file, error).lexically_normal();
+}
+
+nlohmann::json InspectCommand::reportObject(const halyard::InspectionReport& report) {
+  auto categories = nlohmann::json::array();
+  for (const auto& category : report.categories()) {
+    auto fields = nlohmann::json::array();
+    for (const auto& field : category.fields) {
+      fields.push_back({{"id", std::string(halyard::rawValue(field.id()))},
+                        {"title", field.title()},
+                        {"value", field.value()},
+                        {"status", text::lowercased(halyard::kitLabel(field.status()))},
+                        {"detail", optionalText(field.detail())}});
+    }
+    categories.push_back(
+        {{"title", category.title}, {"summary", category.summary}, {"fields", fields}});
+  }
+  return {{"file", report.fileURL().string()},
+          {"kind", std::string(halyard::rawValue(report.kind()))},
+          {"app", optionalText(report.appName())},
+          {"score", report.score()},
+          {"verdict", std::string(halyard::title(report.verdict()))},
+          {"notice", optionalText(report.scoreNotice())},
+          {"categories", categories}};
+}
+
+std::vector<std::string> InspectCommand::textLines(const halyard::InspectionReport& report,
+                                                   bool verbose) {
+  std::vector<std::string> lines;
+  std::string heading =
+      report.fileName() + " (" + std::string(halyard::rawValue(report.kind())) + ")";
+  if (report.appName()) heading += " - " + *report.appName();
+  lines.push_back(heading);
+  lines.push_back("Trust score " + std::to_string(report.score()) + "% - " +
+                  std::string(halyard::title(report.verdict())));
+  if (report.scoreNotice()) lines.push_back(*report.scoreNotice());
+  for (const auto& category : report.categories()) {
+    lines.push_back("");
+    lines.push_back(category.title + ": " + category.summary);
+    for (const auto& field : category.fields) {
+      lines.push_back("  " + std::string(mark(field.status())) + " " + field.title() + ": " +
+                      field.value());
+      if (!verbose || !field.detail()) continue;
+      std::size_t start = 0;
+      const auto& detail = *field.detail();
+      while (start <= detail.size()) {
+        auto end = detail.find('\n', start);
+        if (end == std::string::npos) end = detail.size();
+        lines.push_back("      " + detail.substr(start, end - start));
+        start = end + 1;
+      }
+    }
+  }
+  // Names and tool output come from the inspected file: never let them steer the terminal.
+  for (auto& line : lines)
+    line = text::printable(line);
+  return lines;
+}
+
+ExitCode InspectCommand::exitCode(const halyard::InspectionReport& report) {
+  for (const auto& field : report.allFields()) {
+    if (field.status() == InspectionStatus::fail) return ExitCode::verification;
+  }
+  return ExitCode::success;
+}
+
+ExitCode InspectCommand::run(const ParsedArguments& parsed) {
+  const auto file = checkedFile(parsed);
+  auto& console = Console::shared();
+  console.step("Inspecting " + file.filename().string() + "…");
+  const auto report = halyard::InspectionService::inspect(
+      file, [&console](const std::string& message) { console.step(message); });
+  if (console.isJSON()) {
+    console.event("report", reportObject(report));
+  } else {
+    for (const auto& line : textLines(report, console.isVerbose()))
+      console.result(line);
+  }
+  return exitCode(report);
+}
+
+} // namespace bosun

@@ -1,0 +1,215 @@
+#include "cli/ReleasePlan.hpp"
+
+#include <system_error>
+
+#include "cli/CLIError.hpp"
+#include "cli/StandardizedPath.hpp"
+#include "core/Support/Text.hpp"
+#include "core/Support/UserFolders.hpp"
+
+namespace bosun {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The name without its last extension ("MyApp.dmg" gives "MyApp"); a name that only starts with
+// a dot keeps it.
+std::string deletingPathExtension(const std::string& name) {
+  const size_t slash = name.rfind('/');
+  const size_t componentStart = slash == std::string::npos ? 0 : slash + 1;
+  const size_t dot = name.rfind('.');
+  if (dot == std::string::npos || dot <= componentStart || dot + 1 == name.size()) return name;
+  return name.substr(0, dot);
+}
+
+// True when `path` is `container` or lies inside it (compared component by component).
+bool isWithin(const fs::path& path, const fs::path& container) {
+  auto inner = path.begin();
+  for (auto outer = container.begin(); outer != container.end(); ++outer, ++inner) {
+    if (inner == path.end() || *inner != *outer) return false;
+  }
+  return true;
+}
+
+std::string fileNamesJoined(const std::vector<fs::path>& paths) {
+  std::vector<std::string> names;
+  names.reserve(paths.size());
+  for (const auto& path : paths)
+    names.push_back(path.filename().string());
+  return halyard::text::joined(names, ", ");
+}
+
+const char* kNoIdentityHint = "Run `bosun setup`, pass --identity \"Developer ID Application: Name "
+                              "(TEAMID)\", or add --no-sign --no-notarize.";
+
+} // namespace
+
+ReleasePlan ReleasePlan::make(const ProjectFolder& project,
+                              const ConfigurationResolver& configuration,
+                              const ParsedArguments& arguments) {
+  return make(project, configuration, arguments, halyard::UserFolders::home());
+}
+
+ReleasePlan ReleasePlan::make(const ProjectFolder& project,
+                              const ConfigurationResolver& configuration,
+                              const ParsedArguments& arguments, const fs::path& home) {
+  ReleasePlan plan;
+  plan.project = project;
+
+  plan.format = configuration.format();
+  const std::string extension(fileExtension(plan.format));
+  const std::string formatName(displayName(plan.format));
+
+  const auto name = arguments.value("name");
+  const std::string baseName = halyard::text::trimmed(name ? deletingPathExtension(*name)
+                                                           : project.folder.filename().string());
+  if (baseName.empty()) throw CLIError(ExitCode::usage, "--name cannot be empty.");
+
+  if (const auto output = configuration.value("output")) {
+    const fs::path location = standardizedPath(*output, project.folder, home);
+    const std::string outputExtension = lowerCasedPathExtension(location);
+    if (outputExtension == "dmg" || outputExtension == "pkg") {
+      if (outputExtension != extension) {
+        throw CLIError(ExitCode::usage, "The output " + location.filename().string() +
+                                            " does not match the " + formatName + " format.");
+      }
+      plan.outputURL = location;
+    } else {
+      plan.outputURL = location / (baseName + "." + extension);
+    }
+  } else {
+    plan.outputURL = project.folder / (baseName + "." + extension);
+  }
+  plan.outputURL = plan.outputURL.lexically_normal();
+  plan.artifactName = plan.outputURL.filename().string();
+
+  plan.sign = configuration.boolean("sign");
+  plan.notarize = configuration.boolean("notarize");
+
+  if (const auto mode = configuration.value("appBundle")) {
+    plan.notarizeApp = *mode == "notarize";
+    plan.stapleApp = *mode == "staple";
+  } else {
+    plan.notarizeApp = configuration.boolean("notarizeApp");
+    plan.stapleApp = false;
+  }
+
+  plan.identity = configuration.value("identity");
+  plan.installerIdentity = configuration.value("installerIdentity");
+
+  if (plan.notarize) {
+    plan.credentials = configuration.credentials();
+    if (!plan.sign) {
+      throw CLIError(ExitCode::configuration, "Notarization needs a signed app.",
+                     "Remove --no-sign, or add --no-notarize to only build the " + formatName +
+                         ".");
+    }
+    if (!plan.identity) {
+      throw CLIError(ExitCode::credentials, "No Developer ID Application identity is configured.",
+                     kNoIdentityHint);
+    }
+    if (!plan.credentials) {
+      throw CLIError(ExitCode::credentials, "No notarization credentials are configured.",
+                     "Run `bosun setup`, pass --profile <keychain profile> or "
+                     "--key/--key-id/--issuer, or add --no-notarize.");
+    }
+    if (plan.format == OutputKind::pkg && !plan.installerIdentity) {
+      throw CLIError(ExitCode::credentials,
+                     "Notarizing a PKG needs a Developer ID Installer identity.",
+                     "Pass --installer-identity \"Developer ID Installer: Name (TEAMID)\" or run "
+                     "`bosun setup`.");
+    }
+  } else {
+    if (plan.notarizeApp) {
+      throw CLIError(ExitCode::configuration, "--notarize-app needs notarization turned on.");
+    }
+    if (plan.stapleApp) {
+      throw CLIError(ExitCode::configuration, "--app-bundle staple needs notarization turned on.");
+    }
+    plan.credentials = std::nullopt;
+    if (plan.sign && !plan.identity) {
+      throw CLIError(ExitCode::credentials, "No Developer ID Application identity is configured.",
+                     kNoIdentityHint);
+    }
+  }
+
+  plan.overwrite = arguments.hasFlag("overwrite") || arguments.hasFlag("yes");
+
+  // The build writes the result in place, so it must never land inside the user's app, which is
+  // only ever copied.
+  if (isWithin(plan.outputURL, project.appSource)) {
+    throw CLIError(ExitCode::input,
+                   "The output " + plan.outputURL.string() + " is inside " +
+                       project.appSource.filename().string() + ", which is never changed.",
+                   "Choose another --output / --name.");
+  }
+
+  std::error_code error;
+  const auto status = fs::symlink_status(plan.outputURL, error);
+  if (fs::exists(status)) {
+    // --overwrite replaces a file; a folder in its place is never removed.
+    if (fs::is_directory(status)) {
+      throw CLIError(ExitCode::input, plan.outputURL.string() + " is a folder.",
+                     "Choose another --output / --name.");
+    }
+    if (!plan.overwrite) {
+      throw CLIError(ExitCode::input, plan.outputURL.string() + " already exists.",
+                     "Add --overwrite to replace it, or choose another --output / --name.");
+    }
+  }
+
+  plan.skipMissingTicket = configuration.boolean("skipMissingTicket");
+  plan.deepVerify = configuration.boolean("deepVerify");
+  plan.modernDiskTools = configuration.boolean("modernDiskTools");
+  plan.reversed = configuration.boolean("reversed");
+  plan.window = configuration.windowPreset();
+  plan.compression = configuration.compression();
+  plan.arrow = configuration.value("arrow").value_or("arrow.right");
+  return plan;
+}
+
+std::vector<std::string> ReleasePlan::steps() const {
+  std::vector<std::string> result;
+  std::string copy =
+      "Copy " + project.appSource.filename().string() + " into a temporary workspace";
+  if (project.isZip) copy += " and extract it";
+  result.push_back(copy);
+
+  if (sign && !stapleApp) {
+    result.push_back("Sign the app with " + identity.value_or("-"));
+    if (deepVerify) result.emplace_back("Verify the signature (deep, strict)");
+  }
+  if (notarizeApp) result.emplace_back("Notarize and staple the app bundle");
+  if (stapleApp) {
+    result.emplace_back(skipMissingTicket ? "Keep the app's signature and staple the ticket Apple "
+                                            "already has (skipped if there is none)"
+                                          : "Keep the app's signature and staple the ticket Apple "
+                                            "already has (notarize the app if there is none)");
+  }
+
+  if (format == OutputKind::pkg) {
+    result.push_back("Build " + artifactName + " (installs to /Applications)");
+  } else {
+    const std::string design = project.templateURL
+                                   ? "template " + project.templateURL->filename().string()
+                                   : "the default Halyard style";
+    result.push_back("Build " + artifactName + " (" + std::string(rawValue(window)) + " window, " +
+                     std::string(halyard::title(compression)) + " compression, " + design + ")");
+  }
+
+  if (!project.legalDocuments.empty()) {
+    result.push_back("Add the license agreement from " + fileNamesJoined(project.legalDocuments));
+  }
+
+  if (notarize) {
+    result.push_back("Sign, notarize, staple and validate " + artifactName + " using " +
+                     (credentials ? credentials->displayName() : "-"));
+  } else if (sign && format == OutputKind::dmg) {
+    result.push_back("Sign " + artifactName);
+  }
+  result.emplace_back("Check signing, notarization and stapling");
+  return result;
+}
+
+} // namespace bosun

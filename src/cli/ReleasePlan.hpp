@@ -1,0 +1,53 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/ConfigurationResolver.hpp"
+#include "cli/InstallerWindowPreset.hpp"
+#include "cli/OutputKind.hpp"
+#include "cli/ParsedArguments.hpp"
+#include "cli/ProjectFolder.hpp"
+#include "core/DMG/DMGCompressionFormat.hpp"
+#include "core/Notarization/NotaryCredentials.hpp"
+
+namespace bosun {
+
+// Everything a release will do, decided and checked before anything is touched: what to build
+// and where, what to sign with, whether and how to notarize, and how the DMG looks.
+struct ReleasePlan {
+  ProjectFolder project;
+  OutputKind format = OutputKind::dmg;
+  std::string artifactName; // the last component of outputURL
+  std::filesystem::path outputURL;
+  bool sign = false;
+  std::optional<std::string> identity;
+  std::optional<std::string> installerIdentity;
+  bool notarize = false;
+  std::optional<halyard::NotaryCredentials> credentials;
+  bool notarizeApp = false; // notarize and staple the app bundle before packaging
+  bool stapleApp = false;   // keep the app's signature and staple the ticket Apple already has
+  bool skipMissingTicket = false;
+  bool deepVerify = false;
+  bool modernDiskTools = false;
+  InstallerWindowPreset window = InstallerWindowPreset::compact;
+  halyard::DMGCompressionFormat compression = halyard::DMGCompressionFormat::zlib;
+  std::string arrow;
+  bool reversed = false;
+  bool overwrite = false;
+
+  // Combines the project, the settings and the command line. Throws CLIError at the first
+  // inconsistency, with a hint naming the option that fixes it.
+  static ReleasePlan make(const ProjectFolder& project, const ConfigurationResolver& configuration,
+                          const ParsedArguments& arguments);
+  // The same with the home folder given (for a leading "~" in the output setting).
+  static ReleasePlan make(const ProjectFolder& project, const ConfigurationResolver& configuration,
+                          const ParsedArguments& arguments, const std::filesystem::path& home);
+
+  // The plan as numbered-list entries, one human-readable line each, in the order of the run.
+  std::vector<std::string> steps() const;
+};
+
+} // namespace bosun

@@ -1,0 +1,27 @@
+#include "cli/StandardizedPath.hpp"
+
+#include "cli/TildeExpansion.hpp"
+
+namespace bosun {
+
+std::filesystem::path standardizedPath(const std::string& path, const std::filesystem::path& base,
+                                       const std::filesystem::path& home) {
+  const std::filesystem::path expanded = expandingTilde(path, home);
+  std::filesystem::path result =
+      (expanded.is_absolute() ? expanded : base / expanded).lexically_normal();
+  if (result.filename().empty() && result.has_relative_path()) result = result.parent_path();
+  return result;
+}
+
+std::string lowerCasedPathExtension(const std::filesystem::path& path) {
+  const std::string name = path.filename().string();
+  const size_t dot = name.rfind('.');
+  if (dot == std::string::npos || dot == 0) return {};
+  std::string extension = name.substr(dot + 1);
+  for (char& c : extension) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return extension;
+}
+
+} // namespace bosun

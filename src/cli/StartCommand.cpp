@@ -1,0 +1,96 @@
+#include "cli/StartCommand.hpp"
+
+#include <nlohmann/json.hpp>
+
+#include "cli/CLIError.hpp"
+#include "cli/ProjectFolder.hpp"
+#include "core/Support/Text.hpp"
+
+namespace bosun {
+
+namespace {
+
+std::string fileNamesJoined(const std::vector<std::filesystem::path>& paths) {
+  std::vector<std::string> names;
+  names.reserve(paths.size());
+  for (const auto& path : paths)
+    names.push_back(path.filename().string());
+  return halyard::text::joined(names, ", ");
+}
+
+} // namespace
+
+ExitCode StartCommand::run(const ParsedArguments& arguments) {
+  if (arguments.positionals.size() > 1) {
+    throw CLIError(ExitCode::usage, "start takes one folder, .app or .zip.",
+                   "Example: bosun start ~/Releases/MyApp");
+  }
+
+  const ProjectFolder project = ProjectFolder::resolve(arguments.firstPositional(), arguments);
+  const ConfigurationResolver configuration(arguments, project.folder);
+
+  // On an interactive terminal (without --json, --yes or --dry-run) the setup wizard will run
+  // here and the settings be resolved again. Until the wizard is part of this build, every run
+  // reports what is missing.
+  if (needsSetup(configuration)) {
+    throw CLIError(ExitCode::configuration, "Bosun is not set up yet.",
+                   "Run `bosun setup` in Terminal, pass --identity and --profile (or "
+                   "--key/--key-id/--issuer), or add --no-sign --no-notarize.");
+  }
+
+  const ReleasePlan plan = ReleasePlan::make(project, configuration, arguments);
+  describe(plan);
+
+  if (arguments.hasFlag("dry-run")) {
+    reportDryRun(plan);
+    return ExitCode::success;
+  }
+  // The release pipeline runs the plan here once it is part of this build.
+  throw CLIError(ExitCode::failure, "The start command is not available in this build of Bosun.");
+}
+
+bool StartCommand::needsSetup(const ConfigurationResolver& configuration) {
+  if (configuration.hasUserConfiguration()) return false;
+  const bool signingUnset = configuration.boolean("sign") && !configuration.value("identity");
+  const bool notarizationUnset = configuration.boolean("notarize") &&
+                                 !configuration.value("keychainProfile") &&
+                                 !configuration.value("apiKeyPath");
+  return signingUnset || notarizationUnset;
+}
+
+void StartCommand::describe(const ReleasePlan& plan, Console& console) {
+  console.info("Project: " + plan.project.folder.string());
+  console.info("App: " + plan.project.appSource.filename().string());
+  if (plan.format == OutputKind::dmg) {
+    console.info("Template: " + (plan.project.templateURL
+                                     ? plan.project.templateURL->filename().string()
+                                     : std::string("none (default Halyard style)")));
+  }
+  console.info("License agreement: " + (plan.project.legalDocuments.empty()
+                                            ? std::string("none")
+                                            : fileNamesJoined(plan.project.legalDocuments)));
+  console.info("Output: " + plan.outputURL.string());
+  const auto steps = plan.steps();
+  for (size_t index = 0; index < steps.size(); ++index) {
+    console.detail(std::to_string(index + 1) + ". " + steps[index]);
+  }
+}
+
+void StartCommand::reportDryRun(const ReleasePlan& plan, Console& console) {
+  if (console.isJSON()) {
+    nlohmann::json fields = nlohmann::json::object();
+    fields["folder"] = plan.project.folder.string();
+    fields["app"] = plan.project.appSource.string();
+    fields["template"] = plan.project.templateURL
+                             ? nlohmann::json(plan.project.templateURL->string())
+                             : nlohmann::json(nullptr);
+    fields["output"] = plan.outputURL.string();
+    fields["format"] = std::string(fileExtension(plan.format));
+    fields["steps"] = plan.steps();
+    console.event("plan", std::move(fields));
+  } else {
+    console.result("Dry run: nothing was changed.");
+  }
+}
+
+} // namespace bosun

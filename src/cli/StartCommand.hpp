@@ -1,0 +1,29 @@
+#pragma once
+
+#include "cli/ConfigurationResolver.hpp"
+#include "cli/Console.hpp"
+#include "cli/ExitCode.hpp"
+#include "cli/ParsedArguments.hpp"
+#include "cli/ReleasePlan.hpp"
+
+namespace bosun {
+
+// `bosun start [folder | .app | .zip]`: finds the project, resolves the settings, makes and
+// describes the release plan, and with --dry-run prints it and stops.
+struct StartCommand {
+  // Throws CLIError for every failure it finds.
+  static ExitCode run(const ParsedArguments& arguments);
+
+  // True when nothing was set up yet: no user config file, and signing or notarization is on
+  // without what it needs.
+  static bool needsSetup(const ConfigurationResolver& configuration);
+
+  // The plan as information lines, and its steps as numbered detail lines.
+  static void describe(const ReleasePlan& plan, Console& console = Console::shared());
+
+  // The end of a dry run: the JSON event "plan", or "Dry run: nothing was changed." on standard
+  // output.
+  static void reportDryRun(const ReleasePlan& plan, Console& console = Console::shared());
+};
+
+} // namespace bosun

@@ -1,0 +1,160 @@
+#include "core/Inspection/AppBundleInfo.hpp"
+#include "core/Inspection/AppBundleLocator.hpp"
+#include "core/Inspection/AppEntitlements.hpp"
+#include "core/Inspection/DMGInspectionRules.hpp"
+#include "core/Inspection/DiskImageMounts.hpp"
+#include "core/Inspection/InspectionFieldCatalogue.hpp"
+#include "core/Inspection/InspectionService.hpp"
+
+namespace halyard {
+
+namespace {
+using Rules = DMGInspectionRules;
+using C = InspectionCategoryID;
+
+// Detaches what the inspection attached, on every way out of it.
+class AttachedImage {
+public:
+  explicit AttachedImage(const InspectionRunner::Function& run) : run_(run) {}
+  AttachedImage(const AttachedImage&) = delete;
+  AttachedImage& operator=(const AttachedImage&) = delete;
+  ~AttachedImage() {
+    try {
+      detach();
+    } catch (...) {
+    }
+  }
+
+  void own(std::string target) { target_ = std::move(target); }
+  bool owned() const { return !target_.empty(); }
+
+  // The result is ignored: there is nothing more the inspection could do about it.
+  void detach() {
+    if (target_.empty()) return;
+    const auto target = std::move(target_);
+    target_.clear();
+    run_("/usr/bin/hdiutil", {"detach", target, "-force"}, 60, std::nullopt);
+  }
+
+private:
+  const InspectionRunner::Function& run_;
+  std::string target_;
+};
+
+InspectionCategory categoryOf(C id, std::vector<InspectionField> fields) {
+  return InspectionService::category(id, std::string(InspectionFieldCatalogue::categoryTitle(id)),
+                                     std::move(fields));
+}
+
+void append(std::vector<InspectionField>& fields, std::vector<InspectionField> more) {
+  fields.insert(fields.end(), std::make_move_iterator(more.begin()),
+                std::make_move_iterator(more.end()));
+}
+} // namespace
+
+InspectionReport DMGInspection::inspect(const std::filesystem::path& file,
+                                        InspectionFileFields fileFields,
+                                        const InspectionService::Progress& progress,
+                                        const InspectionRunner::Function& run) {
+  const auto dmg = file.string();
+
+  progress("Checking the DMG signature…");
+  const auto signatureCheck =
+      run("/usr/bin/codesign", {"--verify", "--strict", "--verbose=2", dmg}, 90, std::nullopt);
+  const auto signatureDetails =
+      run("/usr/bin/codesign", {"-dv", "--verbose=4", dmg}, 90, std::nullopt);
+  auto dmgSignature = Rules::dmgSignature(signatureCheck, signatureDetails);
+
+  progress("Checking Gatekeeper and the stapled ticket for the DMG…");
+  const auto assessment =
+      run("/usr/sbin/spctl",
+          {"--assess", "-vv", "--type", "open", "--context", "context:primary-signature", dmg}, 90,
+          std::nullopt);
+  const auto ticket = run("/usr/bin/xcrun", {"stapler", "validate", dmg}, 90, std::nullopt);
+  const bool dmgNotarized = Rules::saysNotarized(assessment);
+
+  progress("Mounting the DMG read-only…");
+  AttachedImage attached(run);
+  std::optional<std::filesystem::path> mountPoint;
+  const auto info = run("/usr/bin/hdiutil", {"info", "-plist"}, 30, std::nullopt);
+  if (info.status == 0) mountPoint = DiskImageMounts::existingMountPoint(info.standardOutput, file);
+  if (!mountPoint) {
+    const auto attach =
+        run("/usr/bin/hdiutil",
+            {"attach", "-nobrowse", "-readonly", "-noverify", "-noautoopen", "-plist", dmg}, 90,
+            std::nullopt);
+    if (attach.status == 0) {
+      mountPoint = DiskImageMounts::firstMountPoint(attach.standardOutput);
+      // Attached without a mounted volume: release the device all the same.
+      if (mountPoint)
+        attached.own(mountPoint->string());
+      else if (const auto device = DiskImageMounts::firstDeviceEntry(attach.standardOutput))
+        attached.own(*device);
+    }
+  }
+  std::error_code error;
+  const bool mounted = mountPoint && std::filesystem::is_directory(*mountPoint, error);
+
+  const auto app = mounted ? AppBundleLocator::find(*mountPoint) : std::nullopt;
+  std::optional<std::string> appName;
+  if (app) appName = app->filename().string();
+
+  std::vector<InspectionField> contents{Rules::mountability(mounted),
+                                        Rules::appBundle(app, mounted)};
+  std::vector<InspectionField> signing{std::move(dmgSignature)};
+  std::vector<InspectionField> trust;
+  bool appNotarized = false;
+
+  if (app) {
+    const auto bundleInfo = AppBundleInfo::read(*app);
+    std::optional<ProcessOutcome> lipo;
+    if (const auto executable = bundleInfo.executablePath(*app))
+      lipo = run("/usr/bin/lipo", {"-archs", executable->string()}, 90, std::nullopt);
+    append(contents, Rules::bundleFacts(bundleInfo, lipo));
+
+    progress("Verifying the app signature (deep and strict)…");
+    const auto appCheck = run("/usr/bin/codesign",
+                              {"--verify", "--deep", "--strict", app->string()}, 600, std::nullopt);
+    signing.push_back(Rules::appSignature(appCheck));
+    const auto appDetails =
+        run("/usr/bin/codesign", {"-dv", "--verbose=4", app->string()}, 90, std::nullopt);
+    append(signing, Rules::signatureDetails(appDetails));
+
+    progress("Reading the app's entitlements…");
+    signing.push_back(
+        AppEntitlements::field(AppEntitlements::read(*app, run), InspectionFileKind::dmg));
+
+    progress("Asking Gatekeeper about the app…");
+    const auto appAssessment = run(
+        "/usr/sbin/spctl", {"--assess", "-vvv", "--type", "exec", app->string()}, 90, std::nullopt);
+    appNotarized = Rules::saysNotarized(appAssessment);
+    trust.push_back(Rules::appGatekeeper(appAssessment));
+    const auto appTicket =
+        run("/usr/bin/xcrun", {"stapler", "validate", app->string()}, 90, std::nullopt);
+    trust.push_back(Rules::appStapled(appTicket));
+  } else {
+    auto unavailable =
+        Rules::unavailableAppFields(mounted ? "no app bundle was found" : "the DMG did not mount");
+    signing.push_back(std::move(unavailable[0]));
+    trust.push_back(std::move(unavailable[1]));
+  }
+
+  trust.push_back(Rules::fileGatekeeper(assessment, signatureCheck.status == 0, dmgNotarized));
+  trust.push_back(Rules::notarization(appNotarized, dmgNotarized));
+  trust.push_back(Rules::fileStapled(ticket));
+
+  if (attached.owned()) {
+    progress("Ejecting the DMG…");
+    attached.detach();
+  }
+
+  std::vector<InspectionCategory> categories;
+  categories.push_back(categoryOf(C::file, std::move(fileFields.fields)));
+  categories.push_back(categoryOf(C::contents, std::move(contents)));
+  categories.push_back(categoryOf(C::signing, std::move(signing)));
+  categories.push_back(categoryOf(C::trust, std::move(trust)));
+  return InspectionService::report(file, InspectionFileKind::dmg, std::move(appName),
+                                   std::move(categories));
+}
+
+} // namespace halyard

@@ -1,0 +1,185 @@
+#include "core/Inspection/DMGInspectionRules.hpp"
+
+#include <sstream>
+
+#include "core/Inspection/InspectionFieldCatalogue.hpp"
+#include "core/Inspection/InspectionText.hpp"
+#include "core/Support/Text.hpp"
+
+namespace halyard {
+
+namespace {
+using ID = InspectionFieldID;
+using S = InspectionStatus;
+using namespace inspectiontext;
+
+InspectionField dmgField(ID id, std::string value, S status,
+                         std::optional<std::string> detail = std::nullopt) {
+  return InspectionFieldCatalogue::field(id, InspectionFileKind::dmg, std::move(value), status,
+                                         std::move(detail));
+}
+
+constexpr const char* notarizedSource = "source=Notarized Developer ID";
+} // namespace
+
+bool DMGInspectionRules::saysNotarized(const ProcessOutcome& assessment) {
+  return assessment.combined().find(notarizedSource) != std::string::npos;
+}
+
+bool DMGInspectionRules::ticketValidated(const ProcessOutcome& validation) {
+  return validation.status == 0 && containsIgnoringCase(validation.combined(), "worked");
+}
+
+InspectionField DMGInspectionRules::dmgSignature(const ProcessOutcome& check,
+                                                 const ProcessOutcome& details) {
+  if (check.status == 0) {
+    std::string value = "Valid";
+    if (const auto authority = firstValue(details.combined(), "Authority="))
+      value += " - " + *authority;
+    return dmgField(ID::dmgSignature, value, S::pass);
+  }
+  const auto output = check.combined();
+  return dmgField(ID::dmgSignature,
+                  containsIgnoringCase(output, "not signed at all")
+                      ? "The DMG itself is not signed."
+                      : "The DMG signature is not valid.",
+                  S::warning, output);
+}
+
+InspectionField DMGInspectionRules::mountability(bool mounted) {
+  if (mounted) return dmgField(ID::mountability, "Mounted successfully (read-only).", S::pass);
+  return dmgField(ID::mountability, "The DMG could not be mounted for analysis.", S::warning,
+                  "The DMG may be damaged, encrypted, busy or blocked by macOS.");
+}
+
+InspectionField DMGInspectionRules::appBundle(const std::optional<std::filesystem::path>& app,
+                                              bool mounted) {
+  if (!mounted)
+    return dmgField(ID::appBundle, "Could not be checked because the DMG did not mount.", S::fail);
+  if (!app) return dmgField(ID::appBundle, "No .app bundle was found inside this DMG.", S::fail);
+  return dmgField(ID::appBundle, "Found " + app->filename().string(), S::pass);
+}
+
+std::string DMGInspectionRules::architectures(const std::optional<ProcessOutcome>& lipo) {
+  if (!lipo || lipo->status != 0) return "Could not be determined.";
+  std::istringstream words(lipo->standardOutput);
+  std::vector<std::string> names;
+  for (std::string word; words >> word;) {
+    if (word == "arm64")
+      names.push_back("Apple silicon (arm64)");
+    else if (word == "x86_64")
+      names.push_back("Intel (x86_64)");
+    else
+      names.push_back(word);
+  }
+  return names.empty() ? "Could not be determined." : text::joined(names, ", ");
+}
+
+std::vector<InspectionField>
+DMGInspectionRules::bundleFacts(const AppBundleInfo& info,
+                                const std::optional<ProcessOutcome>& lipo) {
+  return {
+      dmgField(ID::appVersion, info.shortVersion.value_or("Not specified."), S::info),
+      dmgField(ID::minimumSystem,
+               info.minimumSystemVersion ? "macOS " + *info.minimumSystemVersion : "Not specified.",
+               S::info),
+      dmgField(ID::architectures, architectures(lipo), S::info),
+  };
+}
+
+InspectionField DMGInspectionRules::appSignature(const ProcessOutcome& check) {
+  if (check.status == 0) return dmgField(ID::appSignature, "Valid (deep and strict).", S::pass);
+  return dmgField(ID::appSignature, "Signature validation failed.", S::fail, check.combined());
+}
+
+std::vector<InspectionField> DMGInspectionRules::signatureDetails(const ProcessOutcome& details) {
+  const auto output = details.combined();
+  std::vector<InspectionField> fields;
+
+  const auto authority = firstValue(output, "Authority=");
+  if (authority && !authority->empty())
+    fields.push_back(
+        dmgField(ID::developer, *authority,
+                 authority->starts_with("Developer ID Application") ? S::pass : S::warning));
+  else
+    fields.push_back(dmgField(ID::developer, "Could not be determined.", S::warning));
+
+  // An ad hoc signature reports "TeamIdentifier=not set": there is no team.
+  const auto team = firstValue(output, "TeamIdentifier=");
+  if (team && !team->empty() && *team != "not set")
+    fields.push_back(dmgField(ID::teamIdentifier, *team, S::info));
+  else
+    fields.push_back(dmgField(ID::teamIdentifier, "Not found.", S::warning));
+
+  const auto identifier = firstValue(output, "Identifier=");
+  if (identifier && !identifier->empty())
+    fields.push_back(dmgField(ID::identifier, *identifier, S::pass));
+  else
+    fields.push_back(dmgField(ID::identifier, "No app identifier found.", S::warning));
+
+  const auto timestamp = firstValue(output, "Timestamp=");
+  if (timestamp && !timestamp->empty())
+    fields.push_back(dmgField(ID::timestamp, "Present " + *timestamp, S::pass));
+  else
+    fields.push_back(dmgField(ID::timestamp, "No secure timestamp.", S::warning));
+
+  if (output.find("(runtime)") != std::string::npos)
+    fields.push_back(dmgField(ID::hardenedRuntime, "Enabled.", S::pass));
+  else
+    fields.push_back(
+        dmgField(ID::hardenedRuntime, "Not enabled (required for notarization).", S::warning));
+  return fields;
+}
+
+InspectionField DMGInspectionRules::appGatekeeper(const ProcessOutcome& assessment) {
+  const auto output = assessment.combined();
+  if (assessment.status == 0)
+    return dmgField(ID::appGatekeeper,
+                    std::string("Accepted") +
+                        (saysNotarized(assessment) ? " - Notarized Developer ID" : "") + ".",
+                    S::pass, output);
+  return dmgField(ID::appGatekeeper, "Rejected by Gatekeeper.", S::fail, output);
+}
+
+InspectionField DMGInspectionRules::appStapled(const ProcessOutcome& validation) {
+  if (ticketValidated(validation))
+    return dmgField(ID::appStapled, "Yes - the app opens even without internet.", S::pass);
+  return dmgField(ID::appStapled, "No ticket stapled to the app.", S::warning);
+}
+
+std::vector<InspectionField> DMGInspectionRules::unavailableAppFields(const std::string& reason) {
+  const auto value = "Unavailable because " + reason + ".";
+  return {dmgField(ID::appSignature, value, S::info), dmgField(ID::appGatekeeper, value, S::info)};
+}
+
+InspectionField DMGInspectionRules::fileGatekeeper(const ProcessOutcome& assessment, bool dmgSigned,
+                                                   bool dmgNotarized) {
+  const auto output = assessment.combined();
+  if (assessment.status == 0)
+    return dmgField(ID::fileGatekeeper,
+                    std::string("Accepted") + (dmgNotarized ? " - Notarized Developer ID" : "") +
+                        ".",
+                    S::pass, output);
+  return dmgField(ID::fileGatekeeper,
+                  dmgSigned ? "Not accepted." : "Not assessed because the DMG is not signed.",
+                  S::warning, output);
+}
+
+InspectionField DMGInspectionRules::notarization(bool appNotarized, bool dmgNotarized) {
+  const auto line = [](bool notarized) {
+    return notarized ? "notarized" : "no notarization found";
+  };
+  return dmgField(ID::notarization,
+                  appNotarized || dmgNotarized ? "Apple notarized this release."
+                                               : "No notarization proof was found.",
+                  appNotarized || dmgNotarized ? S::pass : S::warning,
+                  std::string("App: ") + line(appNotarized) + "\nDMG: " + line(dmgNotarized));
+}
+
+InspectionField DMGInspectionRules::fileStapled(const ProcessOutcome& validation) {
+  if (ticketValidated(validation))
+    return dmgField(ID::fileStapled, "Yes - the DMG opens even without internet.", S::pass);
+  return dmgField(ID::fileStapled, "No ticket stapled to the DMG.", S::warning);
+}
+
+} // namespace halyard

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/Inspection/AppBundleInfo.hpp"
+#include "core/Inspection/InspectionField.hpp"
+#include "core/Inspection/InspectionRunner.hpp"
+
+namespace halyard {
+
+// How the tools' answers about a DMG and the app inside it become report fields. Pure functions
+// of the outcomes, so every judgement can be checked without the tools.
+struct DMGInspectionRules {
+  // Gatekeeper's output names the notarized source.
+  static bool saysNotarized(const ProcessOutcome& assessment);
+  // stapler validate exited 0 and reported that it worked.
+  static bool ticketValidated(const ProcessOutcome& validation);
+
+  static InspectionField dmgSignature(const ProcessOutcome& check, const ProcessOutcome& details);
+  static InspectionField mountability(bool mounted);
+  // `app` is the bundle found, if any; `mounted` whether the image could be mounted at all.
+  static InspectionField appBundle(const std::optional<std::filesystem::path>& app, bool mounted);
+
+  // Version, minimum system and architectures; `lipo` is none when no executable was known.
+  static std::vector<InspectionField> bundleFacts(const AppBundleInfo& info,
+                                                  const std::optional<ProcessOutcome>& lipo);
+  static std::string architectures(const std::optional<ProcessOutcome>& lipo);
+
+  static InspectionField appSignature(const ProcessOutcome& check);
+  // developer, teamIdentifier, identifier, timestamp, hardenedRuntime from `codesign -dv`.
+  static std::vector<InspectionField> signatureDetails(const ProcessOutcome& details);
+  static InspectionField appGatekeeper(const ProcessOutcome& assessment);
+  static InspectionField appStapled(const ProcessOutcome& validation);
+
+  // appSignature and appGatekeeper when there is no app; `reason` completes "Unavailable because".
+  static std::vector<InspectionField> unavailableAppFields(const std::string& reason);
+
+  static InspectionField fileGatekeeper(const ProcessOutcome& assessment, bool dmgSigned,
+                                        bool dmgNotarized);
+  static InspectionField notarization(bool appNotarized, bool dmgNotarized);
+  static InspectionField fileStapled(const ProcessOutcome& validation);
+};
+
+} // namespace halyard

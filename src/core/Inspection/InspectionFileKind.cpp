@@ -1,0 +1,16 @@
+#include "core/Inspection/InspectionFileKind.hpp"
+
+#include "core/Inspection/InspectionText.hpp"
+
+namespace halyard {
+
+std::string_view rawValue(InspectionFileKind kind) {
+  return kind == InspectionFileKind::pkg ? "PKG" : "DMG";
+}
+
+InspectionFileKind inspectionFileKind(const std::filesystem::path& file) {
+  return inspectiontext::lowercased(file.extension().string()) == ".pkg" ? InspectionFileKind::pkg
+                                                                         : InspectionFileKind::dmg;
+}
+
+} // namespace halyard

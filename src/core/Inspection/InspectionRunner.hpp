@@ -1,0 +1,34 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/Process/ToolProcessResult.hpp"
+
+namespace halyard {
+
+// The result of one tool run of the inspection: status, both outputs and their combined text.
+using ProcessOutcome = ToolProcessResult;
+
+// The inspection's own tool runner. It never throws: a tool that cannot start gives status -1
+// with the reason, a tool that runs past its limit is stopped and gives status -2, the output it
+// wrote so far and "Timed out after N seconds.".
+struct InspectionRunner {
+  // How the inspection runs a tool; tests substitute their own.
+  using Function = std::function<ProcessOutcome(
+      const std::filesystem::path& executable, const std::vector<std::string>& arguments,
+      double timeout, const std::optional<std::string>& standardInput)>;
+
+  // `executable` is a platform path such as /usr/bin/codesign.
+  static ProcessOutcome run(const std::filesystem::path& executable,
+                            const std::vector<std::string>& arguments, double timeout,
+                            const std::optional<std::string>& standardInput = std::nullopt);
+
+  // `run` as a Function.
+  static Function standard();
+};
+
+} // namespace halyard

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace halyard::inspectiontext {
+
+// ASCII letters lower-cased; other bytes (UTF-8 sequences included) unchanged.
+std::string lowercased(std::string_view text);
+
+// True when `needle` occurs in `haystack`, ASCII letters compared without regard to case.
+bool containsIgnoringCase(std::string_view haystack, std::string_view needle);
+
+// The first value of `prefix` in a tool's output: the first line (trimmed of blanks and tabs)
+// that begins with the prefix, without the prefix and trimmed again; none when no line does.
+std::optional<std::string> firstValue(std::string_view text, std::string_view prefix);
+
+// Control characters (C0 but tab, and DEL) replaced by a visible escape such as "\x1b", so that a
+// name taken from an untrusted file can be shown on a terminal.
+std::string printable(std::string_view text);
+
+} // namespace halyard::inspectiontext

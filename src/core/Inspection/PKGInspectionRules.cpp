@@ -1,0 +1,156 @@
+#include "core/Inspection/PKGInspectionRules.hpp"
+
+#include "core/Inspection/DMGInspectionRules.hpp"
+#include "core/Inspection/InspectionFieldCatalogue.hpp"
+#include "core/Inspection/InspectionText.hpp"
+#include "core/Support/Text.hpp"
+
+namespace halyard {
+
+namespace {
+using ID = InspectionFieldID;
+using S = InspectionStatus;
+using namespace inspectiontext;
+
+InspectionField pkgField(ID id, std::string value, S status,
+                         std::optional<std::string> detail = std::nullopt) {
+  return InspectionFieldCatalogue::field(id, InspectionFileKind::pkg, std::move(value), status,
+                                         std::move(detail));
+}
+
+InspectionField pkgWeighted(ID id, std::string value, S status, int weight,
+                            std::optional<std::string> detail = std::nullopt) {
+  return InspectionFieldCatalogue::weightedField(id, InspectionFileKind::pkg, std::move(value),
+                                                 status, weight, std::move(detail));
+}
+
+bool isUpperAlphanumeric(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+} // namespace
+
+PackageSignatureFacts PackageSignatureFacts::from(const ProcessOutcome& check) {
+  PackageSignatureFacts facts;
+  facts.output = check.combined();
+  facts.isSigned = check.status == 0 && !containsIgnoringCase(facts.output, "no signature");
+  facts.signer = PKGInspectionRules::signerName(facts.output);
+  facts.teamIdentifier = firstValue(facts.output, "Team Identifier: ");
+  if (!facts.teamIdentifier && facts.signer)
+    facts.teamIdentifier = PKGInspectionRules::teamIdentifierInName(*facts.signer);
+  facts.trustedTimestamp = containsIgnoringCase(facts.output, "signed with a trusted timestamp");
+  facts.packageIdentifier = firstValue(facts.output, "Package Identifier: ");
+  return facts;
+}
+
+std::optional<std::string> PKGInspectionRules::signerName(std::string_view output) {
+  std::size_t start = 0;
+  while (start <= output.size()) {
+    auto end = output.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) end = output.size();
+    const auto line = text::trimmed(output.substr(start, end - start));
+    if (line.starts_with("Developer ID Installer:")) return line;
+    if (line.starts_with("1. ")) return text::trimmed(line.substr(3));
+    if (line.starts_with("Signer:")) return text::trimmed(line.substr(7));
+    start = end + 1;
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> PKGInspectionRules::teamIdentifierInName(std::string_view signer) {
+  // "(" ten upper-case letters or digits ")" and nothing but white space after it.
+  const auto end = signer.find_last_not_of(" \t\r\n\v\f");
+  if (end == std::string_view::npos || end < 11 || signer[end] != ')' || signer[end - 11] != '(')
+    return std::nullopt;
+  const auto candidate = signer.substr(end - 10, 10);
+  for (const char c : candidate) {
+    if (!isUpperAlphanumeric(c)) return std::nullopt;
+  }
+  return std::string(candidate);
+}
+
+std::vector<InspectionField>
+PKGInspectionRules::signatureFields(const PackageSignatureFacts& facts) {
+  std::vector<InspectionField> fields;
+  fields.push_back(pkgField(ID::packageSignature, facts.isSigned ? "Valid." : "Missing or invalid.",
+                            facts.isSigned ? S::pass : S::fail, facts.output));
+  fields.push_back(facts.signer ? pkgField(ID::developer, *facts.signer, S::pass)
+                                : pkgField(ID::developer, "Could not be determined.", S::warning));
+  fields.push_back(facts.teamIdentifier
+                       ? pkgField(ID::teamIdentifier, *facts.teamIdentifier, S::info)
+                       : pkgField(ID::teamIdentifier, "Not found.", S::warning));
+  fields.push_back(facts.trustedTimestamp
+                       ? pkgField(ID::timestamp, "Trusted timestamp present.", S::pass)
+                       : pkgField(ID::timestamp, "No trusted timestamp found.", S::warning));
+  return fields;
+}
+
+InspectionField PKGInspectionRules::fileGatekeeper(const ProcessOutcome& assessment) {
+  const auto output = assessment.combined();
+  if (assessment.status == 0)
+    return pkgField(
+        ID::fileGatekeeper,
+        std::string("Accepted") +
+            (DMGInspectionRules::saysNotarized(assessment) ? " - Notarized Developer ID" : "") +
+            ".",
+        S::pass, output);
+  return pkgField(ID::fileGatekeeper, "Rejected by Gatekeeper.", S::fail, output);
+}
+
+InspectionField PKGInspectionRules::fileStapled(const ProcessOutcome& validation) {
+  if (DMGInspectionRules::ticketValidated(validation))
+    return pkgField(ID::fileStapled, "Yes - installs even without internet.", S::pass,
+                    validation.combined());
+  return pkgField(ID::fileStapled, "No ticket stapled.", S::warning, validation.combined());
+}
+
+InspectionField PKGInspectionRules::notarization(bool gatekeeperNotarized, bool stapled) {
+  if (gatekeeperNotarized || stapled)
+    return pkgField(ID::notarization, "Apple notarized this package.", S::pass);
+  return pkgField(ID::notarization, "No notarization proof was found.", S::warning);
+}
+
+InspectionField
+PKGInspectionRules::internalVisibility(const std::optional<ProcessOutcome>& expansion) {
+  if (!expansion)
+    return pkgField(ID::internalVisibility, "The package could not be fully expanded.", S::warning,
+                    "The package could not be read.");
+  if (expansion->status == 0)
+    return pkgField(ID::internalVisibility, "The package was fully expanded and inspected.",
+                    S::pass);
+  return pkgField(ID::internalVisibility, "The package could not be fully expanded.", S::warning,
+                  expansion->combined());
+}
+
+InspectionField PKGInspectionRules::identifier(const std::optional<std::string>& identifier) {
+  if (identifier) return pkgField(ID::identifier, *identifier, S::pass);
+  return pkgField(ID::identifier, "No package identifier found.", S::info);
+}
+
+std::vector<InspectionField>
+PKGInspectionRules::installerFields(const std::optional<InstallerScriptScan>& scan) {
+  if (!scan)
+    return {pkgWeighted(ID::installerScripts, "Scripts could not be inspected.", S::warning, 0),
+            pkgWeighted(ID::privilegedCommands, "Analysis unavailable.", S::warning, 0),
+            pkgWeighted(ID::sensitiveActions, "Analysis unavailable.", S::warning, 0)};
+
+  std::vector<InspectionField> fields;
+  if (scan->names.empty()) {
+    fields.push_back(pkgWeighted(ID::installerScripts, "No installer scripts.", S::pass, 0));
+  } else {
+    std::vector<std::string> names;
+    for (const auto& name : scan->names)
+      names.push_back(printable(name));
+    fields.push_back(pkgField(ID::installerScripts, "Installer scripts run during install.",
+                              S::warning, text::joined(names, ", ")));
+  }
+  fields.push_back(scan->privileged
+                       ? pkgField(ID::privilegedCommands,
+                                  "Privileged commands or sensitive paths detected.", S::warning)
+                       : pkgWeighted(ID::privilegedCommands, "None detected.", S::pass, 0));
+  fields.push_back(
+      scan->sensitive ? pkgField(ID::sensitiveActions, "System-level changes detected.", S::warning)
+                      : pkgWeighted(ID::sensitiveActions, "None detected.", S::pass, 0));
+  return fields;
+}
+
+} // namespace halyard

@@ -1,0 +1,74 @@
+#include "core/Notarization/NotaryCredentials.hpp"
+
+#include "core/Process/ToolProcess.hpp"
+#include "core/Support/Text.hpp"
+
+namespace halyard {
+
+namespace {
+constexpr const char* xcrunPath = "/usr/bin/xcrun";
+constexpr double validationTimeout = 120;
+
+template <class... Handlers> struct Overloaded : Handlers... { using Handlers::operator()...; };
+template <class... Handlers> Overloaded(Handlers...) -> Overloaded<Handlers...>;
+} // namespace
+
+NotaryCredentials NotaryCredentials::keychainProfile(std::string name) {
+  return NotaryCredentials(KeychainProfile{std::move(name)});
+}
+
+NotaryCredentials NotaryCredentials::apiKey(std::string keyPath, std::string keyID,
+                                            std::optional<std::string> issuer) {
+  return NotaryCredentials(APIKey{std::move(keyPath), std::move(keyID), std::move(issuer)});
+}
+
+std::vector<std::string> NotaryCredentials::arguments() const {
+  return std::visit(
+      Overloaded{
+          [](const KeychainProfile& profile) {
+            return std::vector<std::string>{"--keychain-profile", profile.name};
+          },
+          [](const APIKey& key) {
+            std::vector<std::string> arguments{"--key", key.keyPath, "--key-id", key.keyID};
+            if (key.issuer && !key.issuer->empty()) {
+              arguments.insert(arguments.end(), {"--issuer", *key.issuer});
+            }
+            return arguments;
+          },
+      },
+      value_);
+}
+
+std::string NotaryCredentials::displayName() const {
+  return std::visit(Overloaded{
+                        [](const KeychainProfile& profile) {
+                          return "keychain profile \"" + profile.name + "\"";
+                        },
+                        [](const APIKey& key) { return "App Store Connect API key " + key.keyID; },
+                    },
+                    value_);
+}
+
+bool NotaryCredentials::isEmpty() const {
+  return std::visit(
+      Overloaded{
+          [](const KeychainProfile& profile) { return text::trimmed(profile.name).empty(); },
+          [](const APIKey& key) { return key.keyPath.empty() || key.keyID.empty(); },
+      },
+      value_);
+}
+
+NotaryCredentials::Validation NotaryCredentials::validate() const {
+  std::vector<std::string> command{"notarytool", "history"};
+  const auto authentication = arguments();
+  command.insert(command.end(), authentication.begin(), authentication.end());
+  command.insert(command.end(), {"--output-format", "json"});
+  // The history itself is not needed: listing it only works with accepted credentials.
+  const ToolProcessResult result = ToolProcess::run(xcrunPath, command, validationTimeout);
+  if (result.succeeded()) return {true, "Accepted by Apple"};
+  std::string message = text::trimmed(result.combined());
+  if (message.empty()) message = "notarytool could not use these credentials.";
+  return {false, std::move(message)};
+}
+
+} // namespace halyard

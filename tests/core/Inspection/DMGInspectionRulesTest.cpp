@@ -1,0 +1,139 @@
+#include <gtest/gtest.h>
+
+#include "core/Inspection/DMGInspectionRules.hpp"
+#include "core/Inspection/InspectionText.hpp"
+
+using namespace halyard;
+
+namespace {
+using S = InspectionStatus;
+using ID = InspectionFieldID;
+
+ProcessOutcome outcome(int status, std::string standardError, std::string standardOutput = "") {
+  return ProcessOutcome{status, std::move(standardOutput), std::move(standardError)};
+}
+
+const char* developerIDDetails = "Executable=/Volumes/X/X.app/Contents/MacOS/X\n"
+                                 "Identifier=com.example.x\n"
+                                 "Format=app bundle with Mach-O universal (x86_64 arm64)\n"
+                                 "CodeDirectory v=20500 size=512 flags=0x10000(runtime) hashes=9\n"
+                                 "Signature size=9000\n"
+                                 "Authority=Developer ID Application: Example Corp (A1B2C3D4E5)\n"
+                                 "Authority=Developer ID Certification Authority\n"
+                                 "Authority=Apple Root CA\n"
+                                 "Timestamp=6 Dec 2026 at 10:15:02\n"
+                                 "TeamIdentifier=A1B2C3D4E5\n";
+} // namespace
+
+TEST(InspectionTextTest, FirstValueTakesTheFirstMatchingLineTrimmedOfBlanks) {
+  using inspectiontext::firstValue;
+  EXPECT_EQ(firstValue("a=1\r\n \tKey= value \t\nKey=second", "Key="), "value");
+  EXPECT_EQ(firstValue("key=lower", "Key="), std::nullopt);
+  EXPECT_EQ(firstValue("TeamIdentifier=A", "Identifier="), std::nullopt);
+  EXPECT_EQ(firstValue("Key=", "Key="), "");
+  EXPECT_EQ(firstValue("", "Key="), std::nullopt);
+  EXPECT_EQ(inspectiontext::printable("a\x1b[31mb\x7f\tc\rd"), "a\\x1b[31mb\\x7f\tc\\x0dd");
+}
+
+TEST(DMGInspectionRulesTest, DMGSignature) {
+  const auto valid = DMGInspectionRules::dmgSignature(outcome(0, "X.dmg: valid on disk"),
+                                                      outcome(0, developerIDDetails));
+  EXPECT_EQ(valid.value(), "Valid - Developer ID Application: Example Corp (A1B2C3D4E5)");
+  EXPECT_EQ(valid.status(), S::pass);
+  EXPECT_EQ(valid.weight(), 5);
+  EXPECT_EQ(DMGInspectionRules::dmgSignature(outcome(0, ""), outcome(1, "")).value(), "Valid");
+
+  const auto unsigned_ = DMGInspectionRules::dmgSignature(
+      outcome(1, "X.dmg: code object is NOT SIGNED at all"), outcome(1, ""));
+  EXPECT_EQ(unsigned_.value(), "The DMG itself is not signed.");
+  EXPECT_EQ(unsigned_.status(), S::warning);
+  EXPECT_EQ(unsigned_.detail(), "X.dmg: code object is NOT SIGNED at all");
+
+  const auto tampered = DMGInspectionRules::dmgSignature(
+      outcome(1, "X.dmg: a sealed resource is missing or invalid"), outcome(0, ""));
+  EXPECT_EQ(tampered.value(), "The DMG signature is not valid.");
+}
+
+TEST(DMGInspectionRulesTest, SignatureDetailsOfADeveloperIDApp) {
+  const auto fields = DMGInspectionRules::signatureDetails(outcome(0, developerIDDetails));
+  ASSERT_EQ(fields.size(), 5u);
+  EXPECT_EQ(fields[0], InspectionField(ID::developer, "Developer",
+                                       "Developer ID Application: Example Corp (A1B2C3D4E5)",
+                                       std::nullopt, S::pass, 10));
+  EXPECT_EQ(fields[1],
+            InspectionField(ID::teamIdentifier, "Team ID", "A1B2C3D4E5", std::nullopt, S::info, 0));
+  EXPECT_EQ(fields[2], InspectionField(ID::identifier, "App identifier", "com.example.x",
+                                       std::nullopt, S::pass, 7));
+  EXPECT_EQ(fields[3], InspectionField(ID::timestamp, "Secure timestamp",
+                                       "Present 6 Dec 2026 at 10:15:02", std::nullopt, S::pass, 5));
+  EXPECT_EQ(fields[4], InspectionField(ID::hardenedRuntime, "Hardened Runtime", "Enabled.",
+                                       std::nullopt, S::pass, 5));
+}
+
+TEST(DMGInspectionRulesTest, SignatureDetailsOfAdHocAndDevelopmentSignatures) {
+  const auto adHoc = DMGInspectionRules::signatureDetails(
+      outcome(0, "Executable=/V/X.app/Contents/MacOS/X\nIdentifier=x\nCodeDirectory v=20400 "
+                 "flags=0x2(adhoc)\nSignature=adhoc\nTeamIdentifier=not set"));
+  EXPECT_EQ(adHoc[0].value(), "Could not be determined.");
+  EXPECT_EQ(adHoc[0].status(), S::warning);
+  EXPECT_EQ(adHoc[1].value(), "Not found.");
+  EXPECT_EQ(adHoc[1].status(), S::warning);
+  EXPECT_EQ(adHoc[2].value(), "x");
+  EXPECT_EQ(adHoc[3].value(), "No secure timestamp.");
+  EXPECT_EQ(adHoc[4].value(), "Not enabled (required for notarization).");
+  EXPECT_EQ(adHoc[4].status(), S::warning);
+
+  const auto development = DMGInspectionRules::signatureDetails(
+      outcome(0, "Authority=Apple Development: dev@example.com (F6G7H8J9K0)"));
+  EXPECT_EQ(development[0].value(), "Apple Development: dev@example.com (F6G7H8J9K0)");
+  EXPECT_EQ(development[0].status(), S::warning);
+  EXPECT_EQ(development[2].value(), "No app identifier found.");
+  EXPECT_EQ(development[2].status(), S::warning);
+}
+
+TEST(DMGInspectionRulesTest, BundleFacts) {
+  const auto facts = DMGInspectionRules::bundleFacts(AppBundleInfo{"2.1", "13.0", "X"},
+                                                     outcome(0, "", "x86_64 arm64\n"));
+  EXPECT_EQ(facts[0].value(), "2.1");
+  EXPECT_EQ(facts[1].value(), "macOS 13.0");
+  EXPECT_EQ(facts[2].value(), "Intel (x86_64), Apple silicon (arm64)");
+  for (const auto& fact : facts) {
+    EXPECT_EQ(fact.status(), S::info);
+    EXPECT_EQ(fact.weight(), 0);
+  }
+  const auto unknown = DMGInspectionRules::bundleFacts(AppBundleInfo{}, std::nullopt);
+  EXPECT_EQ(unknown[0].value(), "Not specified.");
+  EXPECT_EQ(unknown[1].value(), "Not specified.");
+  EXPECT_EQ(unknown[2].value(), "Could not be determined.");
+  EXPECT_EQ(DMGInspectionRules::architectures(outcome(1, "can't figure out the architecture")),
+            "Could not be determined.");
+  EXPECT_EQ(DMGInspectionRules::architectures(outcome(0, "", "   \n")), "Could not be determined.");
+  EXPECT_EQ(DMGInspectionRules::architectures(outcome(0, "", "i386")), "i386");
+}
+
+TEST(DMGInspectionRulesTest, AppTrust) {
+  const auto notarized = DMGInspectionRules::appGatekeeper(outcome(
+      0, "X.app: accepted\nsource=Notarized Developer ID\norigin=Developer ID Application: E"));
+  EXPECT_EQ(notarized.value(), "Accepted - Notarized Developer ID.");
+  EXPECT_EQ(notarized.status(), S::pass);
+  EXPECT_EQ(notarized.detail(),
+            "X.app: accepted\nsource=Notarized Developer ID\norigin=Developer ID Application: E");
+  EXPECT_EQ(DMGInspectionRules::appGatekeeper(outcome(0, "X.app: accepted")).value(), "Accepted.");
+  const auto rejected = DMGInspectionRules::appGatekeeper(
+      outcome(3, "X.app: rejected\nsource=Unnotarized Developer ID"));
+  EXPECT_EQ(rejected.value(), "Rejected by Gatekeeper.");
+  EXPECT_EQ(rejected.status(), S::fail);
+  EXPECT_FALSE(DMGInspectionRules::saysNotarized(rejected.detail() ? outcome(3, *rejected.detail())
+                                                                   : outcome(3, "")));
+
+  const auto stapled = DMGInspectionRules::appStapled(
+      outcome(0, "", "Processing: /V/X.app\nThe validate action worked!"));
+  EXPECT_EQ(stapled.value(), "Yes - the app opens even without internet.");
+  EXPECT_EQ(stapled.weight(), 3);
+  EXPECT_EQ(DMGInspectionRules::appStapled(outcome(0, "", "Processing: /V/X.app")).status(),
+            S::warning);
+  EXPECT_EQ(DMGInspectionRules::appStapled(
+                outcome(65, "", "X.app does not have a ticket stapled to it. It WORKED before."))
+                .value(),
+            "No ticket stapled to the app.");
+}

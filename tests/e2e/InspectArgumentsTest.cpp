@@ -1,0 +1,94 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include <nlohmann/json.hpp>
+
+#include "BosunRun.hpp"
+
+using bosun::testing::BosunSandbox;
+using bosun::testing::RunResult;
+
+namespace {
+// Runs `bosun` with a tool root that holds no tools: every tool fails to start, which the
+// inspection reports as facts it could not check.
+class InspectWithoutTools : public ::testing::Test {
+protected:
+  BosunSandbox sandbox;
+  std::filesystem::path emptyRoot = sandbox.home() / "no-tools";
+
+  void SetUp() override { std::filesystem::create_directories(emptyRoot); }
+
+  RunResult inspect(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), "inspect");
+    return sandbox.run(arguments, {{"BOSUN_TOOL_ROOT", emptyRoot.string()}});
+  }
+};
+} // namespace
+
+TEST_F(InspectWithoutTools, ArgumentErrors) {
+  auto result = inspect({});
+  EXPECT_TRUE(result.exitedWith(2));
+  EXPECT_EQ(result.standardError,
+            "✗ inspect needs one .dmg or .pkg file.\n  Example: bosun inspect MyApp.dmg\n");
+  EXPECT_TRUE(inspect({"a.dmg", "b.dmg"}).exitedWith(2));
+
+  result = inspect({"missing.dmg"});
+  EXPECT_TRUE(result.exitedWith(5));
+  EXPECT_EQ(result.standardError, "✗ missing.dmg does not exist.\n");
+
+  std::filesystem::create_directories(sandbox.home() / "My.app");
+  result = inspect({"My.app"});
+  EXPECT_TRUE(result.exitedWith(5));
+  EXPECT_EQ(result.standardError,
+            "✗ inspect works with .dmg and .pkg files.\n  Use `bosun verify` for an .app.\n");
+  EXPECT_EQ(result.standardOutput, "");
+}
+
+TEST_F(InspectWithoutTools, UnreadablePackageStillGetsAFullReport) {
+  // A folder where the package should be cannot be read, even by root.
+  std::filesystem::create_directories(sandbox.home() / "Broken.PKG");
+  const auto result = inspect({"Broken.PKG"});
+  EXPECT_TRUE(result.exitedWith(14)) << result.standardError;
+  const auto lines = result.outputLines();
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_EQ(lines[0], "Broken.PKG (PKG)");
+  // T = 72 (identifier 2, signature 20, developer 10, timestamp 5, notarization 10, Gatekeeper
+  // 10, ticket 5, accessibility 10); E = 5 + 2.5 + 5 + 2.5 from four warnings: 20.8 -> 21.
+  EXPECT_EQ(lines[1], "Trust score 21% - Not Trusted");
+  for (const char* expected :
+       {"  ✗ File accessibility: PKG could not be read.",
+        "  ! Internal package visibility: The package could not be fully expanded.",
+        "  ! Installer scripts: Scripts could not be inspected.",
+        "  ! Privileged commands: Analysis unavailable.",
+        "  ! Sensitive actions: Analysis unavailable.",
+        "Installer Behavior: 3 items need attention."}) {
+    EXPECT_NE(std::find(lines.begin(), lines.end(), expected), lines.end()) << expected;
+  }
+  // Never expanded: no expansion folder was made or left behind.
+  for (const auto& entry : std::filesystem::directory_iterator(sandbox.home() / "tmp"))
+    ADD_FAILURE() << "left in the temporary folder: " << entry.path();
+}
+
+TEST_F(InspectWithoutTools, JSONModeWritesOnlyJSONLines) {
+  std::ofstream(sandbox.home() / "APP.DMG") << "not really an image";
+  const auto result =
+      sandbox.run({"--json", "inspect", "APP.DMG"}, {{"BOSUN_TOOL_ROOT", emptyRoot.string()}});
+  EXPECT_TRUE(result.exitedWith(14));
+  EXPECT_EQ(result.standardError, "");
+  ASSERT_TRUE(result.outputIsJSONLines()) << result.standardOutput;
+  const auto lines = result.outputLines();
+  ASSERT_FALSE(lines.empty());
+  const auto first = nlohmann::json::parse(lines.front());
+  EXPECT_EQ(first["event"], "step");
+  EXPECT_EQ(first["message"], "Inspecting APP.DMG…");
+  const auto report = nlohmann::json::parse(lines.back());
+  EXPECT_EQ(report["event"], "report");
+  EXPECT_EQ(report["kind"], "DMG");
+  EXPECT_EQ(report["file"], (sandbox.home() / "APP.DMG").string());
+  EXPECT_EQ(report["app"], nullptr);
+  EXPECT_EQ(report["verdict"], "Not Trusted");
+  EXPECT_EQ(report["categories"].size(), 4u);
+  EXPECT_EQ(report["categories"][1]["fields"][1]["id"], "appBundle");
+  EXPECT_EQ(report["categories"][1]["fields"][1]["status"], "problem");
+}
