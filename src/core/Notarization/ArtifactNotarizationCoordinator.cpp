@@ -1,0 +1,360 @@
+#include "core/Notarization/ArtifactNotarizationCoordinator.hpp"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <optional>
+
+#include "core/Notarization/ArtifactNotarizationSteps.hpp"
+#include "core/Process/ProcessRunner.hpp"
+#include "core/Support/AtomicFileCopy.hpp"
+#include "core/Support/HalyardCoreLog.hpp"
+#include "core/Support/UUID.hpp"
+#include "core/Support/UserFolders.hpp"
+
+namespace halyard {
+
+namespace {
+
+using Steps = ArtifactNotarizationSteps;
+using Case = ArtifactNotarizationCoordinatorError::Case;
+namespace fs = std::filesystem;
+
+constexpr const char* codesignPath = "/usr/bin/codesign";
+constexpr const char* productsignPath = "/usr/bin/productsign";
+constexpr const char* pkgutilPath = "/usr/sbin/pkgutil";
+constexpr const char* spctlPath = "/usr/sbin/spctl";
+constexpr const char* xcrunPath = "/usr/bin/xcrun";
+constexpr const char* shasumPath = "/usr/bin/shasum";
+
+void trace(const std::string& line) {
+  HalyardCoreLog::debugMessage("[ArtifactNotarization] " + line);
+}
+
+void report(const ArtifactNotarizationCoordinator::Progress& progress, const std::string& line) {
+  if (progress) progress(line);
+}
+
+const char* boolText(bool value) {
+  return value ? "true" : "false";
+}
+
+bool fileExists(const fs::path& file) {
+  std::error_code error;
+  return fs::exists(file, error);
+}
+
+bool containsIgnoringCase(std::string_view text, std::string_view part) {
+  const auto lower = [](std::string_view value) {
+    std::string result(value);
+    std::transform(result.begin(), result.end(), result.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return result;
+  };
+  return lower(text).find(lower(part)) != std::string::npos;
+}
+
+[[noreturn]] void fail(Case failure, std::string text) {
+  throw ArtifactNotarizationCoordinatorError(failure, std::move(text));
+}
+
+} // namespace
+
+// A file of the run that must not outlive it: known to discardTemporaryFiles()
+// while it exists, removed (errors ignored) when the scope that made it ends,
+// whatever the outcome.
+class ArtifactNotarizationCoordinator::TemporaryFile {
+public:
+  TemporaryFile(ArtifactNotarizationCoordinator& owner, fs::path path, std::string traceText = {})
+      : owner_(owner), path_(std::move(path)), traceText_(std::move(traceText)) {
+    owner_.remember(path_);
+  }
+  ~TemporaryFile() {
+    if (!traceText_.empty()) trace(traceText_ + path_.string());
+    ::unlink(path_.c_str());
+    owner_.forget(path_);
+  }
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+  const fs::path& path() const { return path_; }
+
+private:
+  ArtifactNotarizationCoordinator& owner_;
+  fs::path path_;
+  std::string traceText_;
+};
+
+ArtifactNotarizationResult
+ArtifactNotarizationCoordinator::run(const ArtifactNotarizationConfig& config,
+                                     const Progress& progress) {
+  const fs::path& path = config.artifactURL;
+  const bool present = fileExists(path);
+  trace("run() started");
+  trace("artifact path: " + path.string());
+  trace("artifact kind: " + std::string(artifactKindName(config.kind)));
+  trace(std::string("artifact exists: ") + boolText(present));
+  trace("raw signing identity: " + config.signingIdentity.value_or("<nil>"));
+  trace("notary credentials: " + config.credentials.displayName());
+
+  if (!present) fail(Case::missingArtifact, {});
+  if (config.credentials.isEmpty()) {
+    fail(Case::notarizationFailed, "The notarization credentials are empty.");
+  }
+  // The tools get an absolute path, so a file name beginning with "-" is never
+  // read as an option.
+  const fs::path file = fs::absolute(path).lexically_normal();
+  return config.kind == ArtifactKind::dmg ? notarizeDMG(config, file, progress)
+                                          : notarizePKG(config, file, progress);
+}
+
+ArtifactNotarizationResult
+ArtifactNotarizationCoordinator::notarizeDMG(const ArtifactNotarizationConfig& config,
+                                             const fs::path& file, const Progress& progress) {
+  std::string signingText;
+  if (const auto identity = Steps::applicationIdentity(config.signingIdentity)) {
+    report(progress, "Signing DMG…");
+    signingText =
+        Steps::checkedOutput(runTool(codesignPath, {"--force", "--sign", *identity, file.string()}),
+                             Case::signingFailed, "DMG signing failed.");
+  }
+  report(progress, "Verifying DMG signature…");
+  const std::string checkText = verifyDMGSignature(file);
+  report(progress, "Submitting DMG for notarization…");
+  std::string notarization = submit(file, config.credentials);
+  report(progress, "Stapling DMG…");
+  std::string stapling = staple(file);
+  report(progress, "Validating stapled DMG…");
+  std::string validation = validate(file, ArtifactKind::dmg);
+
+  return ArtifactNotarizationResult{config.artifactURL,
+                                    ArtifactKind::dmg,
+                                    Steps::joinedWithBlankLine({signingText, checkText}),
+                                    std::move(notarization),
+                                    std::move(stapling),
+                                    std::move(validation)};
+}
+
+ArtifactNotarizationResult
+ArtifactNotarizationCoordinator::notarizePKG(const ArtifactNotarizationConfig& config,
+                                             const fs::path& original, const Progress& progress) {
+  const std::string identity = Steps::normalizedInstallerIdentity(config.signingIdentity);
+  const bool canSign = !identity.empty();
+  trace("notarizePKG() started");
+  trace("original PKG path: " + original.string());
+  trace("original PKG sha256: " + digest(original));
+  trace("raw installer identity: " + config.signingIdentity.value_or("<nil>"));
+  trace("normalized installer identity: " + identity);
+  trace(std::string("canSignPackage: ") + boolText(canSign));
+
+  std::optional<TemporaryFile> signedCopy;
+  fs::path working = original;
+  std::string signingText;
+  if (!canSign) {
+    trace("PKG signing skipped");
+    trace(std::string("reason: ") + Steps::pkgSigningSkipped);
+    trace("verifying PKG at path: " + original.string());
+    signingText = Steps::pkgSigningSkipped;
+  } else {
+    report(progress, "Signing PKG…");
+    trace("PKG signing will proceed with Developer ID Installer identity");
+    const fs::path folder = UserFolders::temporary() / temporaryFolderName;
+    std::error_code error;
+    fs::create_directories(folder, error);
+    if (error) {
+      fail(Case::signingFailed,
+           "Halyard could not create a temporary folder for PKG signing: " + error.message());
+    }
+    signedCopy.emplace(*this, folder / (UUID::randomString() + "-" + original.filename().string()),
+                       "Cleaning up temporary signed PKG at: ");
+    working = signedCopy->path();
+    trace("temporary signed PKG path: " + working.string());
+    signingText = Steps::checkedOutput(
+        runTool(productsignPath, {"--sign", identity, original.string(), working.string()}),
+        Case::signingFailed, "PKG signing failed.");
+    const bool created = fileExists(working);
+    trace("PKG signing completed");
+    trace(std::string("signed temp PKG exists immediately after productsign: ") +
+          boolText(created));
+    trace("signed temp PKG path: " + working.string());
+    if (!created) {
+      fail(Case::signingFailed, "productsign reported success, but the signed "
+                                "PKG was not created at: " +
+                                    working.string());
+    }
+    trace("signed temp PKG sha256: " + digest(working));
+    trace("signed temp PKG signature check follows");
+  }
+
+  trace(std::string("working PKG exists before verification: ") + boolText(fileExists(working)));
+  report(progress, canSign ? "Checking PKG signature…" : "Checking existing PKG signature…");
+  const std::string checkText = checkPKGSignature(working);
+  trace("PKG verification output:\n" + checkText);
+
+  trace(std::string("working PKG exists before notarization submit: ") +
+        boolText(fileExists(working)));
+  report(progress, "Submitting PKG for notarization…");
+  std::string notarization = submit(working, config.credentials);
+  trace("PKG notarization output:\n" + notarization);
+
+  trace(std::string("working PKG exists before stapling: ") + boolText(fileExists(working)));
+  report(progress, "Stapling PKG…");
+  std::string stapling = staple(working);
+  trace("PKG stapling output:\n" + stapling);
+
+  trace(std::string("working PKG exists before validation: ") + boolText(fileExists(working)));
+  report(progress, "Validating stapled PKG…");
+  std::string validation = validate(working, ArtifactKind::pkg);
+  trace("PKG validation output:\n" + validation);
+
+  trace(std::string("workingURL != originalURL: ") + boolText(working != original));
+  if (working != original) {
+    trace("replacing original PKG with processed PKG");
+    replaceOriginal(working, original);
+    trace("original PKG replaced successfully");
+    trace("final PKG sha256: " + digest(original));
+    std::string finalSignature;
+    try {
+      finalSignature = checkPKGSignature(original);
+    } catch (const ArtifactNotarizationCoordinatorError&) {
+      finalSignature = Steps::unavailableDigest;
+    }
+    trace("final PKG signature after replacement:\n" + finalSignature);
+  }
+  trace("notarizePKG() completed");
+
+  if (canSign) {
+    // For the trace only: a signer other than the expected one does not fail
+    // the run.
+    std::string report;
+    try {
+      report = checkPKGSignature(original);
+    } catch (const ArtifactNotarizationCoordinatorError& error) {
+      report = error.text();
+    }
+    trace("expected installer identity: " + identity);
+    trace("expected installer identity was derived from raw input: " +
+          config.signingIdentity.value_or("<nil>"));
+    trace(std::string("final signer matches expected identity: ") +
+          boolText(containsIgnoringCase(report, identity)));
+    trace("final signature report:\n" + report);
+  }
+
+  return ArtifactNotarizationResult{config.artifactURL,
+                                    ArtifactKind::pkg,
+                                    Steps::joinedWithBlankLine({signingText, checkText}),
+                                    std::move(notarization),
+                                    std::move(stapling),
+                                    std::move(validation)};
+}
+
+void ArtifactNotarizationCoordinator::replaceOriginal(const fs::path& working,
+                                                      const fs::path& original) {
+  AtomicFileCopy copy(working, original);
+  const TemporaryFile partial(*this, copy.temporaryPath());
+  if (const std::error_code error = copy.commit()) {
+    fail(Case::validationFailed, "The PKG was processed successfully, but Halyard could not "
+                                 "replace the original file with the stapled signed package: " +
+                                     error.message());
+  }
+}
+
+std::string ArtifactNotarizationCoordinator::checkStatus(const fs::path& file, ArtifactKind kind,
+                                                         const Progress& progress) {
+  if (!fileExists(file)) fail(Case::missingArtifact, {});
+  const fs::path path = fs::absolute(file).lexically_normal();
+  std::string signature;
+  if (kind == ArtifactKind::dmg) {
+    report(progress, "Verifying DMG signature…");
+    signature = verifyDMGSignature(path);
+    report(progress, "Validating stapled DMG…");
+  } else {
+    report(progress, "Checking PKG signature…");
+    signature = checkPKGSignature(path);
+    report(progress, "Validating stapled PKG…");
+  }
+  return Steps::joinedWithBlankLine({signature, validate(path, kind)});
+}
+
+ArtifactKind ArtifactNotarizationCoordinator::detectArtifactKind(const fs::path& file) {
+  return Steps::detectArtifactKind(file);
+}
+
+std::string ArtifactNotarizationCoordinator::verifyDMGSignature(const fs::path& file) {
+  return Steps::checkedOutput(runTool(codesignPath, {"--verify", "--verbose=2", file.string()}),
+                              Case::validationFailed, "Artifact signature verification failed.");
+}
+
+std::string ArtifactNotarizationCoordinator::checkPKGSignature(const fs::path& file) {
+  if (!fileExists(file)) {
+    fail(Case::validationFailed, "PKG signature verification could not start "
+                                 "because the package does not exist at: " +
+                                     file.string());
+  }
+  return Steps::checkedOutput(runTool(pkgutilPath, {"--check-signature", file.string()}),
+                              Case::validationFailed, "PKG signature verification failed.");
+}
+
+std::string ArtifactNotarizationCoordinator::submit(const fs::path& file,
+                                                    const NotaryCredentials& credentials) {
+  std::vector<std::string> arguments{"notarytool", "submit", file.string()};
+  const auto authentication = credentials.arguments();
+  arguments.insert(arguments.end(), authentication.begin(), authentication.end());
+  arguments.push_back("--wait");
+  return Steps::submissionOutput(runTool(xcrunPath, arguments));
+}
+
+std::string ArtifactNotarizationCoordinator::staple(const fs::path& file) {
+  return Steps::staplingOutput(runTool(xcrunPath, {"stapler", "staple", file.string()}));
+}
+
+std::string ArtifactNotarizationCoordinator::validate(const fs::path& file, ArtifactKind kind) {
+  if (kind == ArtifactKind::pkg && !fileExists(file)) {
+    fail(Case::validationFailed, "PKG validation could not start because the "
+                                 "package does not exist at: " +
+                                     file.string());
+  }
+  const ToolProcessResult staple = runTool(xcrunPath, {"stapler", "validate", file.string()});
+  const ToolProcessResult check =
+      kind == ArtifactKind::dmg ? runTool(spctlPath, {"-a", "-t", "open", "-vvv", "--context",
+                                                      "context:primary-signature", file.string()})
+                                : runTool(pkgutilPath, {"--check-signature", file.string()});
+  return Steps::validationOutput(kind, staple, check);
+}
+
+std::string ArtifactNotarizationCoordinator::digest(const fs::path& file) {
+  return Steps::digest(runTool(shasumPath, {"-a", "256", file.string()}));
+}
+
+ToolProcessResult
+ArtifactNotarizationCoordinator::runTool(const std::string& executable,
+                                         const std::vector<std::string>& arguments) {
+  ProcessRunRequest request;
+  request.executable = executable;
+  request.arguments = arguments;
+  request.timeout = processTimeout;
+  request.escalation = TimeoutEscalation::terminateThenKill;
+  request.escalationWait = terminationWait;
+  request.keepOutputOnTimeout = false;
+  request.timeoutMessage = Steps::timeoutText(executable, arguments);
+  return ProcessRunner::run(request);
+}
+
+void ArtifactNotarizationCoordinator::remember(const fs::path& file) {
+  const std::lock_guard<std::mutex> guard(lock_);
+  temporaryFiles_.push_back(file);
+}
+
+void ArtifactNotarizationCoordinator::forget(const fs::path& file) {
+  const std::lock_guard<std::mutex> guard(lock_);
+  std::erase(temporaryFiles_, file);
+}
+
+void ArtifactNotarizationCoordinator::discardTemporaryFiles() noexcept {
+  const std::lock_guard<std::mutex> guard(lock_);
+  for (const auto& file : temporaryFiles_)
+    ::unlink(file.c_str());
+}
+
+} // namespace halyard

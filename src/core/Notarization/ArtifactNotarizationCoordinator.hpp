@@ -1,0 +1,94 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "core/Notarization/ArtifactKind.hpp"
+#include "core/Notarization/ArtifactNotarizationConfig.hpp"
+#include "core/Notarization/ArtifactNotarizationResult.hpp"
+#include "core/Process/ToolProcessResult.hpp"
+
+namespace halyard {
+
+// Carries one finished DMG or PKG through signing, a signature check,
+// submission to the notary service with waiting, stapling and validation, and
+// leaves the notarized, stapled file where it was. Short progress lines go to a
+// callback; a detailed trace, every line beginning with
+// "[ArtifactNotarization] ", goes to the debug hook of HalyardCoreLog.
+//
+// A DMG is signed and stapled in place. A PKG is signed into a temporary copy
+// (productsign cannot sign in place), and that copy replaces the original only
+// once it has been validated, by writing it beside the original and renaming it
+// over it; the original is never half-written.
+//
+// The tools run one after the other on the calling thread through the
+// coordinator's own runner: 900 seconds each, then SIGTERM, 0.25 second,
+// SIGKILL. Construct one coordinator per run. Errors are
+// ArtifactNotarizationCoordinatorError; the first failing step ends the run.
+class ArtifactNotarizationCoordinator {
+public:
+  using Progress = std::function<void(const std::string&)>;
+
+  static constexpr double processTimeout = 900;
+  static constexpr double terminationWait = 0.25;
+  static constexpr const char* temporaryFolderName = "Halyard_ArtifactSigning";
+
+  ArtifactNotarizationCoordinator() = default;
+  ArtifactNotarizationCoordinator(const ArtifactNotarizationCoordinator&) = delete;
+  ArtifactNotarizationCoordinator& operator=(const ArtifactNotarizationCoordinator&) = delete;
+
+  // The whole flow for the configured kind. `progress` may be empty; it is
+  // called from the calling thread.
+  ArtifactNotarizationResult run(const ArtifactNotarizationConfig& config,
+                                 const Progress& progress);
+
+  // Checks an existing file without changing it: its signature, then its staple
+  // and Gatekeeper (DMG) or package signature (PKG) validation. Returns the two
+  // outputs, empty ones left out, separated by a blank line.
+  std::string checkStatus(const std::filesystem::path& file, ArtifactKind kind,
+                          const Progress& progress);
+
+  // The kind by the file's extension (case-insensitive); anything but .dmg and
+  // .pkg throws unsupportedArtifactType.
+  static ArtifactKind detectArtifactKind(const std::filesystem::path& file);
+
+  // Removes the temporary files of a run in progress on this coordinator: the
+  // signed copy of a PKG and a replacement being written beside the original.
+  // For cancellation: safe to call from any thread, never throws.
+  void discardTemporaryFiles() noexcept;
+
+private:
+  class TemporaryFile;
+
+  ArtifactNotarizationResult notarizeDMG(const ArtifactNotarizationConfig& config,
+                                         const std::filesystem::path& file,
+                                         const Progress& progress);
+  ArtifactNotarizationResult notarizePKG(const ArtifactNotarizationConfig& config,
+                                         const std::filesystem::path& file,
+                                         const Progress& progress);
+  void replaceOriginal(const std::filesystem::path& working, const std::filesystem::path& original);
+
+  // The tool steps.
+  std::string verifyDMGSignature(const std::filesystem::path& file);
+  std::string checkPKGSignature(const std::filesystem::path& file);
+  std::string submit(const std::filesystem::path& file, const NotaryCredentials& credentials);
+  std::string staple(const std::filesystem::path& file);
+  std::string validate(const std::filesystem::path& file, ArtifactKind kind);
+  std::string digest(const std::filesystem::path& file);
+
+  // The private runner: never throws; -1 when the tool cannot start, -2 at the
+  // time limit.
+  static ToolProcessResult runTool(const std::string& executable,
+                                   const std::vector<std::string>& arguments);
+
+  void remember(const std::filesystem::path& file);
+  void forget(const std::filesystem::path& file);
+
+  std::mutex lock_;
+  std::vector<std::filesystem::path> temporaryFiles_;
+};
+
+} // namespace halyard
