@@ -9,6 +9,7 @@
 #include "cli/Console.hpp"
 #include "cli/HelpCommand.hpp"
 #include "cli/InspectCommand.hpp"
+#include "cli/NotarizeCommand.hpp"
 #include "cli/ParsedArguments.hpp"
 #include "cli/SignalHandler.hpp"
 #include "cli/StartCommand.hpp"
@@ -43,7 +44,7 @@ void printVersion() {
 ExitCode runCommand(const std::string& word, const std::string& typed,
                     const ParsedArguments& parsed) {
   if (word == "start") return StartCommand::run(parsed);
-  if (word == "notarize") unavailable(word); // NotarizeCommand::run(parsed)
+  if (word == "notarize") return NotarizeCommand::run(parsed);
   if (word == "inspect") return InspectCommand::run(parsed);
   if (word == "verify") return VerifyCommand::run(parsed);
   if (word == "doctor") unavailable(word); // DoctorCommand::run(parsed)

@@ -1,0 +1,204 @@
+#include "cli/NotarizeCommand.hpp"
+
+#include <algorithm>
+#include <cctype>
+
+#include "cli/CLIError.hpp"
+#include "cli/CheckLines.hpp"
+#include "cli/CheckPayload.hpp"
+#include "cli/ConfigurationResolver.hpp"
+#include "cli/Console.hpp"
+#include "cli/ParsedArguments.hpp"
+#include "cli/SignalHandler.hpp"
+#include "cli/TildeExpansion.hpp"
+#include "core/Inspection/ReleaseCheck.hpp"
+#include "core/Notarization/ArtifactNotarizationCoordinator.hpp"
+#include "core/Signing/SigningIdentityDetector.hpp"
+#include "core/Support/AtomicFileCopy.hpp"
+#include "core/Support/Text.hpp"
+#include "core/Support/UserFolders.hpp"
+
+namespace bosun {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string lowerCased(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
+// Absolute (against `base` when relative), without "." and ".." and without trailing
+// separators, so that "MyApp.dmg/" and "./x/../MyApp.dmg" name MyApp.dmg.
+fs::path standardized(const fs::path& path, const fs::path& base) {
+  fs::path result = (path.is_absolute() ? path : base / path).lexically_normal();
+  while (!result.has_filename() && result.has_parent_path() && result.parent_path() != result)
+    result = result.parent_path();
+  return result;
+}
+
+bool existsAt(const fs::path& path) {
+  std::error_code error;
+  return fs::exists(fs::symlink_status(path, error));
+}
+
+// A clean-up action for Ctrl-C for as long as this object lives.
+class CancellationCleanup {
+public:
+  explicit CancellationCleanup(SignalHandler::Cleanup action)
+      : identifier_(SignalHandler::shared().addCleanup(std::move(action))) {}
+  ~CancellationCleanup() { SignalHandler::shared().removeCleanup(identifier_); }
+  CancellationCleanup(const CancellationCleanup&) = delete;
+  CancellationCleanup& operator=(const CancellationCleanup&) = delete;
+
+private:
+  std::string identifier_;
+};
+
+// The identity to sign with, or none (with the PKG warning when nothing is configured).
+std::optional<std::string> signingIdentity(const ParsedArguments& parsed,
+                                           const ConfigurationResolver& configuration,
+                                           halyard::ArtifactKind kind) {
+  if (parsed.hasFlag("no-sign")) return std::nullopt;
+  const bool isDMG = kind == halyard::ArtifactKind::dmg;
+  const auto configured = configuration.value(isDMG ? "identity" : "installerIdentity");
+  const std::string identity = halyard::text::trimmed(configured.value_or(""));
+  if (identity.empty()) {
+    if (!isDMG) {
+      Console::shared().warning(
+          "No Developer ID Installer identity is configured, so the PKG keeps its current "
+          "signature.");
+    }
+    return std::nullopt;
+  }
+
+  const auto installed = halyard::SigningIdentityDetector::identities(
+      isDMG ? halyard::SigningIdentityKind::application : halyard::SigningIdentityKind::installer);
+  const std::string wanted = lowerCased(identity);
+  const bool found = std::any_of(installed.begin(), installed.end(), [&](const std::string& name) {
+    return lowerCased(name).find(wanted) != std::string::npos;
+  });
+  if (!found) {
+    throw CLIError(ExitCode::credentials,
+                   "The signing identity \"" + identity + "\" was not found in your keychain.",
+                   installed.empty() ? "Add --no-sign to keep the file's current signature."
+                                     : "Available: " + halyard::text::joined(installed, "; "));
+  }
+  return identity;
+}
+
+ExitCode report(const fs::path& target, const halyard::ReleaseCheckResult& checks) {
+  Console& console = Console::shared();
+  const std::string name = target.filename().string();
+  const std::vector<std::string> problems = printCheckLines(console, checks);
+  const ExitCode code = problems.empty() ? ExitCode::success : ExitCode::verification;
+  if (console.isJSON()) {
+    auto summary = checkPayload(checks);
+    summary["exitCode"] = exitCodeNumber(code);
+    summary["class"] = std::string(exitCodeName(code));
+    summary["artifact"] = target.string();
+    summary["problems"] = problems;
+    console.event("summary", std::move(summary));
+  }
+  if (problems.empty()) {
+    console.success(name + " is signed, notarized and stapled");
+  } else {
+    console.failure(CLIError(ExitCode::verification,
+                             name + " was notarized, but some checks did not pass.",
+                             halyard::text::joined(problems, "\n  ")));
+  }
+  console.result(target.string());
+  return code;
+}
+
+} // namespace
+
+ExitCode NotarizeCommand::run(const ParsedArguments& parsed) {
+  if (parsed.positionals.size() != 1) {
+    throw CLIError(ExitCode::usage, "notarize needs one .dmg or .pkg.",
+                   "Example: bosun notarize MyApp.dmg");
+  }
+  const fs::path input = standardized(
+      expandingTilde(parsed.positionals.front(), halyard::UserFolders::home()), fs::current_path());
+  if (!existsAt(input)) throw CLIError(ExitCode::input, input.string() + " does not exist.");
+
+  const std::string extension = lowerCased(input.extension().string());
+  if (extension != ".dmg" && extension != ".pkg") {
+    throw CLIError(ExitCode::input, "notarize works with .dmg and .pkg files.",
+                   "To release an app, use `bosun start`.");
+  }
+  const auto kind = extension == ".dmg" ? halyard::ArtifactKind::dmg : halyard::ArtifactKind::pkg;
+
+  const ConfigurationResolver configuration(parsed, input.parent_path());
+  const auto credentials = configuration.credentials();
+  if (!credentials) {
+    throw CLIError(
+        ExitCode::credentials, "No notarization credentials are configured.",
+        "Run `bosun setup`, or pass --profile <keychain profile> or --key/--key-id/--issuer.");
+  }
+  const auto identity = signingIdentity(parsed, configuration, kind);
+
+  const fs::path target = prepareTarget(input, parsed.value("output"),
+                                        parsed.hasFlag("overwrite") || parsed.hasFlag("yes"));
+  Console& console = Console::shared();
+  console.info("File: " + target.string());
+
+  console.step("Notarizing " + target.filename().string() + " (this can take a few minutes)…");
+  halyard::ArtifactNotarizationCoordinator coordinator;
+  halyard::ArtifactNotarizationResult result;
+  {
+    // Ctrl-C stops the tool through the process registry; this removes what the run made.
+    const CancellationCleanup cleanup([&coordinator] { coordinator.discardTemporaryFiles(); });
+    try {
+      result =
+          coordinator.run(halyard::ArtifactNotarizationConfig(target, identity, *credentials, kind),
+                          [&console](const std::string& line) { console.step(line); });
+    } catch (...) {
+      throw CLIError::from(std::current_exception(), ExitCode::notarization);
+    }
+  }
+  console.detail(result.notarizationOutput);
+
+  console.step("Checking signing, notarization and stapling…");
+  auto checks = halyard::ReleaseCheck::run(target, kind == halyard::ArtifactKind::dmg
+                                                       ? halyard::ReleaseCheck::Kind::dmg
+                                                       : halyard::ReleaseCheck::Kind::pkg);
+  checks.fileName = target.filename().string();
+  return report(target, checks);
+}
+
+fs::path NotarizeCommand::prepareTarget(const fs::path& source,
+                                        const std::optional<std::string>& output, bool overwrite) {
+  if (!output) return source;
+  const fs::path named =
+      standardized(expandingTilde(*output, halyard::UserFolders::home()), source.parent_path());
+  std::error_code error;
+  const bool namesFolder =
+      fs::is_directory(named, error) ||
+      lowerCased(named.extension().string()) != lowerCased(source.extension().string());
+  const fs::path target = namesFolder ? named / source.filename() : named;
+  if (target == source) return source;
+
+  const auto copyFailed = [&target](const std::error_code& cause) {
+    return CLIError(ExitCode::input,
+                    "Could not copy to " + target.string() + ": " + cause.message());
+  };
+  fs::create_directories(target.parent_path(), error);
+  if (error) throw copyFailed(error);
+  if (existsAt(target) && !overwrite) {
+    throw CLIError(ExitCode::input, target.string() + " already exists.",
+                   "Add --overwrite to replace it.");
+  }
+  // An existing copy is replaced by rename, so an interruption never leaves it half-written.
+  halyard::AtomicFileCopy copy(source, target);
+  const CancellationCleanup cleanup([partial = copy.temporaryPath()] {
+    std::error_code ignored;
+    fs::remove(partial, ignored);
+  });
+  if (const std::error_code copyError = copy.commit()) throw copyFailed(copyError);
+  return target;
+}
+
+} // namespace bosun

@@ -1,0 +1,293 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "StandInRoot.hpp"
+
+using bosun::testing::RunResult;
+using bosun::testing::StandInRoot;
+using nlohmann::json;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string read(const fs::path& file) {
+  std::ifstream stream(file, std::ios::binary);
+  std::stringstream content;
+  content << stream.rdbuf();
+  return content.str();
+}
+
+bool contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+// The process numbers of the running processes whose command line (arguments joined by blanks)
+// contains every one of `parts`.
+std::vector<pid_t> processesNaming(const std::vector<std::string>& parts) {
+  std::vector<pid_t> found;
+  for (const auto& entry : fs::directory_iterator("/proc")) {
+    const std::string name = entry.path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::string commandLine = read(entry.path() / "cmdline");
+    std::replace(commandLine.begin(), commandLine.end(), '\0', ' ');
+    if (std::all_of(parts.begin(), parts.end(),
+                    [&](const std::string& part) { return contains(commandLine, part); })) {
+      found.push_back(static_cast<pid_t>(std::stol(name)));
+    }
+  }
+  return found;
+}
+
+class NotarizeE2E : public ::testing::Test {
+protected:
+  StandInRoot stand;
+  fs::path app;
+
+  void SetUp() override {
+    stand.addReleaseSetUp();
+    app = stand.makeReleasedApp("Sample");
+  }
+
+  // `bosun notarize ARGUMENTS --profile <the test profile>`.
+  RunResult notarize(std::vector<std::string> arguments,
+                     std::map<std::string, std::string> environment = {}) const {
+    arguments.insert(arguments.begin(), "notarize");
+    arguments.insert(arguments.end(), {"--profile", StandInRoot::profile});
+    return stand.bosun(std::move(arguments), std::move(environment));
+  }
+
+  fs::path signingFolder() const { return stand.home() / "tmp" / "Halyard_ArtifactSigning"; }
+
+  // No temporary signed package and no partial copy was left behind.
+  void expectNoLeftovers() const {
+    if (fs::exists(signingFolder())) {
+      EXPECT_TRUE(fs::is_empty(signingFolder()));
+    }
+    for (const auto& entry : fs::recursive_directory_iterator(stand.work()))
+      EXPECT_FALSE(contains(entry.path().filename().string(), ".partial")) << entry.path();
+  }
+
+  bool isStapled(const fs::path& file) const {
+    return stand.tool("/usr/bin/xcrun", {"stapler", "validate", file.string()}).exitedWith(0);
+  }
+};
+
+TEST_F(NotarizeE2E, DMGInPlace) {
+  const auto dmg = stand.makeDMG("Sample", app);
+  const auto result = notarize({"Sample.dmg", "--identity", StandInRoot::application});
+  ASSERT_TRUE(result.exitedWith(0)) << result.standardError;
+  EXPECT_EQ(result.standardOutput, dmg.string() + "\n");
+  EXPECT_EQ(result.standardError, "File: " + dmg.string() +
+                                      "\n"
+                                      "› Notarizing Sample.dmg (this can take a few minutes)…\n"
+                                      "› Signing DMG…\n"
+                                      "› Verifying DMG signature…\n"
+                                      "› Submitting DMG for notarization…\n"
+                                      "› Stapling DMG…\n"
+                                      "› Validating stapled DMG…\n"
+                                      "› Checking signing, notarization and stapling…\n"
+                                      "✓ Signing\n"
+                                      "✓ Notarization\n"
+                                      "✓ Stapling\n"
+                                      "✓ Sample.dmg is signed, notarized and stapled\n");
+  EXPECT_TRUE(isStapled(dmg));
+}
+
+TEST_F(NotarizeE2E, JSONSummary) {
+  const auto dmg = stand.makeDMG("Sample", app);
+  const auto result = notarize({"--json", "Sample.dmg", "--identity", StandInRoot::application});
+  ASSERT_TRUE(result.exitedWith(0)) << result.standardOutput;
+  ASSERT_TRUE(result.outputIsJSONLines()) << result.standardOutput;
+  EXPECT_EQ(result.standardError, "");
+  // The summary comes after the check lines and before the final line.
+  std::vector<json> events;
+  for (const auto& line : result.outputLines())
+    events.push_back(json::parse(line));
+  ASSERT_GE(events.size(), 2u);
+  EXPECT_EQ(events.back()["message"], "Sample.dmg is signed, notarized and stapled");
+  json summary = events[events.size() - 2];
+  summary.erase("time");
+  EXPECT_EQ(summary, (json{{"event", "summary"},
+                           {"file", "Sample.dmg"},
+                           {"signing", "passed"},
+                           {"notarization", "passed"},
+                           {"stapling", "passed"},
+                           {"exitCode", 0},
+                           {"class", "success"},
+                           {"artifact", dmg.string()},
+                           {"problems", json::array()}}));
+}
+
+TEST_F(NotarizeE2E, CopiesLeaveTheInputUnchanged) {
+  const auto dmg = stand.makeDMG("Sample", app);
+  const std::string original = read(dmg);
+  fs::create_directory(stand.work() / "existing");
+  const std::pair<std::string, fs::path> cases[] = {
+      {"existing", stand.work() / "existing" / "Sample.dmg"},
+      {"copies/Final.dmg", stand.work() / "copies" / "Final.dmg"},
+      // For a DMG, a path ending in .pkg names a folder.
+      {"odd.pkg", stand.work() / "odd.pkg" / "Sample.dmg"},
+  };
+  for (const auto& [output, expected] : cases) {
+    const auto result = notarize({"Sample.dmg", "-o", output, "--no-sign"});
+    ASSERT_TRUE(result.exitedWith(0)) << output << "\n" << result.standardError;
+    EXPECT_EQ(result.standardOutput, expected.string() + "\n");
+    EXPECT_TRUE(isStapled(expected)) << expected;
+    EXPECT_EQ(read(dmg), original) << output;
+  }
+  expectNoLeftovers();
+}
+
+TEST_F(NotarizeE2E, OutputNamingTheInputItselfWorksInPlace) {
+  const auto dmg = stand.makeDMG("Sample", app);
+  const auto result = notarize({"Sample.dmg", "--output", "./Sample.dmg", "--no-sign"});
+  ASSERT_TRUE(result.exitedWith(0)) << result.standardError;
+  EXPECT_EQ(result.standardOutput, dmg.string() + "\n");
+  EXPECT_TRUE(isStapled(dmg));
+}
+
+TEST_F(NotarizeE2E, AnExistingCopyTargetNeedsOverwrite) {
+  stand.makeDMG("Sample", app);
+  const auto target = stand.work() / "out" / "Sample.dmg";
+  fs::create_directories(target.parent_path());
+  std::ofstream(target) << "keep me";
+
+  auto result = notarize({"Sample.dmg", "-o", "out"});
+  EXPECT_TRUE(result.exitedWith(5)) << result.standardError;
+  EXPECT_EQ(result.standardError, "✗ " + target.string() +
+                                      " already exists.\n"
+                                      "  Add --overwrite to replace it.\n");
+  EXPECT_EQ(read(target), "keep me");
+
+  result = notarize({"Sample.dmg", "-o", "out", "--yes", "--no-sign"});
+  EXPECT_TRUE(result.exitedWith(0)) << result.standardError;
+  EXPECT_TRUE(isStapled(target));
+}
+
+TEST_F(NotarizeE2E, PKGSignedWithABareInstallerHolderName) {
+  const auto pkg = stand.makePKG("Sample", app, "");
+  const auto result = notarize({"Sample.pkg", "--installer-identity", "Example Corp (A1B2C3D4E5)"});
+  ASSERT_TRUE(result.exitedWith(0)) << result.standardError;
+  EXPECT_TRUE(contains(result.standardError, "› Signing PKG…\n› Checking PKG signature…\n"))
+      << result.standardError;
+  const auto signature = stand.tool("/usr/sbin/pkgutil", {"--check-signature", pkg.string()});
+  EXPECT_TRUE(contains(signature.standardOutput, StandInRoot::installer))
+      << signature.standardOutput;
+  EXPECT_TRUE(isStapled(pkg));
+  expectNoLeftovers();
+}
+
+TEST_F(NotarizeE2E, PKGWithoutInstallerIdentityKeepsItsSignature) {
+  const auto pkg = stand.makePKG("Sample", app);
+  const std::string warning = "! No Developer ID Installer identity is configured, so the PKG "
+                              "keeps its current signature.\n";
+  auto result = notarize({"Sample.pkg"});
+  ASSERT_TRUE(result.exitedWith(0)) << result.standardError;
+  EXPECT_TRUE(contains(result.standardError, warning)) << result.standardError;
+  EXPECT_TRUE(contains(result.standardError, "› Checking existing PKG signature…\n"));
+
+  // --no-sign says nothing about it.
+  result = notarize({"Sample.pkg", "--no-sign"});
+  ASSERT_TRUE(result.exitedWith(0)) << result.standardError;
+  EXPECT_FALSE(contains(result.standardError, warning)) << result.standardError;
+}
+
+TEST_F(NotarizeE2E, NoSignKeepsTheDMGSignatureAndSkipsTheIdentityCheck) {
+  stand.makeDMG("Sample", app);
+  const auto result =
+      notarize({"Sample.dmg", "--no-sign", "--identity", "Developer ID Application: Nobody"});
+  ASSERT_TRUE(result.exitedWith(0)) << result.standardError;
+  EXPECT_FALSE(contains(result.standardError, "Signing DMG")) << result.standardError;
+}
+
+TEST_F(NotarizeE2E, AnIdentityThatIsNotInstalled) {
+  const auto dmg = stand.makeDMG("Sample", app);
+  const std::string original = read(dmg);
+  const auto result = notarize({"Sample.dmg", "--identity", "Developer ID Application: Nobody"});
+  EXPECT_TRUE(result.exitedWith(4)) << result.standardError;
+  EXPECT_EQ(result.standardError,
+            "✗ The signing identity \"Developer ID Application: Nobody\" was not found in your "
+            "keychain.\n"
+            "  Available: Developer ID Application: Example Corp (A1B2C3D4E5)\n");
+  EXPECT_EQ(result.standardOutput, "");
+  EXPECT_EQ(read(dmg), original);
+}
+
+TEST_F(NotarizeE2E, AnInvalidVerdictIsANotarizationFailureWithTheNotarysWords) {
+  const auto pkg = stand.makePKG("Sample", app, "");
+  const std::string original = read(pkg);
+  const auto result = notarize({"Sample.pkg", "--installer-identity", "Example Corp (A1B2C3D4E5)"},
+                               {{"MACSIM_NOTARY_VERDICT", "Invalid"}});
+  EXPECT_TRUE(result.exitedWith(11)) << result.standardError;
+  EXPECT_TRUE(contains(result.standardError, "✗ Notarization failed: ")) << result.standardError;
+  EXPECT_TRUE(contains(result.standardError, "status: Invalid")) << result.standardError;
+  EXPECT_FALSE(contains(result.standardError, "Stapling PKG")) << result.standardError;
+  EXPECT_EQ(result.standardOutput, "");
+  EXPECT_EQ(read(pkg), original);
+  expectNoLeftovers();
+}
+
+TEST_F(NotarizeE2E, AStaplingFailure) {
+  stand.makeDMG("Sample", app);
+  const auto result =
+      notarize({"Sample.dmg", "--no-sign"},
+               {{"MACSIM_STAPLER_FAIL", "65"},
+                {"MACSIM_STAPLER_WHEN", "staple"},
+                {"MACSIM_STAPLER_STDOUT", "The staple and validate action failed! Error 65."}});
+  EXPECT_TRUE(result.exitedWith(12)) << result.standardError;
+  EXPECT_TRUE(contains(result.standardError,
+                       "✗ Stapling failed: The staple and validate action failed! Error 65.\n"))
+      << result.standardError;
+}
+
+TEST_F(NotarizeE2E, AValidationFailureLeavesTheInputPKGUnchanged) {
+  const auto pkg = stand.makePKG("Sample", app, "");
+  const std::string original = read(pkg);
+  const auto result =
+      notarize({"Sample.pkg", "--installer-identity", StandInRoot::installer},
+               {{"MACSIM_STAPLER_FAIL", "65"}, {"MACSIM_STAPLER_WHEN", "validate"}});
+  EXPECT_TRUE(result.exitedWith(12)) << result.standardError;
+  EXPECT_TRUE(contains(result.standardError, "✗ Validation failed: ")) << result.standardError;
+  EXPECT_EQ(read(pkg), original);
+  expectNoLeftovers();
+}
+
+TEST_F(NotarizeE2E, CtrlCDuringTheWaitStopsNotarytoolAndRemovesTheSignedCopy) {
+  const auto pkg = stand.makePKG("Sample", app, "");
+  const std::string original = read(pkg);
+  RunResult result;
+  const auto started = std::chrono::steady_clock::now();
+  std::thread run([&] {
+    result = notarize({"Sample.pkg", "--installer-identity", "Example Corp (A1B2C3D4E5)"},
+                      {{"MACSIM_NOTARYTOOL_DELAY", "60"}});
+  });
+  // Wait until notarytool is waiting on the signed copy, then interrupt bosun.
+  const std::string folder = signingFolder().string();
+  std::vector<pid_t> bosun;
+  for (int i = 0; i < 600 && bosun.empty(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    if (processesNaming({"submit", folder}).empty()) continue;
+    for (const pid_t pid : processesNaming({BOSUN_BINARY, "notarize"})) {
+      std::error_code error;
+      const auto folderOf = fs::read_symlink("/proc/" + std::to_string(pid) + "/cwd", error);
+      if (!error && folderOf == stand.work()) bosun.push_back(pid);
+    }
+  }
+  ASSERT_EQ(bosun.size(), 1u) << "bosun never reached the submission";
+  ::kill(bosun.front(), SIGINT);
+  run.join();
+
+  EXPECT_TRUE(result.exitedWith(130)) << result.standardError;
+  EXPECT_TRUE(contains(result.standardError, "Cancelled.")) << result.standardError;
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(40));
+  EXPECT_TRUE(processesNaming({"submit", folder}).empty()) << "notarytool is still running";
+  EXPECT_EQ(read(pkg), original);
+  expectNoLeftovers();
+}
+
+} // namespace
