@@ -12,13 +12,6 @@ namespace bosun {
 
 namespace {
 
-std::string lowerCasedASCII(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
-
 struct Candidate {
   std::optional<std::string> value;
   std::string source;
@@ -69,7 +62,7 @@ ResolvedSetting validated(const SettingDefinition& setting, Candidate candidate)
                                                 " must be true or false, not \"" + *value + "\".");
   }
   if (value && setting.allowedValues) {
-    std::string lowered = lowerCasedASCII(*value);
+    std::string lowered = halyard::text::lowercasedASCII(*value);
     bool allowed = false;
     for (const std::string& candidateValue : *setting.allowedValues) {
       allowed = allowed || candidateValue == lowered;

@@ -4,6 +4,7 @@
 #include "cli/CLIError.hpp"
 #include "cli/Console.hpp"
 #include "cli/SettingDefinition.hpp"
+#include "core/Support/Text.hpp"
 
 namespace bosun {
 
@@ -163,14 +164,6 @@ std::string paddedRight(std::string_view text, size_t width) {
   return result;
 }
 
-std::string lowerCasedASCII(std::string_view text) {
-  std::string result(text);
-  for (char& c : result) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return result;
-}
-
 // The rows of the settings table for `bosun help config`, in table order.
 std::vector<ConfigurationHelpRow> configurationRows() {
   std::vector<ConfigurationHelpRow> rows;
@@ -223,7 +216,7 @@ std::string HelpCommand::configurationText(const std::vector<ConfigurationHelpRo
 
 std::optional<std::string> HelpCommand::text(const std::optional<std::string>& topic) {
   if (!topic) return generalText();
-  const std::string name = lowerCasedASCII(*topic);
+  const std::string name = halyard::text::lowercasedASCII(*topic);
   if (name == "start") return std::string(kStartUsage);
   if (name == "notarize") return std::string(kNotarizeUsage);
   if (name == "inspect") return std::string(kInspectUsage);

@@ -4,6 +4,7 @@
 #include "cli/Console.hpp"
 #include "core/Inspection/InspectionService.hpp"
 #include "core/Inspection/InspectionText.hpp"
+#include "core/Support/Text.hpp"
 
 namespace bosun {
 
@@ -38,7 +39,7 @@ std::filesystem::path InspectCommand::checkedFile(const ParsedArguments& parsed)
   std::error_code error;
   if (!std::filesystem::exists(file, error))
     throw CLIError(ExitCode::input, parsed.positionals.front() + " does not exist.");
-  const auto extension = text::lowercased(file.extension().string());
+  const auto extension = halyard::text::lowercasedASCII(file.extension().string());
   if (extension != ".dmg" && extension != ".pkg")
     throw CLIError(ExitCode::input, "inspect works with .dmg and .pkg files.",
                    "Use `bosun verify` for an .app.");
@@ -50,11 +51,12 @@ nlohmann::json InspectCommand::reportObject(const halyard::InspectionReport& rep
   for (const auto& category : report.categories()) {
     auto fields = nlohmann::json::array();
     for (const auto& field : category.fields) {
-      fields.push_back({{"id", std::string(halyard::rawValue(field.id()))},
-                        {"title", field.title()},
-                        {"value", field.value()},
-                        {"status", text::lowercased(halyard::kitLabel(field.status()))},
-                        {"detail", optionalText(field.detail())}});
+      fields.push_back(
+          {{"id", std::string(halyard::rawValue(field.id()))},
+           {"title", field.title()},
+           {"value", field.value()},
+           {"status", halyard::text::lowercasedASCII(halyard::kitLabel(field.status()))},
+           {"detail", optionalText(field.detail())}});
     }
     categories.push_back(
         {{"title", category.title}, {"summary", category.summary}, {"fields", fields}});

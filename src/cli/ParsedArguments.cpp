@@ -1,20 +1,13 @@
 #include "cli/ParsedArguments.hpp"
 
 #include "cli/CLIError.hpp"
+#include "core/Support/Text.hpp"
 
 namespace bosun {
 
 namespace {
 
 constexpr const char* kOptionsHint = "Run `bosun help` for the list of options.";
-
-std::string lowerCasedASCII(std::string_view text) {
-  std::string result(text);
-  for (char& c : result) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return result;
-}
 
 // The length of the character starting at `index`: a whole UTF-8 sequence when the lead byte
 // announces one that fits, else one byte. Keeps messages about a short option from cutting a
@@ -116,7 +109,7 @@ ParsedArguments::ParsedArguments(const std::vector<std::string>& arguments) {
       if (argument[1] == '-') {
         const std::string_view rest = std::string_view(argument).substr(2);
         const size_t equals = rest.find('=');
-        const std::string name = lowerCasedASCII(rest.substr(0, equals));
+        const std::string name = halyard::text::lowercasedASCII(rest.substr(0, equals));
         std::optional<std::string> inlineValue;
         if (equals != std::string_view::npos) inlineValue = std::string(rest.substr(equals + 1));
 

@@ -29,13 +29,6 @@ std::optional<long long> parsedInteger(std::string_view text) {
   return negative ? -value : value;
 }
 
-std::string lowerCasedASCII(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
-
 } // namespace
 
 TerminalSession::TerminalSession() : TerminalSession(std::cin, Console::shared()) {}
@@ -67,7 +60,7 @@ bool TerminalSession::confirm(std::string_view question, bool defaultValue) {
   console_.prompt(std::string(question) + " [" + (defaultValue ? "Y/n" : "y/N") + "]: ");
   const std::optional<std::string> line = readLine();
   if (!line) return defaultValue;
-  const std::string answer = lowerCasedASCII(halyard::text::trimmed(*line));
+  const std::string answer = halyard::text::lowercasedASCII(halyard::text::trimmed(*line));
   if (answer.empty()) return defaultValue;
   return answer.front() == 'y';
 }

@@ -9,6 +9,7 @@
 #include "cli/Console.hpp"
 #include "cli/ParsedArguments.hpp"
 #include "core/Signing/CodeSigner.hpp"
+#include "core/Support/Text.hpp"
 
 namespace bosun {
 
@@ -19,12 +20,6 @@ std::filesystem::path withoutTrailingSeparators(std::filesystem::path path) {
   while (!path.has_filename() && path.has_parent_path() && path.parent_path() != path)
     path = path.parent_path();
   return path;
-}
-
-std::string lowerCased(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
 }
 
 } // namespace
@@ -40,7 +35,7 @@ VerifyCommand::Target VerifyCommand::checkedTarget(const ParsedArguments& parsed
   if (typed.empty() || !std::filesystem::exists(path, error))
     throw CLIError(ExitCode::input, typed + " does not exist.");
 
-  const auto extension = lowerCased(path.extension().string());
+  const auto extension = halyard::text::lowercasedASCII(path.extension().string());
   halyard::ReleaseCheck::Kind kind;
   if (extension == ".app")
     kind = halyard::ReleaseCheck::Kind::app;

@@ -10,6 +10,7 @@
 #include "core/Design/SVGPicture.hpp"
 #include "core/Support/Error.hpp"
 #include "core/Support/RegularFileReader.hpp"
+#include "core/Support/Text.hpp"
 
 namespace halyard {
 
@@ -133,13 +134,6 @@ std::optional<DesignImage> decodeWithPixbuf(std::string_view bytes) {
   return image;
 }
 
-std::string lowercased(std::string_view text) {
-  std::string result(text);
-  for (auto& c : result)
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return result;
-}
-
 } // namespace
 
 std::optional<DesignImage> StickerPictureLoader::load(const std::filesystem::path& path,
@@ -157,7 +151,7 @@ std::optional<DesignImage> StickerPictureLoader::load(const std::filesystem::pat
 std::optional<DesignImage> StickerPictureLoader::decode(std::string_view bytes,
                                                         std::string_view extension,
                                                         double pixelsPerPoint) {
-  const std::string kind = lowercased(extension);
+  const std::string kind = halyard::text::lowercasedASCII(extension);
   // Vector pictures are redrawn into a bitmap of their own at the resolution they are drawn at.
   if (kind == "svg" || kind == "svgz") {
     auto picture = SVGPicture::parse(bytes);

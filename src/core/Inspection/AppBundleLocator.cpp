@@ -5,12 +5,13 @@
 
 #include "core/Inspection/InspectionFolderWalk.hpp"
 #include "core/Inspection/InspectionText.hpp"
+#include "core/Support/Text.hpp"
 
 namespace halyard {
 
 namespace {
 bool isAppExtension(const std::filesystem::path& path) {
-  return inspectiontext::lowercased(path.extension().string()) == ".app";
+  return text::lowercasedASCII(path.extension().string()) == ".app";
 }
 
 bool isRealFolder(const std::filesystem::path& path) {
@@ -25,7 +26,7 @@ bool AppBundleLocator::isBundleFolder(const std::filesystem::path& path) {
       ".kext",        ".xpc",       ".appex",           ".prefpane",
       ".qlgenerator", ".saver",     ".systemextension", ".mdimporter",
       ".component",   ".dext"};
-  const auto extension = inspectiontext::lowercased(path.extension().string());
+  const auto extension = text::lowercasedASCII(path.extension().string());
   for (const auto candidate : extensions) {
     if (extension == candidate) return true;
   }

@@ -1,6 +1,7 @@
 #include "core/Inspection/InspectionFileKind.hpp"
 
 #include "core/Inspection/InspectionText.hpp"
+#include "core/Support/Text.hpp"
 
 namespace halyard {
 
@@ -9,8 +10,8 @@ std::string_view rawValue(InspectionFileKind kind) {
 }
 
 InspectionFileKind inspectionFileKind(const std::filesystem::path& file) {
-  return inspectiontext::lowercased(file.extension().string()) == ".pkg" ? InspectionFileKind::pkg
-                                                                         : InspectionFileKind::dmg;
+  return text::lowercasedASCII(file.extension().string()) == ".pkg" ? InspectionFileKind::pkg
+                                                                    : InspectionFileKind::dmg;
 }
 
 } // namespace halyard

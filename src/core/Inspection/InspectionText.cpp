@@ -19,12 +19,6 @@ std::string_view trimmedBlanks(std::string_view text) {
 }
 } // namespace
 
-std::string lowercased(std::string_view text) {
-  std::string result(text);
-  std::transform(result.begin(), result.end(), result.begin(), lowerASCII);
-  return result;
-}
-
 bool containsIgnoringCase(std::string_view haystack, std::string_view needle) {
   const auto match = std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end(),
                                  [](char a, char b) { return lowerASCII(a) == lowerASCII(b); });

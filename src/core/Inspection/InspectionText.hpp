@@ -6,9 +6,6 @@
 
 namespace halyard::inspectiontext {
 
-// ASCII letters lower-cased; other bytes (UTF-8 sequences included) unchanged.
-std::string lowercased(std::string_view text);
-
 // True when `needle` occurs in `haystack`, ASCII letters compared without regard to case.
 bool containsIgnoringCase(std::string_view haystack, std::string_view needle);
 

@@ -6,6 +6,7 @@
 
 #include "core/Inspection/InspectionFolderWalk.hpp"
 #include "core/Inspection/InspectionText.hpp"
+#include "core/Support/Text.hpp"
 
 namespace halyard {
 
@@ -76,7 +77,7 @@ const std::vector<std::string_view>& InstallerScriptScanner::sensitivePatterns()
 }
 
 bool InstallerScriptScanner::isScriptName(std::string_view name) {
-  const auto lower = inspectiontext::lowercased(name);
+  const auto lower = text::lowercasedASCII(name);
   return lower == "preinstall" || lower == "postinstall" || lower == "preupgrade" ||
          lower == "postupgrade";
 }

@@ -8,18 +8,11 @@
 #include <unicode/utf8.h>
 
 #include "core/Support/FinderNameOrder.hpp"
+#include "core/Support/Text.hpp"
 
 namespace halyard {
 
 namespace {
-
-std::string lowerCasedASCII(std::string_view text) {
-  std::string result(text);
-  for (char& c : result) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return result;
-}
 
 // Lower-cases every well-formed character (simple case mapping); bytes that are not UTF-8 are
 // kept as they are, so a file name from any file system can be classified.
@@ -92,7 +85,7 @@ const std::vector<LanguageAliases>& languageAliases() {
   static const std::vector<LanguageAliases> table = [] {
     std::vector<LanguageAliases> result;
     for (const LicenseLanguage& language : LicenseLanguage::all()) {
-      const std::string code = lowerCasedASCII(language.code);
+      const std::string code = halyard::text::lowercasedASCII(language.code);
       std::string underscored = code;
       std::replace(underscored.begin(), underscored.end(), '-', '_');
       std::vector<std::string> aliases{code};
@@ -115,7 +108,7 @@ std::string_view stemOf(std::string_view name) {
 std::string lowerCasedExtension(std::string_view name) {
   const size_t dot = name.rfind('.');
   if (dot == std::string_view::npos || dot == 0) return {};
-  return lowerCasedASCII(name.substr(dot + 1));
+  return halyard::text::lowercasedASCII(name.substr(dot + 1));
 }
 
 std::optional<size_t> extensionRank(std::string_view extension) {

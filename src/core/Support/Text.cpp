@@ -69,6 +69,14 @@ std::string joinedOutput(std::string_view standardError, std::string_view standa
   return error.empty() ? output : error;
 }
 
+std::string lowercasedASCII(std::string_view value) {
+  std::string result(value);
+  for (char& c : result) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return result;
+}
+
 std::string joined(const std::vector<std::string>& parts, std::string_view separator) {
   std::string result;
   for (size_t i = 0; i < parts.size(); ++i) {

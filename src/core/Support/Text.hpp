@@ -20,6 +20,9 @@ std::string decodedUTF8(std::string_view bytes);
 // trimmed standard output when both have text; otherwise whichever has text, or "".
 std::string joinedOutput(std::string_view standardError, std::string_view standardOutput);
 
+// ASCII letters lower-cased; every other byte (UTF-8 sequences included) unchanged.
+std::string lowercasedASCII(std::string_view value);
+
 // `parts` joined with `separator`.
 std::string joined(const std::vector<std::string>& parts, std::string_view separator);
 
