@@ -1,7 +1,6 @@
 #include "cli/NotarizeCommand.hpp"
 
 #include <algorithm>
-#include <cctype>
 
 #include "cli/CLIError.hpp"
 #include "cli/CheckLines.hpp"
@@ -23,12 +22,6 @@ namespace bosun {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string lowerCased(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
 
 // Absolute (against `base` when relative), without "." and ".." and without trailing
 // separators, so that "MyApp.dmg/" and "./x/../MyApp.dmg" name MyApp.dmg.
@@ -76,9 +69,9 @@ std::optional<std::string> signingIdentity(const ParsedArguments& parsed,
 
   const auto installed = halyard::SigningIdentityDetector::identities(
       isDMG ? halyard::SigningIdentityKind::application : halyard::SigningIdentityKind::installer);
-  const std::string wanted = lowerCased(identity);
+  const std::string wanted = halyard::text::lowercasedASCII(identity);
   const bool found = std::any_of(installed.begin(), installed.end(), [&](const std::string& name) {
-    return lowerCased(name).find(wanted) != std::string::npos;
+    return halyard::text::lowercasedASCII(name).find(wanted) != std::string::npos;
   });
   if (!found) {
     throw CLIError(ExitCode::credentials,
@@ -124,7 +117,7 @@ ExitCode NotarizeCommand::run(const ParsedArguments& parsed) {
       expandingTilde(parsed.positionals.front(), halyard::UserFolders::home()), fs::current_path());
   if (!existsAt(input)) throw CLIError(ExitCode::input, input.string() + " does not exist.");
 
-  const std::string extension = lowerCased(input.extension().string());
+  const std::string extension = halyard::text::lowercasedASCII(input.extension().string());
   if (extension != ".dmg" && extension != ".pkg") {
     throw CLIError(ExitCode::input, "notarize works with .dmg and .pkg files.",
                    "To release an app, use `bosun start`.");
@@ -175,9 +168,9 @@ fs::path NotarizeCommand::prepareTarget(const fs::path& source,
   const fs::path named =
       standardized(expandingTilde(*output, halyard::UserFolders::home()), source.parent_path());
   std::error_code error;
-  const bool namesFolder =
-      fs::is_directory(named, error) ||
-      lowerCased(named.extension().string()) != lowerCased(source.extension().string());
+  const bool namesFolder = fs::is_directory(named, error) ||
+                           halyard::text::lowercasedASCII(named.extension().string()) !=
+                               halyard::text::lowercasedASCII(source.extension().string());
   const fs::path target = namesFolder ? named / source.filename() : named;
   if (target == source) return source;
 

@@ -2,14 +2,13 @@
 
 #include <unistd.h>
 
-#include <algorithm>
-#include <cctype>
 #include <optional>
 
 #include "core/Notarization/ArtifactNotarizationSteps.hpp"
 #include "core/Process/ProcessRunner.hpp"
 #include "core/Support/AtomicFileCopy.hpp"
 #include "core/Support/HalyardCoreLog.hpp"
+#include "core/Support/Text.hpp"
 #include "core/Support/UUID.hpp"
 #include "core/Support/UserFolders.hpp"
 
@@ -46,13 +45,7 @@ bool fileExists(const fs::path& file) {
 }
 
 bool containsIgnoringCase(std::string_view text, std::string_view part) {
-  const auto lower = [](std::string_view value) {
-    std::string result(value);
-    std::transform(result.begin(), result.end(), result.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return result;
-  };
-  return lower(text).find(lower(part)) != std::string::npos;
+  return text::lowercasedASCII(text).find(text::lowercasedASCII(part)) != std::string::npos;
 }
 
 [[noreturn]] void fail(Case failure, std::string text) {

@@ -2,19 +2,13 @@
 
 #include <algorithm>
 #include <cctype>
+#include <iterator>
 
 #include "core/Support/Text.hpp"
 
 namespace halyard {
 
 namespace {
-
-std::string lowerCased(std::string_view value) {
-  std::string result(value);
-  std::transform(result.begin(), result.end(), result.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return result;
-}
 
 bool startsWith(std::string_view value, std::string_view prefix) {
   return value.substr(0, prefix.size()) == prefix;
@@ -30,7 +24,7 @@ std::string orFallback(std::string text, std::string_view fallback) {
 
 // The value of a status line, lower-cased and without trailing dots, or none for other lines.
 std::optional<std::string> statusValue(std::string_view line) {
-  const std::string lower = lowerCased(text::trimmed(line));
+  const std::string lower = text::lowercasedASCII(text::trimmed(line));
   for (const std::string_view label : {"status:", "current status:"}) {
     if (!startsWith(lower, label)) continue;
     std::string value = text::trimmed(std::string_view(lower).substr(label.size()));
@@ -124,14 +118,15 @@ std::string
 ArtifactNotarizationSteps::normalizedInstallerIdentity(const std::optional<std::string>& raw) {
   const auto identity = applicationIdentity(raw);
   if (!identity) return {};
-  if (lowerCased(*identity).find(lowerCased(installerPrefix)) != std::string::npos) {
+  if (text::lowercasedASCII(*identity).find(text::lowercasedASCII(installerPrefix)) !=
+      std::string::npos) {
     return *identity;
   }
   return std::string(installerPrefix) + ": " + *identity;
 }
 
 ArtifactKind ArtifactNotarizationSteps::detectArtifactKind(const std::filesystem::path& file) {
-  const std::string extension = lowerCased(file.extension().string());
+  const std::string extension = text::lowercasedASCII(file.extension().string());
   if (extension == ".dmg") return ArtifactKind::dmg;
   if (extension == ".pkg") return ArtifactKind::pkg;
   fail(Case::unsupportedArtifactType, unsupportedTypeText);
