@@ -1,103 +1,48 @@
 #pragma once
 
-// A fresh stand-in root for the inspection's end-to-end runs, with fixtures built by the stand-in
-// tools themselves: Developer ID identities, a notary profile, apps with real Mach-O executables,
-// DMGs and PKGs, signed, notarized and stapled as a release would be. `available()` is false when
-// the stand-ins of this build cannot make a fixture (a tool not there yet); tests then skip.
+// The stand-in root of the inspection's end-to-end runs: a StandInRoot with the release set-up in
+// place, plus the fixtures only the inspection needs: apps with given entitlements, DMGs made
+// from an arbitrary folder, component packages with installer scripts, the file digests and the
+// attached images that an inspection must leave unchanged. `available()` is false when the
+// stand-ins of this build cannot make the release set-up; tests then skip.
 
 #include <fstream>
 #include <stdexcept>
 
-#include "BosunRun.hpp"
+#include "StandInRoot.hpp"
 #include "core/Support/SHA256.hpp"
 
 namespace bosun::testing {
 
-class InspectionStandIns {
+// The makeApp, makeDMG and makePKG below hide the StandInRoot ones of the same names.
+class InspectionStandIns : public StandInRoot {
 public:
-  static constexpr const char* application = "Developer ID Application: Example Corp (A1B2C3D4E5)";
-  static constexpr const char* installer = "Developer ID Installer: Example Corp (A1B2C3D4E5)";
-  static constexpr const char* profile = "inspection-tests";
-
   InspectionStandIns() {
-    std::filesystem::create_directories(work());
-    ready_ = macsim({"init", root().string()}).exitedWith(0) &&
-             macsim({"identity", "add", application}).exitedWith(0) &&
-             macsim({"identity", "add", installer}).exitedWith(0) &&
-             macsim({"profile", "add", profile}).exitedWith(0);
+    try {
+      addReleaseSetUp();
+      ready_ = true;
+    } catch (const std::runtime_error&) {
+      ready_ = false;
+    }
   }
 
   bool available() const { return ready_; }
-  const std::filesystem::path& home() const { return sandbox_.home(); }
-  std::filesystem::path root() const { return home() / "root"; }
-  std::filesystem::path work() const { return home() / "work"; }
 
-  std::map<std::string, std::string> environment() const {
-    auto environment = scrubbedEnvironment(home());
-    environment["BOSUN_TOOL_ROOT"] = root().string();
-    return environment;
-  }
-
-  RunResult bosun(std::vector<std::string> arguments) const {
-    auto options = sandbox_.options(std::move(arguments));
-    options.baseEnvironment = environment();
-    options.workingDirectory = work();
-    return runProgram(options);
-  }
-
-  RunResult macsim(std::vector<std::string> arguments) const {
-    RunOptions options;
-    options.executable = MACSIM_BINARY;
-    options.arguments = std::move(arguments);
-    options.baseEnvironment = environment();
-    return runProgram(options);
-  }
-
-  RunResult tool(const std::string& platformPath, std::vector<std::string> arguments) const {
-    RunOptions options;
-    options.executable = root() / std::filesystem::path(platformPath).relative_path();
-    options.arguments = std::move(arguments);
-    options.baseEnvironment = environment();
-    options.workingDirectory = work();
-    return runProgram(options);
-  }
-
-  // The tool's standard output; throws unless it exits 0.
-  std::string toolOK(const std::string& platformPath, std::vector<std::string> arguments) const {
-    const auto what = platformPath + " " + (arguments.empty() ? "" : arguments.front());
-    const auto result = tool(platformPath, std::move(arguments));
-    if (!result.exitedWith(0))
-      throw std::runtime_error(what + " failed: " + result.standardError + result.standardOutput);
-    return result.standardOutput;
-  }
-
-  // work()/NAME.app with a universal executable, optionally signed (hardened runtime, secure
-  // timestamp, the given entitlements as a property-list body) and notarized and stapled.
+  // work()/NAME.app (identifier com.example.NAME), optionally signed (with the given
+  // entitlements as a property-list body) and, for a release, notarized and stapled.
   std::filesystem::path makeApp(const std::string& name, bool sign, bool release,
                                 const std::string& entitlements = "") const {
-    const auto app = work() / (name + ".app");
-    std::filesystem::create_directories(app / "Contents/MacOS");
-    if (!macsim({"machO", (app / "Contents/MacOS" / name).string()}).exitedWith(0))
-      throw std::runtime_error("macsim machO failed");
-    std::ofstream(app / "Contents/Info.plist")
-        << plist("<dict><key>CFBundleExecutable</key><string>" + name +
-                 "</string><key>CFBundleIdentifier</key><string>com.example." + name +
-                 "</string><key>CFBundleShortVersionString</key><string>1.0</string>"
-                 "<key>LSMinimumSystemVersion</key><string>11.0</string></dict>");
+    AppFixture fixture;
+    fixture.identifier = "com.example." + name;
+    const auto app = StandInRoot::makeApp(name, fixture);
     if (!sign) return app;
-    std::vector<std::string> arguments{"--force", "--options", "runtime", "--timestamp"};
+    std::filesystem::path entitlementsFile;
     if (!entitlements.empty()) {
-      const auto file = work() / (name + ".entitlements");
-      std::ofstream(file) << plist(entitlements);
-      arguments.insert(arguments.end(), {"--entitlements", file.string()});
+      entitlementsFile = work() / (name + ".entitlements");
+      std::ofstream(entitlementsFile) << plist(entitlements);
     }
-    arguments.insert(arguments.end(), {"--sign", application, app.string()});
-    toolOK("/usr/bin/codesign", arguments);
-    if (release) {
-      const auto zip = work() / (name + ".zip");
-      toolOK("/usr/bin/ditto", {"-c", "-k", "--keepParent", app.string(), zip.string()});
-      notarizeAndStaple(zip, app);
-    }
+    signApp(app, application, entitlementsFile);
+    if (release) notarizeAndStaple(app);
     return app;
   }
 
@@ -107,13 +52,13 @@ public:
     const auto image = work() / (name + ".dmg");
     toolOK("/usr/bin/hdiutil", {"create", "-srcfolder", contents.string(), "-volname", name,
                                 "-format", "UDZO", "-ov", image.string()});
-    if (sign) toolOK("/usr/bin/codesign", {"--force", "--sign", application, image.string()});
-    if (release) notarizeAndStaple(image, image);
+    if (sign) signFile(image, application);
+    if (release) notarizeAndStaple(image);
     return image;
   }
 
-  // work()/NAME.pkg installing `payload` with the scripts in `scripts` (when not empty), signed,
-  // and notarized and stapled for a release. Throws when the stand-ins cannot build packages.
+  // work()/NAME.pkg, a component package (identifier com.example.NAME) installing `payload` with
+  // the scripts in `scripts` (when not empty), signed, and notarized and stapled for a release.
   std::filesystem::path makePKG(const std::string& name, const std::filesystem::path& payload,
                                 const std::filesystem::path& scripts = {},
                                 bool release = true) const {
@@ -124,7 +69,7 @@ public:
     if (!scripts.empty()) arguments.insert(arguments.end(), {"--scripts", scripts.string()});
     arguments.insert(arguments.end(), {"--sign", installer, "--timestamp", package.string()});
     toolOK("/usr/bin/pkgbuild", arguments);
-    if (release) notarizeAndStaple(package, package);
+    if (release) notarizeAndStaple(package);
     return package;
   }
 
@@ -148,16 +93,11 @@ public:
   }
 
 private:
-  void notarizeAndStaple(const std::filesystem::path& submitted,
-                         const std::filesystem::path& stapled) const {
-    const auto output = toolOK("/usr/bin/xcrun", {"notarytool", "submit", submitted.string(),
-                                                  "--keychain-profile", profile, "--wait"});
-    if (output.find("status: Accepted") == std::string::npos)
-      throw std::runtime_error("not accepted: " + output);
-    toolOK("/usr/bin/xcrun", {"stapler", "staple", stapled.string()});
+  void notarizeAndStaple(const std::filesystem::path& file) const {
+    notarize(file);
+    staple(file);
   }
 
-  BosunSandbox sandbox_;
   bool ready_ = false;
 };
 

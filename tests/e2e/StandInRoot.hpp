@@ -127,10 +127,20 @@ public:
     return app;
   }
 
-  // Signs an app as a release does (hardened runtime, secure timestamp).
-  void signApp(const std::filesystem::path& app, const std::string& identity = application) const {
-    toolOK("/usr/bin/codesign",
-           {"--force", "--options", "runtime", "--timestamp", "--sign", identity, app.string()});
+  // Signs an app as a release does (hardened runtime, secure timestamp), with the entitlements
+  // of that property-list file when one is given.
+  void signApp(const std::filesystem::path& app, const std::string& identity = application,
+               const std::filesystem::path& entitlements = {}) const {
+    std::vector<std::string> arguments{"--force", "--options", "runtime", "--timestamp"};
+    if (!entitlements.empty())
+      arguments.insert(arguments.end(), {"--entitlements", entitlements.string()});
+    arguments.insert(arguments.end(), {"--sign", identity, app.string()});
+    toolOK("/usr/bin/codesign", arguments);
+  }
+
+  // Signs a file such as a disk image (no runtime options, no timestamp).
+  void signFile(const std::filesystem::path& file, const std::string& identity) const {
+    toolOK("/usr/bin/codesign", {"--force", "--sign", identity, file.string()});
   }
 
   // Submits the file (an app goes as a ZIP of it) and waits; throws unless Accepted.
@@ -188,8 +198,7 @@ public:
     toolOK("/usr/bin/hdiutil", {"convert", writable.string(), "-format", "UDZO", "-imagekey",
                                 "zlib-level=9", "-ov", "-o", image.string()});
     std::filesystem::remove(writable);
-    if (!identity.empty())
-      toolOK("/usr/bin/codesign", {"--force", "--sign", identity, image.string()});
+    if (!identity.empty()) signFile(image, identity);
     return image;
   }
 
