@@ -1,0 +1,32 @@
+#include "core/Process/AppleTools.hpp"
+
+namespace halyard {
+
+std::vector<std::string> AppleTools::staplerValidate(const std::filesystem::path& file) {
+  return {"stapler", "validate", file.string()};
+}
+
+std::vector<std::string> AppleTools::staplerStaple(const std::filesystem::path& file) {
+  return {"stapler", "staple", file.string()};
+}
+
+std::vector<std::string> AppleTools::gatekeeperAssessment(Assessment kind,
+                                                          const std::filesystem::path& file,
+                                                          int verbosity) {
+  std::vector<std::string> arguments{"--assess", verbosity >= 3 ? "-vvv" : "-vv", "--type"};
+  switch (kind) {
+  case Assessment::execute:
+    arguments.insert(arguments.end(), {"execute"});
+    break;
+  case Assessment::open:
+    arguments.insert(arguments.end(), {"open", "--context", "context:primary-signature"});
+    break;
+  case Assessment::install:
+    arguments.insert(arguments.end(), {"install"});
+    break;
+  }
+  arguments.push_back(file.string());
+  return arguments;
+}
+
+} // namespace halyard

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace halyard {
+
+// The one catalogue of the platform tools this library runs: their real absolute paths (the
+// runners map them through ToolRoot), the argument lists that several components share, and the
+// time limits of the components. Add a tool or a shared argument list here, never as a literal at
+// the call site.
+struct AppleTools {
+  static constexpr const char* codesign = "/usr/bin/codesign";
+  static constexpr const char* security = "/usr/bin/security";
+  static constexpr const char* xcrun = "/usr/bin/xcrun";
+  static constexpr const char* hdiutil = "/usr/bin/hdiutil";
+  static constexpr const char* diskutil = "/usr/sbin/diskutil";
+  static constexpr const char* ditto = "/usr/bin/ditto";
+  static constexpr const char* xattr = "/usr/bin/xattr";
+  static constexpr const char* chmod = "/bin/chmod";
+  static constexpr const char* lipo = "/usr/bin/lipo";
+  static constexpr const char* shasum = "/usr/bin/shasum";
+  static constexpr const char* osascript = "/usr/bin/osascript";
+  static constexpr const char* spctl = "/usr/sbin/spctl";
+  static constexpr const char* pkgutil = "/usr/sbin/pkgutil";
+  static constexpr const char* pkgbuild = "/usr/bin/pkgbuild";
+  static constexpr const char* productbuild = "/usr/bin/productbuild";
+  static constexpr const char* productsign = "/usr/bin/productsign";
+  static constexpr const char* sysctl = "/usr/sbin/sysctl";
+
+  // Time limits in seconds, by the kind of work.
+  static constexpr double quickQueryLimit = 60;
+  static constexpr double signingLimit = 180;
+  static constexpr double packagingLimit = 900;
+  static constexpr double diskImageLimit = 3600;
+
+  // `xcrun stapler validate FILE` and `xcrun stapler staple FILE` (arguments after xcrun).
+  static std::vector<std::string> staplerValidate(const std::filesystem::path& file);
+  static std::vector<std::string> staplerStaple(const std::filesystem::path& file);
+
+  // What Gatekeeper is asked about a file (`spctl --assess`).
+  enum class Assessment {
+    execute, // an app: --type execute
+    open,    // a disk image: --type open --context context:primary-signature
+    install, // an installer package: --type install
+  };
+  // `spctl --assess -vv --type ... FILE`; `verbosity` is the number of v's (2 or 3).
+  static std::vector<std::string>
+  gatekeeperAssessment(Assessment kind, const std::filesystem::path& file, int verbosity = 2);
+};
+
+} // namespace halyard
