@@ -11,6 +11,7 @@
 #include "cli/InspectCommand.hpp"
 #include "cli/NotarizeCommand.hpp"
 #include "cli/ParsedArguments.hpp"
+#include "cli/SetupCommand.hpp"
 #include "cli/SignalHandler.hpp"
 #include "cli/StartCommand.hpp"
 #include "cli/VerifyCommand.hpp"
@@ -48,7 +49,7 @@ ExitCode runCommand(const std::string& word, const std::string& typed,
   if (word == "inspect") return InspectCommand::run(parsed);
   if (word == "verify") return VerifyCommand::run(parsed);
   if (word == "doctor") unavailable(word); // DoctorCommand::run(parsed)
-  if (word == "setup") unavailable(word);  // SetupCommand::run(parsed)
+  if (word == "setup") return SetupCommand::run(parsed);
   if (word == "update") unavailable(word); // UpdateCommand::run(parsed)
   throw CLIError(ExitCode::usage, "Unknown command \"" + typed + "\".",
                  "Commands: start, notarize, inspect, verify, doctor, setup, update, help");

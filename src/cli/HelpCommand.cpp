@@ -131,6 +131,10 @@ reuse Halyard's settings when they are found.
   --show                    Print the saved configuration
   --reset                   Delete the saved configuration
 
+Halyard's settings are read from ~/Library/Preferences/com.halyard.Halyard.plist,
+else ~/Library/Preferences/com.halyard.Halyard.Store.plist. An empty value
+(--profile "") removes that setting from the file.
+
 Secrets are never written to the config file: passwords stay in your keychain,
 API keys stay in their .p8 file.)TEXT";
 

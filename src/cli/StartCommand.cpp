@@ -4,6 +4,8 @@
 
 #include "cli/CLIError.hpp"
 #include "cli/ProjectFolder.hpp"
+#include "cli/SetupCommand.hpp"
+#include "cli/TerminalSession.hpp"
 #include "core/Support/Text.hpp"
 
 namespace bosun {
@@ -27,16 +29,21 @@ ExitCode StartCommand::run(const ParsedArguments& arguments) {
   }
 
   const ProjectFolder project = ProjectFolder::resolve(arguments.firstPositional(), arguments);
-  const ConfigurationResolver configuration(arguments, project.folder);
-
-  // On an interactive terminal (without --json, --yes or --dry-run) the setup wizard will run
-  // here and the settings be resolved again. Until the wizard is part of this build, every run
-  // reports what is missing.
-  if (needsSetup(configuration)) {
-    throw CLIError(ExitCode::configuration, "Bosun is not set up yet.",
-                   "Run `bosun setup` in Terminal, pass --identity and --profile (or "
-                   "--key/--key-id/--issuer), or add --no-sign --no-notarize.");
+  std::optional<ConfigurationResolver> resolved;
+  resolved.emplace(arguments, project.folder);
+  if (needsSetup(*resolved)) {
+    const bool wizardAllowed = TerminalSession::isInteractive() && !arguments.hasFlag("json") &&
+                               !arguments.hasFlag("yes") && !arguments.hasFlag("dry-run");
+    if (!wizardAllowed) {
+      throw CLIError(ExitCode::configuration, "Bosun is not set up yet.",
+                     "Run `bosun setup` in Terminal, pass --identity and --profile (or "
+                     "--key/--key-id/--issuer), or add --no-sign --no-notarize.");
+    }
+    Console::shared().info("Bosun is not set up yet. Let's do that first.");
+    SetupCommand::runWizard(arguments);
+    resolved.emplace(arguments, project.folder);
   }
+  const ConfigurationResolver& configuration = *resolved;
 
   const ReleasePlan plan = ReleasePlan::make(project, configuration, arguments);
   describe(plan);

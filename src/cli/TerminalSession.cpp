@@ -52,7 +52,10 @@ bool TerminalSession::isInteractive(bool inputIsTerminal, bool errorIsTerminal,
 
 std::optional<std::string> TerminalSession::readLine() {
   std::string line;
-  if (!std::getline(input_, line)) return std::nullopt;
+  if (!std::getline(input_, line)) {
+    ended_ = true;
+    return std::nullopt;
+  }
   return line;
 }
 

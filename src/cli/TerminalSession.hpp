@@ -43,11 +43,15 @@ public:
                                     const std::vector<std::string>& options,
                                     std::size_t defaultIndex);
 
+  // True once a question found the end of the input (Ctrl-D, a closed pipe).
+  bool inputEnded() const { return ended_; }
+
 private:
   std::optional<std::string> readLine();
 
   std::istream& input_;
   Console& console_;
+  bool ended_ = false;
 };
 
 } // namespace bosun

@@ -522,12 +522,15 @@ ToolProcessResult ProcessRunner::run(const ProcessRunRequest& request) {
   }
   setup.actionsReady = true;
   auto* actions = &setup.actions;
-  int error =
-      request.standardInput
-          ? posix_spawn_file_actions_adddup2(actions, inputRead.get(), STDIN_FILENO)
-          : posix_spawn_file_actions_addopen(actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  if (!error) error = posix_spawn_file_actions_adddup2(actions, outputWrite.get(), STDOUT_FILENO);
-  if (!error) {
+  int error = 0;
+  if (!request.inheritStandardStreams) {
+    error = request.standardInput
+                ? posix_spawn_file_actions_adddup2(actions, inputRead.get(), STDIN_FILENO)
+                : posix_spawn_file_actions_addopen(actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  }
+  if (!error && !request.inheritStandardStreams)
+    error = posix_spawn_file_actions_adddup2(actions, outputWrite.get(), STDOUT_FILENO);
+  if (!error && !request.inheritStandardStreams) {
     if (request.mergeStreams) {
       error = posix_spawn_file_actions_adddup2(actions, outputWrite.get(), STDERR_FILENO);
     } else if (request.discardStandardError) {

@@ -51,6 +51,10 @@ struct ProcessRunRequest {
   // Standard error of the time-out result; empty gives "Timed out after N seconds.".
   std::string timeoutMessage;
 
+  // The child uses this process's standard input, output and error instead of the null device and
+  // pipes (a tool that talks to the person at the terminal); nothing is captured.
+  bool inheritStandardStreams = false;
+
   // Deliver the streams' bytes as they came, without the UTF-8 check (binary output).
   bool rawOutput = false;
 
