@@ -1,21 +1,17 @@
-// Whole builds under the stand-in tools: the package is taken apart again with pkgutil, and the
-// temporary directory must be empty afterwards, whether the build succeeded, failed or was
-// cancelled.
+// Whole builds under the stand-in tools, taken apart again with pkgutil. The temporary
+// directory must be empty afterwards, whether the build succeeded, failed or was cancelled.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
-#include <cstdlib>
 #include <fstream>
-#include <mutex>
 #include <sstream>
 #include <thread>
 
 #include "core/PKG/PKGBuilder.hpp"
 #include "core/PKG/PKGBuilderError.hpp"
+#include "core/PKG/PKGDistribution.hpp"
 #include "core/Process/ProcessRegistry.hpp"
-#include "core/Support/CancellationError.hpp"
 #include "core/Support/PropertyList.hpp"
 #include "e2e/StandInRoot.hpp"
 
@@ -28,55 +24,53 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
 std::string contents(const fs::path& path) {
-  std::ifstream stream(path, std::ios::binary);
   std::ostringstream bytes;
-  bytes << stream.rdbuf();
+  bytes << std::ifstream(path, std::ios::binary).rdbuf();
   return bytes.str();
 }
 
-std::vector<std::string> entries(const fs::path& folder) {
-  std::vector<std::string> names;
+std::vector<std::string> names(const fs::path& folder) {
+  std::vector<std::string> result;
   for (const auto& entry : fs::directory_iterator(folder))
-    names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
+    result.push_back(entry.path().filename().string());
+  std::sort(result.begin(), result.end());
+  return result;
 }
-
-// Sets environment variables for one test and puts back what was there.
-class ScopedEnvironment {
-public:
-  void set(const std::string& name, const std::string& value) {
-    if (saved_.find(name) == saved_.end()) {
-      const char* previous = std::getenv(name.c_str());
-      saved_[name] = previous ? std::optional<std::string>(previous) : std::nullopt;
-    }
-    ::setenv(name.c_str(), value.c_str(), 1);
-  }
-  ~ScopedEnvironment() {
-    for (const auto& [name, value] : saved_) {
-      if (value)
-        ::setenv(name.c_str(), value->c_str(), 1);
-      else
-        ::unsetenv(name.c_str());
-    }
-  }
-
-private:
-  std::map<std::string, std::optional<std::string>> saved_;
-};
 
 class PKGBuilderStandInTest : public ::testing::Test {
 protected:
   void SetUp() override {
     stand_.addIdentity(StandInRoot::installer);
     fs::create_directories(temporary());
-    environment_.set("TMPDIR", temporary().string());
-    environment_.set("BOSUN_TOOL_ROOT", stand_.root().string());
+    fs::create_directories(out());
+    set("TMPDIR", temporary().string());
+    set("BOSUN_TOOL_ROOT", stand_.root().string());
+  }
+  void TearDown() override {
+    for (const auto& [name, value] : saved_)
+      value ? ::setenv(name.c_str(), value->c_str(), 1) : ::unsetenv(name.c_str());
+  }
+  void set(const std::string& name, const std::string& value) {
+    const char* previous = std::getenv(name.c_str());
+    saved_.emplace(name, previous ? std::optional<std::string>(previous) : std::nullopt);
+    ::setenv(name.c_str(), value.c_str(), 1);
   }
 
   fs::path temporary() const { return stand_.home() / "builder-tmp"; }
-  fs::path output(const std::string& name) const { return stand_.work() / "out" / name; }
+  fs::path out() const { return stand_.work() / "out"; }
 
+  PKGBuildRequest request(const fs::path& app) const {
+    PKGBuildRequest request;
+    request.appURL = app;
+    request.outputURL = out() / (app.stem().string() + ".pkg");
+    request.title = app.stem().string();
+    return request;
+  }
+  std::vector<std::string> build(const PKGBuildRequest& request) {
+    std::vector<std::string> progress;
+    PKGBuilder().build(request, [&](const std::string& line) { progress.push_back(line); });
+    return progress;
+  }
   // The package taken apart with `pkgutil --expand-full`.
   fs::path expand(const fs::path& package) const {
     const auto folder = stand_.work() / (package.stem().string() + "-expanded");
@@ -84,214 +78,149 @@ protected:
     return folder;
   }
 
-  std::vector<std::string> build(const PKGBuildRequest& request) {
-    std::vector<std::string> progress;
-    PKGBuilder().build(request, [&](const std::string& line) { progress.push_back(line); });
-    return progress;
-  }
-
   StandInRoot stand_;
-  ScopedEnvironment environment_;
+  std::map<std::string, std::optional<std::string>> saved_;
 };
 
 TEST_F(PKGBuilderStandInTest, SignedPackageWithLicensesInstallsTheAppUnchanged) {
   const auto app = stand_.makeApp("Demo", {"com.example.demo", "2.5", {"x86_64", "arm64"}});
-  fs::create_directories(output(""));
-  PKGBuildRequest request;
-  request.appURL = app.string() + "/";
-  request.outputURL = output("Demo.pkg");
-  request.title = "Demo & Friends";
-  request.licenseFolders = {{"en", "{\\rtf1 English}"}, {"zh_Hans", "{\\rtf1 Chinese}"}};
-  request.signingIdentity = StandInRoot::installer;
-
-  EXPECT_THAT(build(request),
+  auto demo = request(app.string() + "/");
+  demo.outputURL = out() / "Demo.pkg";
+  demo.title = "Demo & Friends";
+  demo.licenseFolders = {{"en", "{\\rtf1 English}"}, {"zh_Hans", "{\\rtf1 Chinese}"}};
+  demo.signingIdentity = StandInRoot::installer;
+  EXPECT_THAT(build(demo),
               ElementsAre("Preparing the app for the installer…", "Building the installer package…",
                           "Assembling and signing the installer…"));
   EXPECT_TRUE(fs::is_empty(temporary()));
-  EXPECT_THAT(entries(output("")), ElementsAre("Demo.pkg"));
-
-  const auto signature =
-      stand_.tool("/usr/sbin/pkgutil", {"--check-signature", output("Demo.pkg")});
+  EXPECT_THAT(names(out()), ElementsAre("Demo.pkg"));
+  const auto signature = stand_.tool("/usr/sbin/pkgutil", {"--check-signature", demo.outputURL});
   EXPECT_TRUE(signature.exitedWith(0));
   EXPECT_THAT(signature.standardOutput, HasSubstr("1. Developer ID Installer: Example Corp"));
 
-  const auto expanded = expand(output("Demo.pkg"));
-  EXPECT_EQ(contents(expanded / "Distribution"),
-            R"(<?xml version="1.0" encoding="utf-8"?>
-<installer-gui-script minSpecVersion="2">
-    <title>Demo &amp; Friends</title>
-    <options customize="never" require-scripts="false" hostArchitectures="x86_64,arm64"/>
-    <domains enable_localSystem="true" enable_currentUserHome="true" enable_anywhere="true"/>
-    <license file="License.rtf"/>
-    <volume-check>
-        <allowed-os-versions>
-            <os-version min="11.0"/>
-        </allowed-os-versions>
-    </volume-check>
-    <choices-outline>
-        <line choice="default">
-            <line choice="com.example.demo"/>
-        </line>
-    </choices-outline>
-    <choice id="default"/>
-    <choice id="com.example.demo" visible="false">
-        <pkg-ref id="com.example.demo"/>
-    </choice>
-    <pkg-ref id="com.example.demo" version="2.5" onConclusion="none">com.example.demo.component.pkg</pkg-ref>
-</installer-gui-script>
-)");
-  EXPECT_THAT(entries(expanded / "Resources"), ElementsAre("en.lproj", "zh_Hans.lproj"));
+  // The facts of the app and lipo's answer reach the definition (its bytes are tested apart).
+  const auto expanded = expand(demo.outputURL);
+  PKGDistribution expected{"Demo & Friends",
+                           "x86_64,arm64",
+                           "11.0",
+                           "com.example.demo",
+                           "2.5",
+                           "com.example.demo.component.pkg",
+                           true};
+  EXPECT_EQ(contents(expanded / "Distribution"), expected.text());
+  EXPECT_THAT(names(expanded / "Resources"), ElementsAre("en.lproj", "zh_Hans.lproj"));
   EXPECT_EQ(contents(expanded / "Resources/en.lproj/License.rtf"), "{\\rtf1 English}");
   EXPECT_EQ(contents(expanded / "Resources/zh_Hans.lproj/License.rtf"), "{\\rtf1 Chinese}");
 
-  // The component was built from the edited property list: nothing may be relocated.
+  // Built from the edited component list: nothing is relocated.
   const auto component = expanded / "com.example.demo.component.pkg";
   const std::string info = contents(component / "PackageInfo");
   EXPECT_THAT(info, HasSubstr("relocatable=\"false\" identifier=\"com.example.demo\""));
-  EXPECT_THAT(info, HasSubstr("version=\"2.5\""));
   EXPECT_THAT(info, HasSubstr("install-location=\"/Applications\""));
   EXPECT_THAT(info, HasSubstr("<relocate>\n    </relocate>"));
-
-  size_t files = 0;
+  int files = 0;
   for (const auto& entry : fs::recursive_directory_iterator(app)) {
-    const auto relative = fs::relative(entry.path(), app.parent_path());
-    const auto copy = component / "Payload" / relative;
-    ASSERT_TRUE(fs::exists(copy)) << relative;
+    const auto copy = component / "Payload" / fs::relative(entry.path(), app.parent_path());
+    ASSERT_TRUE(fs::exists(copy)) << copy;
     if (!entry.is_regular_file()) continue;
-    EXPECT_EQ(contents(copy), contents(entry.path())) << relative;
+    EXPECT_EQ(contents(copy), contents(entry.path())) << copy;
     ++files;
   }
-  EXPECT_GE(files, 3u);
+  EXPECT_GE(files, 3);
 }
 
 TEST_F(PKGBuilderStandInTest, UnsignedPackageReplacesThePreviousOne) {
-  const auto app = stand_.makeApp("My Tool", {"unused", "9", {"arm64"}});
-  // A binary Info.plist without identifier, versions or minimum system.
+  const auto app = stand_.makeApp("My Tool");
+  // No identifier, versions or minimum system, and an executable lipo cannot read.
   auto info = PropertyList::dictionary();
-  info.setString("CFBundleExecutable", "My Tool");
+  info.setString("CFBundleExecutable", "Missing");
   std::ofstream(app / "Contents/Info.plist", std::ios::trunc) << info.binary();
-  fs::create_directories(output(""));
-  std::ofstream(output("My Tool.pkg")) << "an older package";
-
-  PKGBuildRequest request;
-  request.appURL = app;
-  request.outputURL = output("My Tool.pkg");
-  request.title = "My Tool";
-  request.signingIdentity = "  ";
-  EXPECT_THAT(build(request),
-              ElementsAre("Preparing the app for the installer…", "Building the installer package…",
-                          "Assembling the installer…"));
+  std::ofstream(out() / "My Tool.pkg") << "an older package";
+  auto tool = request(app);
+  tool.signingIdentity = "  ";
+  EXPECT_EQ(build(tool).back(), "Assembling the installer…");
   EXPECT_TRUE(fs::is_empty(temporary()));
-  EXPECT_THAT(entries(output("")), ElementsAre("My Tool.pkg"));
-
-  const auto signature =
-      stand_.tool("/usr/sbin/pkgutil", {"--check-signature", output("My Tool.pkg")});
+  EXPECT_THAT(names(out()), ElementsAre("My Tool.pkg"));
+  const auto signature = stand_.tool("/usr/sbin/pkgutil", {"--check-signature", tool.outputURL});
   EXPECT_TRUE(signature.exitedWith(1));
   EXPECT_THAT(signature.standardOutput, HasSubstr("   Status: no signature\n"));
 
-  const auto expanded = expand(output("My Tool.pkg"));
+  const auto expanded = expand(tool.outputURL);
   const std::string distribution = contents(expanded / "Distribution");
-  EXPECT_THAT(distribution, HasSubstr("hostArchitectures=\"arm64\"/>\n"));
-  EXPECT_THAT(distribution, HasSubstr("    <pkg-ref id=\"com.halyard.My-Tool\" version=\"1.0\" "
-                                      "onConclusion=\"none\">com.halyard.My-Tool.component.pkg"
-                                      "</pkg-ref>\n"));
-  EXPECT_THAT(distribution, Not(HasSubstr("<license")));
-  EXPECT_THAT(distribution, Not(HasSubstr("<volume-check>")));
-  EXPECT_TRUE(
-      fs::is_regular_file(expanded / "com.halyard.My-Tool.component.pkg/Payload/My Tool.app/"
-                                     "Contents/MacOS/My Tool"));
+  EXPECT_THAT(distribution, HasSubstr("hostArchitectures=\"arm64,x86_64\"/>\n"));
+  EXPECT_THAT(distribution, HasSubstr(" version=\"1.0\" onConclusion=\"none\">"
+                                      "com.halyard.My-Tool.component.pkg</pkg-ref>\n"));
+  EXPECT_TRUE(fs::is_regular_file(expanded / "com.halyard.My-Tool.component.pkg/Payload/"
+                                             "My Tool.app/Contents/MacOS/My Tool"));
 }
 
 TEST_F(PKGBuilderStandInTest, FailingProductbuildKeepsThePreviousPackageAndLeavesNothing) {
-  const auto app = stand_.makeApp("Demo");
-  fs::create_directories(output(""));
-  std::ofstream(output("Demo.pkg")) << "an older package";
-  environment_.set("MACSIM_PRODUCTBUILD_FAIL", "1");
-  environment_.set("MACSIM_PRODUCTBUILD_STDERR", "productbuild: error: The disk is full.");
-
-  PKGBuildRequest request;
-  request.appURL = app;
-  request.outputURL = output("Demo.pkg");
-  request.title = "Demo";
+  const auto demo = request(stand_.makeApp("Demo"));
+  std::ofstream(demo.outputURL) << "an older package";
+  set("MACSIM_PRODUCTBUILD_FAIL", "1");
+  set("MACSIM_PRODUCTBUILD_STDERR", "productbuild: error: The disk is full.");
   try {
-    build(request);
-    FAIL() << "the build succeeded";
+    build(demo);
+    ADD_FAILURE() << "the build succeeded";
   } catch (const PKGBuilderError& error) {
     EXPECT_EQ(error.description(), "productbuild failed: productbuild: error: The disk is full.");
   }
   EXPECT_TRUE(fs::is_empty(temporary()));
-  EXPECT_THAT(entries(output("")), ElementsAre("Demo.pkg"));
-  EXPECT_EQ(contents(output("Demo.pkg")), "an older package");
+  EXPECT_THAT(names(out()), ElementsAre("Demo.pkg"));
+  EXPECT_EQ(contents(demo.outputURL), "an older package");
 }
 
 TEST_F(PKGBuilderStandInTest, UnsafeNamesAreRefusedBeforeAnythingIsMade) {
   const auto app = stand_.makeApp("Demo");
-  struct Case {
-    std::string identifier;
-    std::string folder;
-    std::string message;
+  const std::pair<std::string, std::string> cases[] = {
+      {"../../escaped", "The bundle identifier \"../../escaped\" cannot name a file in the "
+                        "installer package: it is empty or holds \"/\", \"..\" or control "
+                        "characters."},
+      {"com.example/demo", "\"com.example/demo\""},
+      {"com.example..demo", "\"com.example..demo\""},
+      {"com.\x1B[31mdemo", "\"com.\\x1B[31mdemo\""},
+      {"", "\"\""},
+      {"license", "The license folder \"../en\""},
   };
-  const Case cases[] = {
-      {"../../escaped", "en", "The bundle identifier \"../../escaped\" cannot"},
-      {"com.example/demo", "en", "The bundle identifier \"com.example/demo\" cannot"},
-      {"com.example..demo", "en", "The bundle identifier \"com.example..demo\" cannot"},
-      {"com.example.\x1B[31mdemo", "en", "The bundle identifier \"com.example.\\x1B[31mdemo\""},
-      {"", "en", "The bundle identifier \"\" cannot"},
-      {"com.example.demo", "../en", "The license folder \"../en\" cannot"},
-  };
-  for (const auto& c : cases) {
+  for (const auto& [identifier, message] : cases) {
     auto info = PropertyList::dictionary();
-    info.setString("CFBundleIdentifier", c.identifier);
+    info.setString("CFBundleIdentifier", identifier);
     std::ofstream(app / "Contents/Info.plist", std::ios::trunc) << info.xml();
-    PKGBuildRequest request;
-    request.appURL = app;
-    request.outputURL = output("Demo.pkg");
-    request.licenseFolders = {{c.folder, "{\\rtf1 x}"}};
+    auto demo = request(app);
+    demo.licenseFolders = {{identifier == "license" ? "../en" : "en", "{\\rtf1 x}"}};
     try {
-      build(request);
-      ADD_FAILURE() << "accepted " << c.identifier;
+      build(demo);
+      ADD_FAILURE() << "accepted " << identifier;
     } catch (const PKGBuilderError& error) {
       EXPECT_EQ(error.errorCase(), PKGBuilderError::Case::unsafeName);
-      EXPECT_THAT(error.description(), HasSubstr(c.message));
+      EXPECT_THAT(error.description(), HasSubstr(message));
     }
   }
   EXPECT_TRUE(fs::is_empty(temporary()));
-  EXPECT_FALSE(fs::exists(output("")));
+  EXPECT_TRUE(fs::is_empty(out()));
 }
 
-// Ctrl-C: the signal handler terminates the tools and runs the clean-up actions, then ends the
-// process without unwinding the build. Discarding alone must therefore leave nothing behind.
+// Ctrl-C: the signal handler stops the tools and runs the clean-up actions, then ends the
+// process without unwinding the build, so discarding alone must leave nothing behind.
 TEST_F(PKGBuilderStandInTest, CancellationLeavesNothingInTheTemporaryDirectory) {
-  const auto app = stand_.makeApp("Demo");
-  environment_.set("MACSIM_PRODUCTBUILD_DELAY", "60");
-  PKGBuildRequest request;
-  request.appURL = app;
-  request.outputURL = output("Demo.pkg");
-  request.title = "Demo";
-  request.licenseFolders = {{"en", "{\\rtf1 x}"}};
-
+  auto demo = request(stand_.makeApp("Demo"));
+  demo.licenseFolders = {{"en", "{\\rtf1 x}"}};
+  set("MACSIM_PRODUCTBUILD_DELAY", "60");
   PKGBuilder builder;
-  std::mutex lock;
-  std::condition_variable assembling;
-  bool started = false;
+  std::atomic<bool> assembling{false};
   std::exception_ptr failure;
   std::thread worker([&] {
     try {
-      builder.build(request, [&](const std::string& line) {
-        if (line != "Assembling the installer…") return;
-        const std::lock_guard<std::mutex> guard(lock);
-        started = true;
-        assembling.notify_all();
+      builder.build(demo, [&](const std::string& line) {
+        assembling = assembling || line == "Assembling the installer…";
       });
     } catch (...) {
       failure = std::current_exception();
     }
   });
-  {
-    std::unique_lock<std::mutex> guard(lock);
-    assembling.wait(guard, [&] { return started; });
-  }
-  // Give the slow productbuild time to start, so that it is what the cancellation interrupts.
+  while (!assembling)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  // Most likely productbuild is running by now; the outcome is the same if it is not.
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   builder.discardTemporaryFiles();
   EXPECT_TRUE(fs::is_empty(temporary()));
@@ -299,10 +228,9 @@ TEST_F(PKGBuilderStandInTest, CancellationLeavesNothingInTheTemporaryDirectory) 
   ProcessRegistry::shared().beginCancelling();
   worker.join();
   ProcessRegistry::shared().endCancelling();
-  ASSERT_TRUE(failure);
-  EXPECT_THROW(std::rethrow_exception(failure), Error);
+  EXPECT_TRUE(failure);
   EXPECT_TRUE(fs::is_empty(temporary()));
-  EXPECT_FALSE(fs::exists(output("Demo.pkg")));
+  EXPECT_TRUE(fs::is_empty(out()));
 }
 
 } // namespace
