@@ -1,0 +1,184 @@
+#include "core/PKG/PKGBuilder.hpp"
+
+#include <system_error>
+
+#include "core/PKG/PKGAppFacts.hpp"
+#include "core/PKG/PKGBuilderError.hpp"
+#include "core/PKG/PKGDistribution.hpp"
+#include "core/Process/AppleTools.hpp"
+#include "core/Process/ToolProcess.hpp"
+#include "core/Support/AtomicFile.hpp"
+#include "core/Support/AtomicFileCopy.hpp"
+#include "core/Support/CancellationError.hpp"
+#include "core/Support/PropertyList.hpp"
+#include "core/Support/TemporaryFolder.hpp"
+#include "core/Support/Text.hpp"
+
+namespace halyard {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A name that becomes part of a file name in the staging folder: it must stay one path
+// component there, and be text the tools and the XML can carry.
+bool isSafeName(std::string_view name) {
+  if (name.empty() || name.find("..") != std::string_view::npos) return false;
+  for (const char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '/' || byte < 0x20 || byte == 0x7F) return false;
+  }
+  return true;
+}
+
+void report(const PKGBuilder::Progress& progress, const std::string& line) {
+  if (progress) progress(line);
+}
+
+// Runs one tool step; a non-zero status (a time-out included) fails the build with the step's
+// name and the tool's combined output.
+void runStep(const char* name, const char* executable, const std::vector<std::string>& arguments,
+             double limit) {
+  const auto result = ToolProcess::run(executable, arguments, limit);
+  if (!result.succeeded()) throw PKGBuilderError::step(name, result.combined());
+}
+
+// Marks every bundle of the component property list as not relocatable, so the installer always
+// writes to /Applications instead of updating a copy of the app found elsewhere on disk.
+void makeBundlesNonRelocatable(const fs::path& componentPlist) {
+  PropertyList list = PropertyList::readFile(componentPlist);
+  if (!PropertyList::isArray(list.node()))
+    throw PKGBuilderError::step("Analyzing the app",
+                                "pkgbuild did not write a component property list.");
+  for (plist_t bundle : PropertyList::elements(list.node()))
+    if (PropertyList::isDictionary(bundle))
+      plist_dict_set_item(bundle, "BundleIsRelocatable", plist_new_bool(0));
+  AtomicFile::writeAll(componentPlist, list.xml());
+}
+
+std::string hostArchitectures(const fs::path& app, const PKGAppFacts& facts) {
+  if (!facts.executableName) return PKGDistribution::defaultArchitectures;
+  const auto result = ToolProcess::run(
+      AppleTools::lipo, {"-archs", app.string() + "/Contents/MacOS/" + *facts.executableName},
+      AppleTools::quickQueryLimit);
+  if (!result.succeeded()) return PKGDistribution::defaultArchitectures;
+  return PKGDistribution::hostArchitecturesFrom(result.standardOutput);
+}
+
+} // namespace
+
+void PKGBuilder::build(const PKGBuildRequest& request, const Progress& progress) {
+  // "My.app/" names My.app.
+  fs::path app = request.appURL;
+  if (!app.has_filename() && app.has_parent_path()) app = app.parent_path();
+
+  const PKGAppFacts facts = PKGAppFacts::read(app);
+  if (!isSafeName(facts.identifier))
+    throw PKGBuilderError::unsafeName("bundle identifier", facts.identifier);
+  for (const auto& [folder, bytes] : request.licenseFolders)
+    if (!isSafeName(folder)) throw PKGBuilderError::unsafeName("license folder", folder);
+  const std::string identity = text::trimmed(request.signingIdentity.value_or(""));
+
+  TemporaryFolder workspace(workspacePrefix);
+  remember(workspace.path());
+  const fs::path root = workspace.path() / "root";
+  const fs::path resources = workspace.path() / "resources";
+  const fs::path componentPlist = workspace.path() / "component.plist";
+  const std::string componentName = facts.identifier + ".component.pkg";
+  const fs::path component = workspace.path() / componentName;
+  const fs::path distribution = workspace.path() / "Distribution.xml";
+  const fs::path product = workspace.path() / "product.pkg";
+  fs::create_directory(root);
+  fs::create_directory(resources);
+
+  report(progress, "Preparing the app for the installer…");
+  runStep("Copying the app", AppleTools::ditto, {app.string(), (root / app.filename()).string()},
+          AppleTools::packagingLimit);
+  stopIfDiscarded();
+  runStep("Analyzing the app", AppleTools::pkgbuild,
+          {"--analyze", "--root", root.string(), componentPlist.string()},
+          AppleTools::packagingLimit);
+  stopIfDiscarded();
+  makeBundlesNonRelocatable(componentPlist);
+
+  report(progress, "Building the installer package…");
+  runStep("pkgbuild", AppleTools::pkgbuild,
+          {"--root", root.string(), "--component-plist", componentPlist.string(), "--identifier",
+           facts.identifier, "--version", facts.version, "--install-location", "/Applications",
+           component.string()},
+          AppleTools::packagingLimit);
+  stopIfDiscarded();
+
+  for (const auto& [folder, bytes] : request.licenseFolders) {
+    // Not create_directories: a discarded staging folder must not come back.
+    const fs::path localized = resources / (folder + ".lproj");
+    fs::create_directory(localized);
+    AtomicFile::writeAll(localized / "License.rtf", bytes);
+  }
+
+  PKGDistribution definition;
+  definition.title = request.title;
+  definition.hostArchitectures = hostArchitectures(app, facts);
+  definition.minimumSystemVersion = facts.minimumSystemVersion;
+  definition.identifier = facts.identifier;
+  definition.version = facts.version;
+  definition.componentFileName = componentName;
+  definition.hasLicense = !request.licenseFolders.empty();
+  stopIfDiscarded();
+  AtomicFile::writeAll(distribution, definition.text());
+
+  std::vector<std::string> arguments{"--distribution", distribution.string(),
+                                     "--resources",    resources.string(),
+                                     "--package-path", workspace.path().string()};
+  if (!identity.empty()) {
+    report(progress, "Assembling and signing the installer…");
+    arguments.insert(arguments.end(), {"--sign", identity, "--timestamp"});
+  } else {
+    report(progress, "Assembling the installer…");
+  }
+  arguments.push_back(product.string());
+  runStep("productbuild", AppleTools::productbuild, arguments, AppleTools::packagingLimit);
+  stopIfDiscarded();
+
+  // Beside the output, then renamed over it: an earlier package stays whole until the new one
+  // is complete.
+  AtomicFileCopy copy(product, request.outputURL);
+  remember(copy.temporaryPath());
+  if (const std::error_code error = copy.commit())
+    throw fs::filesystem_error("Could not write the installer package", product, request.outputURL,
+                               error);
+}
+
+void PKGBuilder::discardTemporaryFiles() noexcept {
+  std::vector<fs::path> temporaries;
+  {
+    const std::lock_guard<std::mutex> guard(lock_);
+    discarded_ = true;
+    temporaries.swap(temporaries_);
+  }
+  for (const auto& path : temporaries) {
+    std::error_code ignored;
+    fs::remove_all(path, ignored);
+  }
+}
+
+std::string PKGBuilder::normalizedInstallerIdentity(std::string_view text) {
+  std::string identity = text::trimmed(text);
+  if (identity.empty()) return identity;
+  if (text::lowercasedASCII(identity).find("developer id installer") != std::string::npos)
+    return identity;
+  return "Developer ID Installer: " + identity;
+}
+
+void PKGBuilder::remember(const fs::path& temporary) {
+  const std::lock_guard<std::mutex> guard(lock_);
+  if (discarded_) throw CancellationError();
+  temporaries_.push_back(temporary);
+}
+
+void PKGBuilder::stopIfDiscarded() const {
+  const std::lock_guard<std::mutex> guard(lock_);
+  if (discarded_) throw CancellationError();
+}
+
+} // namespace halyard
