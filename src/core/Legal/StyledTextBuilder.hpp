@@ -1,0 +1,45 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "core/Legal/StyledText.hpp"
+
+namespace halyard {
+
+// Assembles the styled text of a document read paragraph by paragraph: a paragraph's end is only
+// counted, and the line breaks are written before the next text, so that a document neither
+// starts nor ends with the breaks of its empty paragraphs while blank lines inside it stay.
+class StyledTextBuilder {
+public:
+  void append(std::string_view text, const TextAttributes& attributes) {
+    if (text.empty()) return;
+    if (pendingBreaks_ > 0 && !text_.runs.empty())
+      text_.append(std::string(pendingBreaks_, '\n'), breakAttributes_);
+    pendingBreaks_ = 0;
+    text_.append(std::string(text), attributes);
+  }
+
+  // Ends a paragraph (or a line); the break takes the attributes of the text before it.
+  void endParagraph() {
+    ++pendingBreaks_;
+    if (!text_.runs.empty()) breakAttributes_ = text_.runs.back().attributes;
+  }
+
+  // Ends a block: a line break unless one is already pending.
+  void endBlock() {
+    if (pendingBreaks_ == 0) endParagraph();
+  }
+
+  // True when nothing was written since the last paragraph break (or at all).
+  bool atParagraphStart() const { return text_.runs.empty() || pendingBreaks_ > 0; }
+
+  StyledText take() { return std::move(text_); }
+
+private:
+  StyledText text_;
+  std::size_t pendingBreaks_ = 0;
+  TextAttributes breakAttributes_;
+};
+
+} // namespace halyard
