@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <mutex>
+#include <string_view>
 
 #include "core/Legal/DocumentBytes.hpp"
 #include "core/Support/Text.hpp"
@@ -39,8 +40,12 @@ std::optional<StyledText> PDFDocumentReader::read(const std::filesystem::path& f
       std::unique_ptr<poppler::page> page(document->create_page(index));
       if (!page) continue;
       const poppler::byte_array utf8 = page->text().to_utf8();
-      if (!plain.empty()) plain += '\n';
-      plain.append(utf8.begin(), utf8.end());
+      std::string_view pageText(utf8.data(), utf8.size());
+      // Each page's text ends with a line break and a form feed of its own.
+      while (!pageText.empty() && (pageText.back() == '\f' || pageText.back() == '\n'))
+        pageText.remove_suffix(1);
+      if (index > 0) plain += '\n';
+      plain += pageText;
     }
     // Text extraction may hand back stray bytes from damaged fonts; keep only well-formed text.
     if (!text::isValidUTF8(plain)) {
