@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "core/Legal/DocumentBytes.hpp"
-#include "core/Support/Text.hpp"
+#include "core/Legal/StyledTextBuilder.hpp"
 
 namespace halyard {
 
@@ -47,14 +47,9 @@ std::optional<StyledText> PDFDocumentReader::read(const std::filesystem::path& f
       if (index > 0) plain += '\n';
       plain += pageText;
     }
-    // Text extraction may hand back stray bytes from damaged fonts; keep only well-formed text.
-    if (!text::isValidUTF8(plain)) {
-      DocumentBytes::refuse(file, "the PDF's text is not well-formed");
-      return std::nullopt;
-    }
-    StyledText result;
-    result.append(std::move(plain));
-    return result;
+    StyledTextBuilder builder;
+    builder.append(plain, TextAttributes{});
+    return builder.take();
   } catch (const std::exception& error) {
     DocumentBytes::refuse(file, error.what());
     return std::nullopt;

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "core/Legal/StyledText.hpp"
+#include "core/Support/Text.hpp"
 
 namespace halyard {
 
@@ -12,8 +13,15 @@ namespace halyard {
 // starts nor ends with the breaks of its empty paragraphs while blank lines inside it stay.
 class StyledTextBuilder {
 public:
+  // Text that is not well-formed UTF-8 (a parser may pass stray bytes through) gets U+FFFD for
+  // each bad sequence.
   void append(std::string_view text, const TextAttributes& attributes) {
     if (text.empty()) return;
+    if (!text::isValidUTF8(text)) {
+      const std::string repaired = wellFormedUTF8(text);
+      append(repaired, attributes);
+      return;
+    }
     if (pendingBreaks_ > 0 && !text_.runs.empty())
       text_.append(std::string(pendingBreaks_, '\n'), breakAttributes_);
     pendingBreaks_ = 0;
@@ -35,6 +43,8 @@ public:
   bool atParagraphStart() const { return text_.runs.empty() || pendingBreaks_ > 0; }
 
   StyledText take() { return std::move(text_); }
+
+  static std::string wellFormedUTF8(std::string_view text);
 
 private:
   StyledText text_;

@@ -11,6 +11,7 @@
 #include "core/Legal/WebArchiveReader.hpp"
 #include "core/Support/PropertyList.hpp"
 #include "core/Support/TemporaryFolder.hpp"
+#include "core/Support/Text.hpp"
 
 using halyard::HTMLDocumentReader;
 using halyard::StyledText;
@@ -70,6 +71,16 @@ TEST_F(HTMLDocumentReaderTest, ReadsTextAndInlineStyles) {
     EXPECT_EQ(text->runs[4], (TextRun{"red", red}));
     EXPECT_EQ(text->runs[6], (TextRun{"blue\n", blue}));
   }
+}
+
+TEST_F(HTMLDocumentReaderTest, StrayBytesInDeclaredUTF8BecomeReplacementCharacters) {
+  // The parser passes some malformed sequences through; the text handed on is always UTF-8.
+  const auto text = HTMLDocumentReader::readHTML("<p>a\xC4\x8F\x8F\xEF\xFF"
+                                                 "b</p>",
+                                                 "UTF-8");
+  ASSERT_TRUE(text);
+  EXPECT_TRUE(halyard::text::isValidUTF8(text->string()));
+  EXPECT_EQ(text->string().substr(0, 3), "a\u010F");
 }
 
 TEST_F(HTMLDocumentReaderTest, WebArchiveReadsItsMainResourceInItsDeclaredEncoding) {
