@@ -153,7 +153,7 @@ public:
     }
   }
 
-  StyledText take() { return builder_.take(); }
+  std::optional<StyledText> take() { return builder_.take(); }
 
 private:
   StyledTextBuilder builder_;

@@ -46,6 +46,10 @@ std::optional<StyledText> PDFDocumentReader::read(const std::filesystem::path& f
         pageText.remove_suffix(1);
       if (index > 0) plain += '\n';
       plain += pageText;
+      if (plain.size() > StyledTextBuilder::textLimit) {
+        DocumentBytes::refuse(file, "the PDF's text is too long");
+        return std::nullopt;
+      }
     }
     StyledTextBuilder builder;
     builder.append(plain, TextAttributes{});

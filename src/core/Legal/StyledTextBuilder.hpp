@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,7 +17,11 @@ public:
   // Text that is not well-formed UTF-8 (a parser may pass stray bytes through) gets U+FFFD for
   // each bad sequence.
   void append(std::string_view text, const TextAttributes& attributes) {
-    if (text.empty()) return;
+    if (text.empty() || overflowed_) return;
+    if (text.size() + pendingBreaks_ > textLimit - size_) {
+      overflowed_ = true;
+      return;
+    }
     if (!text::isValidUTF8(text)) {
       const std::string repaired = wellFormedUTF8(text);
       append(repaired, attributes);
@@ -24,6 +29,7 @@ public:
     }
     if (pendingBreaks_ > 0 && !text_.runs.empty())
       text_.append(std::string(pendingBreaks_, '\n'), breakAttributes_);
+    size_ += text.size() + (text_.runs.empty() ? 0 : pendingBreaks_);
     pendingBreaks_ = 0;
     text_.append(std::string(text), attributes);
   }
@@ -42,7 +48,15 @@ public:
   // True when nothing was written since the last paragraph break (or at all).
   bool atParagraphStart() const { return text_.runs.empty() || pendingBreaks_ > 0; }
 
-  StyledText take() { return std::move(text_); }
+  // The most bytes of text one document may give. A few elements expand (a space element may
+  // ask for many spaces), so the output is bounded on its own.
+  static constexpr std::size_t textLimit = std::size_t{64} << 20;
+
+  // The text, or nothing when it grew beyond the limit.
+  std::optional<StyledText> take() {
+    if (overflowed_) return std::nullopt;
+    return std::move(text_);
+  }
 
   static std::string wellFormedUTF8(std::string_view text);
 
@@ -50,6 +64,8 @@ private:
   StyledText text_;
   std::size_t pendingBreaks_ = 0;
   TextAttributes breakAttributes_;
+  std::size_t size_ = 0;
+  bool overflowed_ = false;
 };
 
 } // namespace halyard

@@ -206,7 +206,11 @@ std::optional<std::string> documentText(GsfInfile* container) {
   const auto characterCount = fib.u32(longsAt + 2 + 4 * 3);
   const std::uint64_t pairsAt = longsAt + 2 + 4 * std::uint64_t{*longCount};
   const auto pairCount = fib.u16(pairsAt);
-  if (!characterCount || !pairCount || *pairCount < 34) return std::nullopt;
+  // Overlapping pieces could repeat the same bytes without end: the main text's length is
+  // bounded as well as every piece.
+  if (!characterCount || *characterCount > DocumentBytes::fileLimit / 2 || !pairCount ||
+      *pairCount < 34)
+    return std::nullopt;
   const auto clxOffset = fib.u32(pairsAt + 2 + 8 * 33);
   const auto clxLength = fib.u32(pairsAt + 2 + 8 * 33 + 4);
   if (!clxOffset || !clxLength) return std::nullopt;

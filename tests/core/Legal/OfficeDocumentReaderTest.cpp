@@ -164,6 +164,13 @@ TEST_F(OfficeDocumentReaderTest, HostileOrDamagedContainersGiveNothingWithANote)
     <!ENTITY a "aaaaaaaaaaaaaaaaaaaa"><!ENTITY b "&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;">]>)") +
                              std::string(docx).substr(std::string(docx).find("<w:document"));
 
+  // A small part whose space elements ask for more than 64 MB of text.
+  std::string spaces = std::string(odt).substr(0, std::string(odt).find("<office:body>")) +
+                       "<office:body><office:text><text:p>";
+  for (int index = 0; index < 70000; ++index)
+    spaces += "<text:s text:c=\"1000\"/>";
+  spaces += "</text:p></office:text></office:body></office:document-content>";
+
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"honest bomb", zip({{"word/document.xml", std::string(std::size_t{33} << 20, 'a')}})},
       {"lying bomb", lyingBomb},
@@ -172,12 +179,13 @@ TEST_F(OfficeDocumentReaderTest, HostileOrDamagedContainersGiveNothingWithANote)
       {"no document part", zip({{"word/other.xml", docx}})},
       {"entity declarations", zip({{"word/document.xml", entity}})},
       {"not XML", zip({{"word/document.xml", "<w:document"}})},
-      {"not a ZIP", "PK\x03\x04 nothing more"}};
+      {"not a ZIP", "PK\x03\x04 nothing more"},
+      {"odt space amplification", zip({{"content.xml", spaces}})}};
   for (const auto& [label, bytes] : cases) {
     SCOPED_TRACE(label);
     std::vector<std::string> notes;
     halyard::HalyardCoreLog::debug = [&](const std::string& message) { notes.push_back(message); };
-    const auto file = write("eula.docx", bytes);
+    const auto file = write(label.rfind("odt", 0) == 0 ? "eula.odt" : "eula.docx", bytes);
     EXPECT_FALSE(OfficeDocumentReader::read(file));
     halyard::HalyardCoreLog::debug = nullptr;
     ASSERT_EQ(notes.size(), 1u);
