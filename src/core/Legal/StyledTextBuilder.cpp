@@ -1,8 +1,12 @@
 #include "core/Legal/StyledTextBuilder.hpp"
 
+#include "core/Support/Text.hpp"
+
 namespace halyard {
 
-std::string StyledTextBuilder::wellFormedUTF8(std::string_view text) {
+namespace {
+// Each malformed byte becomes U+FFFD.
+std::string wellFormedUTF8(std::string_view text) {
   std::string result;
   result.reserve(text.size());
   std::size_t index = 0;
@@ -42,6 +46,26 @@ std::string StyledTextBuilder::wellFormedUTF8(std::string_view text) {
     }
   }
   return result;
+}
+
+} // namespace
+
+void StyledTextBuilder::append(std::string_view text, const TextAttributes& attributes) {
+  if (text.empty() || overflowed_) return;
+  if (text.size() + pendingBreaks_ > textLimit - size_) {
+    overflowed_ = true;
+    return;
+  }
+  if (!text::isValidUTF8(text)) {
+    const std::string repaired = wellFormedUTF8(text);
+    append(repaired, attributes);
+    return;
+  }
+  if (pendingBreaks_ > 0 && !text_.runs.empty())
+    text_.append(std::string(pendingBreaks_, '\n'), breakAttributes_);
+  size_ += text.size() + (text_.runs.empty() ? 0 : pendingBreaks_);
+  pendingBreaks_ = 0;
+  text_.append(std::string(text), attributes);
 }
 
 } // namespace halyard

@@ -5,7 +5,6 @@
 #include <string_view>
 
 #include "core/Legal/StyledText.hpp"
-#include "core/Support/Text.hpp"
 
 namespace halyard {
 
@@ -16,23 +15,7 @@ class StyledTextBuilder {
 public:
   // Text that is not well-formed UTF-8 (a parser may pass stray bytes through) gets U+FFFD for
   // each bad sequence.
-  void append(std::string_view text, const TextAttributes& attributes) {
-    if (text.empty() || overflowed_) return;
-    if (text.size() + pendingBreaks_ > textLimit - size_) {
-      overflowed_ = true;
-      return;
-    }
-    if (!text::isValidUTF8(text)) {
-      const std::string repaired = wellFormedUTF8(text);
-      append(repaired, attributes);
-      return;
-    }
-    if (pendingBreaks_ > 0 && !text_.runs.empty())
-      text_.append(std::string(pendingBreaks_, '\n'), breakAttributes_);
-    size_ += text.size() + (text_.runs.empty() ? 0 : pendingBreaks_);
-    pendingBreaks_ = 0;
-    text_.append(std::string(text), attributes);
-  }
+  void append(std::string_view text, const TextAttributes& attributes);
 
   // Ends a paragraph (or a line); the break takes the attributes of the text before it.
   void endParagraph() {
@@ -57,8 +40,6 @@ public:
     if (overflowed_) return std::nullopt;
     return std::move(text_);
   }
-
-  static std::string wellFormedUTF8(std::string_view text);
 
 private:
   StyledText text_;
