@@ -173,6 +173,14 @@ std::string visibleText(const std::u16string& characters) {
       text += '\n';
       break;
     case 0x07:
+      // A cell's end; a second mark straight after it ends the table row.
+      if (index > 0 && characters[index - 1] == 0x07) {
+        if (!text.empty() && text.back() == '\t') text.pop_back();
+        text += '\n';
+      } else {
+        text += '\t';
+      }
+      break;
     case 0x09:
       text += '\t';
       break;

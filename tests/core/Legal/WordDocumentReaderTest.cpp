@@ -120,4 +120,14 @@ TEST(WordDocumentReaderTest, ReadsThePieceTable) {
     EXPECT_FALSE(WordDocumentReader::read(write(bytes)));
 }
 
+// A document saved by a real word processor (see tests/data/legal/README.md).
+TEST(WordDocumentReaderTest, ReadsAWordProcessorsFile) {
+  const auto text =
+      WordDocumentReader::read(std::filesystem::path(TEST_DATA_DIR) / "legal/eula.doc");
+  ASSERT_TRUE(text);
+  // The link is a field: its code is hidden, its result kept.
+  EXPECT_EQ(text->string(), "End-user License Agreement\nCaf\u00e9 \u2018quoted\u2019 \u2014 "
+                            "\u03A9 bold see the terms.\nA\tB\nLast line.\n");
+}
+
 } // namespace
