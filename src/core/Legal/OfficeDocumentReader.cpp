@@ -30,6 +30,7 @@ const char* const odfText = "urn:oasis:names:tc:opendocument:xmlns:text:1.0";
 const char* const odfStyle = "urn:oasis:names:tc:opendocument:xmlns:style:1.0";
 const char* const odfFO = "urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0";
 const char* const odfSVG = "urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0";
+const char* const odfTable = "urn:oasis:names:tc:opendocument:xmlns:table:1.0";
 
 bool inNamespace(const xmlNode* node, const char* uri) {
   return node->ns != nullptr && node->ns->href != nullptr &&
@@ -144,9 +145,14 @@ void readWordRun(const xmlNode* run, StyledTextBuilder& builder) {
 
 void readWordContent(const xmlNode* node, StyledTextBuilder& builder, int depth) {
   if (depth > maximumDepth) return;
+  bool firstCell = true;
   for (const xmlNode* child = node->children; child != nullptr; child = child->next) {
     if (child->type != XML_ELEMENT_NODE) continue;
-    if (isWord(child, "r")) {
+    if (isWord(child, "tc")) {
+      if (!firstCell) builder.startNextCell(TextAttributes{});
+      firstCell = false;
+      readWordContent(child, builder, depth + 1);
+    } else if (isWord(child, "r")) {
       readWordRun(child, builder);
     } else if (isWord(child, "p")) {
       readWordContent(child, builder, depth + 1);
@@ -279,7 +285,12 @@ void readOpenDocumentNodes(const xmlNode* node, const TextAttributes& attributes
                            const StyleTable& styles, StyledTextBuilder& builder, bool& lastWasSpace,
                            int depth) {
   if (depth > maximumDepth) return;
+  bool firstCell = true;
   for (const xmlNode* child = node->children; child != nullptr; child = child->next) {
+    if (isElement(child, odfTable, "table-cell")) {
+      if (!firstCell) builder.startNextCell(attributes);
+      firstCell = false;
+    }
     if (child->type == XML_TEXT_NODE || child->type == XML_CDATA_SECTION_NODE) {
       if (child->content != nullptr)
         appendCollapsed(reinterpret_cast<const char*>(child->content), attributes, builder,

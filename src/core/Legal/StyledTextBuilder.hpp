@@ -28,6 +28,13 @@ public:
     if (pendingBreaks_ == 0) endParagraph();
   }
 
+  // Starts a table cell after the first of its row: the break that ended the previous cell's
+  // last paragraph becomes a tab.
+  void startNextCell(const TextAttributes& attributes) {
+    if (pendingBreaks_ > 0) --pendingBreaks_;
+    append("\t", attributes);
+  }
+
   // True when nothing was written since the last paragraph break (or at all).
   bool atParagraphStart() const { return text_.runs.empty() || pendingBreaks_ > 0; }
 
