@@ -5,6 +5,7 @@
 #include <gsf/gsf-input-memory.h>
 #include <gsf/gsf-input.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -194,10 +195,9 @@ std::string visibleText(const std::u16string& characters) {
   return text;
 }
 
-std::optional<std::string> documentText(GsfInfile* container) {
-  const auto wordDocument = streamBytes(container, "WordDocument");
-  if (!wordDocument) return std::nullopt;
-  const Reader fib(*wordDocument);
+std::optional<std::string> documentText(std::string_view wordDocument, std::string_view zeroTable,
+                                        std::string_view oneTable) {
+  const Reader fib(wordDocument);
   // The file information block: its identifier, a Word 97 or later version, not encrypted.
   const auto identifier = fib.u16(0);
   const auto version = fib.u16(2);
@@ -223,14 +223,23 @@ std::optional<std::string> documentText(GsfInfile* container) {
   const auto clxLength = fib.u32(pairsAt + 2 + 8 * 33 + 4);
   if (!clxOffset || !clxLength) return std::nullopt;
 
-  const auto table = streamBytes(container, (*flags & 0x0200) != 0 ? "1Table" : "0Table");
-  if (!table) return std::nullopt;
-  const auto characters = mainText(*wordDocument, *table, *characterCount, *clxOffset, *clxLength);
+  const std::string_view table = (*flags & 0x0200) != 0 ? oneTable : zeroTable;
+  const auto characters = mainText(wordDocument, table, *characterCount, *clxOffset, *clxLength);
   if (!characters) return std::nullopt;
   return visibleText(*characters);
 }
 
 } // namespace
+
+std::optional<StyledText> WordDocumentReader::readStreams(std::string_view wordDocument,
+                                                          std::string_view zeroTable,
+                                                          std::string_view oneTable) {
+  auto text = documentText(wordDocument, zeroTable, oneTable);
+  if (!text) return std::nullopt;
+  StyledText result;
+  result.append(std::move(*text));
+  return result;
+}
 
 std::optional<StyledText> WordDocumentReader::read(const std::filesystem::path& file) {
   const auto bytes = DocumentBytes::readFile(file);
@@ -240,14 +249,15 @@ std::optional<StyledText> WordDocumentReader::read(const std::filesystem::path& 
   GError* error = nullptr;
   GObjectPtr<GsfInfile> container(gsf_infile_msole_new(input.get(), &error));
   if (error != nullptr) g_error_free(error);
-  std::optional<std::string> text;
-  if (container) text = documentText(container.get());
-  if (!text) {
-    DocumentBytes::refuse(file, "not a readable Word 97 document");
-    return std::nullopt;
+  std::optional<StyledText> result;
+  if (container) {
+    // A missing table stream reads as empty; the file information block names the one in use.
+    const auto wordDocument = streamBytes(container.get(), "WordDocument");
+    if (wordDocument)
+      result = readStreams(*wordDocument, streamBytes(container.get(), "0Table").value_or(""),
+                           streamBytes(container.get(), "1Table").value_or(""));
   }
-  StyledText result;
-  result.append(std::move(*text));
+  if (!result) DocumentBytes::refuse(file, "not a readable Word 97 document");
   return result;
 }
 

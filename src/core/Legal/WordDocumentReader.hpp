@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <string_view>
 
 #include "core/Legal/StyledText.hpp"
 
@@ -15,6 +16,11 @@ namespace halyard {
 // not read. An encrypted, older or damaged document gives nothing.
 struct WordDocumentReader {
   static std::optional<StyledText> read(const std::filesystem::path& file);
+
+  // The text of the container's WordDocument stream with its table streams (either may be
+  // empty: the file information block says which one holds the piece table).
+  static std::optional<StyledText>
+  readStreams(std::string_view wordDocument, std::string_view zeroTable, std::string_view oneTable);
 };
 
 } // namespace halyard
