@@ -6,7 +6,6 @@
 
 #include <limits>
 
-#include "core/Support/Error.hpp"
 #include "core/Support/HalyardCoreLog.hpp"
 #include "core/Support/RegularFileReader.hpp"
 
@@ -27,8 +26,6 @@ std::optional<std::string> DocumentBytes::readFile(const std::filesystem::path& 
                                                    std::uintmax_t limit) {
   try {
     return RegularFileReader::read(file, limit);
-  } catch (const Error& error) {
-    refuse(file, error.what());
   } catch (const std::exception& error) {
     refuse(file, error.what());
   }

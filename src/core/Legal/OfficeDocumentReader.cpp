@@ -158,8 +158,8 @@ void readWordContent(const xmlNode* node, StyledTextBuilder& builder, int depth)
       readWordContent(child, builder, depth + 1);
       builder.endParagraph();
     } else if (isWord(child, "pPr") || isWord(child, "sectPr") || isWord(child, "del") ||
-               isElement(child, markupCompatibility, "Fallback")) {
-      // Properties, deleted text, and the fallback copy of content given twice.
+               isWord(child, "moveFrom") || isElement(child, markupCompatibility, "Fallback")) {
+      // Properties, deleted or moved-away text, and the fallback copy of content given twice.
     } else {
       readWordContent(child, builder, depth + 1);
     }
