@@ -281,9 +281,11 @@ void appendCollapsed(std::string_view text, const TextAttributes& attributes,
   builder.append(collapsed, attributes);
 }
 
+// Text outside paragraphs and headings (white space between structural elements) is not part
+// of the document's content.
 void readOpenDocumentNodes(const xmlNode* node, const TextAttributes& attributes,
                            const StyleTable& styles, StyledTextBuilder& builder, bool& lastWasSpace,
-                           int depth) {
+                           bool inParagraph, int depth) {
   if (depth > maximumDepth) return;
   bool firstCell = true;
   for (const xmlNode* child = node->children; child != nullptr; child = child->next) {
@@ -292,7 +294,7 @@ void readOpenDocumentNodes(const xmlNode* node, const TextAttributes& attributes
       firstCell = false;
     }
     if (child->type == XML_TEXT_NODE || child->type == XML_CDATA_SECTION_NODE) {
-      if (child->content != nullptr)
+      if (inParagraph && child->content != nullptr)
         appendCollapsed(reinterpret_cast<const char*>(child->content), attributes, builder,
                         lastWasSpace);
       continue;
@@ -301,11 +303,11 @@ void readOpenDocumentNodes(const xmlNode* node, const TextAttributes& attributes
     if (isElement(child, odfText, "p") || isElement(child, odfText, "h")) {
       const auto inner = styled(attributes, styles, attribute(child, odfText, "style-name"));
       lastWasSpace = false;
-      readOpenDocumentNodes(child, inner, styles, builder, lastWasSpace, depth + 1);
+      readOpenDocumentNodes(child, inner, styles, builder, lastWasSpace, true, depth + 1);
       builder.endParagraph();
     } else if (isElement(child, odfText, "span")) {
       const auto inner = styled(attributes, styles, attribute(child, odfText, "style-name"));
-      readOpenDocumentNodes(child, inner, styles, builder, lastWasSpace, depth + 1);
+      readOpenDocumentNodes(child, inner, styles, builder, lastWasSpace, inParagraph, depth + 1);
     } else if (isElement(child, odfText, "s")) {
       std::size_t count = 1;
       if (const auto value = attribute(child, odfText, "c")) {
@@ -324,7 +326,8 @@ void readOpenDocumentNodes(const xmlNode* node, const TextAttributes& attributes
                isElement(child, odfText, "tracked-changes")) {
       // Notes, comments and recorded deletions are not part of the running text.
     } else {
-      readOpenDocumentNodes(child, attributes, styles, builder, lastWasSpace, depth + 1);
+      readOpenDocumentNodes(child, attributes, styles, builder, lastWasSpace, inParagraph,
+                            depth + 1);
     }
   }
 }
@@ -352,7 +355,7 @@ OfficeDocumentReader::readOpenDocumentContent(std::string_view contentXML) {
   bool lastWasSpace = false;
   for (const xmlNode* body = root->children; body != nullptr; body = body->next)
     if (isElement(body, odfOffice, "body"))
-      readOpenDocumentNodes(body, TextAttributes{}, styles, builder, lastWasSpace, 0);
+      readOpenDocumentNodes(body, TextAttributes{}, styles, builder, lastWasSpace, false, 0);
   return builder.take();
 }
 

@@ -114,7 +114,8 @@ const char* const odt = R"(<?xml version="1.0" encoding="UTF-8"?>
   <text:p/>
   <text:list><text:list-item><text:p>Caf&#xE9; &#x2019;q&amp;a&#x2019;<text:line-break/>next<text:s text:c="2"/>!<text:note><text:note-body><text:p>note</text:p></text:note-body></text:note></text:p></text:list-item></text:list>
   <table:table><table:table-row><table:table-cell><text:p>A</text:p></table:table-cell>
-   <table:table-cell><text:p>B</text:p></table:table-cell></table:table-row></table:table>
+   <table:table-cell>
+    <text:p>B</text:p></table:table-cell></table:table-row></table:table>
  </office:text></office:body>
 </office:document-content>)";
 
