@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -144,22 +145,32 @@ std::optional<std::u16string> mainText(std::string_view wordDocument, std::strin
 // Word's marks as text: field codes hidden, results kept, control characters mapped or dropped.
 std::string visibleText(const std::u16string& characters) {
   std::string text;
-  // One entry per open field: true while its code (before the separator) is being read.
+  // One entry per open field: true while its code (before the separator) is being read; the
+  // count of such entries says whether the text is hidden, without walking the stack.
   std::vector<bool> fields;
-  bool hidden = false;
+  std::size_t inCode = 0;
   for (std::size_t index = 0; index < characters.size(); ++index) {
     char32_t c = characters[index];
     if (c == 0x13) {
       fields.push_back(true);
-    } else if (c == 0x14) {
-      if (!fields.empty()) fields.back() = false;
-    } else if (c == 0x15) {
-      if (!fields.empty()) fields.pop_back();
+      ++inCode;
+      continue;
     }
-    hidden = false;
-    for (const bool inCode : fields)
-      hidden = hidden || inCode;
-    if (hidden || c == 0x13 || c == 0x14 || c == 0x15) continue;
+    if (c == 0x14) {
+      if (!fields.empty() && fields.back()) {
+        fields.back() = false;
+        --inCode;
+      }
+      continue;
+    }
+    if (c == 0x15) {
+      if (!fields.empty()) {
+        if (fields.back()) --inCode;
+        fields.pop_back();
+      }
+      continue;
+    }
+    if (inCode > 0) continue;
 
     if (c >= 0xD800 && c < 0xDC00 && index + 1 < characters.size() &&
         characters[index + 1] >= 0xDC00 && characters[index + 1] < 0xE000) {
