@@ -89,13 +89,12 @@ TEST(DMGArrowTone, ResolvesFromWhatLiesUnderTheArrow) {
       {"half covered, on the picture", half, left, DMGArrowTone::dark},
       {"half covered, beside it", half, right, DMGArrowTone::neutral},
       // Brightness must be above 0.88: grey 225 is (0.882), grey 224 is not (0.878).
-      {"just bright enough", picture(4, 4, filled(225 / 255.0, 225 / 255.0, 225 / 255.0, 1)),
-       left, DMGArrowTone::dark},
+      {"just bright enough", picture(4, 4, filled(225 / 255.0, 225 / 255.0, 225 / 255.0, 1)), left,
+       DMGArrowTone::dark},
       {"not quite bright", picture(4, 4, filled(224 / 255.0, 224 / 255.0, 224 / 255.0, 1)), left,
        DMGArrowTone::light},
       // Coverage 128 / 255 is at least one half; 127 / 255 is not.
-      {"half opaque white", picture(4, 4, filled(1, 1, 1, 128 / 255.0)), left,
-       DMGArrowTone::light},
+      {"half opaque white", picture(4, 4, filled(1, 1, 1, 128 / 255.0)), left, DMGArrowTone::light},
       {"less than half opaque", picture(4, 4, filled(1, 1, 1, 127 / 255.0)), left,
        DMGArrowTone::neutral},
   };
@@ -127,10 +126,11 @@ TEST(DMGArtwork, SamplingTakesThePixelUnderThePointAndClampsIntoThePicture) {
     double coverage;
   };
   const Case cases[] = {
-      {{0, 0}, 0.2126, 1},      {{-50, -7}, 0.2126, 1},  {{3, 0}, 0.7152, 1},
-      {{99, -1}, 0.7152, 1},    {{0, 3.9}, 0.0722, 1}, {{-1, 80}, 0.0722, 1},
-      {{3, 3}, 1, 1},           {{1e9, 1e9}, 1, 1},      {{1.5, 1.5}, 0, 0},
-      {{std::nan(""), 0}, 0.2126, 1},
+      {{0, 0}, 0.2126, 1},   {{-50, -7}, 0.2126, 1},
+      {{3, 0}, 0.7152, 1},   {{99, -1}, 0.7152, 1},
+      {{0, 3.9}, 0.0722, 1}, {{-1, 80}, 0.0722, 1},
+      {{3, 3}, 1, 1},        {{1e9, 1e9}, 1, 1},
+      {{1.5, 1.5}, 0, 0},    {{std::nan(""), 0}, 0.2126, 1},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.point.x << ", " << c.point.y);
@@ -158,7 +158,8 @@ TEST(DMGArtwork, LabelPadsFitTheirTextUpTo260Points) {
 }
 
 TEST(DMGArtwork, ArrowIsASquareOfAtLeast64PixelsInTheToneTint) {
-  const DesignImage small = decodedPNG(*DMGArtwork::arrowPNG("arrow.right", DMGArrowTone::light, 44));
+  const DesignImage small =
+      decodedPNG(*DMGArtwork::arrowPNG("arrow.right", DMGArrowTone::light, 44));
   EXPECT_EQ(small.pixelWidth(), 64);
   EXPECT_EQ(small.pixelHeight(), 64);
   // The shaft runs through the centre in the tint; the corners stay clear.
@@ -200,7 +201,8 @@ TEST(DMGArtwork, ComposedBackgroundIsTwiceTheWindowWithItsLayers) {
   const DesignImage gradient = decodedPNG(plain);
   ASSERT_EQ(gradient.pixelWidth(), 1600);
   ASSERT_EQ(gradient.pixelHeight(), 1000);
-  EXPECT_TRUE(near(pixelAt(gradient, 800, 999), 25, 25, 25, 1)) << describe(pixelAt(gradient, 800, 999));
+  EXPECT_TRUE(near(pixelAt(gradient, 800, 999), 25, 25, 25, 1))
+      << describe(pixelAt(gradient, 800, 999));
   EXPECT_TRUE(near(pixelAt(gradient, 5, 0), 15, 15, 15, 1)) << describe(pixelAt(gradient, 5, 0));
   EXPECT_TRUE(near(pixelAt(gradient, 1599, 500), 20, 20, 20, 1));
   // Fractional sizes round up; a scale below 1 counts as 1.
@@ -208,8 +210,8 @@ TEST(DMGArtwork, ComposedBackgroundIsTwiceTheWindowWithItsLayers) {
                                                       {0, 0}, 0, 0.5, {}))
                 .pixelWidth(),
             101);
-  EXPECT_FALSE(DMGArtwork::composeBackground(std::nullopt, {INFINITY, 500}, std::nullopt,
-                                             {0, 0}, 0, 2, {}));
+  EXPECT_FALSE(
+      DMGArtwork::composeBackground(std::nullopt, {INFINITY, 500}, std::nullopt, {0, 0}, 0, 2, {}));
 
   // A picture is stretched over the whole window: white on the left, blue on the right.
   const fs::path base = folder.path() / "base.png";
@@ -217,8 +219,8 @@ TEST(DMGArtwork, ComposedBackgroundIsTwiceTheWindowWithItsLayers) {
   const DMGLabelPad pad{{200, 150}, {100, 24}, {0.2, 0.4, 0.9, 1}};
   const DMGLabelPad invisible{{600, 400}, {100, 24}, {1, 0, 0, 0}};
   const auto arrow = DMGArtwork::arrowPNG("arrow.right", DMGArrowTone::neutral, 44);
-  const DesignImage composed = decodedPNG(*DMGArtwork::composeBackground(
-      base, window, arrow, {400, 250}, 44, 2, {pad, invisible}));
+  const DesignImage composed = decodedPNG(
+      *DMGArtwork::composeBackground(base, window, arrow, {400, 250}, 44, 2, {pad, invisible}));
   EXPECT_TRUE(near(pixelAt(composed, 10, 10), 255, 255, 255, 0));
   EXPECT_TRUE(near(pixelAt(composed, 1590, 990), 0, 0, 255, 0));
   // The pill's centre (400, 300 in pixels) holds its colour; its shadow darkens the white below
@@ -240,8 +242,8 @@ TEST(DMGArtwork, ComposedBackgroundIsTwiceTheWindowWithItsLayers) {
       << describe(pixelAt(composed, 800, 500));
   EXPECT_TRUE(near(pixelAt(composed, 800 + 70, 500), 0, 0, 255, 0));
   // A pill without colour leaves no trace, not even a shadow.
-  const DesignImage withoutPads = decodedPNG(
-      *DMGArtwork::composeBackground(base, window, arrow, {400, 250}, 44, 2, {pad}));
+  const DesignImage withoutPads =
+      decodedPNG(*DMGArtwork::composeBackground(base, window, arrow, {400, 250}, 44, 2, {pad}));
   for (int row = 700; row < 900; ++row)
     for (int column = 1000; column < 1400; ++column)
       ASSERT_EQ(composed.pixel(column, row), withoutPads.pixel(column, row));
@@ -267,8 +269,8 @@ TEST(DMGArtwork, GoldenBackgroundsPerWindowPreset) {
     request.arrowSymbol = "arrow.right";
     request.installerWindowSize = {size.width, size.height};
     // Pills on three of the five sizes; the small window also shows the reversed layout.
-    request.exportLabelPillEnabled = preset != InstallerWindowPreset::small &&
-                                     preset != InstallerWindowPreset::large;
+    request.exportLabelPillEnabled =
+        preset != InstallerWindowPreset::small && preset != InstallerWindowPreset::large;
     request.isReversed = preset == InstallerWindowPreset::small;
     request.exportLabelPillColor = CodableColor::white();
     const auto png = DMGWindowArtwork::make(request, "Demo").backgroundPNG(request);
@@ -286,14 +288,18 @@ TEST(DMGArtwork, GoldenBackgroundsPerWindowPreset) {
     ASSERT_EQ(actual.pixelHeight(), 2 * static_cast<int>(size.height));
     ASSERT_EQ(expected.pixelWidth(), actual.pixelWidth());
     ASSERT_EQ(expected.pixelHeight(), actual.pixelHeight());
+    cairo_surface_flush(actual.surface());
+    cairo_surface_flush(expected.surface());
+    const int stride = cairo_image_surface_get_stride(actual.surface());
+    ASSERT_EQ(stride, cairo_image_surface_get_stride(expected.surface()));
+    const unsigned char* made = cairo_image_surface_get_data(actual.surface());
+    const unsigned char* kept = cairo_image_surface_get_data(expected.surface());
     long long differing = 0;
     for (int row = 0; row < actual.pixelHeight(); ++row) {
-      for (int column = 0; column < actual.pixelWidth(); ++column) {
-        const uint32_t a = actual.pixel(column, row);
-        const uint32_t b = expected.pixel(column, row);
-        for (int shift = 0; shift < 32; shift += 8) {
-          if (std::abs(static_cast<int>((a >> shift) & 0xFF) -
-                       static_cast<int>((b >> shift) & 0xFF)) > 24) {
+      for (int byte = 0; byte < actual.pixelWidth() * 4; byte += 4) {
+        const size_t at = static_cast<size_t>(row) * stride + byte;
+        for (int channel = 0; channel < 4; ++channel) {
+          if (std::abs(made[at + channel] - kept[at + channel]) > 24) {
             ++differing;
             break;
           }

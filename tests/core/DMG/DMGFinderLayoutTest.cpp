@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "core/DMG/DMGFinderLayout.hpp"
 #include "core/DMG/DMGWindowArtwork.hpp"
 
@@ -21,8 +23,16 @@ TEST(DMGFinderLayout, GeometryScalesFromTheReferenceDesignDownToItsMinimums) {
       {{1600, 1000}, 1, 144, 88, 86, 92, 53, {550, 460}, {1050, 460}, {800, 464}},
       {{800, 500}, 0.5, 72, 44, 50, 46, 26.5, {275, 230}, {525, 230}, {400, 234}},
       // The smaller ratio counts; halves of odd sizes are floored.
-      {{1281, 1000}, 0.800625, 115.29, 70.455, 71.645, 73.6575, 42.433125,
-       {640 - 200.15625, 467.975}, {640 + 200.15625, 467.975}, {640, 471.975}},
+      {{1281, 1000},
+       0.800625,
+       115.29,
+       70.455,
+       71.645,
+       73.6575,
+       42.433125,
+       {640 - 200.15625, 467.975},
+       {640 + 200.15625, 467.975},
+       {640, 471.975}},
       // A tiny window: the scale stops at 0.1, the icon at 72 and the arrow at 40.
       {{100, 100}, 0.1, 72, 40, 50, 9.2, 5.3, {25, 46}, {75, 46}, {50, 50}},
   };

@@ -83,8 +83,8 @@ TEST(DMGTemplateBackground, RendersTheCanvasAndStylesTheRequestWithItsLabels) {
   ASSERT_TRUE(image);
   EXPECT_EQ(image->pixelWidth(), 40);
   EXPECT_EQ(image->pixelHeight(), 30);
-  EXPECT_EQ(image->pixel(39, 0), 0xFF00FF00u);   // the canvas
-  EXPECT_EQ(image->pixel(10, 19), 0xFFFF0000u);  // the sticker around (10, 10), y up
+  EXPECT_EQ(image->pixel(39, 0), 0xFF00FF00u);  // the canvas
+  EXPECT_EQ(image->pixel(10, 19), 0xFFFF0000u); // the sticker around (10, 10), y up
   EXPECT_EQ(catcher.notes,
             std::vector<std::string>{"Template background rendered from Design.hyd"});
 

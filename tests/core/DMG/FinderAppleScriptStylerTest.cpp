@@ -117,22 +117,43 @@ TEST(FinderAppleScriptStyler, ScriptTextIsExactWithAndWithoutBackground) {
        {660.9, 400.2},
        {299.7, 180.2},
        {500.9, 180.99},
-       {{"VOLUME", "Demo"}, {"LINE25", "        "}, {"R", "1060"}, {"B", "500"}, {"ICON", "72"},
-        {"AX", "299"}, {"AY", "180"}, {"FX", "500"}, {"FY", "180"}}},
+       {{"VOLUME", "Demo"},
+        {"LINE25", "        "},
+        {"R", "1060"},
+        {"B", "500"},
+        {"ICON", "72"},
+        {"AX", "299"},
+        {"AY", "180"},
+        {"FX", "500"},
+        {"FY", "180"}}},
       {"background at the reference size",
        ".support/background.png",
        {1600, 1000},
        {550, 513},
        {1050, 513},
-       {{"VOLUME", "My App 2"}, {"LINE25", backgroundLine25}, {"R", "2000"}, {"B", "1100"},
-        {"ICON", "144"}, {"AX", "550"}, {"AY", "513"}, {"FX", "1050"}, {"FY", "513"}}},
+       {{"VOLUME", "My App 2"},
+        {"LINE25", backgroundLine25},
+        {"R", "2000"},
+        {"B", "1100"},
+        {"ICON", "144"},
+        {"AX", "550"},
+        {"AY", "513"},
+        {"FX", "1050"},
+        {"FY", "513"}}},
       {"reversed: Applications on the left, negative values truncated toward zero",
        ".support/background.png",
        {800, 500},
        {525, 256.5},
        {-0.7, 256.5},
-       {{"VOLUME", "Demo"}, {"LINE25", backgroundLine25}, {"R", "1200"}, {"B", "600"},
-        {"ICON", "72"}, {"AX", "525"}, {"AY", "256"}, {"FX", "0"}, {"FY", "256"}}},
+       {{"VOLUME", "Demo"},
+        {"LINE25", backgroundLine25},
+        {"R", "1200"},
+        {"B", "600"},
+        {"ICON", "72"},
+        {"AX", "525"},
+        {"AY", "256"},
+        {"FX", "0"},
+        {"FY", "256"}}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -143,13 +164,13 @@ TEST(FinderAppleScriptStyler, ScriptTextIsExactWithAndWithoutBackground) {
 }
 
 TEST(FinderAppleScriptStyler, QuotesAndBackslashesInNamesStayInsideTheirStrings) {
-  const std::string script = FinderAppleScriptStyler::script(
-      "Evil\" & (do shell script \"touch /tmp/x\") & \"", std::string("a\\\"b/c.png"),
-      {800, 500}, {1, 2}, {3, 4});
-  EXPECT_THAT(script, testing::HasSubstr(
+  const std::string script =
+      FinderAppleScriptStyler::script("Evil\" & (do shell script \"touch /tmp/x\") & \"",
+                                      std::string("a\\\"b/c.png"), {800, 500}, {1, 2}, {3, 4});
+  EXPECT_THAT(script, ::testing::HasSubstr(
                           "    set diskName to \"Evil\\\" & (do shell script \\\"touch /tmp/x\\\") "
                           "& \\\"\"\n"));
-  EXPECT_THAT(script, testing::HasSubstr("       set bgFile to file \"a\\\\\\\"b:c.png\"\n"));
+  EXPECT_THAT(script, ::testing::HasSubstr("       set bgFile to file \"a\\\\\\\"b:c.png\"\n"));
 }
 
 TEST(FinderAppleScriptStyler, StyleRunsOsascriptOnATemporaryScriptAndRemovesIt) {
@@ -165,8 +186,9 @@ TEST(FinderAppleScriptStyler, StyleRunsOsascriptOnATemporaryScriptAndRemovesIt) 
   ASSERT_EQ(arguments.size(), 1u);
   const fs::path scriptFile = arguments[0];
   EXPECT_EQ(scriptFile.parent_path(), temporary.path());
-  EXPECT_THAT(scriptFile.filename().string(),
-              testing::MatchesRegex("style_[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}\\.applescript"));
+  EXPECT_THAT(
+      scriptFile.filename().string(),
+      ::testing::MatchesRegex("style_[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}\\.applescript"));
   std::stringstream copy;
   copy << std::ifstream(seen).rdbuf();
   EXPECT_EQ(copy.str(), FinderAppleScriptStyler::script("Demo", std::nullopt, {660, 400},
