@@ -1,5 +1,6 @@
 #include "core/DMG/DMGWindowArtwork.hpp"
 
+#include <algorithm>
 #include <cmath>
 
 #include "core/Design/StickerPictureLoader.hpp"
@@ -35,8 +36,9 @@ std::optional<std::string> DMGWindowArtwork::backgroundPNG(const DMGBuildRequest
   std::optional<DesignImage> picture;
   if (request.backgroundImageURL) picture = StickerPictureLoader::load(*request.backgroundImageURL);
   const DMGArrowTone tone = DMGArrowTones::resolve(picture, arrowCentre, windowSize);
-  const auto arrow =
-      DMGArtwork::arrowPNG(request.arrowSymbol, tone, static_cast<int>(std::trunc(arrowSide)));
+  // Sides beyond any bitmap are cut before the conversion; such an arrow cannot be drawn anyway.
+  const double side = std::min(std::trunc(arrowSide), 1e9);
+  const auto arrow = DMGArtwork::arrowPNG(request.arrowSymbol, tone, static_cast<int>(side));
   if (!arrow) return std::nullopt;
   return DMGArtwork::composeBackground(request.backgroundImageURL, windowSize, arrow, arrowCentre,
                                        arrowSide, backingScale, labelPads);

@@ -14,7 +14,10 @@ namespace halyard {
 
 namespace {
 
+// Truncated toward zero. Values beyond the 64-bit range (and NaN) are outside what callers may
+// pass; they are written as 0 rather than converted with undefined behaviour.
 std::string whole(double value) {
+  if (!(std::fabs(value) < 9.2e18)) return "0";
   return std::to_string(static_cast<long long>(std::trunc(value)));
 }
 
