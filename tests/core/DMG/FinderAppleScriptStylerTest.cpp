@@ -1,27 +1,25 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <array>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <sstream>
 
 #include "core/DMG/FinderAppleScriptStyler.hpp"
 #include "core/Process/CoreCommand.hpp"
 #include "core/Signing/ScriptedToolRoot.hpp"
-#include "core/Support/TemporaryFolder.hpp"
+#include "core/Support/UserFolders.hpp"
 
 using namespace halyard;
 namespace fs = std::filesystem;
 
 namespace {
 
-// The script as the Finder is to read it, line by line; {VOLUME}, {LINE25}, {R}, {B}, {ICON},
-// {AX}, {AY}, {FX}, {FY} are filled in by the cases.
+// The script as the Finder is to read it, line by line; {0} to {8} are filled in by the cases.
 const char* const scriptLines[] = {
     "tell application \"Finder\"",
-    "    set diskName to \"{VOLUME}\"",
+    "    set diskName to \"{0}\"",
     "",
     "    repeat with i from 1 to 40",
     "        if exists disk diskName then exit repeat",
@@ -37,21 +35,21 @@ const char* const scriptLines[] = {
     "        set toolbar visible of container window to false",
     "        set statusbar visible of container window to false",
     "",
-    "        set the bounds of container window to {400, 100, {R}, {B}}",
+    "        set the bounds of container window to {400, 100, {2}, {3}}",
     "",
     "        tell icon view options of container window",
-    "            set icon size to {ICON}",
+    "            set icon size to {4}",
     "            set arrangement to not arranged",
     "        end tell",
     "",
-    "{LINE25}",
+    "{1}",
     "",
     "        try",
     "            set appName to name of (every item whose name ends with \".app\") as string",
-    "            set position of item appName of container window to {{AX}, {AY}}",
+    "            set position of item appName of container window to {{5}, {6}}",
     "        end try",
     "",
-    "        set position of item \"Applications\" of container window to {{FX}, {FY}}",
+    "        set position of item \"Applications\" of container window to {{7}, {8}}",
     "",
     "        update without registering applications",
     "        delay 2",
@@ -60,17 +58,20 @@ const char* const scriptLines[] = {
     "end tell",
 };
 
-std::string expectedScript(const std::map<std::string, std::string>& values) {
+// Volume, line 25, right, bottom, icon size, app x and y, Applications x and y.
+using ScriptValues = std::array<std::string, 9>;
+
+std::string expectedScript(const ScriptValues& values) {
   std::string text;
   for (const char* line : scriptLines) {
     if (!text.empty()) text += "\n";
     text += line;
   }
-  for (const auto& [key, value] : values) {
-    const std::string marker = "{" + key + "}";
+  for (size_t i = 0; i < values.size(); ++i) {
+    const std::string marker = "{" + std::to_string(i) + "}";
     for (size_t at = text.find(marker); at != std::string::npos;
-         at = text.find(marker, at + value.size()))
-      text.replace(at, marker.size(), value);
+         at = text.find(marker, at + values[i].size()))
+      text.replace(at, marker.size(), values[i]);
   }
   return text;
 }
@@ -82,25 +83,6 @@ const std::string backgroundLine25 = "           try\n"
                                      "       end tell\n"
                                      "   end try";
 
-// Points the user's temporary folder at `folder` for the life of the object.
-class TemporaryDirectoryOverride {
-public:
-  explicit TemporaryDirectoryOverride(const fs::path& folder) {
-    if (const char* old = std::getenv("TMPDIR")) previous_ = old;
-    ::setenv("TMPDIR", folder.c_str(), 1);
-  }
-  ~TemporaryDirectoryOverride() {
-    if (previous_) {
-      ::setenv("TMPDIR", previous_->c_str(), 1);
-    } else {
-      ::unsetenv("TMPDIR");
-    }
-  }
-
-private:
-  std::optional<std::string> previous_;
-};
-
 } // namespace
 
 TEST(FinderAppleScriptStyler, ScriptTextIsExactWithAndWithoutBackground) {
@@ -109,7 +91,7 @@ TEST(FinderAppleScriptStyler, ScriptTextIsExactWithAndWithoutBackground) {
     std::optional<std::string> background;
     FinderSize window;
     FinderPoint app, folder;
-    std::map<std::string, std::string> values;
+    ScriptValues values;
   };
   const Case cases[] = {
       {"no background, fractions truncated",
@@ -117,48 +99,23 @@ TEST(FinderAppleScriptStyler, ScriptTextIsExactWithAndWithoutBackground) {
        {660.9, 400.2},
        {299.7, 180.2},
        {500.9, 180.99},
-       {{"VOLUME", "Demo"},
-        {"LINE25", "        "},
-        {"R", "1060"},
-        {"B", "500"},
-        {"ICON", "72"},
-        {"AX", "299"},
-        {"AY", "180"},
-        {"FX", "500"},
-        {"FY", "180"}}},
+       {"Demo", "        ", "1060", "500", "72", "299", "180", "500", "180"}},
       {"background at the reference size",
        ".support/background.png",
        {1600, 1000},
        {550, 513},
        {1050, 513},
-       {{"VOLUME", "My App 2"},
-        {"LINE25", backgroundLine25},
-        {"R", "2000"},
-        {"B", "1100"},
-        {"ICON", "144"},
-        {"AX", "550"},
-        {"AY", "513"},
-        {"FX", "1050"},
-        {"FY", "513"}}},
-      {"reversed: Applications on the left, negative values truncated toward zero",
+       {"My App 2", backgroundLine25, "2000", "1100", "144", "550", "513", "1050", "513"}},
+      {"reversed, negative values truncated toward zero",
        ".support/background.png",
        {800, 500},
        {525, 256.5},
        {-0.7, 256.5},
-       {{"VOLUME", "Demo"},
-        {"LINE25", backgroundLine25},
-        {"R", "1200"},
-        {"B", "600"},
-        {"ICON", "72"},
-        {"AX", "525"},
-        {"AY", "256"},
-        {"FX", "0"},
-        {"FY", "256"}}},
+       {"Demo", backgroundLine25, "1200", "600", "72", "525", "256", "0", "256"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const std::string volume = c.values.at("VOLUME");
-    EXPECT_EQ(FinderAppleScriptStyler::script(volume, c.background, c.window, c.app, c.folder),
+    EXPECT_EQ(FinderAppleScriptStyler::script(c.values[0], c.background, c.window, c.app, c.folder),
               expectedScript(c.values));
   }
 }
@@ -175,30 +132,15 @@ TEST(FinderAppleScriptStyler, QuotesAndBackslashesInNamesStayInsideTheirStrings)
 
 TEST(FinderAppleScriptStyler, StyleRunsOsascriptOnATemporaryScriptAndRemovesIt) {
   halyard::testing::ScriptedToolRoot tools;
-  TemporaryFolder temporary("Halyard_StylerTest_");
-  const TemporaryDirectoryOverride override(temporary.path());
   const std::string seen = (tools.root() / "seen.applescript").string();
   tools.addRecordingTool("/usr/bin/osascript", "arguments.log",
                          "cat \"$1\" > '" + seen + "'\necho 'Error: Disk not found'");
-
   FinderAppleScriptStyler::style("Demo", std::nullopt, {660, 400}, {160, 205}, {500, 205});
-  const auto arguments = tools.recordedLines("arguments.log");
-  ASSERT_EQ(arguments.size(), 1u);
-  const fs::path scriptFile = arguments[0];
-  EXPECT_EQ(scriptFile.parent_path(), temporary.path());
-  EXPECT_THAT(
-      scriptFile.filename().string(),
-      ::testing::MatchesRegex("style_[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}\\.applescript"));
-  std::stringstream copy;
-  copy << std::ifstream(seen).rdbuf();
-  EXPECT_EQ(copy.str(), FinderAppleScriptStyler::script("Demo", std::nullopt, {660, 400},
-                                                        {160, 205}, {500, 205}));
-  EXPECT_TRUE(fs::is_empty(temporary.path()));
 
-  // A refusing Finder fails the call with osascript's own message; the script is gone as well.
-  tools.addTool("/usr/bin/osascript",
-                "echo 'execution error: Not authorized to send Apple events to Finder. (-1743)' "
-                ">&2\nexit 1");
+  // A refusing Finder fails the call with osascript's own message.
+  tools.addRecordingTool("/usr/bin/osascript", "arguments.log",
+                         "echo 'execution error: Not authorized to send Apple events to Finder. "
+                         "(-1743)' >&2\nexit 1");
   try {
     FinderAppleScriptStyler::style("Demo", ".support/background.png", {660, 400}, {160, 205},
                                    {500, 205});
@@ -208,5 +150,20 @@ TEST(FinderAppleScriptStyler, StyleRunsOsascriptOnATemporaryScriptAndRemovesIt) 
     EXPECT_STREQ(error.what(),
                  "execution error: Not authorized to send Apple events to Finder. (-1743)");
   }
-  EXPECT_TRUE(fs::is_empty(temporary.path()));
+
+  // Each run had its own script in the temporary folder, gone afterwards.
+  const auto arguments = tools.recordedLines("arguments.log");
+  ASSERT_EQ(arguments.size(), 2u);
+  EXPECT_NE(arguments[0], arguments[1]);
+  for (const fs::path script : arguments) {
+    EXPECT_EQ(script.parent_path(), UserFolders::temporary());
+    EXPECT_THAT(
+        script.filename().string(),
+        ::testing::MatchesRegex("style_[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}\\.applescript"));
+    EXPECT_FALSE(fs::exists(script));
+  }
+  std::stringstream copy;
+  copy << std::ifstream(seen).rdbuf();
+  EXPECT_EQ(copy.str(), FinderAppleScriptStyler::script("Demo", std::nullopt, {660, 400},
+                                                        {160, 205}, {500, 205}));
 }
