@@ -139,6 +139,17 @@ DesignSize DesignerTextRenderer::intrinsicSize(const DesignerTextSpec& spec) {
           std::ceil(std::max(bounds.height, 1.0)) + 2 * pad};
 }
 
+DesignSize DesignerTextRenderer::measure(std::string_view text, const PangoFontDescription& font) {
+  PangoContext* context = makeContext();
+  TextLayout layout(pango_layout_new(context));
+  g_object_unref(context);
+  pango_layout_set_font_description(layout.get(), &font);
+  gchar* valid = g_utf8_make_valid(text.data(), static_cast<gssize>(text.size()));
+  pango_layout_set_text(layout.get(), valid, -1);
+  g_free(valid);
+  return measured(layout.get());
+}
+
 std::optional<DesignImage> DesignerTextRenderer::image(const DesignerTextSpec& spec, double scale) {
   const double size = std::max(spec.fontSize * scale, 0.5); // NaN-safe: max keeps 0.5
   if (!(size <= largestFontSize)) return std::nullopt;

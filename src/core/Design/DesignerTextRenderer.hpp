@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "core/Design/CodableColor.hpp"
 #include "core/Design/CodablePoint.hpp"
@@ -55,6 +56,8 @@ struct DesignerTextRenderer {
   static DesignSize textBounds(const DesignerTextSpec& spec, double size);
   // The picture's size at the text's own font size.
   static DesignSize intrinsicSize(const DesignerTextSpec& spec);
+  // The logical size of `text` set on one line in `font`, measured as text stickers are.
+  static DesignSize measure(std::string_view text, const PangoFontDescription& font);
 
   // The text drawn at fontSize × scale into a transparent picture with `padding` on every side.
   // Nothing when the picture would be larger than a bitmap may be.

@@ -1,6 +1,6 @@
-#include "cli/InstallerWindowPreset.hpp"
+#include "core/DMG/InstallerWindowPreset.hpp"
 
-namespace bosun {
+namespace halyard {
 
 namespace {
 constexpr std::array<std::string_view, 5> names{"compact", "small", "balanced", "large",
@@ -39,4 +39,4 @@ InstallerWindowPresets::fromHalyardValue(std::string_view text) {
   return std::nullopt;
 }
 
-} // namespace bosun
+} // namespace halyard
