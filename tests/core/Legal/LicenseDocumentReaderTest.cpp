@@ -142,12 +142,15 @@ TEST(LicenseDocumentReader, FailuresAreReportedNeverThrown) {
   const auto& root = folder.path();
   write(root / "bad.rtf", "not rtf at all");
   fs::create_directories(root / "folder.txt");
+  // Larger than any license document: refused before a byte is read (sparse, so cheap).
+  write(root / "huge.txt", "x");
+  fs::resize_file(root / "huge.txt", LicenseDocumentReader::maximumBytes + 1);
   DebugLines debug;
 
   for (const auto& path : {root / "bad.rtf", root / "missing.md", root / "folder.txt",
-                           root / "empty.rtfd", fs::path("/dev/zero.txt")})
+                           root / "empty.rtfd", fs::path("/dev/zero.txt"), root / "huge.txt"})
     EXPECT_FALSE(LicenseDocumentReader::read(path)) << path;
-  ASSERT_EQ(debug.lines.size(), 5u);
+  ASSERT_EQ(debug.lines.size(), 6u);
   EXPECT_EQ(debug.lines[0],
             "[Halyard] Legal document could not be read: " + (root / "bad.rtf").string());
 }
