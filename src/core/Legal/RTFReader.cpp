@@ -4,6 +4,7 @@
 #include <unicode/utf8.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstdint>
 #include <map>
@@ -115,7 +116,7 @@ int codePageOfCharacterSet(int characterSet) {
   }
 }
 
-std::string decodeCodePage(std::string_view bytes, int codePage) {
+std::string converterName(int codePage) {
   std::string name;
   switch (codePage) {
   case 10000:
@@ -142,9 +143,28 @@ std::string decodeCodePage(std::string_view bytes, int codePage) {
   default:
     name = "windows-" + std::to_string(codePage);
   }
-  if (auto decoded = TextEncoding::decode(bytes, name.c_str())) return *decoded;
+  return name;
+}
+
+bool isMultiByteCodePage(int codePage) {
+  return codePage == 932 || codePage == 936 || codePage == 949 || codePage == 950;
+}
+
+// Bytes in a code page; what it does not define is read as Windows-1252, else Mac OS Roman.
+std::string decodeCodePage(std::string_view bytes, int codePage) {
+  if (auto decoded = TextEncoding::decode(bytes, converterName(codePage).c_str())) return *decoded;
   if (auto decoded = TextEncoding::decode(bytes, TextEncoding::windows1252)) return *decoded;
   return TextEncoding::decode(bytes, TextEncoding::macRoman).value_or("");
+}
+
+// The characters of a one-byte code page, byte by byte, made once per code page and document.
+using ByteTable = std::array<std::string, 256>;
+ByteTable byteTable(int codePage) {
+  ByteTable table;
+  for (int byte = 0; byte < 256; ++byte)
+    table[static_cast<std::size_t>(byte)] =
+        decodeCodePage(std::string(1, static_cast<char>(byte)), codePage);
+  return table;
 }
 
 void appendCodePoint(std::string& out, UChar32 codePoint) {
@@ -442,7 +462,16 @@ private:
     int codePage = codePage_;
     const auto font = fonts_.find(state.font < 0 ? defaultFont_ : state.font);
     if (font != fonts_.end() && font->second.codePage != 0) codePage = font->second.codePage;
-    const auto decoded = decodeCodePage(pendingBytes_, codePage);
+    std::string decoded;
+    if (isMultiByteCodePage(codePage)) {
+      decoded = decodeCodePage(pendingBytes_, codePage);
+    } else {
+      auto table = byteTables_.find(codePage);
+      if (table == byteTables_.end())
+        table = byteTables_.emplace(codePage, byteTable(codePage)).first;
+      for (const char byte : pendingBytes_)
+        decoded += table->second[static_cast<unsigned char>(byte)];
+    }
     pendingBytes_.clear();
     if (!decoded.empty()) character(state, decoded);
   }
@@ -476,6 +505,7 @@ private:
   bool colorSet_ = false;
   std::optional<char16_t> highSurrogate_;
   std::string pendingBytes_;
+  std::map<int, ByteTable> byteTables_;
   std::string pending_;
   GroupState pendingState_;
   StyledText result_;
