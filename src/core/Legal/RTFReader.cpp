@@ -146,6 +146,8 @@ std::string converterName(int codePage) {
   return name;
 }
 
+constexpr std::size_t maximumCodePages = 8;
+
 bool isMultiByteCodePage(int codePage) {
   return codePage == 932 || codePage == 936 || codePage == 949 || codePage == 950;
 }
@@ -466,6 +468,9 @@ private:
     if (isMultiByteCodePage(codePage)) {
       decoded = decodeCodePage(pendingBytes_, codePage);
     } else {
+      // A hostile document could name thousands of code pages; a few tables are plenty.
+      if (byteTables_.size() >= maximumCodePages && byteTables_.count(codePage) == 0)
+        codePage = 1252;
       auto table = byteTables_.find(codePage);
       if (table == byteTables_.end())
         table = byteTables_.emplace(codePage, byteTable(codePage)).first;
