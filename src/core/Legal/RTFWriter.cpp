@@ -17,11 +17,13 @@ std::string familyName(const TextAttributes& attributes) {
   return attributes.fontFamily.value_or(RTFWriter::systemFontName);
 }
 
-// Font names end at ";" and may not open or close groups.
-std::string escapedFontName(const std::string& name) {
+// A font name without the characters that end it (";"), open or close groups, or escape, and
+// without control characters; non-ASCII characters are escaped when it is written.
+std::string cleanFontName(const std::string& name) {
   std::string out;
   for (const char c : name)
-    if (c != ';' && c != '{' && c != '}' && c != '\\') out += c;
+    if (c != ';' && c != '{' && c != '}' && c != '\\' && (static_cast<unsigned char>(c) >= 0x20))
+      out += c;
   return out.empty() ? RTFWriter::systemFontName : out;
 }
 
@@ -77,7 +79,7 @@ std::optional<std::string> RTFWriter::write(const StyledText& text) {
   std::vector<TextColor> colors;
   for (const auto& run : text.runs) {
     if (!text::isValidUTF8(run.text)) return std::nullopt;
-    const auto family = escapedFontName(familyName(run.attributes));
+    const auto family = cleanFontName(familyName(run.attributes));
     if (std::find(fonts.begin(), fonts.end(), family) == fonts.end()) fonts.push_back(family);
     if (run.attributes.color &&
         std::find(colors.begin(), colors.end(), *run.attributes.color) == colors.end())
@@ -86,8 +88,11 @@ std::optional<std::string> RTFWriter::write(const StyledText& text) {
   if (fonts.empty()) fonts.push_back(systemFontName);
 
   std::string out = "{\\rtf1\\ansi\\ansicpg1252\\uc1\\deff0\n{\\fonttbl";
-  for (std::size_t index = 0; index < fonts.size(); ++index)
-    out += "\\f" + std::to_string(index) + "\\fnil\\fcharset0 " + fonts[index] + ";";
+  for (std::size_t index = 0; index < fonts.size(); ++index) {
+    out += "\\f" + std::to_string(index) + "\\fnil\\fcharset0 ";
+    appendText(out, fonts[index]);
+    out += ";";
+  }
   out += "}\n{\\colortbl;";
   for (const auto& color : colors)
     out += "\\red" + std::to_string(color.red) + "\\green" + std::to_string(color.green) +
@@ -96,9 +101,8 @@ std::optional<std::string> RTFWriter::write(const StyledText& text) {
 
   for (const auto& run : text.runs) {
     const auto& attributes = run.attributes;
-    const auto font =
-        std::find(fonts.begin(), fonts.end(), escapedFontName(familyName(attributes))) -
-        fonts.begin();
+    const auto font = std::find(fonts.begin(), fonts.end(), cleanFontName(familyName(attributes))) -
+                      fonts.begin();
     const auto halfPoints =
         std::lround(std::clamp(attributes.fontSize.value_or(12), 1.0, 1638.0) * 2);
     std::size_t color = 0; // 0: the automatic colour

@@ -77,7 +77,7 @@ TEST(LicenseFormatter, RTFDataReadsBackWithEveryAttribute) {
   italicRed.italic = true;
   italicRed.color = TextColor{200, 10, 0};
   TextAttributes serif;
-  serif.fontFamily = "Times New Roman";
+  serif.fontFamily = "Mincho \u660E\u671D";
   serif.fontSize = 13.5;
   const auto body = LicenseFormatter::composeBody(
       {{"Terms & Conditions",
@@ -110,7 +110,7 @@ TEST(LicenseFormatter, RTFDataReadsBackWithEveryAttribute) {
   EXPECT_EQ(runs[1].halfPoints, 24);
   EXPECT_EQ(runs[2], (rtftest::RTFTestRun{"warning \U0001F600", false, true, 24,
                                           ".AppleSystemUIFont", 0xC80A00}));
-  EXPECT_EQ(runs[3], (rtftest::RTFTestRun{" serif", false, false, 27, "Times New Roman", 0}));
+  EXPECT_EQ(runs[3], (rtftest::RTFTestRun{" serif", false, false, 27, "Mincho \u660E\u671D", 0}));
 }
 
 TEST(InstallerLicense, OneRTFPerLanguageWithTextInItsInstallerFolder) {
