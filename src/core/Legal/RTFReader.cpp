@@ -159,14 +159,14 @@ std::string decodeCodePage(std::string_view bytes, int codePage) {
   return TextEncoding::decode(bytes, TextEncoding::macRoman).value_or("");
 }
 
-// The characters of a one-byte code page, byte by byte, made once per code page and document.
-using ByteTable = std::array<std::string, 256>;
-ByteTable byteTable(int codePage) {
-  ByteTable table;
-  for (int byte = 0; byte < 256; ++byte)
-    table[static_cast<std::size_t>(byte)] =
-        decodeCodePage(std::string(1, static_cast<char>(byte)), codePage);
-  return table;
+// The characters of a one-byte code page, each byte decoded on first use and kept for the rest
+// of the document.
+using ByteTable = std::array<std::optional<std::string>, 256>;
+
+const std::string& decodedByte(ByteTable& table, unsigned char byte, int codePage) {
+  auto& entry = table[byte];
+  if (!entry) entry = decodeCodePage(std::string(1, static_cast<char>(byte)), codePage);
+  return *entry;
 }
 
 void appendCodePoint(std::string& out, UChar32 codePoint) {
@@ -471,11 +471,9 @@ private:
       // A hostile document could name thousands of code pages; a few tables are plenty.
       if (byteTables_.size() >= maximumCodePages && byteTables_.count(codePage) == 0)
         codePage = 1252;
-      auto table = byteTables_.find(codePage);
-      if (table == byteTables_.end())
-        table = byteTables_.emplace(codePage, byteTable(codePage)).first;
+      auto& table = byteTables_[codePage];
       for (const char byte : pendingBytes_)
-        decoded += table->second[static_cast<unsigned char>(byte)];
+        decoded += decodedByte(table, static_cast<unsigned char>(byte), codePage);
     }
     pendingBytes_.clear();
     if (!decoded.empty()) character(state, decoded);
