@@ -29,4 +29,9 @@ std::vector<std::string> AppleTools::gatekeeperAssessment(Assessment kind,
   return arguments;
 }
 
+std::vector<std::string> AppleTools::udifrez(const std::filesystem::path& resourcePlist,
+                                             const std::filesystem::path& image) {
+  return {"udifrez", "-xml", resourcePlist.string(), "", image.string()};
+}
+
 } // namespace halyard

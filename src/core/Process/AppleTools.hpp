@@ -39,6 +39,11 @@ struct AppleTools {
   static std::vector<std::string> staplerValidate(const std::filesystem::path& file);
   static std::vector<std::string> staplerStaple(const std::filesystem::path& file);
 
+  // `hdiutil udifrez -xml PLIST "" IMAGE`: stores the resources of an XML property list in a
+  // disk image (the empty argument is part of the tool's syntax).
+  static std::vector<std::string> udifrez(const std::filesystem::path& resourcePlist,
+                                          const std::filesystem::path& image);
+
   // What Gatekeeper is asked about a file (`spctl --assess`).
   enum class Assessment {
     execute, // an app: --type execute

@@ -1,0 +1,103 @@
+#include "core/Legal/LicenseDocumentReader.hpp"
+
+#include <exception>
+#include <functional>
+#include <map>
+
+#include "core/Legal/LicenseFormatter.hpp"
+#include "core/Legal/MarkdownReader.hpp"
+#include "core/Legal/RTFReader.hpp"
+#include "core/Legal/TextEncoding.hpp"
+#include "core/Support/HalyardCoreLog.hpp"
+#include "core/Support/RegularFileReader.hpp"
+#include "core/Support/Text.hpp"
+
+namespace halyard {
+
+namespace {
+
+using Reader = std::function<std::optional<StyledText>(const std::filesystem::path&)>;
+
+std::string contents(const std::filesystem::path& path) {
+  return RegularFileReader::read(path, LicenseDocumentReader::maximumBytes);
+}
+
+std::optional<StyledText> readRTF(const std::filesystem::path& path) {
+  return RTFReader::read(contents(path));
+}
+
+// An RTFD document is a folder package whose text is TXT.rtf.
+std::optional<StyledText> readRTFD(const std::filesystem::path& path) {
+  return readRTF(path / "TXT.rtf");
+}
+
+std::optional<StyledText> readMarkdown(const std::filesystem::path& path) {
+  return MarkdownReader::read(TextEncoding::decodeDocument(contents(path)));
+}
+
+std::optional<StyledText> readPlainText(const std::filesystem::path& path) {
+  return LicenseDocumentReader::plainText(contents(path));
+}
+
+const std::map<std::string, Reader>& readers() {
+  static const std::map<std::string, Reader> table = {
+      {"rtf", readRTF},
+      {"rtfd", readRTFD},
+      // wired at merge: OfficeDocumentReader
+      {"docx", nullptr},
+      // wired at merge: WordDocumentReader
+      {"doc", nullptr},
+      // wired at merge: OfficeDocumentReader
+      {"odt", nullptr},
+      // wired at merge: HTMLDocumentReader
+      {"html", nullptr},
+      {"htm", nullptr},
+      {"xhtml", nullptr},
+      // wired at merge: WebArchiveReader
+      {"webarchive", nullptr},
+      {"md", readMarkdown},
+      {"markdown", readMarkdown},
+      {"txt", readPlainText},
+      {"text", readPlainText},
+      // wired at merge: PDFDocumentReader
+      {"pdf", nullptr},
+  };
+  return table;
+}
+
+} // namespace
+
+TextAttributes LicenseDocumentReader::plainAttributes() {
+  TextAttributes attributes;
+  attributes.fontSize = 12;
+  attributes.color = TextColor{0, 0, 0};
+  return attributes;
+}
+
+StyledText LicenseDocumentReader::plainText(std::string_view bytes) {
+  StyledText text;
+  text.append(TextEncoding::decodeDocument(bytes), plainAttributes());
+  return text;
+}
+
+std::optional<StyledText> LicenseDocumentReader::read(const std::filesystem::path& url) {
+  auto extension = text::lowercasedASCII(url.extension().string());
+  if (!extension.empty()) extension.erase(0, 1);
+  const auto reader = readers().find(extension);
+  if (reader == readers().end() || !reader->second) return std::nullopt;
+
+  std::optional<StyledText> text;
+  try {
+    text = reader->second(url);
+  } catch (const std::exception&) {
+    text.reset();
+  }
+  if (!text) {
+    HalyardCoreLog::debugMessage("[Halyard] Legal document could not be read: " + url.string());
+    return std::nullopt;
+  }
+  if (LicenseFormatter::isBlank(text->string())) return std::nullopt;
+  return text;
+}
+
+} // namespace halyard
