@@ -4,10 +4,15 @@
 #include <functional>
 #include <map>
 
+#include "core/Legal/HTMLDocumentReader.hpp"
 #include "core/Legal/LicenseFormatter.hpp"
 #include "core/Legal/MarkdownReader.hpp"
+#include "core/Legal/OfficeDocumentReader.hpp"
+#include "core/Legal/PDFDocumentReader.hpp"
 #include "core/Legal/RTFReader.hpp"
 #include "core/Legal/TextEncoding.hpp"
+#include "core/Legal/WebArchiveReader.hpp"
+#include "core/Legal/WordDocumentReader.hpp"
 #include "core/Support/HalyardCoreLog.hpp"
 #include "core/Support/RegularFileReader.hpp"
 #include "core/Support/Text.hpp"
@@ -43,24 +48,18 @@ const std::map<std::string, Reader>& readers() {
   static const std::map<std::string, Reader> table = {
       {"rtf", readRTF},
       {"rtfd", readRTFD},
-      // wired at merge: OfficeDocumentReader
-      {"docx", nullptr},
-      // wired at merge: WordDocumentReader
-      {"doc", nullptr},
-      // wired at merge: OfficeDocumentReader
-      {"odt", nullptr},
-      // wired at merge: HTMLDocumentReader
-      {"html", nullptr},
-      {"htm", nullptr},
-      {"xhtml", nullptr},
-      // wired at merge: WebArchiveReader
-      {"webarchive", nullptr},
+      {"docx", OfficeDocumentReader::read},
+      {"doc", WordDocumentReader::read},
+      {"odt", OfficeDocumentReader::read},
+      {"html", HTMLDocumentReader::read},
+      {"htm", HTMLDocumentReader::read},
+      {"xhtml", HTMLDocumentReader::read},
+      {"webarchive", WebArchiveReader::read},
       {"md", readMarkdown},
       {"markdown", readMarkdown},
       {"txt", readPlainText},
       {"text", readPlainText},
-      // wired at merge: PDFDocumentReader
-      {"pdf", nullptr},
+      {"pdf", PDFDocumentReader::read},
   };
   return table;
 }
