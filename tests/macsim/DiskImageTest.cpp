@@ -212,6 +212,19 @@ TEST_F(DiskImageTest, LicenseResourcesAreAddedReadBackAndBoundBySignature) {
   EXPECT_THAT(readBack.out, HasSubstr("<integer>5000</integer>"));
   EXPECT_THAT(run("hdiutil", {"imageinfo", compressed.string()}).out,
               HasSubstr("Software License Agreement: true\n"));
+  // The resources travel with the image: converted by either tool, attached, copied.
+  const fs::path converted = work / "Converted.dmg";
+  ASSERT_EQ(
+      run("hdiutil", {"convert", compressed.string(), "-format", "ULFO", "-o", converted.string()})
+          .status,
+      0);
+  ASSERT_EQ(run("diskutil", {"image", "create", "from", "--format", "ULMO", converted.string(),
+                             (work / "Modern.dmg").string()})
+                .status,
+            0);
+  attach(work / "Modern.dmg");
+  fs::copy_file(work / "Modern.dmg", work / "Copy.dmg");
+  EXPECT_EQ(run("hdiutil", {"udifderez", "-xml", (work / "Copy.dmg").string()}).out, readBack.out);
 
   // Changing the resources after signing breaks the signature.
   ASSERT_EQ(run("codesign", {"--force", "--sign", developerID, compressed.string()}).status, 0);
@@ -274,6 +287,15 @@ TEST_F(DiskImageTest, BusyVolumesRefuseOrdinaryEjectsUntilForced) {
   fs::remove(image);
   EXPECT_EQ(run("hdiutil", {"detach", leftover, "-force", "-quiet"}).status, 0);
   EXPECT_FALSE(fs::exists(leftoverMount));
+
+  // A stuck volume refuses even forced ejects, through either tool.
+  const auto stuckImage = createImage("Stuck");
+  const auto [stuck, stuckMount] = attach(stuckImage);
+  const std::map<std::string, std::string> stuckKnob = {{"MACSIM_STUCK_VOLUMES", "1"}};
+  EXPECT_EQ(run("hdiutil", {"detach", stuck, "-force"}, stuckKnob).status, 16);
+  EXPECT_EQ(run("diskutil", {"eject", "force", stuckMount.string()}, stuckKnob).status, 1);
+  EXPECT_TRUE(fs::is_directory(stuckMount));
+  EXPECT_EQ(run("hdiutil", {"detach", stuck}).status, 0);
 }
 
 TEST_F(DiskImageTest, AttachFormsAndTheirFailures) {

@@ -86,7 +86,8 @@ TEST_F(SetupTest, HelpDocumentsEveryCommandAndKnob) {
        {"macsim init", "macsim identity add", "macsim identity remove", "macsim identity list",
         "macsim profile add", "macsim profile remove", "macsim machO", "BOSUN_TOOL_ROOT",
         "MACSIM_<TOOL>_DELAY", "MACSIM_<TOOL>_FAIL", "MACSIM_<TOOL>_STDOUT", "MACSIM_<TOOL>_STDERR",
-        "MACSIM_<TOOL>_WHEN", "MACSIM_OFFLINE", "MACSIM_NOTARY_VERDICT", "MACSIM_BUSY_EJECTS"})
+        "MACSIM_<TOOL>_WHEN", "MACSIM_OFFLINE", "MACSIM_NOTARY_VERDICT", "MACSIM_BUSY_EJECTS",
+        "MACSIM_STUCK_VOLUMES"})
     EXPECT_THAT(help.out, HasSubstr(text));
 }
 

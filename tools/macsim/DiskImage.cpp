@@ -144,8 +144,11 @@ void DiskImage::convert(const fs::path& source, const fs::path& destination,
   const std::string archive = ArchiveWriter::write(members, ArchiveWriter::Format::tar,
                                                    info->filter, format == "UDZO" ? level : -1);
   properties.format = format;
-  // A converted image is a new image: no signature, ticket or license resources come along.
-  writeImage(destination, archive, {{"image", toJson(properties)}});
+  // A converted image is a new image: no signature or ticket comes along, but the license
+  // resources travel with the image's contents, as they do with the real tool.
+  nlohmann::json metadata = {{"image", toJson(properties)}};
+  if (const auto license = resources(source)) metadata["resources"] = *license;
+  writeImage(destination, archive, metadata);
 }
 
 std::optional<std::string> DiskImage::resources(const fs::path& path) {

@@ -41,6 +41,7 @@ struct DiskImage {
   // Writes `folder` back into the image in place, keeping its other trailer entries. Returns
   // false when the contents did not change (the file is then left untouched).
   static bool repack(const std::filesystem::path& image, const std::filesystem::path& folder);
+  // A new image in `format` with the same volume and license resources (no signature, no ticket).
   static void convert(const std::filesystem::path& source, const std::filesystem::path& destination,
                       const std::string& format, int level);
   // The license resources (an XML property list), if any were added with udifrez.

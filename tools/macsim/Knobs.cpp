@@ -71,4 +71,9 @@ int Knobs::busyEjects() {
   return text ? std::max(0, std::atoi(text->c_str())) : 0;
 }
 
+bool Knobs::stuckVolumes() {
+  auto text = value("MACSIM_STUCK_VOLUMES");
+  return text && *text != "0";
+}
+
 } // namespace macsim

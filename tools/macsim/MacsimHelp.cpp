@@ -94,6 +94,7 @@ FAILURE ON DEMAND (environment variables)
   MACSIM_NOTARY_VERDICT=Invalid   the notary service answers Invalid (the log says why)
   MACSIM_BUSY_EJECTS=N            every attached volume refuses its first N ejects without force
                                   (hdiutil detach, diskutil eject) as busy
+  MACSIM_STUCK_VOLUMES=1          attached volumes never unmount, not even when forced
   <TOOL> is the tool's name in capitals: CODESIGN, SECURITY, HDIUTIL, DISKUTIL, XCRUN,
   NOTARYTOOL, STAPLER, SPCTL, PKGUTIL, PKGBUILD, PRODUCTBUILD, PRODUCTSIGN, LIPO, DITTO, XATTR,
   OSASCRIPT, SHASUM.

@@ -80,6 +80,7 @@ Attachment VolumeMounter::attach(const ToolContext& context, const Request& requ
 void VolumeMounter::eject(const ToolContext& context, const Attachment& attachment, bool force) {
   StateStore store(context.stateFolder());
   AttachmentTable table(store);
+  if (Knobs::stuckVolumes()) throw MountError("Resource busy", true);
   if (!force && table.refuseEject(attachment.disk, Knobs::busyEjects()))
     throw MountError("Resource busy", true);
   std::optional<std::string> lost;

@@ -1,0 +1,96 @@
+// What the two families read out of the disk-image tools' answers.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "core/DiskImage/LegacyDiskImageTool.hpp"
+#include "core/DiskImage/ModernDiskImageTool.hpp"
+
+namespace halyard {
+namespace {
+
+std::string attachPlist(const std::string& entities) {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+         "<key>system-entities</key><array>" +
+         entities + "</array></dict></plist>\n";
+}
+
+std::string entity(const std::string& device, const std::string& mountPoint = "") {
+  std::string text = "<dict><key>content-hint</key><string>Apple_HFS</string>";
+  if (!device.empty()) text += "<key>dev-entry</key><string>" + device + "</string>";
+  if (!mountPoint.empty()) text += "<key>mount-point</key><string>" + mountPoint + "</string>";
+  return text + "</dict>";
+}
+
+TEST(LegacyAttachOutput, DeviceAndMountPointAreTheFirstOfEachInAnyEntity) {
+  const std::pair<std::string, LegacyDiskImageAttachment> cases[] = {
+      {"hdiutil: attach: WARNING: ignoring IDME options (obsolete)\n" +
+           attachPlist(entity("/dev/disk4") + entity("/dev/disk4s1", "/Volumes/My App")),
+       {"/dev/disk4", "/Volumes/My App"}},
+      {attachPlist(entity("/dev/disk4") + entity("") + entity("", "/Volumes/App") +
+                   entity("/dev/disk4s2", "/Volumes/Other")),
+       {"/dev/disk4", "/Volumes/App"}},
+      {"Checksumming...\n<plist version=\"1.0\"><dict><key>system-entities</key><array>" +
+           entity("", "/Volumes/X") + entity("/dev/disk3s1") + "</array></dict></plist>",
+       {"/dev/disk3s1", "/Volumes/X"}},
+  };
+  for (const auto& [output, expected] : cases)
+    EXPECT_EQ(LegacyDiskImageTool::parseAttachPlist(output), expected) << output;
+
+  const std::string failures[] = {
+      attachPlist(entity("/dev/disk4")),
+      attachPlist(entity("", "/Volumes/App")),
+      attachPlist(entity("/dev/disk4") + "<string>x</string>" + entity("", "/Volumes/App")),
+      "hdiutil: attach failed - image not recognized",
+  };
+  for (const auto& output : failures) {
+    try {
+      LegacyDiskImageTool::parseAttachPlist(output);
+      ADD_FAILURE() << "parsed " << output;
+    } catch (const LegacyDiskImageError& error) {
+      EXPECT_EQ(error.domain(), "Halyard.hdiutil");
+      EXPECT_EQ(error.code(), -1);
+      EXPECT_STREQ(error.what(), "Failed to mount.");
+    }
+  }
+}
+
+TEST(ModernAttachOutput, DeviceNodesAndMountCandidates) {
+  for (const auto& [device, whole] : {std::pair{"/dev/disk12s3", "/dev/disk12"},
+                                      {"/dev/disk5s1s2", "/dev/disk5"},
+                                      {"disk4s1", "disk4s1"},
+                                      {"/dev/diskX", "/dev/diskX"}})
+    EXPECT_EQ((ModernDiskImageAttachment{device, ""}.wholeDisk()), whole) << device;
+  EXPECT_EQ(ModernDiskImageTool::firstDeviceNode("/dev/disk/x as/dev/disk5s1s\t/dev/disk6"),
+            "/dev/disk5s1");
+  EXPECT_FALSE(ModernDiskImageTool::firstDeviceNode("/dev/diskette /dev/rdisk4").has_value());
+
+  using Candidates = std::vector<std::string>;
+  const std::pair<std::string, Candidates> lines[] = {
+      {"/dev/disk5s1\tApple_APFS\t  /Volumes/My App  ", {"/Volumes/My App"}},
+      {"/\t/private/var/x\t/dev/disk2", {"/private/var/x"}},
+      {"mounted at /Volumes/Demo 2", {"/Volumes/Demo 2"}},
+      {"/dev/disk6s1\t/System/Volumes/Data/m", {"/System/Volumes/Data/m", "/Volumes/Data/m"}},
+      {"/dev/disk5\tGUID_partition_scheme\t", {}},
+  };
+  for (const auto& [line, expected] : lines)
+    EXPECT_EQ(ModernDiskImageTool::mountCandidates(line), expected) << line;
+}
+
+TEST(ModernAttachOutput, TheFirstMountedCandidateInLineOrderGivesTheAttachment) {
+  const std::set<std::string> mounted = {"/Volumes/My App", "/Volumes/Later"};
+  const auto parse = [&](const std::string& output) {
+    return ModernDiskImageTool::parseAttachment(
+        output, [&](const std::string& path) { return mounted.count(path) != 0; });
+  };
+  EXPECT_EQ(parse("/dev/disk5\tGUID_partition_scheme\t\r\n"
+                  "/dev/disk5s1\tApple_APFS\t/Volumes/Not Mounted\n"
+                  "/dev/disk6s1\tApple_APFS\t/Volumes/My App\n"
+                  "/dev/disk7s1\tApple_APFS\t/Volumes/Later\n"),
+            (ModernDiskImageAttachment{"/dev/disk5", "/Volumes/My App"}));
+  EXPECT_FALSE(parse("/dev/disk5s1\tApple_APFS\t/Volumes/Not Mounted\n").has_value());
+  EXPECT_FALSE(parse("Apple_APFS\t/Volumes/My App\n").has_value()) << "no device";
+}
+
+} // namespace
+} // namespace halyard
