@@ -212,7 +212,8 @@ PreparationExecutionResult ImportPreparationEngine::prepare(const fs::path& appU
 
   PreparationExecutionResult result;
   report(progress, "Creating working copy…");
-  const fs::path parent = UserFolders::temporary() / preparedImportsFolder;
+  const fs::path parent =
+      workingCopyParent.value_or(UserFolders::temporary() / preparedImportsFolder);
   fs::create_directories(parent);
   // Owned here until the preparation succeeds: a failure removes the copy with its folder.
   TemporaryFolder folder(parent, "");

@@ -60,6 +60,11 @@ public:
 
   double processTimeout = 180;
 
+  // Where the working copies go; none means Halyard_Prepared_Imports in the user's temporary
+  // folder. A release points it into its own workspace, so that removing the workspace (on
+  // Ctrl-C too) removes a copy still in the making.
+  std::optional<std::filesystem::path> workingCopyParent;
+
   PreparationExecutionResult prepare(const std::filesystem::path& appURL,
                                      const std::string& signingIdentity,
                                      const Progress& progress = nullptr) const;

@@ -92,6 +92,11 @@ TEST_F(ImportPreparationTest, ElectronLikeAppIsSignedInsideOutInAPrivateCopy) {
   EXPECT_NE(again.workingCopyFolder, result.workingCopyFolder);
   EXPECT_TRUE(fs::exists(result.preparedAppURL / "Contents/MacOS/Beacon"));
   EXPECT_EQ(workingCopies(), 2u);
+
+  ImportPreparationEngine inWorkspace;
+  inWorkspace.workingCopyParent = work() / "workspace";
+  EXPECT_EQ(inWorkspace.prepare(app, developerID).workingCopyFolder->parent_path(),
+            work() / "workspace");
 }
 
 TEST_F(ImportPreparationTest, RetryWithoutRuntimeOnlyForBundlesAndLibraries) {
