@@ -110,39 +110,6 @@ TEST_F(CodeSignScannerStandIns, EachKindOfAppGetsItsClassAndPlan) {
   }
 }
 
-TEST_F(CodeSignScannerStandIns, UnsignedAppAndMissingApp) {
-  const auto app = this->app("Bare");
-  const auto scan = CodeSignScanner().scanBundle(app);
-  EXPECT_EQ(scan.requirement, PreparationRequirement::prepareAndResign);
-  EXPECT_TRUE(scan.hasAdHocSignature); // codesign: "code object is not signed at all"
-  try {
-    CodeSignScanner().scanBundle(work() / "Gone.app");
-    FAIL() << "no error";
-  } catch (const CodeSignScannerError& error) {
-    EXPECT_STREQ(
-        error.what(),
-        ("Imported app bundle was not found at: " + (work() / "Gone.app").string()).c_str());
-  }
-}
-
-TEST_F(CodeSignScannerStandIns, LinksAreNeitherCountedNorFollowed) {
-  const auto app = this->app("Linked");
-  // Executable files outside the bundle, reachable only through links inside it.
-  const auto outside = work() / "outside";
-  machO(outside / "tool");
-  framework(outside, "Elsewhere");
-  fs::create_directories(app / "Contents/Frameworks");
-  fs::create_symlink(outside / "tool", app / "Contents/Frameworks/tool");
-  fs::create_symlink(outside / "tool", app / "Contents/MacOS/alias");
-  fs::create_directory_symlink(outside / "Elsewhere.framework",
-                               app / "Contents/Frameworks/Elsewhere.framework");
-  fs::create_directory_symlink(outside, app / "Contents/Frameworks/more");
-  const auto counts = CodeSignScanner::countNestedCode(app);
-  EXPECT_EQ(counts.nestedExecutableCount, 1);
-  EXPECT_EQ(counts.frameworkCount, 0);
-  EXPECT_EQ(counts.detectedPaths, std::vector<fs::path>{app / "Contents/MacOS/Linked"});
-}
-
 TEST(CodeSignScannerRules, ClassificationByCountsAndMarkers) {
   struct Case {
     const char* app;
@@ -171,22 +138,16 @@ TEST(CodeSignScannerRules, ClassificationByCountsAndMarkers) {
 TEST_F(CodeSignScannerStandIns, OnlyTheFirst120NamesAreTestedForMarkers) {
   const auto app = this->app("Names");
   fs::create_directories(app / "Contents/Frameworks");
-  for (int i = 0; i < 130; ++i) {
-    char name[16];
-    std::snprintf(name, sizeof name, "item%03d", i);
-    std::ofstream(app / "Contents/Frameworks" / name);
-  }
-  std::ofstream(app / "Contents/Resources/qt.conf");
-  CodeSignScanner::Counts counts{1, 1, 0, 0, 0, {}};
-  EXPECT_EQ(CodeSignScanner::runtimeMarkerNames(app).size(), 120u);
+  for (int i = 100; i < 230; ++i)
+    std::ofstream(app / "Contents/Frameworks" / ("item" + std::to_string(i)));
+  std::ofstream(app / "Contents/Resources/qt.conf"); // Resources come last
+  const CodeSignScanner::Counts counts{1, 1, 0, 0, 0, {}};
   EXPECT_EQ(CodeSignScanner::classify(app, counts), ImportedAppKind::unknownComplex);
   // With 118 names left in Frameworks, the two in Resources are among the first 120.
-  for (int i = 0; i < 12; ++i) {
-    char name[16];
-    std::snprintf(name, sizeof name, "item%03d", i);
-    fs::remove(app / "Contents/Frameworks" / name);
-  }
+  for (int i = 100; i < 112; ++i)
+    fs::remove(app / "Contents/Frameworks" / ("item" + std::to_string(i)));
   EXPECT_EQ(CodeSignScanner::classify(app, counts), ImportedAppKind::runtimeHeavy);
+  EXPECT_THROW(CodeSignScanner().scanBundle(work() / "Gone.app"), CodeSignScannerError);
 }
 
 TEST(CodeSignScannerRules, SignatureInspectionOfToolOutput) {

@@ -78,6 +78,16 @@ TEST_F(ImportEndToEnd, PreparationIsWhatMakesAnAdHocElectronAppPassTheNotary) {
   EXPECT_TRUE(notarize(report.appURL).empty());
 
   EXPECT_EQ(fingerprint(app), original); // the user's app is untouched
+
+  // The service looks at every piece: one helper re-signed without the hardened runtime fails it.
+  const auto helper = report.appURL / "Contents/Frameworks/Beacon Helper.app";
+  codesign({"--force", "--timestamp", "--sign", developerID, helper.string()});
+  codesign({"--force", "--options", "runtime", "--timestamp", "--sign", developerID,
+            report.appURL.string()});
+  EXPECT_EQ(
+      notarize(report.appURL),
+      (std::vector<std::pair<std::string, std::string>>{
+          {helperIssue.first, "The executable does not have the hardened runtime enabled."}}));
   const auto folder = *report.workingCopyFolder;
   report.releaseWorkingCopy();
   EXPECT_FALSE(fs::exists(folder));

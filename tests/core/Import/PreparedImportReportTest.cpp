@@ -3,7 +3,6 @@
 #include <nlohmann/json.hpp>
 
 #include "core/Import/PreparedImportReport.hpp"
-#include "core/Support/TemporaryFolder.hpp"
 
 using namespace halyard;
 
@@ -63,17 +62,4 @@ TEST(PreparedImportReport, SummariesAndPrimaryIssue) {
     report.isReadyForNextStep = c.ready;
     EXPECT_EQ(report.preparationSummary(), c.summary);
   }
-}
-
-TEST(PreparedImportReport, ReleasingRemovesTheWorkingCopyOnce) {
-  TemporaryFolder parent("PreparedImportReportTest_");
-  const auto folder = parent.path() / "COPY";
-  std::filesystem::create_directories(folder / "App.app/Contents");
-  PreparedImportReport report;
-  report.appURL = folder / "App.app";
-  report.workingCopyFolder = folder;
-  report.releaseWorkingCopy();
-  EXPECT_FALSE(std::filesystem::exists(folder));
-  EXPECT_FALSE(report.workingCopyFolder);
-  report.releaseWorkingCopy(); // nothing left to do
 }
