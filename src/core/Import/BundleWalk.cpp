@@ -112,6 +112,12 @@ bool BundleWalk::isPackageName(const std::string& name) {
                      [&](const char* extension) { return endsWith(lowered, extension); });
 }
 
+bool BundleWalk::endsWithAny(const std::string& lowered,
+                             std::initializer_list<const char*> suffixes) {
+  return std::any_of(suffixes.begin(), suffixes.end(),
+                     [&](const char* suffix) { return endsWith(lowered, suffix); });
+}
+
 bool BundleWalk::endsWith(const std::string& lowered, const char* suffix) {
   const size_t length = std::strlen(suffix);
   return lowered.size() >= length && lowered.compare(lowered.size() - length, length, suffix) == 0;

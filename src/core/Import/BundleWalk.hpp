@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <initializer_list>
 #include <string>
 
 namespace halyard {
@@ -38,8 +39,9 @@ public:
   // ordinary folders to the Finder.
   static bool isPackageName(const std::string& name);
 
-  // Whether the lower-cased text ends with `suffix`.
+  // Whether the (lower-cased) text ends with `suffix`, or with any of `suffixes`.
   static bool endsWith(const std::string& lowered, const char* suffix);
+  static bool endsWithAny(const std::string& lowered, std::initializer_list<const char*> suffixes);
 };
 
 } // namespace halyard

@@ -39,12 +39,6 @@ void report(const CodeSignScanner::Progress& progress, const std::string& line) 
   if (progress) progress(line);
 }
 
-bool lowerEndsWithAny(const std::string& lowered, std::initializer_list<const char*> suffixes) {
-  for (const char* suffix : suffixes)
-    if (BundleWalk::endsWith(lowered, suffix)) return true;
-  return false;
-}
-
 bool itemExists(const fs::path& path) {
   struct stat info {};
   return ::lstat(path.c_str(), &info) == 0;
@@ -91,7 +85,7 @@ CodeSignScanner::Counts CodeSignScanner::countNestedCode(const fs::path& appURL,
       record(item.path);
       return Step::skipChildren;
     }
-    if (lowerEndsWithAny(name, {".dylib", ".so", ".node"})) {
+    if (BundleWalk::endsWithAny(name, {".dylib", ".so", ".node"})) {
       ++counts.dylibCount;
       ++counts.nestedExecutableCount;
       record(item.path);
@@ -107,7 +101,7 @@ CodeSignScanner::Counts CodeSignScanner::countNestedCode(const fs::path& appURL,
     BundleWalk::walk(contents / folder, [&](const BundleWalk::Item& item) {
       if (item.type == BundleWalk::Type::symbolicLink) return Step::proceed;
       const auto name = text::lowercasedASCII(item.name);
-      if (lowerEndsWithAny(name, {".appex", ".xpc", ".bundle", ".plugin", ".app"})) {
+      if (BundleWalk::endsWithAny(name, {".appex", ".xpc", ".bundle", ".plugin", ".app"})) {
         ++counts.pluginCount;
         ++counts.helperCount;
         record(item.path);
@@ -171,8 +165,8 @@ CodeSignScanner::inspectSignature(const ToolProcessResult& metadata,
   const bool authorityLines = metadataText.find("Authority=") != std::string::npos;
   const std::string lowered = text::lowercasedASCII(metadataText);
   // codesign says "code object is not signed at all"; the run-together spelling is kept too.
-  const bool looksAdHoc = lowered.find("signature=adhoc") != std::string::npos ||
-                          lowered.find("adhoc") != std::string::npos ||
+  // "adhoc" covers codesign's "Signature=adhoc".
+  const bool looksAdHoc = lowered.find("adhoc") != std::string::npos ||
                           lowered.find("code object is not signed at all") != std::string::npos ||
                           lowered.find("codeobject is not signed at all") != std::string::npos ||
                           (metadata.status == 0 && !authorityLines);

@@ -24,12 +24,6 @@ using Type = BundleWalk::Type;
 
 constexpr const char* preparedImportsFolder = "Halyard_Prepared_Imports";
 
-bool endsWithAny(const std::string& lowered, std::initializer_list<const char*> suffixes) {
-  for (const char* suffix : suffixes)
-    if (BundleWalk::endsWith(lowered, suffix)) return true;
-  return false;
-}
-
 bool itemExists(const fs::path& path) {
   struct stat info {};
   return ::lstat(path.c_str(), &info) == 0;
@@ -57,9 +51,9 @@ std::string outputOr(const ToolProcessResult& result, const char* fallback) {
 int rank(const fs::path& item) {
   const auto path = text::lowercasedASCII(item.string());
   const auto name = text::lowercasedASCII(item.filename().string());
-  if (endsWithAny(name, {".dylib", ".so", ".node", ".frozen"})) return 0;
+  if (BundleWalk::endsWithAny(name, {".dylib", ".so", ".node", ".frozen"})) return 0;
   if (BundleWalk::endsWith(path, ".framework")) return 1;
-  if (endsWithAny(path, {".xpc", ".appex"})) return 2;
+  if (BundleWalk::endsWithAny(path, {".xpc", ".appex"})) return 2;
   if (BundleWalk::endsWith(path, ".app")) return 3;
   for (const char* part : {"/helpers/", "/loginitems/", "/xpcservices/"})
     if (path.find(part) != std::string::npos) return 4;
@@ -120,7 +114,7 @@ std::vector<fs::path> ImportPreparationEngine::collectNestedSignableItems(const 
       items.push_back(item.path);
       return Step::proceed;
     }
-    if (endsWithAny(name, {".dylib", ".so", ".node", ".frozen"})) {
+    if (BundleWalk::endsWithAny(name, {".dylib", ".so", ".node", ".frozen"})) {
       items.push_back(item.path);
       return Step::skipChildren;
     }
@@ -135,7 +129,8 @@ std::vector<fs::path> ImportPreparationEngine::collectNestedSignableItems(const 
     BundleWalk::walk(contents / folder, [&](const BundleWalk::Item& item) {
       if (item.type == Type::symbolicLink) return Step::proceed;
       const auto name = text::lowercasedASCII(item.name);
-      if (endsWithAny(name, {".appex", ".xpc", ".bundle", ".plugin", ".app", ".frozen"})) {
+      if (BundleWalk::endsWithAny(name,
+                                  {".appex", ".xpc", ".bundle", ".plugin", ".app", ".frozen"})) {
         items.push_back(item.path);
         return Step::skipChildren;
       }
@@ -173,9 +168,9 @@ std::vector<fs::path> ImportPreparationEngine::signingOrder(std::vector<fs::path
 }
 
 bool ImportPreparationEngine::allowsRetryWithoutRuntime(const fs::path& item) {
-  return endsWithAny(text::lowercasedASCII(item.string()),
-                     {".framework", ".dylib", ".so", ".node", ".bundle", ".plugin", ".xpc",
-                      ".appex", ".app", ".frozen"});
+  return BundleWalk::endsWithAny(text::lowercasedASCII(item.string()),
+                                 {".framework", ".dylib", ".so", ".node", ".bundle", ".plugin",
+                                  ".xpc", ".appex", ".app", ".frozen"});
 }
 
 std::vector<std::string> ImportPreparationEngine::signArguments(const std::string& identity,
