@@ -60,6 +60,12 @@ int rank(const fs::path& item) {
   return 5;
 }
 
+// The length of the path in characters (UTF-8 continuation bytes not counted).
+size_t characterCount(const fs::path& path) {
+  return static_cast<size_t>(std::count_if(path.native().begin(), path.native().end(),
+                                           [](char c) { return (c & 0xC0) != 0x80; }));
+}
+
 bool isInside(const fs::path& item, const fs::path& container) {
   const auto& inner = item.native();
   const auto& outer = container.native();
@@ -149,7 +155,7 @@ std::vector<fs::path> ImportPreparationEngine::signingOrder(std::vector<fs::path
   std::stable_sort(items.begin(), items.end(), [](const fs::path& a, const fs::path& b) {
     const int rankA = rank(a), rankB = rank(b);
     if (rankA != rankB) return rankA < rankB;
-    return a.native().size() < b.native().size();
+    return characterCount(a) < characterCount(b);
   });
   std::vector<fs::path> order;
   order.reserve(items.size());
