@@ -1,0 +1,122 @@
+#pragma once
+
+// A stand-in root for the import tests, put in force for this process (BOSUN_TOOL_ROOT, and
+// TMPDIR inside the fixture so working copies land there), and app bundles built from real
+// stand-in Mach-O files: frameworks, helper apps, libraries, plug-ins.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <optional>
+
+#include "e2e/StandInRoot.hpp"
+
+namespace halyard::testing {
+
+class ImportStandIns : public ::testing::Test {
+protected:
+  void SetUp() override {
+    remember("BOSUN_TOOL_ROOT");
+    remember("TMPDIR");
+    ::setenv("BOSUN_TOOL_ROOT", standIns.root().c_str(), 1);
+    std::filesystem::create_directories(temporary());
+    ::setenv("TMPDIR", temporary().c_str(), 1);
+    standIns.addIdentity(developerID);
+  }
+  void TearDown() override {
+    for (const auto& [name, value] : saved_) {
+      if (value)
+        ::setenv(name.c_str(), value->c_str(), 1);
+      else
+        ::unsetenv(name.c_str());
+    }
+  }
+
+  static constexpr const char* developerID = bosun::testing::StandInRoot::application;
+
+  std::filesystem::path temporary() const { return standIns.home() / "tmp"; }
+  std::filesystem::path work() const { return standIns.work(); }
+
+  // A Mach-O file: "execute" (mode 755), "dylib" (644) or "bundle" (755).
+  void machO(const std::filesystem::path& file, const std::string& type = "execute") const {
+    std::filesystem::create_directories(file.parent_path());
+    run(standIns.macsim({"machO", "--type", type, file.string()}), "macsim machO");
+  }
+
+  static void writeInfo(const std::filesystem::path& file, const std::string& executable,
+                        const std::string& identifier) {
+    std::filesystem::create_directories(file.parent_path());
+    std::ofstream(file) << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">"
+                           "<dict><key>CFBundleExecutable</key><string>"
+                        << executable << "</string><key>CFBundleIdentifier</key><string>"
+                        << identifier << "</string></dict></plist>\n";
+  }
+
+  // PARENT/NAME.app (or .xpc, .appex, ...) with Contents/MacOS/NAME.
+  std::filesystem::path bundle(const std::filesystem::path& parent, const std::string& name,
+                               const std::string& extension = ".app") const {
+    const auto path = parent / (name + extension);
+    machO(path / "Contents/MacOS" / name);
+    writeInfo(path / "Contents/Info.plist", name, "com.example." + std::to_string(counter_++));
+    return path;
+  }
+
+  // PARENT/NAME.framework, versioned: Versions/A/NAME and its Resources, with the usual links.
+  std::filesystem::path framework(const std::filesystem::path& parent,
+                                  const std::string& name) const {
+    const auto path = parent / (name + ".framework");
+    machO(path / "Versions/A" / name, "dylib");
+    writeInfo(path / "Versions/A/Resources/Info.plist", name,
+              "com.example." + std::to_string(counter_++));
+    std::filesystem::create_directory_symlink("A", path / "Versions/Current");
+    std::filesystem::create_symlink("Versions/Current/" + name, path / name);
+    std::filesystem::create_directory_symlink("Versions/Current/Resources", path / "Resources");
+    return path;
+  }
+
+  std::filesystem::path app(const std::string& name) const { return standIns.makeApp(name); }
+
+  // An Electron-like app: the framework with its own libraries and crash handler, three helper
+  // apps beside it, a native module and a loose library.
+  std::filesystem::path electronApp(const std::string& name) const {
+    const auto path = app(name);
+    const auto frameworks = path / "Contents/Frameworks";
+    const auto electron = framework(frameworks, "Electron Framework");
+    machO(electron / "Versions/A/Libraries/libffmpeg.dylib", "dylib");
+    machO(electron / "Versions/A/Helpers/chrome_crashpad_handler");
+    for (const char* helper : {" Helper", " Helper (GPU)", " Helper (Renderer)"})
+      bundle(frameworks, name + helper);
+    machO(frameworks / "native/keytar.node", "bundle");
+    machO(frameworks / "libnode_shim.dylib", "dylib");
+    return path;
+  }
+
+  // codesign with the stand-in, throwing unless it succeeds.
+  void codesign(std::vector<std::string> arguments) const {
+    standIns.toolOK("/usr/bin/codesign", std::move(arguments));
+  }
+  void signDeveloperID(const std::filesystem::path& path) const {
+    codesign({"--force", "--deep", "--options", "runtime", "--timestamp", "--sign", developerID,
+              path.string()});
+  }
+  void signAdHoc(const std::filesystem::path& path) const {
+    codesign({"--force", "--deep", "--sign", "-", path.string()});
+  }
+
+  bosun::testing::StandInRoot standIns;
+
+private:
+  void remember(const std::string& name) {
+    const char* value = std::getenv(name.c_str());
+    saved_.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
+  }
+  static void run(const bosun::testing::RunResult& result, const std::string& what) {
+    if (!result.exitedWith(0)) throw std::runtime_error(what + " failed: " + result.standardError);
+  }
+
+  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+  mutable int counter_ = 0;
+};
+
+} // namespace halyard::testing
