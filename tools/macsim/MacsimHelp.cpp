@@ -49,6 +49,7 @@ THE MODEL
 
 TOOLS AND CALLS
   security find-identity [-v] [-p codesigning|basic]
+  security show-keychain-info [KEYCHAIN]   (the login keychain is var/macsim/keychain.json)
   codesign --sign ID|- [--force] [--options runtime] [--timestamp] [--deep] [--entitlements F]
            [--preserve-metadata=identifier,entitlements,flags] [-i ID] PATH...
   codesign --verify [--deep] [--strict] [--verbose=N|-v...] [-R REQUIREMENT] PATH...
@@ -94,6 +95,8 @@ FAILURE ON DEMAND (environment variables)
   MACSIM_NOTARY_VERDICT=Invalid   the notary service answers Invalid (the log says why)
   MACSIM_BUSY_EJECTS=N            every attached volume refuses its first N ejects without force
                                   (hdiutil detach, diskutil eject) as busy
+  MACSIM_KEYCHAIN_LOCKED=1        the login keychain is locked: security show-keychain-info
+                                  fails with "User interaction is not allowed." (status 36)
   <TOOL> is the tool's name in capitals: CODESIGN, SECURITY, HDIUTIL, DISKUTIL, XCRUN,
   NOTARYTOOL, STAPLER, SPCTL, PKGUTIL, PKGBUILD, PRODUCTBUILD, PRODUCTSIGN, LIPO, DITTO, XATTR,
   OSASCRIPT, SHASUM.
