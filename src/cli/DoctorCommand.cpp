@@ -110,8 +110,8 @@ Finding identityCheck(std::string_view label, halyard::SigningIdentityKind kind,
   if (result.status == ToolProcessResult::timedOutStatus)
     return timedOut("identities", std::string(label), "security find-identity", limit);
   if (result.status == ToolProcessResult::launchFailedStatus)
-    return {"identities", std::string(label), Mark::failed,
-            "security could not be run: " + oneLine(result.standardError), ExitCode::configuration};
+    return {"identities", std::string(label), Mark::failed, oneLine(result.standardError),
+            ExitCode::configuration};
   return DoctorCommand::identityFinding(
       label, configured,
       halyard::SigningIdentityDetector::parseIdentities(result.standardOutput, kind), required);
