@@ -7,6 +7,7 @@
 
 #include "cli/CLIError.hpp"
 #include "cli/Console.hpp"
+#include "cli/DoctorCommand.hpp"
 #include "cli/HelpCommand.hpp"
 #include "cli/InspectCommand.hpp"
 #include "cli/NotarizeCommand.hpp"
@@ -48,7 +49,7 @@ ExitCode runCommand(const std::string& word, const std::string& typed,
   if (word == "notarize") return NotarizeCommand::run(parsed);
   if (word == "inspect") return InspectCommand::run(parsed);
   if (word == "verify") return VerifyCommand::run(parsed);
-  if (word == "doctor") unavailable(word); // DoctorCommand::run(parsed)
+  if (word == "doctor") return DoctorCommand::run(parsed);
   if (word == "setup") return SetupCommand::run(parsed);
   if (word == "update") unavailable(word); // UpdateCommand::run(parsed)
   throw CLIError(ExitCode::usage, "Unknown command \"" + typed + "\".",

@@ -79,6 +79,21 @@ TEST_F(SetupTest, ProfilesAndUsageErrors) {
   EXPECT_NE(security.status, 0);
 }
 
+TEST_F(SetupTest, ShowKeychainInfoReadsTheLoginKeychainUnlessItIsLocked) {
+  const std::string keychain = (root / "var/macsim/keychain.json").string();
+  const auto unlocked = run("security", {"show-keychain-info"});
+  EXPECT_EQ(unlocked.status, 0);
+  EXPECT_EQ(unlocked.out, "");
+  EXPECT_EQ(unlocked.err, "Keychain \"" + keychain + "\" no-timeout\n");
+
+  const auto locked = run("security", {"show-keychain-info"}, {{"MACSIM_KEYCHAIN_LOCKED", "1"}});
+  EXPECT_EQ(locked.status, 36);
+  EXPECT_EQ(locked.err, "security: SecKeychainCopySettings " + keychain +
+                            ": User interaction is not allowed.\n");
+
+  EXPECT_EQ(run("security", {"show-keychain-info", "/nowhere.keychain-db"}).status, 50);
+}
+
 TEST_F(SetupTest, HelpDocumentsEveryCommandAndKnob) {
   const auto help = macsim({"help"});
   EXPECT_EQ(help.status, 0);
@@ -87,7 +102,7 @@ TEST_F(SetupTest, HelpDocumentsEveryCommandAndKnob) {
         "macsim profile add", "macsim profile remove", "macsim machO", "BOSUN_TOOL_ROOT",
         "MACSIM_<TOOL>_DELAY", "MACSIM_<TOOL>_FAIL", "MACSIM_<TOOL>_STDOUT", "MACSIM_<TOOL>_STDERR",
         "MACSIM_<TOOL>_WHEN", "MACSIM_OFFLINE", "MACSIM_NOTARY_VERDICT", "MACSIM_BUSY_EJECTS",
-        "MACSIM_STUCK_VOLUMES"})
+        "MACSIM_STUCK_VOLUMES", "MACSIM_KEYCHAIN_LOCKED", "security show-keychain-info"})
     EXPECT_THAT(help.out, HasSubstr(text));
 }
 

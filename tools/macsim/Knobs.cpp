@@ -66,6 +66,11 @@ bool Knobs::forcedInvalid() {
   return text && upper(*text) == "INVALID";
 }
 
+bool Knobs::keychainLocked() {
+  auto text = value("MACSIM_KEYCHAIN_LOCKED");
+  return text && *text != "0";
+}
+
 int Knobs::busyEjects() {
   auto text = value("MACSIM_BUSY_EJECTS");
   return text ? std::max(0, std::atoi(text->c_str())) : 0;

@@ -16,6 +16,7 @@ namespace macsim {
 //   MACSIM_NOTARY_VERDICT=Invalid    the notary service rejects every submission
 //   MACSIM_BUSY_EJECTS=N             each attached volume refuses its first N ordinary ejects
 //   MACSIM_STUCK_VOLUMES=1           attached volumes never unmount, not even when forced
+//   MACSIM_KEYCHAIN_LOCKED=1         the login keychain is locked (security show-keychain-info)
 // <TOOL> is the tool's name in capitals: CODESIGN, HDIUTIL, NOTARYTOOL, STAPLER, ...
 struct Knobs {
   // Applies the delay and the forced failure of `tool`; returns the exit status when the tool
@@ -26,6 +27,7 @@ struct Knobs {
   static bool forcedInvalid();
   static int busyEjects();
   static bool stuckVolumes();
+  static bool keychainLocked();
   static std::optional<std::string> value(const std::string& name);
 };
 

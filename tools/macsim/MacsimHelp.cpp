@@ -49,6 +49,7 @@ THE MODEL
 
 TOOLS AND CALLS
   security find-identity [-v] [-p codesigning|basic]
+  security show-keychain-info [KEYCHAIN]   (the login keychain is var/macsim/keychain.json)
   codesign --sign ID|- [--force] [--options runtime] [--timestamp] [--deep] [--entitlements F]
            [--preserve-metadata=identifier,entitlements,flags] [-i ID] PATH...
   codesign --verify [--deep] [--strict] [--verbose=N|-v...] [-R REQUIREMENT] PATH...
@@ -95,6 +96,8 @@ FAILURE ON DEMAND (environment variables)
   MACSIM_BUSY_EJECTS=N            every attached volume refuses its first N ejects without force
                                   (hdiutil detach, diskutil eject) as busy
   MACSIM_STUCK_VOLUMES=1          attached volumes never unmount, not even when forced
+  MACSIM_KEYCHAIN_LOCKED=1        the login keychain is locked: security show-keychain-info
+                                  fails with "User interaction is not allowed." (status 36)
   <TOOL> is the tool's name in capitals: CODESIGN, SECURITY, HDIUTIL, DISKUTIL, XCRUN,
   NOTARYTOOL, STAPLER, SPCTL, PKGUTIL, PKGBUILD, PRODUCTBUILD, PRODUCTSIGN, LIPO, DITTO, XATTR,
   OSASCRIPT, SHASUM.

@@ -1,4 +1,5 @@
 #include "Keychain.hpp"
+#include "Knobs.hpp"
 #include "Output.hpp"
 #include "ToolFailure.hpp"
 #include "Tools.hpp"
@@ -73,6 +74,27 @@ int findIdentity(const ToolContext& context, const std::vector<std::string>& arg
   return 0;
 }
 
+// `security show-keychain-info [KEYCHAIN]`: the lock settings of the login keychain, on standard
+// error as the real tool prints them. A locked keychain cannot be read without the password
+// prompt, which a tool run without a user session is not allowed to show.
+int showKeychainInfo(const ToolContext& context, const std::vector<std::string>& arguments) {
+  const std::string login = (context.stateFolder() / "keychain.json").string();
+  if (arguments.size() > 1)
+    throw ToolFailure("Usage: show-keychain-info [keychain]\n"
+                      "    Show the settings for keychain.",
+                      2);
+  const std::string keychain = arguments.empty() ? login : arguments.front();
+  if (keychain != login)
+    throw ToolFailure("security: SecKeychainCopySettings " + keychain +
+                          ": The specified keychain could not be found.",
+                      50);
+  if (Knobs::keychainLocked())
+    throw ToolFailure(
+        "security: SecKeychainCopySettings " + keychain + ": User interaction is not allowed.", 36);
+  Output::err("Keychain \"" + keychain + "\" no-timeout\n");
+  return 0;
+}
+
 } // namespace
 
 int runSecurity(const ToolContext& context) {
@@ -83,6 +105,8 @@ int runSecurity(const ToolContext& context) {
   const std::string& command = context.arguments.front();
   if (command == "find-identity")
     return findIdentity(context, {context.arguments.begin() + 1, context.arguments.end()});
+  if (command == "show-keychain-info")
+    return showKeychainInfo(context, {context.arguments.begin() + 1, context.arguments.end()});
   throw ToolFailure("security: unknown command \"" + command + "\"", 2);
 }
 

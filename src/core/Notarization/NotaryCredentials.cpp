@@ -7,7 +7,6 @@ namespace halyard {
 
 namespace {
 constexpr const char* xcrunPath = "/usr/bin/xcrun";
-constexpr double validationTimeout = 120;
 
 template <class... Handlers> struct Overloaded : Handlers... { using Handlers::operator()...; };
 template <class... Handlers> Overloaded(Handlers...) -> Overloaded<Handlers...>;
@@ -64,11 +63,11 @@ NotaryCredentials::Validation NotaryCredentials::validate() const {
   command.insert(command.end(), authentication.begin(), authentication.end());
   command.insert(command.end(), {"--output-format", "json"});
   // The history itself is not needed: listing it only works with accepted credentials.
-  const ToolProcessResult result = ToolProcess::run(xcrunPath, command, validationTimeout);
+  const ToolProcessResult result = ToolProcess::run(xcrunPath, command, validationTimeLimit);
   if (result.succeeded()) return {true, "Accepted by Apple"};
   std::string message = text::trimmed(result.combined());
   if (message.empty()) message = "notarytool could not use these credentials.";
-  return {false, std::move(message)};
+  return {false, std::move(message), result.status == ToolProcessResult::timedOutStatus};
 }
 
 } // namespace halyard

@@ -44,7 +44,9 @@ public:
   struct Validation {
     bool valid = false;
     std::string message;
+    bool timedOut = false; // notarytool gave no answer within validationTimeLimit
   };
+  static constexpr double validationTimeLimit = 120;
   Validation validate() const;
 
   bool operator==(const NotaryCredentials&) const = default;

@@ -10,6 +10,14 @@ std::vector<std::string> AppleTools::staplerStaple(const std::filesystem::path& 
   return {"stapler", "staple", file.string()};
 }
 
+std::vector<std::string> AppleTools::xcrunFind(const std::string& tool) {
+  return {"--find", tool};
+}
+
+std::vector<std::string> AppleTools::keychainInfo() {
+  return {"show-keychain-info"};
+}
+
 std::vector<std::string> AppleTools::gatekeeperAssessment(Assessment kind,
                                                           const std::filesystem::path& file,
                                                           int verbosity) {

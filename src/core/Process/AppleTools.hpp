@@ -43,6 +43,16 @@ struct AppleTools {
   // disk image (the empty argument is part of the tool's syntax).
   static std::vector<std::string> udifrez(const std::filesystem::path& resourcePlist,
                                           const std::filesystem::path& image);
+  // The system's name and version (ProductName, ProductVersion, ProductBuildVersion).
+  static constexpr const char* systemVersionFile =
+      "/System/Library/CoreServices/SystemVersion.plist";
+  // The folders of the platform's own tools, searched in this order for a tool by name.
+  static constexpr const char* toolFolders[] = {"/usr/bin", "/usr/sbin"};
+  // `xcrun --find TOOL` (arguments after xcrun): the developer tool's absolute path.
+  static std::vector<std::string> xcrunFind(const std::string& tool);
+  // `security show-keychain-info` (arguments after security): the default keychain's settings;
+  // fails while that keychain is locked.
+  static std::vector<std::string> keychainInfo();
 
   // What Gatekeeper is asked about a file (`spctl --assess`).
   enum class Assessment {
