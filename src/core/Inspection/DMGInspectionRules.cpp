@@ -12,6 +12,7 @@ namespace {
 using ID = InspectionFieldID;
 using S = InspectionStatus;
 using namespace inspectiontext;
+using text::containsIgnoringCase;
 
 InspectionField dmgField(ID id, std::string value, S status,
                          std::optional<std::string> detail = std::nullopt) {

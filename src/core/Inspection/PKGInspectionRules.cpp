@@ -11,6 +11,7 @@ namespace {
 using ID = InspectionFieldID;
 using S = InspectionStatus;
 using namespace inspectiontext;
+using text::containsIgnoringCase;
 
 InspectionField pkgField(ID id, std::string value, S status,
                          std::optional<std::string> detail = std::nullopt) {

@@ -1,12 +1,12 @@
 #include "core/Notarization/NotaryCredentials.hpp"
 
+#include "core/Process/AppleTools.hpp"
 #include "core/Process/ToolProcess.hpp"
 #include "core/Support/Text.hpp"
 
 namespace halyard {
 
 namespace {
-constexpr const char* xcrunPath = "/usr/bin/xcrun";
 constexpr double validationTimeout = 120;
 
 template <class... Handlers> struct Overloaded : Handlers... { using Handlers::operator()...; };
@@ -64,7 +64,7 @@ NotaryCredentials::Validation NotaryCredentials::validate() const {
   command.insert(command.end(), authentication.begin(), authentication.end());
   command.insert(command.end(), {"--output-format", "json"});
   // The history itself is not needed: listing it only works with accepted credentials.
-  const ToolProcessResult result = ToolProcess::run(xcrunPath, command, validationTimeout);
+  const ToolProcessResult result = ToolProcess::run(AppleTools::xcrun, command, validationTimeout);
   if (result.succeeded()) return {true, "Accepted by Apple"};
   std::string message = text::trimmed(result.combined());
   if (message.empty()) message = "notarytool could not use these credentials.";
