@@ -85,10 +85,6 @@ ExitCode BosunMain::run(const std::vector<std::string>& arguments) {
   SignalHandler::shared().install();
   installLogging();
 
-  const bool isUpdate = parsed->command && lowercasedASCII(*parsed->command) == "update";
-  // Unless the command is `update`, the background update check starts here.
-  static_cast<void>(isUpdate);
-
   ExitCode code = ExitCode::success;
   try {
     code = dispatch(*parsed);
@@ -96,14 +92,11 @@ ExitCode BosunMain::run(const std::vector<std::string>& arguments) {
     // A command stopped by Ctrl-C or SIGTERM leaves the failure line and the end of the process
     // to the signal handler, which is still cleaning up.
     SignalHandler::shared().waitWhileHandling();
-    // No update notice after a failure.
     const CLIError error = CLIError::from(std::current_exception(), ExitCode::failure);
     console.failure(error);
     return error.code();
   }
   SignalHandler::shared().waitWhileHandling();
-  // Unless the command is `update`, the update notice is shown here (after waiting for the
-  // background check).
   return code;
 }
 
