@@ -1,6 +1,7 @@
 # Third-party libraries, all from the system's package manager (scripts/bootstrap installs them).
-# They are gathered on one interface target, bosun::deps, whose include directories are SYSTEM
-# so that our warning flags never apply to their headers.
+# They are gathered on interface targets whose include directories are SYSTEM so that our warning
+# flags never apply to their headers: bosun::deps for the product (HalyardCore and what links it)
+# and bosun::macsim_deps for the stand-in tools, which use only a few of them.
 
 find_package(PkgConfig REQUIRED)
 find_package(nlohmann_json 3.10 REQUIRED)
@@ -39,11 +40,26 @@ target_link_libraries(bosun_deps INTERFACE
   PkgConfig::POPPLER
   PkgConfig::GSF)
 
+add_library(bosun_macsim_deps INTERFACE)
+add_library(bosun::macsim_deps ALIAS bosun_macsim_deps)
+target_link_libraries(bosun_macsim_deps INTERFACE
+  nlohmann_json::nlohmann_json
+  LibXml2::LibXml2
+  LibArchive::LibArchive
+  Threads::Threads
+  PkgConfig::PLIST)
+
 # Mark every dependency's include directories as system headers.
 foreach(dep IN ITEMS PkgConfig::PLIST PkgConfig::CAIRO PkgConfig::PANGO PkgConfig::PIXBUF
                      PkgConfig::RSVG PkgConfig::POPPLER PkgConfig::GSF)
   get_target_property(dirs ${dep} INTERFACE_INCLUDE_DIRECTORIES)
   if(dirs)
     target_include_directories(bosun_deps SYSTEM INTERFACE ${dirs})
+  endif()
+endforeach()
+foreach(dep IN ITEMS PkgConfig::PLIST)
+  get_target_property(dirs ${dep} INTERFACE_INCLUDE_DIRECTORIES)
+  if(dirs)
+    target_include_directories(bosun_macsim_deps SYSTEM INTERFACE ${dirs})
   endif()
 endforeach()

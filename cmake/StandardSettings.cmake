@@ -2,7 +2,7 @@
 # never the headers of third-party libraries (those come in as SYSTEM include directories).
 
 add_library(bosun_warnings INTERFACE)
-target_compile_options(bosun_warnings INTERFACE -Wall -Wextra -Wpedantic -Werror)
+target_compile_options(bosun_warnings INTERFACE -Wall -Wextra -Wpedantic $<$<BOOL:${BOSUN_WERROR}>:-Werror>)
 # g++ 12 reports -Wrestrict for ordinary std::string concatenation at -O2 and above (a known
 # false positive of that release); keep the warning for every other compiler.
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)
@@ -15,6 +15,10 @@ if(BOSUN_SANITIZE)
   target_compile_options(bosun_settings INTERFACE
     -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
   target_link_options(bosun_settings INTERFACE -fsanitize=address,undefined)
+endif()
+if(BOSUN_TSAN)
+  target_compile_options(bosun_settings INTERFACE -fsanitize=thread -fno-omit-frame-pointer)
+  target_link_options(bosun_settings INTERFACE -fsanitize=thread)
 endif()
 
 find_program(CCACHE_PROGRAM ccache)

@@ -24,39 +24,40 @@ namespace bosun {
 
 namespace {
 
-std::string lowerCasedASCII(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
+using halyard::text::lowercasedASCII;
 
 void printVersion() {
   Console::shared().result("Bosun " + HelpCommand::version());
 }
 
 // A command whose implementation is not part of this build yet.
-[[noreturn]] void unavailable(const std::string& command) {
-  throw CLIError(ExitCode::failure,
-                 "The " + command + " command is not available in this build of Bosun.");
+[[noreturn]] ExitCode unavailable(const ParsedArguments& parsed) {
+  throw CLIError(ExitCode::failure, "The " + lowercasedASCII(parsed.command.value_or("")) +
+                                        " command is not available in this build of Bosun.");
 }
 
-// The commands, by lower-cased word; `typed` is the word as given. Each command replaces its line
-// here when it arrives.
-ExitCode runCommand(const std::string& word, const std::string& typed,
-                    const ParsedArguments& parsed) {
-  if (word == "start") return StartCommand::run(parsed);
-  if (word == "notarize") return NotarizeCommand::run(parsed);
-  if (word == "inspect") return InspectCommand::run(parsed);
-  if (word == "verify") return VerifyCommand::run(parsed);
-  if (word == "doctor") return DoctorCommand::run(parsed);
-  if (word == "setup") return SetupCommand::run(parsed);
-  if (word == "update") unavailable(word); // UpdateCommand::run(parsed)
-  throw CLIError(ExitCode::usage, "Unknown command \"" + typed + "\".",
-                 "Commands: start, notarize, inspect, verify, doctor, setup, update, help");
+ExitCode help(const ParsedArguments& parsed) {
+  return HelpCommand::run(parsed.firstPositional());
 }
+
+// clang-format off
+constexpr CommandEntry commandTable[] = {
+    {"start", "start [folder]", "Build, sign, notarize and staple the app in a folder (default: current folder)", StartCommand::run},
+    {"notarize", "notarize <file>", "Sign, notarize and staple an existing .dmg or .pkg", NotarizeCommand::run},
+    {"inspect", "inspect <file>", "Full report for a .dmg or .pkg (signing, trust, contents, installer)", InspectCommand::run},
+    {"verify", "verify <file>", "Check signing, notarization and stapling of an .app, .dmg or .pkg", VerifyCommand::run},
+    {"doctor", "doctor [folder]", "Check tools, identities, credentials and show every effective setting", DoctorCommand::run},
+    {"setup", "setup", "Save your identities, notarization credentials and defaults", SetupCommand::run},
+    {"update", "update", "Install the newest Bosun (`bosun update --check` only checks)", unavailable},
+    {"help", "help [topic]", "Help for a command, `config` or `exit-codes`", help},
+};
+// clang-format on
 
 } // namespace
+
+std::span<const CommandEntry> BosunMain::commands() {
+  return commandTable;
+}
 
 int BosunMain::main(int argc, char** argv) {
   // A reader that goes away (`bosun help | head -n 1`) must not kill the process: writes then
@@ -86,10 +87,6 @@ ExitCode BosunMain::run(const std::vector<std::string>& arguments) {
   SignalHandler::shared().install();
   installLogging();
 
-  const bool isUpdate = parsed->command && lowerCasedASCII(*parsed->command) == "update";
-  // Unless the command is `update`, the background update check starts here.
-  static_cast<void>(isUpdate);
-
   ExitCode code = ExitCode::success;
   try {
     code = dispatch(*parsed);
@@ -97,14 +94,11 @@ ExitCode BosunMain::run(const std::vector<std::string>& arguments) {
     // A command stopped by Ctrl-C or SIGTERM leaves the failure line and the end of the process
     // to the signal handler, which is still cleaning up.
     SignalHandler::shared().waitWhileHandling();
-    // No update notice after a failure.
     const CLIError error = CLIError::from(std::current_exception(), ExitCode::failure);
     console.failure(error);
     return error.code();
   }
   SignalHandler::shared().waitWhileHandling();
-  // Unless the command is `update`, the update notice is shown here (after waiting for the
-  // background check).
   return code;
 }
 
@@ -115,13 +109,18 @@ ExitCode BosunMain::dispatch(const ParsedArguments& parsed) {
   }
   if (parsed.hasFlag("help")) return HelpCommand::run(parsed.command);
   if (!parsed.command) return HelpCommand::run(parsed.firstPositional());
-  const std::string word = lowerCasedASCII(*parsed.command);
-  if (word == "help") return HelpCommand::run(parsed.firstPositional());
+  const std::string word = lowercasedASCII(*parsed.command);
   if (word == "version") {
     printVersion();
     return ExitCode::success;
   }
-  return runCommand(word, *parsed.command, parsed);
+  std::vector<std::string> names;
+  for (const auto& command : commands()) {
+    if (command.name == word) return command.run(parsed);
+    names.emplace_back(command.name);
+  }
+  throw CLIError(ExitCode::usage, "Unknown command \"" + *parsed.command + "\".",
+                 "Commands: " + halyard::text::joined(names, ", "));
 }
 
 void BosunMain::installLogging() {
@@ -138,6 +137,7 @@ void BosunMain::installLogging() {
   halyard::HalyardCoreLog::debug = [](const std::string& message) {
     Console::shared().detail(message);
   };
+  halyard::HalyardCoreLog::debugEnabled = [] { return Console::shared().isVerbose(); };
 }
 
 bool BosunMain::wantsColors(const ParsedArguments& parsed) {

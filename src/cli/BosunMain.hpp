@@ -1,6 +1,8 @@
 #pragma once
 
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli/ExitCode.hpp"
@@ -8,6 +10,15 @@
 namespace bosun {
 
 struct ParsedArguments;
+
+// One command of the program: its word, how its arguments read in the help listing, its one-line
+// summary and what runs it.
+struct CommandEntry {
+  std::string_view name;
+  std::string_view synopsis;
+  std::string_view summary;
+  ExitCode (*run)(const ParsedArguments& parsed);
+};
 
 // The program's entry: parses the arguments, configures the console, installs the logging hooks,
 // dispatches exactly one command and ends the process with its exit code.
@@ -18,6 +29,9 @@ struct BosunMain {
   // Everything main() does between the arguments and the exit: parse, configure, dispatch, print
   // an escaping error. Returns the code the process ends with.
   static ExitCode run(const std::vector<std::string>& arguments);
+
+  // Every command, in the order the help lists them. Adding a command is one line in this table.
+  static std::span<const CommandEntry> commands();
 
   // Runs the one command the arguments ask for. Throws what the command throws.
   static ExitCode dispatch(const ParsedArguments& parsed);

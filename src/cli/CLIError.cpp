@@ -1,6 +1,7 @@
 #include "cli/CLIError.hpp"
 
 #include "core/Notarization/ArtifactNotarizationCoordinatorError.hpp"
+#include "core/Process/CoreCommand.hpp"
 #include "core/Process/ProcessRegistry.hpp"
 #include "core/Support/CancellationError.hpp"
 
@@ -8,8 +9,6 @@ namespace bosun {
 
 namespace {
 constexpr const char* kCancelledMessage = "Cancelled.";
-constexpr const char* kProcessDomain = "Halyard.process";
-constexpr int kTimedOutStatus = -2;
 
 ExitCode artifactNotarizationCode(halyard::ArtifactNotarizationCoordinatorError::Case errorCase) {
   using Case = halyard::ArtifactNotarizationCoordinatorError::Case;
@@ -48,7 +47,8 @@ CLIError CLIError::from(const std::exception& error, ExitCode defaultCode) {
   }
   // The app-bundle notarization errors get their own rule here when that component arrives.
   if (const auto* coreError = dynamic_cast<const halyard::Error*>(&error)) {
-    if (coreError->domain() == kProcessDomain && coreError->code() == kTimedOutStatus) {
+    if (coreError->domain() == halyard::CoreCommandError::domainName &&
+        coreError->code() == halyard::CoreCommandError::timeoutCode) {
       return CLIError(ExitCode::timeout, coreError->description());
     }
   }

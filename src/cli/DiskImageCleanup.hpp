@@ -22,7 +22,7 @@ void detachLeftoversSynchronously();
 std::vector<std::string> leftoverDevices();
 
 // The same, from the property list that "hdiutil info -plist" printed (XML or binary). A malformed
-// list yields the devices collected before the fault.
+// list yields none.
 std::vector<std::string> leftoverDevices(std::string_view infoPropertyList);
 
 // Runs the tool (a platform path, mapped through the tool root) with standard error to the null

@@ -1,6 +1,7 @@
 #include "cli/HelpCommand.hpp"
 
 #include "BosunVersion.hpp"
+#include "cli/BosunMain.hpp"
 #include "cli/CLIError.hpp"
 #include "cli/Console.hpp"
 #include "cli/SettingDefinition.hpp"
@@ -16,15 +17,7 @@ constexpr std::string_view kGeneralHelp = R"TEXT(Bosun - sign, notarize and stap
 Usage: bosun <command> [options]
 
 Commands:
-  start [folder]    Build, sign, notarize and staple the app in a folder (default: current folder)
-  notarize <file>   Sign, notarize and staple an existing .dmg or .pkg
-  inspect <file>    Full report for a .dmg or .pkg (signing, trust, contents, installer)
-  verify <file>     Check signing, notarization and stapling of an .app, .dmg or .pkg
-  doctor [folder]   Check tools, identities, credentials and show every effective setting
-  setup             Save your identities, notarization credentials and defaults
-  update            Install the newest Bosun (`bosun update --check` only checks)
-  help [topic]      Help for a command, `config` or `exit-codes`
-
+{commands}
 Global options:
   --json            Machine-readable JSON lines on stdout (progress, errors, summary)
   -v, --verbose     Show every step and the output of the tools Bosun runs
@@ -185,8 +178,15 @@ std::string HelpCommand::version() {
 }
 
 const std::string& HelpCommand::generalText() {
-  static const std::string text =
-      std::string(kGeneralHelp) + "\nFull guide: " + std::string(kGuideAddress);
+  static const std::string text = [] {
+    std::string listing;
+    for (const auto& command : BosunMain::commands())
+      listing +=
+          "  " + paddedRight(command.synopsis, 17) + " " + std::string(command.summary) + "\n";
+    std::string general(kGeneralHelp);
+    general.replace(general.find("{commands}"), 10, listing);
+    return general + "\nFull guide: " + std::string(kGuideAddress);
+  }();
   return text;
 }
 

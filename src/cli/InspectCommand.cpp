@@ -2,6 +2,7 @@
 
 #include "cli/CLIError.hpp"
 #include "cli/Console.hpp"
+#include "cli/StandardizedPath.hpp"
 #include "core/Inspection/InspectionService.hpp"
 #include "core/Inspection/InspectionText.hpp"
 #include "core/Support/Text.hpp"
@@ -35,15 +36,15 @@ std::filesystem::path InspectCommand::checkedFile(const ParsedArguments& parsed)
   if (parsed.positionals.size() != 1)
     throw CLIError(ExitCode::usage, "inspect needs one .dmg or .pkg file.",
                    "Example: bosun inspect MyApp.dmg");
-  const std::filesystem::path file = parsed.positionals.front();
+  const auto file = commandLinePath(parsed.positionals.front());
   std::error_code error;
-  if (!std::filesystem::exists(file, error))
+  if (parsed.positionals.front().empty() || !std::filesystem::exists(file, error))
     throw CLIError(ExitCode::input, parsed.positionals.front() + " does not exist.");
   const auto extension = halyard::text::lowercasedASCII(file.extension().string());
   if (extension != ".dmg" && extension != ".pkg")
     throw CLIError(ExitCode::input, "inspect works with .dmg and .pkg files.",
                    "Use `bosun verify` for an .app.");
-  return std::filesystem::absolute(file, error).lexically_normal();
+  return file;
 }
 
 nlohmann::json InspectCommand::reportObject(const halyard::InspectionReport& report) {

@@ -9,7 +9,7 @@
 #include "cli/Console.hpp"
 #include "cli/ParsedArguments.hpp"
 #include "cli/SignalHandler.hpp"
-#include "cli/TildeExpansion.hpp"
+#include "cli/StandardizedPath.hpp"
 #include "core/Inspection/ReleaseCheck.hpp"
 #include "core/Notarization/ArtifactNotarizationCoordinator.hpp"
 #include "core/Signing/SigningIdentityDetector.hpp"
@@ -22,15 +22,6 @@ namespace bosun {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Absolute (against `base` when relative), without "." and ".." and without trailing
-// separators, so that "MyApp.dmg/" and "./x/../MyApp.dmg" name MyApp.dmg.
-fs::path standardized(const fs::path& path, const fs::path& base) {
-  fs::path result = (path.is_absolute() ? path : base / path).lexically_normal();
-  while (!result.has_filename() && result.has_parent_path() && result.parent_path() != result)
-    result = result.parent_path();
-  return result;
-}
 
 bool existsAt(const fs::path& path) {
   std::error_code error;
@@ -113,8 +104,7 @@ ExitCode NotarizeCommand::run(const ParsedArguments& parsed) {
     throw CLIError(ExitCode::usage, "notarize needs one .dmg or .pkg.",
                    "Example: bosun notarize MyApp.dmg");
   }
-  const fs::path input = standardized(
-      expandingTilde(parsed.positionals.front(), halyard::UserFolders::home()), fs::current_path());
+  const fs::path input = commandLinePath(parsed.positionals.front());
   if (!existsAt(input)) throw CLIError(ExitCode::input, input.string() + " does not exist.");
 
   const std::string extension = halyard::text::lowercasedASCII(input.extension().string());
@@ -166,7 +156,7 @@ fs::path NotarizeCommand::prepareTarget(const fs::path& source,
                                         const std::optional<std::string>& output, bool overwrite) {
   if (!output) return source;
   const fs::path named =
-      standardized(expandingTilde(*output, halyard::UserFolders::home()), source.parent_path());
+      standardizedPath(*output, source.parent_path(), halyard::UserFolders::home());
   std::error_code error;
   const bool namesFolder = fs::is_directory(named, error) ||
                            halyard::text::lowercasedASCII(named.extension().string()) !=

@@ -1,6 +1,8 @@
 #include "cli/StandardizedPath.hpp"
 
 #include "cli/TildeExpansion.hpp"
+#include "core/Support/Text.hpp"
+#include "core/Support/UserFolders.hpp"
 
 namespace bosun {
 
@@ -13,15 +15,15 @@ std::filesystem::path standardizedPath(const std::string& path, const std::files
   return result;
 }
 
+std::filesystem::path commandLinePath(const std::string& path) {
+  return standardizedPath(path, std::filesystem::current_path(), halyard::UserFolders::home());
+}
+
 std::string lowerCasedPathExtension(const std::filesystem::path& path) {
   const std::string name = path.filename().string();
   const size_t dot = name.rfind('.');
   if (dot == std::string::npos || dot == 0) return {};
-  std::string extension = name.substr(dot + 1);
-  for (char& c : extension) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return extension;
+  return halyard::text::lowercasedASCII(name.substr(dot + 1));
 }
 
 } // namespace bosun

@@ -8,21 +8,11 @@
 #include "cli/CheckPayload.hpp"
 #include "cli/Console.hpp"
 #include "cli/ParsedArguments.hpp"
+#include "cli/StandardizedPath.hpp"
 #include "core/Signing/CodeSigner.hpp"
 #include "core/Support/Text.hpp"
 
 namespace bosun {
-
-namespace {
-
-// "MyApp.app/" (as a shell completes a bundle) names the same file as "MyApp.app".
-std::filesystem::path withoutTrailingSeparators(std::filesystem::path path) {
-  while (!path.has_filename() && path.has_parent_path() && path.parent_path() != path)
-    path = path.parent_path();
-  return path;
-}
-
-} // namespace
 
 VerifyCommand::Target VerifyCommand::checkedTarget(const ParsedArguments& parsed) {
   if (parsed.positionals.size() != 1)
@@ -30,7 +20,8 @@ VerifyCommand::Target VerifyCommand::checkedTarget(const ParsedArguments& parsed
                    "Example: bosun verify MyApp.dmg");
 
   const auto& typed = parsed.positionals.front();
-  const auto path = withoutTrailingSeparators(typed);
+  // "MyApp.app/" (as a shell completes a bundle) names the same file as "MyApp.app".
+  const auto path = commandLinePath(typed);
   std::error_code error;
   if (typed.empty() || !std::filesystem::exists(path, error))
     throw CLIError(ExitCode::input, typed + " does not exist.");

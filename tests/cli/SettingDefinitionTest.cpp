@@ -2,52 +2,57 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "cli/HelpCommand.hpp"
 #include "cli/InstallerWindowPreset.hpp"
+#include "cli/ParsedArguments.hpp"
 
 namespace bosun {
 namespace {
 
-// One line per row: key, flags, default and allowed values, as the settings table gives them.
-std::string describe(const SettingDefinition& setting) {
-  std::string line = setting.key + " |";
-  if (setting.valueFlag) line += " --" + *setting.valueFlag;
-  if (setting.onFlag) line += " --" + *setting.onFlag + " / --" + *setting.offFlag;
-  line += " | " + setting.defaultValue.value_or("none") + " |";
-  if (!setting.allowedValues) return line + " any";
-  for (const std::string& value : *setting.allowedValues)
-    line += " " + value;
-  return line;
-}
-
-TEST(SettingDefinitionTest, TableRowsInOrder) {
-  std::vector<std::string> rows;
+// Every setting agrees with the two other places that name it: each of its flags is accepted by
+// the argument parser, and `bosun help config` lists its key beside its environment variable.
+TEST(SettingDefinitionTest, EveryFlagIsParsedAndEverySettingIsInTheConfigurationHelp) {
+  const std::string help = *HelpCommand::text("config");
+  std::string defaults; // "key=default(allowed values)" for the settings that have either
   for (const SettingDefinition& setting : SettingDefinition::all()) {
-    rows.push_back(describe(setting));
+    if (setting.defaultValue || setting.allowedValues) {
+      defaults += setting.key;
+      if (setting.defaultValue) defaults += "=" + *setting.defaultValue;
+      if (setting.allowedValues) {
+        defaults += "(";
+        for (const auto& value : *setting.allowedValues)
+          defaults += value + (&value == &setting.allowedValues->back() ? ")" : " ");
+      }
+      defaults += " ";
+    }
     EXPECT_EQ(setting.onFlag.has_value(), setting.offFlag.has_value()) << setting.key;
     EXPECT_NE(setting.onFlag.has_value(), setting.valueFlag.has_value()) << setting.key;
+    if (setting.valueFlag) {
+      const ParsedArguments parsed({"start", "--" + *setting.valueFlag, "v"});
+      EXPECT_EQ(parsed.value(*setting.valueFlag), "v") << setting.key;
+    } else {
+      const ParsedArguments parsed({"start", "--" + *setting.onFlag, "--" + *setting.offFlag});
+      EXPECT_TRUE(parsed.hasFlag(*setting.onFlag) && parsed.hasFlag(*setting.offFlag))
+          << setting.key;
+    }
+    if (setting.defaultValue && setting.allowedValues) {
+      EXPECT_NE(std::find(setting.allowedValues->begin(), setting.allowedValues->end(),
+                          *setting.defaultValue),
+                setting.allowedValues->end())
+          << setting.key;
+    }
+    const auto row = help.find("  " + setting.key + " ");
+    ASSERT_NE(row, std::string::npos) << setting.key;
+    EXPECT_NE(help.substr(row, help.find('\n', row) - row).find(setting.environment),
+              std::string::npos)
+        << setting.key;
   }
-  EXPECT_EQ(rows, (std::vector<std::string>{
-                      "identity | --identity | none | any",
-                      "installerIdentity | --installer-identity | none | any",
-                      "keychainProfile | --profile | none | any",
-                      "apiKeyPath | --key | none | any",
-                      "apiKeyID | --key-id | none | any",
-                      "apiIssuer | --issuer | none | any",
-                      "format | --format | dmg | dmg pkg",
-                      "output | --output | none | any",
-                      "window | --window | compact | compact small balanced large standard",
-                      "compression | --compression | zlib | zlib lzfse lzma",
-                      "arrow | --arrow | arrow.right | any",
-                      "sign | --sign / --no-sign | true | any",
-                      "notarize | --notarize / --no-notarize | true | any",
-                      "notarizeApp | --notarize-app / --no-notarize-app | false | any",
-                      "appBundle | --app-bundle | none | notarize staple off",
-                      "skipMissingTicket | --skip-missing-ticket / --no-skip-missing-ticket | true "
-                      "| any",
-                      "deepVerify | --deep / --no-deep | false | any",
-                      "modernDiskTools | --modern / --legacy | false | any",
-                      "reversed | --reversed / --no-reversed | false | any",
-                  }));
+  EXPECT_EQ(defaults, "format=dmg(dmg pkg) window=compact(compact small balanced large standard) "
+                      "compression=zlib(zlib lzfse lzma) arrow=arrow.right sign=true notarize=true "
+                      "notarizeApp=false appBundle(notarize staple off) skipMissingTicket=true "
+                      "deepVerify=false modernDiskTools=false reversed=false ");
   ASSERT_NE(SettingDefinition::find("deepVerify"), nullptr);
   EXPECT_EQ(SettingDefinition::find("deepVerify")->environment, "BOSUN_DEEP");
   EXPECT_EQ(SettingDefinition::find("deep"), nullptr);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 
 #include "cli/CLIError.hpp"
@@ -63,6 +64,18 @@ TEST_F(VerifyArguments, KindComesFromTheExtensionInAnyCase) {
   EXPECT_EQ(app.kind, ReleaseCheck::Kind::app);
   EXPECT_TRUE(app.deep);
   EXPECT_EQ(app.fileName, "My App.app");
+}
+
+// Every command reads its file through the same standardisation: "~" is the home folder for
+// verify as it is for notarize.
+TEST_F(VerifyArguments, TildeNamesTheHomeFolder) {
+  touch("Home.dmg");
+  const char* saved = std::getenv("HOME");
+  const std::string previous = saved ? saved : "";
+  ::setenv("HOME", folder.path().c_str(), 1);
+  const auto home = target({"~/Home.dmg"});
+  saved ? ::setenv("HOME", previous.c_str(), 1) : ::unsetenv("HOME");
+  EXPECT_EQ(home.path, folder.path() / "Home.dmg");
 }
 
 TEST(CheckPayload, PassedIsTextAndFailedIsAnObjectWithTheReason) {

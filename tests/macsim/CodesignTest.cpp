@@ -215,6 +215,10 @@ TEST_F(CodesignTest, StrictRejectsUnsealedRootContentAndEscapingLinks) {
   ASSERT_EQ(signApp(app, false).status, 0);
   writeFile(app / "late.txt", "x");
   EXPECT_THAT(deepVerify(app).err, HasSubstr("unsealed contents present in the bundle root"));
+  fs::remove(app / "late.txt");
+  // Verifying refuses a link added after signing that leads out of the bundle.
+  fs::create_symlink("../../../outside", app / "Contents/Resources/late-link");
+  EXPECT_THAT(deepVerify(app).err, HasSubstr("invalid destination for symbolic link in bundle"));
 }
 
 TEST_F(CodesignTest, TimestampNeedsTheNetwork) {

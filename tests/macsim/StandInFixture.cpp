@@ -1,15 +1,11 @@
 #include "StandInFixture.hpp"
 
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
 #include <fstream>
-#include <poll.h>
-#include <spawn.h>
 #include <sstream>
-#include <sys/wait.h>
 #include <unistd.h>
+
+#include "support/ChildRun.hpp"
 
 extern char** environ;
 
@@ -34,80 +30,28 @@ std::string toolPath(const std::string& tool) {
 
 RunResult spawn(const std::string& executable, const std::vector<std::string>& arguments,
                 const std::map<std::string, std::string>& environment, const std::string& input) {
-  std::vector<std::string> argv = {executable};
-  argv.insert(argv.end(), arguments.begin(), arguments.end());
-  std::vector<char*> argvPointers;
-  for (auto& item : argv)
-    argvPointers.push_back(item.data());
-  argvPointers.push_back(nullptr);
-
-  std::vector<std::string> env;
+  bosun::testing::RunOptions options;
+  options.executable = executable;
+  options.arguments = arguments;
+  // The test program's environment without the stand-ins' own settings.
   for (char** item = environ; *item != nullptr; ++item) {
     const std::string entry = *item;
-    const std::string key = entry.substr(0, entry.find('='));
-    if (key.rfind("MACSIM_", 0) == 0 || key == "BOSUN_TOOL_ROOT" || environment.count(key))
-      continue;
-    env.push_back(entry);
+    const auto equals = entry.find('=');
+    const std::string key = entry.substr(0, equals);
+    if (key.rfind("MACSIM_", 0) == 0 || key == "BOSUN_TOOL_ROOT") continue;
+    options.baseEnvironment[key] = equals == std::string::npos ? "" : entry.substr(equals + 1);
   }
-  for (const auto& [key, value] : environment)
-    env.push_back(key + "=" + value);
-  std::vector<char*> envPointers;
-  for (auto& item : env)
-    envPointers.push_back(item.data());
-  envPointers.push_back(nullptr);
-
-  int in[2], out[2], err[2];
-  if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0)
-    return {};
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
-  pid_t pid = 0;
-  const int started = posix_spawn(&pid, executable.c_str(), &actions, nullptr, argvPointers.data(),
-                                  envPointers.data());
-  posix_spawn_file_actions_destroy(&actions);
-  ::close(in[0]);
-  ::close(out[1]);
-  ::close(err[1]);
+  options.environment = environment;
+  if (!input.empty()) options.standardInput = input;
   RunResult result;
-  if (started != 0) {
-    ::close(in[1]);
-    ::close(out[0]);
-    ::close(err[0]);
-    result.err = std::strerror(started);
-    return result;
+  try {
+    const auto run = bosun::testing::runProgram(options);
+    result.status = run.signal != 0 ? 128 + run.signal : run.status;
+    result.out = run.standardOutput;
+    result.err = run.standardError;
+  } catch (const std::exception& error) {
+    result.err = error.what();
   }
-  if (!input.empty()) {
-    const ssize_t ignored = ::write(in[1], input.data(), input.size());
-    (void)ignored;
-  }
-  ::close(in[1]);
-  struct pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
-  std::string* sinks[2] = {&result.out, &result.err};
-  int open = 2;
-  while (open > 0) {
-    if (::poll(fds, 2, -1) < 0) {
-      if (errno == EINTR) continue;
-      break;
-    }
-    for (int i = 0; i < 2; ++i) {
-      if (fds[i].fd < 0 || (fds[i].revents & (POLLIN | POLLHUP | POLLERR)) == 0) continue;
-      char buffer[8192];
-      const ssize_t got = ::read(fds[i].fd, buffer, sizeof buffer);
-      if (got > 0) {
-        sinks[i]->append(buffer, static_cast<size_t>(got));
-      } else {
-        ::close(fds[i].fd);
-        fds[i].fd = -1;
-        --open;
-      }
-    }
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return result;
 }
 

@@ -66,25 +66,21 @@ std::optional<std::uint64_t> parseSize(const std::string& text) {
   return static_cast<std::uint64_t>(std::ceil(bytes));
 }
 
-plist_t entityPlist(const DeviceEntity& entity) {
-  plist_t dictionary = plist_new_dict();
-  plist_dict_set_item(dictionary, "content-hint", plist_new_string(entity.contentHint.c_str()));
-  plist_dict_set_item(dictionary, "dev-entry", plist_new_string(entity.device.c_str()));
-  if (entity.mountPoint)
-    plist_dict_set_item(dictionary, "mount-point", plist_new_string(entity.mountPoint->c_str()));
-  plist_dict_set_item(dictionary, "potentially-mountable",
-                      plist_new_bool(entity.mountPoint.has_value()));
-  plist_dict_set_item(dictionary, "unmapped-content-hint",
-                      plist_new_string(entity.contentHint.c_str()));
-  if (!entity.volumeKind.empty())
-    plist_dict_set_item(dictionary, "volume-kind", plist_new_string(entity.volumeKind.c_str()));
+PropertyList entityPlist(const DeviceEntity& entity) {
+  auto dictionary = PropertyList::dictionary();
+  dictionary.setString("content-hint", entity.contentHint);
+  dictionary.setString("dev-entry", entity.device);
+  if (entity.mountPoint) dictionary.setString("mount-point", *entity.mountPoint);
+  dictionary.setBoolean("potentially-mountable", entity.mountPoint.has_value());
+  dictionary.setString("unmapped-content-hint", entity.contentHint);
+  if (!entity.volumeKind.empty()) dictionary.setString("volume-kind", entity.volumeKind);
   return dictionary;
 }
 
-plist_t entitiesPlist(const Attachment& attachment) {
-  plist_t array = plist_new_array();
+PropertyList entitiesPlist(const Attachment& attachment) {
+  auto array = PropertyList::array();
   for (const auto& entity : attachment.entities())
-    plist_array_append_item(array, entityPlist(entity));
+    array.append(entityPlist(entity));
   return array;
 }
 
@@ -322,23 +318,21 @@ int info(const ToolContext& context, const std::vector<std::string>& arguments) 
   if (plist) {
     auto document = PropertyList::dictionary();
     document.setString("framework", "671.100.2");
-    plist_t images = plist_new_array();
+    auto images = PropertyList::array();
     for (const auto& attachment : attachments) {
-      plist_t item = plist_new_dict();
-      plist_dict_set_item(item, "autodiskmount", plist_new_bool(1));
-      plist_dict_set_item(item, "image-alias", plist_new_string(attachment.image.c_str()));
-      plist_dict_set_item(item, "image-encrypted", plist_new_bool(0));
-      plist_dict_set_item(item, "image-path", plist_new_string(attachment.image.c_str()));
-      plist_dict_set_item(
-          item, "image-type",
-          plist_new_string(DiskImage::formatDescription(attachment.format).c_str()));
-      plist_dict_set_item(item, "owner-uid", plist_new_uint(0));
-      plist_dict_set_item(item, "removable", plist_new_bool(1));
-      plist_dict_set_item(item, "system-entities", entitiesPlist(attachment));
-      plist_dict_set_item(item, "writeable", plist_new_bool(!attachment.readOnly));
-      plist_array_append_item(images, item);
+      auto item = PropertyList::dictionary();
+      item.setBoolean("autodiskmount", true);
+      item.setString("image-alias", attachment.image);
+      item.setBoolean("image-encrypted", false);
+      item.setString("image-path", attachment.image);
+      item.setString("image-type", DiskImage::formatDescription(attachment.format));
+      item.setInteger("owner-uid", 0);
+      item.setBoolean("removable", true);
+      item.set("system-entities", entitiesPlist(attachment));
+      item.setBoolean("writeable", !attachment.readOnly);
+      images.append(std::move(item));
     }
-    document.set("images", images);
+    document.set("images", std::move(images));
     document.setString("revision", "671.100.2");
     document.setString("vendor", "Apple");
     Output::out(document.xml());
@@ -358,29 +352,14 @@ int info(const ToolContext& context, const std::vector<std::string>& arguments) 
 
 bool isResourceList(const PropertyList& list) {
   if (!list.isDictionary()) return false;
-  plist_dict_iter iterator = nullptr;
-  plist_dict_new_iter(list.node(), &iterator);
-  bool valid = true;
-  while (valid) {
-    char* key = nullptr;
-    plist_t value = nullptr;
-    plist_dict_next_item(list.node(), iterator, &key, &value);
-    if (key == nullptr) break;
-    std::free(key);
-    if (plist_get_node_type(value) != PLIST_ARRAY) {
-      valid = false;
-      break;
-    }
-    for (uint32_t i = 0; i < plist_array_get_size(value); ++i) {
-      plist_t entry = plist_array_get_item(value, i);
-      if (plist_get_node_type(entry) != PLIST_DICT || plist_dict_get_item(entry, "ID") == nullptr ||
-          plist_dict_get_item(entry, "Data") == nullptr ||
-          plist_get_node_type(plist_dict_get_item(entry, "Data")) != PLIST_DATA)
-        valid = false;
+  for (const auto& [key, value] : PropertyList::entries(list.node())) {
+    if (!PropertyList::isArray(value)) return false;
+    for (plist_t entry : PropertyList::elements(value)) {
+      if (PropertyList::item(entry, "ID") == nullptr || !PropertyList::data(entry, "Data"))
+        return false;
     }
   }
-  std::free(iterator);
-  return valid;
+  return true;
 }
 
 int udifrez(const std::vector<std::string>& arguments) {
@@ -403,17 +382,8 @@ int udifrez(const std::vector<std::string>& arguments) {
   if (!isResourceList(incoming)) throw failed("udifrez", "invalid resource list in " + *xml);
   PropertyList merged = PropertyList::parse(DiskImage::resources(image).value_or(""));
   if (!merged.isDictionary()) merged = PropertyList::dictionary();
-  plist_dict_iter iterator = nullptr;
-  plist_dict_new_iter(incoming.node(), &iterator);
-  while (true) {
-    char* key = nullptr;
-    plist_t value = nullptr;
-    plist_dict_next_item(incoming.node(), iterator, &key, &value);
-    if (key == nullptr) break;
-    merged.set(key, plist_copy(value));
-    std::free(key);
-  }
-  std::free(iterator);
+  for (const auto& [key, value] : PropertyList::entries(incoming.node()))
+    merged.set(key.c_str(), plist_copy(value));
   DiskImage::setResources(image, merged.xml());
   return 0;
 }
@@ -456,19 +426,19 @@ int imageinfo(const std::vector<std::string>& arguments) {
     document.setString("Class Name", "CUDIFDiskImage");
     document.setString("Format", properties.format);
     document.setString("Format Description", DiskImage::formatDescription(properties.format));
-    plist_t flags = plist_new_dict();
-    plist_dict_set_item(flags, "Checksummed", plist_new_bool(1));
-    plist_dict_set_item(flags, "Compressed", plist_new_bool(compressed));
-    plist_dict_set_item(flags, "Encrypted", plist_new_bool(0));
-    plist_dict_set_item(flags, "Kernel Compatible", plist_new_bool(1));
-    plist_dict_set_item(flags, "Partitioned", plist_new_bool(0));
-    plist_dict_set_item(flags, "Software License Agreement", plist_new_bool(license));
-    document.set("Properties", flags);
-    plist_t sizes = plist_new_dict();
-    plist_dict_set_item(sizes, "Compressed Bytes", plist_new_uint(stored));
-    plist_dict_set_item(sizes, "Sector Count", plist_new_uint(properties.capacity / 512));
-    plist_dict_set_item(sizes, "Total Bytes", plist_new_uint(properties.capacity));
-    document.set("Size Information", sizes);
+    auto flags = PropertyList::dictionary();
+    flags.setBoolean("Checksummed", true);
+    flags.setBoolean("Compressed", compressed);
+    flags.setBoolean("Encrypted", false);
+    flags.setBoolean("Kernel Compatible", true);
+    flags.setBoolean("Partitioned", false);
+    flags.setBoolean("Software License Agreement", license);
+    document.set("Properties", std::move(flags));
+    auto sizes = PropertyList::dictionary();
+    sizes.setInteger("Compressed Bytes", stored);
+    sizes.setInteger("Sector Count", properties.capacity / 512);
+    sizes.setInteger("Total Bytes", properties.capacity);
+    document.set("Size Information", std::move(sizes));
     Output::out(document.xml());
     return 0;
   }

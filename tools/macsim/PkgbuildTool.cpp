@@ -65,16 +65,15 @@ int analyze(const fs::path& root, const fs::path& output) {
     throw ToolFailure("pkgbuild: error: Root path \"" + root.string() + "\" is not a directory.");
   std::string text =
       "pkgbuild: Inferring bundle components from contents of " + root.string() + "\n";
-  PropertyList list(plist_new_array());
+  auto list = PropertyList::array();
   for (const auto& bundle : bundlesIn(root)) {
-    plist_t item = plist_new_dict();
-    plist_dict_set_item(item, "BundleHasStrictIdentifier", plist_new_bool(1));
-    plist_dict_set_item(item, "BundleIsRelocatable", plist_new_bool(1));
-    plist_dict_set_item(item, "BundleIsVersionChecked", plist_new_bool(1));
-    plist_dict_set_item(item, "BundleOverwriteAction", plist_new_string("upgrade"));
-    plist_dict_set_item(item, "RootRelativeBundlePath",
-                        plist_new_string(bundle.generic_string().c_str()));
-    plist_array_append_item(list.node(), item);
+    auto item = PropertyList::dictionary();
+    item.setBoolean("BundleHasStrictIdentifier", true);
+    item.setBoolean("BundleIsRelocatable", true);
+    item.setBoolean("BundleIsVersionChecked", true);
+    item.setString("BundleOverwriteAction", "upgrade");
+    item.setString("RootRelativeBundlePath", bundle.generic_string());
+    list.append(std::move(item));
   }
   Files::writeAtomically(output, list.xml());
   Output::out(text + "pkgbuild: Writing new component property list to " + output.string() + "\n");
@@ -88,29 +87,16 @@ struct ComponentEntry {
 
 std::vector<ComponentEntry> readComponentList(const fs::path& plist, const fs::path& root) {
   const auto list = PropertyList::readFile(plist);
-  if (!list || plist_get_node_type(list.node()) != PLIST_ARRAY)
+  if (!list || !PropertyList::isArray(list.node()))
     throw ToolFailure("pkgbuild: error: Could not read component property list \"" +
                       plist.string() + "\".");
   std::vector<ComponentEntry> entries;
-  for (uint32_t i = 0; i < plist_array_get_size(list.node()); ++i) {
-    plist_t item = plist_array_get_item(list.node(), i);
-    if (plist_get_node_type(item) != PLIST_DICT)
+  for (plist_t item : PropertyList::elements(list.node())) {
+    const auto path = PropertyList::string(item, "RootRelativeBundlePath");
+    if (!path)
       throw ToolFailure("pkgbuild: error: Invalid component property list \"" + plist.string() +
                         "\".");
-    plist_t path = plist_dict_get_item(item, "RootRelativeBundlePath");
-    if (path == nullptr || plist_get_node_type(path) != PLIST_STRING)
-      throw ToolFailure("pkgbuild: error: Invalid component property list \"" + plist.string() +
-                        "\".");
-    char* text = nullptr;
-    plist_get_string_val(path, &text);
-    ComponentEntry entry{text != nullptr ? text : "", true};
-    std::free(text);
-    if (plist_t relocatable = plist_dict_get_item(item, "BundleIsRelocatable");
-        relocatable != nullptr && plist_get_node_type(relocatable) == PLIST_BOOLEAN) {
-      uint8_t value = 1;
-      plist_get_bool_val(relocatable, &value);
-      entry.relocatable = value != 0;
-    }
+    ComponentEntry entry{*path, PropertyList::boolean(item, "BundleIsRelocatable").value_or(true)};
     if (!fs::is_directory(root / entry.path))
       throw ToolFailure("pkgbuild: error: No bundle at path \"" + entry.path +
                         "\" in the root folder.");

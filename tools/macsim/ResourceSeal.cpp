@@ -86,72 +86,50 @@ ResourceSeal ResourceSeal::of(const CodeLayout& layout, std::vector<fs::path>& u
 
 std::string ResourceSeal::plist() const {
   auto root = PropertyList::dictionary();
-  plist_t files = plist_new_dict();
+  auto files = PropertyList::dictionary();
   for (const auto& [path, entry] : entries) {
-    plist_t item = plist_new_dict();
+    auto item = PropertyList::dictionary();
     switch (entry.type) {
     case Entry::Type::file: {
       const auto bytes = bytesOfHex(entry.value);
-      plist_dict_set_item(item, "hash2", plist_new_data(bytes.data(), bytes.size()));
+      item.setData("hash2", bytes.data(), bytes.size());
       break;
     }
     case Entry::Type::symlink:
-      plist_dict_set_item(item, "symlink", plist_new_string(entry.value.c_str()));
+      item.setString("symlink", entry.value);
       break;
     case Entry::Type::nested: {
       const auto bytes = bytesOfHex(entry.value);
-      plist_dict_set_item(item, "cdhash", plist_new_data(bytes.data(), bytes.size()));
-      plist_dict_set_item(item, "requirement",
-                          plist_new_string(("cdhash H\"" + entry.value + "\"").c_str()));
+      item.setData("cdhash", bytes.data(), bytes.size());
+      item.setString("requirement", "cdhash H\"" + entry.value + "\"");
       break;
     }
     }
-    plist_dict_set_item(files, path.c_str(), item);
+    files.set(path.c_str(), std::move(item));
   }
-  root.set("files2", files);
+  root.set("files2", std::move(files));
   return root.xml();
 }
 
 std::optional<ResourceSeal> ResourceSeal::parse(const std::string& plistBytes) {
   auto root = PropertyList::parse(plistBytes);
   if (!root.isDictionary()) return std::nullopt;
-  plist_t files = plist_dict_get_item(root.node(), "files2");
+  plist_t files = PropertyList::item(root.node(), "files2");
   if (files == nullptr || plist_get_node_type(files) != PLIST_DICT) return std::nullopt;
   ResourceSeal seal;
-  plist_dict_iter iterator = nullptr;
-  plist_dict_new_iter(files, &iterator);
-  while (true) {
-    char* key = nullptr;
-    plist_t item = nullptr;
-    plist_dict_next_item(files, iterator, &key, &item);
-    if (key == nullptr) break;
+  for (const auto& [key, item] : PropertyList::entries(files)) {
     Entry entry;
-    auto dataOf = [&](const char* name) -> std::optional<std::string> {
-      plist_t value = plist_dict_get_item(item, name);
-      if (value == nullptr || plist_get_node_type(value) != PLIST_DATA) return std::nullopt;
-      char* data = nullptr;
-      uint64_t length = 0;
-      plist_get_data_val(value, &data, &length);
-      std::string hex = hexOfBytes(data, length);
-      std::free(data);
-      return hex;
-    };
-    if (auto hash = dataOf("hash2")) {
-      entry.value = *hash;
-    } else if (auto cdhash = dataOf("cdhash")) {
+    if (const auto hash = PropertyList::data(item, "hash2")) {
+      entry.value = hexOfBytes(hash->data(), hash->size());
+    } else if (const auto cdhash = PropertyList::data(item, "cdhash")) {
       entry.type = Entry::Type::nested;
-      entry.value = *cdhash;
-    } else if (plist_t link = plist_dict_get_item(item, "symlink")) {
-      char* text = nullptr;
-      plist_get_string_val(link, &text);
+      entry.value = hexOfBytes(cdhash->data(), cdhash->size());
+    } else if (PropertyList::item(item, "symlink") != nullptr) {
       entry.type = Entry::Type::symlink;
-      entry.value = text != nullptr ? text : "";
-      std::free(text);
+      entry.value = PropertyList::string(item, "symlink").value_or("");
     }
     seal.entries[key] = entry;
-    std::free(key);
   }
-  std::free(iterator);
   return seal;
 }
 

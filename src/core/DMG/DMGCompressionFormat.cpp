@@ -1,14 +1,8 @@
 #include "core/DMG/DMGCompressionFormat.hpp"
 
-#include <plist/plist.h>
-
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
-#include <memory>
-
 #include <nlohmann/json.hpp>
 
+#include "core/Support/PropertyList.hpp"
 #include "core/Support/Text.hpp"
 
 namespace halyard {
@@ -38,11 +32,7 @@ const FormatFacts& factsOf(DMGCompressionFormat format) {
 }
 
 // Preference files are small; anything larger is not one.
-constexpr std::streamoff maximumPreferencesSize = 16 * 1024 * 1024;
-
-struct PlistDeleter {
-  void operator()(plist_t node) const { plist_free(node); }
-};
+constexpr std::uintmax_t maximumPreferencesSize = 16 * 1024 * 1024;
 
 } // namespace
 
@@ -78,10 +68,7 @@ std::optional<DMGCompressionFormat> DMGCompressionFormats::fromRawValue(std::str
 }
 
 std::optional<DMGCompressionFormat> DMGCompressionFormats::fromName(std::string_view text) {
-  std::string name = text::trimmed(text);
-  for (char& c : name) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
+  const std::string name = text::lowercasedASCII(text::trimmed(text));
   for (DMGCompressionFormat format : allCases) {
     if (factsOf(format).rawValue == name || factsOf(format).udifFormatLowerCased == name) {
       return format;
@@ -92,28 +79,9 @@ std::optional<DMGCompressionFormat> DMGCompressionFormats::fromName(std::string_
 
 std::optional<DMGCompressionFormat>
 DMGCompressionFormats::saved(const std::filesystem::path& preferencesFile) {
-  std::ifstream in(preferencesFile, std::ios::binary);
-  if (!in) return std::nullopt;
-  in.seekg(0, std::ios::end);
-  const std::streamoff size = in.tellg();
-  if (size <= 0 || size > maximumPreferencesSize) return std::nullopt;
-  in.seekg(0, std::ios::beg);
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-
-  plist_t parsed = nullptr;
-  plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &parsed);
-  std::unique_ptr<void, PlistDeleter> root(parsed);
-  if (!root || plist_get_node_type(root.get()) != PLIST_DICT) return std::nullopt;
-
-  const std::string key(preferenceKey);
-  plist_t item = plist_dict_get_item(root.get(), key.c_str());
-  if (item == nullptr || plist_get_node_type(item) != PLIST_STRING) return std::nullopt;
-  char* value = nullptr;
-  plist_get_string_val(item, &value);
-  if (value == nullptr) return std::nullopt;
-  const std::string text(value);
-  std::free(value);
-  return fromRawValue(text);
+  const auto list = PropertyList::readFile(preferencesFile, maximumPreferencesSize);
+  const auto value = list.string(std::string(preferenceKey).c_str());
+  return value ? fromRawValue(*value) : std::nullopt;
 }
 
 void to_json(nlohmann::json& json, DMGCompressionFormat format) {

@@ -1,7 +1,5 @@
 #include "core/Finder/FinderLayoutFile.hpp"
 
-#include <plist/plist.h>
-
 #include <algorithm>
 #include <cmath>
 #include <memory>
@@ -11,15 +9,11 @@
 #include "core/Finder/FinderAlias.hpp"
 #include "core/Support/AtomicFile.hpp"
 #include "core/Support/HalyardCoreLog.hpp"
+#include "core/Support/PropertyList.hpp"
 
 namespace halyard::FinderLayoutFile {
 
 namespace {
-
-struct PlistDeleter {
-  void operator()(void* node) const { plist_free(static_cast<plist_t>(node)); }
-};
-using Plist = std::unique_ptr<void, PlistDeleter>;
 
 // Values from -2^63 up to (not including) 2^63 convert to a 64-bit integer.
 bool fitsInteger(double value) {
@@ -34,18 +28,10 @@ void checkGeometry(Size windowSize, Point appPos, Point folderPos) {
   }
 }
 
-Bytes binaryPropertyList(const Plist& dictionary) {
-  char* buffer = nullptr;
-  uint32_t length = 0;
-  plist_to_bin(static_cast<plist_t>(dictionary.get()), &buffer, &length);
-  if (buffer == nullptr) throw Failure(Failure::Kind::serialisationFailed);
-  Bytes bytes(buffer, buffer + length);
-  plist_to_bin_free(buffer);
-  return bytes;
-}
-
-void set(const Plist& dictionary, const char* key, plist_t value) {
-  plist_dict_set_item(static_cast<plist_t>(dictionary.get()), key, value);
+Bytes binaryPropertyList(const PropertyList& dictionary) {
+  const std::string bytes = dictionary.binary();
+  if (bytes.empty()) throw Failure(Failure::Kind::serialisationFailed);
+  return Bytes(bytes.begin(), bytes.end());
 }
 
 std::string integerText(double value) {
@@ -74,44 +60,44 @@ double iconSize(Size windowSize) {
 }
 
 Bytes windowSettings(Size windowSize) {
-  Plist dictionary(plist_new_dict());
-  set(dictionary, "ContainerShowSidebar", plist_new_bool(0));
-  set(dictionary, "PreviewPaneVisibility", plist_new_bool(0));
-  set(dictionary, "ShowPathbar", plist_new_bool(0));
-  set(dictionary, "ShowSidebar", plist_new_bool(0));
-  set(dictionary, "ShowStatusBar", plist_new_bool(0));
-  set(dictionary, "ShowTabView", plist_new_bool(0));
-  set(dictionary, "ShowToolbar", plist_new_bool(0));
-  set(dictionary, "SidebarWidth", plist_new_uint(0));
+  auto dictionary = PropertyList::dictionary();
+  dictionary.setBoolean("ContainerShowSidebar", false);
+  dictionary.setBoolean("PreviewPaneVisibility", false);
+  dictionary.setBoolean("ShowPathbar", false);
+  dictionary.setBoolean("ShowSidebar", false);
+  dictionary.setBoolean("ShowStatusBar", false);
+  dictionary.setBoolean("ShowTabView", false);
+  dictionary.setBoolean("ShowToolbar", false);
+  dictionary.setInteger("SidebarWidth", 0);
   const std::string bounds = "{{" + integerText(windowOrigin.x) + ", " +
                              integerText(windowOrigin.y) + "}, {" + integerText(windowSize.width) +
                              ", " + integerText(windowSize.height) + "}}";
-  set(dictionary, "WindowBounds", plist_new_string(bounds.c_str()));
+  dictionary.setString("WindowBounds", bounds);
   return binaryPropertyList(dictionary);
 }
 
 Bytes iconViewSettings(Size windowSize, const std::optional<Bytes>& backgroundAlias) {
-  Plist dictionary(plist_new_dict());
-  set(dictionary, "arrangeBy", plist_new_string("none"));
-  set(dictionary, "backgroundColorBlue", plist_new_real(1.0));
-  set(dictionary, "backgroundColorGreen", plist_new_real(1.0));
-  set(dictionary, "backgroundColorRed", plist_new_real(1.0));
-  set(dictionary, "backgroundType", plist_new_uint(backgroundAlias ? 2 : 0));
-  set(dictionary, "gridOffsetX", plist_new_real(0.0));
-  set(dictionary, "gridOffsetY", plist_new_real(0.0));
-  set(dictionary, "gridSpacing", plist_new_real(100.0));
-  set(dictionary, "iconSize", plist_new_real(iconSize(windowSize)));
-  set(dictionary, "labelOnBottom", plist_new_bool(1));
-  set(dictionary, "scrollPositionX", plist_new_real(0.0));
-  set(dictionary, "scrollPositionY", plist_new_real(0.0));
-  set(dictionary, "showIconPreview", plist_new_bool(1));
-  set(dictionary, "showItemInfo", plist_new_bool(0));
-  set(dictionary, "textSize", plist_new_real(12.0));
-  set(dictionary, "viewOptionsVersion", plist_new_uint(1));
+  auto dictionary = PropertyList::dictionary();
+  dictionary.setString("arrangeBy", "none");
+  dictionary.setReal("backgroundColorBlue", 1.0);
+  dictionary.setReal("backgroundColorGreen", 1.0);
+  dictionary.setReal("backgroundColorRed", 1.0);
+  dictionary.setInteger("backgroundType", backgroundAlias ? 2 : 0);
+  dictionary.setReal("gridOffsetX", 0.0);
+  dictionary.setReal("gridOffsetY", 0.0);
+  dictionary.setReal("gridSpacing", 100.0);
+  dictionary.setReal("iconSize", iconSize(windowSize));
+  dictionary.setBoolean("labelOnBottom", true);
+  dictionary.setReal("scrollPositionX", 0.0);
+  dictionary.setReal("scrollPositionY", 0.0);
+  dictionary.setBoolean("showIconPreview", true);
+  dictionary.setBoolean("showItemInfo", false);
+  dictionary.setReal("textSize", 12.0);
+  dictionary.setInteger("viewOptionsVersion", 1);
   if (backgroundAlias) {
-    set(dictionary, "backgroundImageAlias",
-        plist_new_data(reinterpret_cast<const char*>(backgroundAlias->data()),
-                       backgroundAlias->size()));
+    dictionary.setData("backgroundImageAlias",
+                       std::string_view(reinterpret_cast<const char*>(backgroundAlias->data()),
+                                        backgroundAlias->size()));
   }
   return binaryPropertyList(dictionary);
 }

@@ -1,16 +1,14 @@
 #include "core/Inspection/AppEntitlements.hpp"
 
-#include <plist/plist.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <ctime>
-#include <limits>
-#include <memory>
 
 #include <fmt/format.h>
 
 #include "core/Inspection/InspectionFieldCatalogue.hpp"
+#include "core/Process/AppleTools.hpp"
+#include "core/Support/PropertyList.hpp"
 #include "core/Support/Text.hpp"
 
 namespace halyard {
@@ -19,15 +17,9 @@ namespace {
 constexpr const char* getTaskAllowKey = "com.apple.security.get-task-allow";
 constexpr int maximumNesting = 32;
 
-struct PlistFree {
-  void operator()(plist_t node) const { plist_free(node); }
-};
-using PlistHandle = std::unique_ptr<void, PlistFree>;
+using PL = PropertyList;
 
-std::string describeDate(plist_t node) {
-  int32_t seconds = 0;
-  int32_t microseconds = 0;
-  plist_get_date_val(node, &seconds, &microseconds);
+std::string describeDate(std::int64_t seconds) {
   // Property-list dates count from 2001-01-01 00:00:00 UTC.
   const std::time_t time = static_cast<std::time_t>(seconds) + 978307200;
   std::tm parts{};
@@ -40,65 +32,36 @@ std::string describeDate(plist_t node) {
 std::string describe(plist_t node, int depth) {
   if (depth > maximumNesting) return "…";
   switch (plist_get_node_type(node)) {
-  case PLIST_BOOLEAN: {
-    uint8_t value = 0;
-    plist_get_bool_val(node, &value);
-    return value ? "true" : "false";
-  }
-  case PLIST_UINT: {
-    uint64_t value = 0;
-    plist_get_uint_val(node, &value);
+  case PLIST_BOOLEAN:
+    return *PL::booleanValue(node) ? "true" : "false";
+  case PLIST_UINT:
     // Negative integers are kept in two's complement.
-    return std::to_string(static_cast<int64_t>(value));
-  }
-  case PLIST_REAL: {
-    double value = 0;
-    plist_get_real_val(node, &value);
-    return fmt::format("{}", value);
-  }
+    return std::to_string(*PL::integerValue(node));
+  case PLIST_REAL:
+    return fmt::format("{}", *PL::realValue(node));
   case PLIST_STRING: {
-    char* value = nullptr;
-    plist_get_string_val(node, &value);
-    std::string text = value ? value : "";
-    free(value);
-    return text;
+    // Up to the first NUL, as a C string.
+    const std::string value = PL::stringValue(node).value_or("");
+    return value.substr(0, value.find('\0'));
   }
-  case PLIST_DATA: {
-    char* value = nullptr;
-    uint64_t length = 0;
-    plist_get_data_val(node, &value, &length);
-    free(value);
-    return std::to_string(length) + " bytes";
-  }
+  case PLIST_DATA:
+    return std::to_string(PL::dataValue(node)->size()) + " bytes";
   case PLIST_DATE:
-    return describeDate(node);
+    return describeDate(*PL::dateValue(node));
   case PLIST_ARRAY: {
     std::vector<std::string> items;
-    const uint32_t count = plist_array_get_size(node);
-    for (uint32_t i = 0; i < count; ++i)
-      items.push_back(describe(plist_array_get_item(node, i), depth + 1));
+    for (const plist_t item : PL::elements(node))
+      items.push_back(describe(item, depth + 1));
     return "[" + text::joined(items, ", ") + "]";
   }
   case PLIST_DICT: {
     std::vector<std::string> pairs;
-    plist_dict_iter iterator = nullptr;
-    plist_dict_new_iter(node, &iterator);
-    for (;;) {
-      char* key = nullptr;
-      plist_t value = nullptr;
-      plist_dict_next_item(node, iterator, &key, &value);
-      if (!key) break;
-      pairs.push_back(std::string(key) + ": " + describe(value, depth + 1));
-      free(key);
-    }
-    free(iterator);
+    for (const auto& [key, value] : PL::entries(node))
+      pairs.push_back(key + ": " + describe(value, depth + 1));
     return "{" + text::joined(pairs, ", ") + "}";
   }
-  case PLIST_UID: {
-    uint64_t value = 0;
-    plist_get_uid_val(node, &value);
-    return std::to_string(value);
-  }
+  case PLIST_UID:
+    return std::to_string(*PL::uidValue(node));
   default:
     return "";
   }
@@ -152,8 +115,8 @@ std::string AppEntitlements::detail() const {
 std::optional<AppEntitlements> AppEntitlements::read(const std::filesystem::path& appURL,
                                                      const InspectionRunner::Function& run) {
   const auto outcome =
-      run("/usr/bin/codesign", {"-d", "--entitlements", "-", "--xml", appURL.string()}, 90,
-          std::nullopt);
+      run(AppleTools::codesign, {"-d", "--entitlements", "-", "--xml", appURL.string()},
+          InspectionRunner::queryLimit, std::nullopt);
   if (outcome.status != 0) return std::nullopt;
   // codesign prints nothing at all for an app signed without entitlements.
   if (text::trimmed(outcome.standardOutput).empty()) return AppEntitlements{};
@@ -161,24 +124,12 @@ std::optional<AppEntitlements> AppEntitlements::read(const std::filesystem::path
 }
 
 std::optional<AppEntitlements> AppEntitlements::parse(std::string_view data) {
-  if (data.empty() || data.size() > std::numeric_limits<uint32_t>::max()) return std::nullopt;
-  plist_t root = nullptr;
-  plist_from_memory(data.data(), static_cast<uint32_t>(data.size()), &root);
-  const PlistHandle handle(root);
-  if (!root || plist_get_node_type(root) != PLIST_DICT) return std::nullopt;
+  const auto root = PL::parse(data);
+  if (!PL::isDictionary(root.node())) return std::nullopt;
 
   AppEntitlements result;
-  plist_dict_iter iterator = nullptr;
-  plist_dict_new_iter(root, &iterator);
-  for (;;) {
-    char* key = nullptr;
-    plist_t value = nullptr;
-    plist_dict_next_item(root, iterator, &key, &value);
-    if (!key) break;
+  for (const auto& [key, value] : PL::entries(root.node()))
     result.entries.push_back(AppEntitlement{key, describe(value, 0)});
-    free(key);
-  }
-  free(iterator);
   std::sort(result.entries.begin(), result.entries.end(),
             [](const AppEntitlement& a, const AppEntitlement& b) { return a.key < b.key; });
   return result;

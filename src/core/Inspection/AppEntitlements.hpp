@@ -8,7 +8,7 @@
 
 #include "core/Inspection/AppEntitlement.hpp"
 #include "core/Inspection/InspectionField.hpp"
-#include "core/Inspection/InspectionFileKind.hpp"
+#include "core/Inspection/InspectionModel.hpp"
 #include "core/Inspection/InspectionRunner.hpp"
 
 namespace halyard {

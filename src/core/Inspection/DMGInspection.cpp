@@ -5,6 +5,7 @@
 #include "core/Inspection/DiskImageMounts.hpp"
 #include "core/Inspection/InspectionFieldCatalogue.hpp"
 #include "core/Inspection/InspectionService.hpp"
+#include "core/Process/AppleTools.hpp"
 
 namespace halyard {
 
@@ -33,7 +34,8 @@ public:
     if (target_.empty()) return;
     const auto target = std::move(target_);
     target_.clear();
-    run_("/usr/bin/hdiutil", {"detach", target, "-force"}, 60, std::nullopt);
+    run_(AppleTools::hdiutil, {"detach", target, "-force"}, InspectionRunner::detachLimit,
+         std::nullopt);
   }
 
 private:
@@ -60,29 +62,31 @@ InspectionReport DMGInspection::inspect(const std::filesystem::path& file,
 
   progress("Checking the DMG signature…");
   const auto signatureCheck =
-      run("/usr/bin/codesign", {"--verify", "--strict", "--verbose=2", dmg}, 90, std::nullopt);
-  const auto signatureDetails =
-      run("/usr/bin/codesign", {"-dv", "--verbose=4", dmg}, 90, std::nullopt);
+      run(AppleTools::codesign, {"--verify", "--strict", "--verbose=2", dmg},
+          InspectionRunner::queryLimit, std::nullopt);
+  const auto signatureDetails = run(AppleTools::codesign, {"-dv", "--verbose=4", dmg},
+                                    InspectionRunner::queryLimit, std::nullopt);
   auto dmgSignature = Rules::dmgSignature(signatureCheck, signatureDetails);
 
   progress("Checking Gatekeeper and the stapled ticket for the DMG…");
   const auto assessment =
-      run("/usr/sbin/spctl",
-          {"--assess", "-vv", "--type", "open", "--context", "context:primary-signature", dmg}, 90,
-          std::nullopt);
-  const auto ticket = run("/usr/bin/xcrun", {"stapler", "validate", dmg}, 90, std::nullopt);
+      run(AppleTools::spctl, AppleTools::gatekeeperAssessment(AppleTools::Assessment::open, file),
+          InspectionRunner::queryLimit, std::nullopt);
+  const auto ticket = run(AppleTools::xcrun, AppleTools::staplerValidate(file),
+                          InspectionRunner::queryLimit, std::nullopt);
   const bool dmgNotarized = Rules::saysNotarized(assessment);
 
   progress("Mounting the DMG read-only…");
   AttachedImage attached(run);
   std::optional<std::filesystem::path> mountPoint;
-  const auto info = run("/usr/bin/hdiutil", {"info", "-plist"}, 30, std::nullopt);
+  const auto info =
+      run(AppleTools::hdiutil, {"info", "-plist"}, InspectionRunner::listingLimit, std::nullopt);
   if (info.status == 0) mountPoint = DiskImageMounts::existingMountPoint(info.standardOutput, file);
   if (!mountPoint) {
     const auto attach =
-        run("/usr/bin/hdiutil",
-            {"attach", "-nobrowse", "-readonly", "-noverify", "-noautoopen", "-plist", dmg}, 90,
-            std::nullopt);
+        run(AppleTools::hdiutil,
+            {"attach", "-nobrowse", "-readonly", "-noverify", "-noautoopen", "-plist", dmg},
+            InspectionRunner::queryLimit, std::nullopt);
     if (attach.status == 0) {
       mountPoint = DiskImageMounts::firstMountPoint(attach.standardOutput);
       // Attached without a mounted volume: release the device all the same.
@@ -109,15 +113,17 @@ InspectionReport DMGInspection::inspect(const std::filesystem::path& file,
     const auto bundleInfo = AppBundleInfo::read(*app);
     std::optional<ProcessOutcome> lipo;
     if (const auto executable = bundleInfo.executablePath(*app))
-      lipo = run("/usr/bin/lipo", {"-archs", executable->string()}, 90, std::nullopt);
+      lipo = run(AppleTools::lipo, {"-archs", executable->string()}, InspectionRunner::queryLimit,
+                 std::nullopt);
     append(contents, Rules::bundleFacts(bundleInfo, lipo));
 
     progress("Verifying the app signature (deep and strict)…");
-    const auto appCheck = run("/usr/bin/codesign",
-                              {"--verify", "--deep", "--strict", app->string()}, 600, std::nullopt);
+    const auto appCheck =
+        run(AppleTools::codesign, {"--verify", "--deep", "--strict", app->string()},
+            InspectionRunner::deepVerificationLimit, std::nullopt);
     signing.push_back(Rules::appSignature(appCheck));
-    const auto appDetails =
-        run("/usr/bin/codesign", {"-dv", "--verbose=4", app->string()}, 90, std::nullopt);
+    const auto appDetails = run(AppleTools::codesign, {"-dv", "--verbose=4", app->string()},
+                                InspectionRunner::queryLimit, std::nullopt);
     append(signing, Rules::signatureDetails(appDetails));
 
     progress("Reading the app's entitlements…");
@@ -125,12 +131,14 @@ InspectionReport DMGInspection::inspect(const std::filesystem::path& file,
         AppEntitlements::field(AppEntitlements::read(*app, run), InspectionFileKind::dmg));
 
     progress("Asking Gatekeeper about the app…");
-    const auto appAssessment = run(
-        "/usr/sbin/spctl", {"--assess", "-vvv", "--type", "exec", app->string()}, 90, std::nullopt);
+    const auto appAssessment =
+        run(AppleTools::spctl,
+            AppleTools::gatekeeperAssessment(AppleTools::Assessment::execute, *app, 3),
+            InspectionRunner::queryLimit, std::nullopt);
     appNotarized = Rules::saysNotarized(appAssessment);
     trust.push_back(Rules::appGatekeeper(appAssessment));
-    const auto appTicket =
-        run("/usr/bin/xcrun", {"stapler", "validate", app->string()}, 90, std::nullopt);
+    const auto appTicket = run(AppleTools::xcrun, AppleTools::staplerValidate(*app),
+                               InspectionRunner::queryLimit, std::nullopt);
     trust.push_back(Rules::appStapled(appTicket));
   } else {
     auto unavailable =

@@ -27,7 +27,7 @@ bool DMGInspectionRules::saysNotarized(const ProcessOutcome& assessment) {
 }
 
 bool DMGInspectionRules::ticketValidated(const ProcessOutcome& validation) {
-  return validation.status == 0 && containsIgnoringCase(validation.combined(), "worked");
+  return validation.status == 0 && text::containsIgnoringCase(validation.combined(), "worked");
 }
 
 InspectionField DMGInspectionRules::dmgSignature(const ProcessOutcome& check,
@@ -40,7 +40,7 @@ InspectionField DMGInspectionRules::dmgSignature(const ProcessOutcome& check,
   }
   const auto output = check.combined();
   return dmgField(ID::dmgSignature,
-                  containsIgnoringCase(output, "not signed at all")
+                  text::containsIgnoringCase(output, "not signed at all")
                       ? "The DMG itself is not signed."
                       : "The DMG signature is not valid.",
                   S::warning, output);

@@ -2,11 +2,13 @@
 
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace halyard {
 
-// Reads mount points out of the property lists that hdiutil prints with -plist.
+// Reads mount points and devices out of the property lists that hdiutil prints with -plist.
 struct DiskImageMounts {
   // From `hdiutil info -plist`: the first mount point of the attached image whose image path is
   // `image`, or none when the image is not attached.
@@ -18,6 +20,12 @@ struct DiskImageMounts {
 
   // From `hdiutil attach -plist`: the first device entry (the whole disk), or none.
   static std::optional<std::string> firstDeviceEntry(std::string_view attachPlist);
+
+  // From `hdiutil info -plist` (XML or binary): the whole-disk device (the smallest device path)
+  // of every attached image whose image path contains one of `imagePathMarkers`, in order.
+  static std::vector<std::string>
+  wholeDiskDevices(std::string_view infoPlist,
+                   const std::vector<std::string_view>& imagePathMarkers);
 };
 
 } // namespace halyard

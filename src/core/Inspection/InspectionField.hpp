@@ -4,7 +4,7 @@
 #include <string>
 
 #include "core/Inspection/InspectionFieldID.hpp"
-#include "core/Inspection/InspectionStatus.hpp"
+#include "core/Inspection/InspectionModel.hpp"
 
 namespace halyard {
 

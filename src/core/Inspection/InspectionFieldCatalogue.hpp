@@ -6,7 +6,7 @@
 
 #include "core/Inspection/InspectionCategory.hpp"
 #include "core/Inspection/InspectionField.hpp"
-#include "core/Inspection/InspectionFileKind.hpp"
+#include "core/Inspection/InspectionModel.hpp"
 
 namespace halyard {
 

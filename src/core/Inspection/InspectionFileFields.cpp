@@ -6,6 +6,7 @@
 #include <fmt/format.h>
 
 #include "core/Inspection/InspectionFieldCatalogue.hpp"
+#include "core/Process/AppleTools.hpp"
 #include "core/Support/Error.hpp"
 #include "core/Support/SHA256.hpp"
 #include "core/Support/Text.hpp"
@@ -62,8 +63,8 @@ InspectionFileFields InspectionFileFields::make(const std::filesystem::path& fil
   }
   result.fields.push_back(Catalogue::field(ID::sha256, kind, digest, S::info));
 
-  const auto quarantine =
-      run("/usr/bin/xattr", {"-p", "com.apple.quarantine", file.string()}, 90, std::nullopt);
+  const auto quarantine = run(AppleTools::xattr, {"-p", "com.apple.quarantine", file.string()},
+                              InspectionRunner::queryLimit, std::nullopt);
   if (quarantine.status == 0) {
     result.fields.push_back(Catalogue::field(ID::quarantine, kind,
                                              "Present (downloaded from the internet)", S::info,

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "core/Inspection/InspectionField.hpp"
-#include "core/Inspection/InspectionFileKind.hpp"
+#include "core/Inspection/InspectionModel.hpp"
 #include "core/Inspection/InspectionRunner.hpp"
 
 namespace halyard {

@@ -7,8 +7,7 @@
 #include <vector>
 
 #include "core/Inspection/InspectionCategory.hpp"
-#include "core/Inspection/InspectionFileKind.hpp"
-#include "core/Inspection/InspectionVerdict.hpp"
+#include "core/Inspection/InspectionModel.hpp"
 
 namespace halyard {
 

@@ -22,6 +22,13 @@ struct InspectionRunner {
       const std::filesystem::path& executable, const std::vector<std::string>& arguments,
       double timeout, const std::optional<std::string>& standardInput)>;
 
+  // The time limits of the inspection's tool runs, in seconds.
+  static constexpr double queryLimit = 90;             // one question about a file
+  static constexpr double listingLimit = 30;           // `hdiutil info`
+  static constexpr double detachLimit = 60;            // `hdiutil detach`
+  static constexpr double expansionLimit = 300;        // `pkgutil --expand-full`
+  static constexpr double deepVerificationLimit = 600; // `codesign --verify --deep`
+
   // `executable` is a platform path such as /usr/bin/codesign.
   static ProcessOutcome run(const std::filesystem::path& executable,
                             const std::vector<std::string>& arguments, double timeout,

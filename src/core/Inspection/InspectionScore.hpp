@@ -5,8 +5,7 @@
 #include <vector>
 
 #include "core/Inspection/InspectionField.hpp"
-#include "core/Inspection/InspectionFileKind.hpp"
-#include "core/Inspection/InspectionVerdict.hpp"
+#include "core/Inspection/InspectionModel.hpp"
 
 namespace halyard {
 

@@ -1,14 +1,8 @@
 #include "core/Inspection/InspectionText.hpp"
 
-#include <algorithm>
-
 namespace halyard::inspectiontext {
 
 namespace {
-char lowerASCII(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 std::string_view trimmedBlanks(std::string_view text) {
   const auto isBlank = [](char c) { return c == ' ' || c == '\t'; };
   while (!text.empty() && isBlank(text.front()))
@@ -18,12 +12,6 @@ std::string_view trimmedBlanks(std::string_view text) {
   return text;
 }
 } // namespace
-
-bool containsIgnoringCase(std::string_view haystack, std::string_view needle) {
-  const auto match = std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end(),
-                                 [](char a, char b) { return lowerASCII(a) == lowerASCII(b); });
-  return match != haystack.end() || needle.empty();
-}
 
 std::optional<std::string> firstValue(std::string_view text, std::string_view prefix) {
   std::size_t start = 0;

@@ -6,9 +6,6 @@
 
 namespace halyard::inspectiontext {
 
-// True when `needle` occurs in `haystack`, ASCII letters compared without regard to case.
-bool containsIgnoringCase(std::string_view haystack, std::string_view needle);
-
 // The first value of `prefix` in a tool's output: the first line (trimmed of blanks and tabs)
 // that begins with the prefix, without the prefix and trimmed again; none when no line does.
 std::optional<std::string> firstValue(std::string_view text, std::string_view prefix);

@@ -6,6 +6,7 @@
 #include "core/Inspection/InstallerScriptScanner.hpp"
 #include "core/Inspection/PKGInspectionRules.hpp"
 #include "core/Inspection/PackageIdentifierFinder.hpp"
+#include "core/Process/AppleTools.hpp"
 #include "core/Support/Error.hpp"
 #include "core/Support/TemporaryFolder.hpp"
 
@@ -47,8 +48,8 @@ ExpandedContents lookInside(const std::filesystem::path& file,
   std::filesystem::remove(folderPath, ignored);
 
   contents.expansion =
-      run("/usr/sbin/pkgutil", {"--expand-full", file.string(), folderPath.string()}, 300,
-          std::nullopt);
+      run(AppleTools::pkgutil, {"--expand-full", file.string(), folderPath.string()},
+          InspectionRunner::expansionLimit, std::nullopt);
   contents.identifier = PackageIdentifierFinder::find(folderPath);
   contents.app = AppBundleLocator::find(folderPath);
   if (contents.app) {
@@ -68,14 +69,16 @@ InspectionReport PKGInspection::inspect(const std::filesystem::path& file,
   const auto pkg = file.string();
 
   progress("Checking the package signature…");
-  const auto signature = PackageSignatureFacts::from(
-      run("/usr/sbin/pkgutil", {"--check-signature", pkg}, 90, std::nullopt));
+  const auto signature = PackageSignatureFacts::from(run(
+      AppleTools::pkgutil, {"--check-signature", pkg}, InspectionRunner::queryLimit, std::nullopt));
   auto signing = Rules::signatureFields(signature);
 
   progress("Asking Gatekeeper about the package…");
-  const auto assessment =
-      run("/usr/sbin/spctl", {"--assess", "-vvv", "--type", "install", pkg}, 90, std::nullopt);
-  const auto ticket = run("/usr/bin/xcrun", {"stapler", "validate", pkg}, 90, std::nullopt);
+  const auto assessment = run(
+      AppleTools::spctl, AppleTools::gatekeeperAssessment(AppleTools::Assessment::install, file, 3),
+      InspectionRunner::queryLimit, std::nullopt);
+  const auto ticket = run(AppleTools::xcrun, AppleTools::staplerValidate(file),
+                          InspectionRunner::queryLimit, std::nullopt);
   const bool stapled = DMGInspectionRules::ticketValidated(ticket);
   std::vector<InspectionField> trust{
       Rules::notarization(DMGInspectionRules::saysNotarized(assessment), stapled),

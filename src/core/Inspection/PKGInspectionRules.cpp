@@ -32,12 +32,13 @@ bool isUpperAlphanumeric(char c) {
 PackageSignatureFacts PackageSignatureFacts::from(const ProcessOutcome& check) {
   PackageSignatureFacts facts;
   facts.output = check.combined();
-  facts.isSigned = check.status == 0 && !containsIgnoringCase(facts.output, "no signature");
+  facts.isSigned = check.status == 0 && !text::containsIgnoringCase(facts.output, "no signature");
   facts.signer = PKGInspectionRules::signerName(facts.output);
   facts.teamIdentifier = firstValue(facts.output, "Team Identifier: ");
   if (!facts.teamIdentifier && facts.signer)
     facts.teamIdentifier = PKGInspectionRules::teamIdentifierInName(*facts.signer);
-  facts.trustedTimestamp = containsIgnoringCase(facts.output, "signed with a trusted timestamp");
+  facts.trustedTimestamp =
+      text::containsIgnoringCase(facts.output, "signed with a trusted timestamp");
   facts.packageIdentifier = firstValue(facts.output, "Package Identifier: ");
   return facts;
 }

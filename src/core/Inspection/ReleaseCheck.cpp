@@ -5,7 +5,7 @@
 
 #include <fmt/format.h>
 
-#include "core/Process/ProcessRunner.hpp"
+#include "core/Process/AppleTools.hpp"
 #include "core/Process/ToolProcessResult.hpp"
 #include "core/Support/HalyardCoreLog.hpp"
 #include "core/Support/Text.hpp"
@@ -21,30 +21,14 @@ struct CheckRun {
 };
 
 CheckRun runMerged(const char* executable, std::vector<std::string> arguments, double limit) {
-  ProcessRunRequest request;
-  request.executable = executable;
-  request.arguments = std::move(arguments);
-  request.mergeStreams = true;
-  request.timeout = limit;
-  request.escalation = TimeoutEscalation::terminateThenKill;
-  request.deliverAtDeadline = true;
-  const auto result = ProcessRunner::run(request);
+  const auto result = ProcessRunner::run(AppleTools::request(
+      AppleTools::Runner::releaseCheck, executable, std::move(arguments), limit));
   return {result.status, text::decodedUTF8(result.standardOutput),
           text::trimmed(result.standardError)};
 }
 
-bool containsIgnoringCase(std::string_view text, std::string_view needle) {
-  const auto it =
-      std::search(text.begin(), text.end(), needle.begin(), needle.end(), [](char a, char b) {
-        return std::tolower(static_cast<unsigned char>(a)) ==
-               std::tolower(static_cast<unsigned char>(b));
-      });
-  return it != text.end() || needle.empty();
-}
-
-bool contains(std::string_view text, std::string_view needle) {
-  return text.find(needle) != std::string_view::npos;
-}
+using text::contains;
+using text::containsIgnoringCase;
 
 std::string pathText(const std::filesystem::path& file) {
   return file.string();
@@ -143,27 +127,26 @@ std::vector<std::string> ReleaseCheck::notarizationArguments(const std::filesyst
                                                              Kind kind) {
   switch (kind) {
   case Kind::app:
-    return {"--assess", "-vv", "--type", "execute", pathText(file)};
+    return AppleTools::gatekeeperAssessment(AppleTools::Assessment::execute, file);
   case Kind::dmg:
-    return {"--assess",    "-vv", "--type", "open", "--context", "context:primary-signature",
-            pathText(file)};
+    return AppleTools::gatekeeperAssessment(AppleTools::Assessment::open, file);
   case Kind::pkg:
     break;
   }
-  return {"--assess", "-vv", "--type", "install", pathText(file)};
+  return AppleTools::gatekeeperAssessment(AppleTools::Assessment::install, file);
 }
 
 ReleaseCheckStatus ReleaseCheck::checkSigning(const std::filesystem::path& file, double limit) {
   return guarded([&] {
-    const auto verification =
-        runMerged(codesignPath, {"--verify", "--strict", "--verbose=2", pathText(file)}, limit);
+    const auto verification = runMerged(
+        AppleTools::codesign, {"--verify", "--strict", "--verbose=2", pathText(file)}, limit);
     if (auto failure =
             unfinishedRunFailure(verification.status, "codesign", verification.explanation, limit))
       return *failure;
     if (auto failure = signatureVerificationFailure(verification.status, verification.output))
       return *failure;
 
-    const auto details = runMerged(codesignPath, {"-dvv", pathText(file)}, limit);
+    const auto details = runMerged(AppleTools::codesign, {"-dvv", pathText(file)}, limit);
     if (auto failure = unfinishedRunFailure(details.status, "codesign", details.explanation, limit))
       return *failure;
     return signingAuthorityStatus(details.output);
@@ -173,7 +156,7 @@ ReleaseCheckStatus ReleaseCheck::checkSigning(const std::filesystem::path& file,
 ReleaseCheckStatus ReleaseCheck::checkPackageSigning(const std::filesystem::path& file,
                                                      double limit) {
   return guarded([&] {
-    const auto run = runMerged(pkgutilPath, {"--check-signature", pathText(file)}, limit);
+    const auto run = runMerged(AppleTools::pkgutil, {"--check-signature", pathText(file)}, limit);
     if (auto failure = unfinishedRunFailure(run.status, "pkgutil", run.explanation, limit))
       return *failure;
     return packageSigningStatus(run.status, run.output);
@@ -183,7 +166,7 @@ ReleaseCheckStatus ReleaseCheck::checkPackageSigning(const std::filesystem::path
 ReleaseCheckStatus ReleaseCheck::checkNotarization(const std::filesystem::path& file, Kind kind,
                                                    double limit) {
   return guarded([&] {
-    const auto run = runMerged(spctlPath, notarizationArguments(file, kind), limit);
+    const auto run = runMerged(AppleTools::spctl, notarizationArguments(file, kind), limit);
     if (auto failure = unfinishedRunFailure(run.status, "spctl", run.explanation, limit))
       return *failure;
     return notarizationStatus(run.status, run.output);
@@ -192,7 +175,7 @@ ReleaseCheckStatus ReleaseCheck::checkNotarization(const std::filesystem::path& 
 
 ReleaseCheckStatus ReleaseCheck::checkStapling(const std::filesystem::path& file, double limit) {
   return guarded([&] {
-    const auto run = runMerged(xcrunPath, {"stapler", "validate", pathText(file)}, limit);
+    const auto run = runMerged(AppleTools::xcrun, AppleTools::staplerValidate(file), limit);
     if (auto failure = unfinishedRunFailure(run.status, "stapler", run.explanation, limit))
       return *failure;
     return staplingStatus(run.status, run.output);

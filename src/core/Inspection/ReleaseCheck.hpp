@@ -18,11 +18,6 @@ namespace halyard {
 struct ReleaseCheck {
   enum class Kind { app, dmg, pkg };
 
-  static constexpr const char* codesignPath = "/usr/bin/codesign";
-  static constexpr const char* pkgutilPath = "/usr/sbin/pkgutil";
-  static constexpr const char* spctlPath = "/usr/sbin/spctl";
-  static constexpr const char* xcrunPath = "/usr/bin/xcrun";
-
   // A check tool that has not finished after this long is stopped and its check fails, so that
   // a hung tool cannot hold a release or `verify` forever. The tools normally answer in seconds;
   // Gatekeeper's online ticket look-up is the slowest.

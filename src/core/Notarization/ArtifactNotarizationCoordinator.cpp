@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "core/Notarization/ArtifactNotarizationSteps.hpp"
-#include "core/Process/ProcessRunner.hpp"
+#include "core/Process/AppleTools.hpp"
 #include "core/Support/AtomicFileCopy.hpp"
 #include "core/Support/HalyardCoreLog.hpp"
 #include "core/Support/Text.hpp"
@@ -20,15 +20,13 @@ using Steps = ArtifactNotarizationSteps;
 using Case = ArtifactNotarizationCoordinatorError::Case;
 namespace fs = std::filesystem;
 
-constexpr const char* codesignPath = "/usr/bin/codesign";
-constexpr const char* productsignPath = "/usr/bin/productsign";
-constexpr const char* pkgutilPath = "/usr/sbin/pkgutil";
-constexpr const char* spctlPath = "/usr/sbin/spctl";
-constexpr const char* xcrunPath = "/usr/bin/xcrun";
-constexpr const char* shasumPath = "/usr/bin/shasum";
-
 void trace(const std::string& line) {
-  HalyardCoreLog::debugMessage("[ArtifactNotarization] " + line);
+  if (HalyardCoreLog::wantsDebug()) HalyardCoreLog::debugMessage("[ArtifactNotarization] " + line);
+}
+
+// A trace line whose text needs a tool run of its own: the tool runs only when the trace is read.
+template <typename Text> void traceRunning(Text&& text) {
+  if (HalyardCoreLog::wantsDebug()) trace(text());
 }
 
 void report(const ArtifactNotarizationCoordinator::Progress& progress, const std::string& line) {
@@ -42,10 +40,6 @@ const char* boolText(bool value) {
 bool fileExists(const fs::path& file) {
   std::error_code error;
   return fs::exists(file, error);
-}
-
-bool containsIgnoringCase(std::string_view text, std::string_view part) {
-  return text::lowercasedASCII(text).find(text::lowercasedASCII(part)) != std::string::npos;
 }
 
 [[noreturn]] void fail(Case failure, std::string text) {
@@ -108,9 +102,9 @@ ArtifactNotarizationCoordinator::notarizeDMG(const ArtifactNotarizationConfig& c
   std::string signingText;
   if (const auto identity = Steps::applicationIdentity(config.signingIdentity)) {
     report(progress, "Signing DMG…");
-    signingText =
-        Steps::checkedOutput(runTool(codesignPath, {"--force", "--sign", *identity, file.string()}),
-                             Case::signingFailed, "DMG signing failed.");
+    signingText = Steps::checkedOutput(
+        runTool(AppleTools::codesign, {"--force", "--sign", *identity, file.string()}),
+        Case::signingFailed, "DMG signing failed.");
   }
   report(progress, "Verifying DMG signature…");
   const std::string checkText = verifyDMGSignature(file);
@@ -136,7 +130,7 @@ ArtifactNotarizationCoordinator::notarizePKG(const ArtifactNotarizationConfig& c
   const bool canSign = !identity.empty();
   trace("notarizePKG() started");
   trace("original PKG path: " + original.string());
-  trace("original PKG sha256: " + digest(original));
+  traceRunning([&] { return "original PKG sha256: " + digest(original); });
   trace("raw installer identity: " + config.signingIdentity.value_or("<nil>"));
   trace("normalized installer identity: " + identity);
   trace(std::string("canSignPackage: ") + boolText(canSign));
@@ -164,7 +158,7 @@ ArtifactNotarizationCoordinator::notarizePKG(const ArtifactNotarizationConfig& c
     working = signedCopy->path();
     trace("temporary signed PKG path: " + working.string());
     signingText = Steps::checkedOutput(
-        runTool(productsignPath, {"--sign", identity, original.string(), working.string()}),
+        runTool(AppleTools::productsign, {"--sign", identity, original.string(), working.string()}),
         Case::signingFailed, "PKG signing failed.");
     const bool created = fileExists(working);
     trace("PKG signing completed");
@@ -176,7 +170,7 @@ ArtifactNotarizationCoordinator::notarizePKG(const ArtifactNotarizationConfig& c
                                 "PKG was not created at: " +
                                     working.string());
     }
-    trace("signed temp PKG sha256: " + digest(working));
+    traceRunning([&] { return "signed temp PKG sha256: " + digest(working); });
     trace("signed temp PKG signature check follows");
   }
 
@@ -206,18 +200,20 @@ ArtifactNotarizationCoordinator::notarizePKG(const ArtifactNotarizationConfig& c
     trace("replacing original PKG with processed PKG");
     replaceOriginal(working, original);
     trace("original PKG replaced successfully");
-    trace("final PKG sha256: " + digest(original));
-    std::string finalSignature;
-    try {
-      finalSignature = checkPKGSignature(original);
-    } catch (const ArtifactNotarizationCoordinatorError&) {
-      finalSignature = Steps::unavailableDigest;
-    }
-    trace("final PKG signature after replacement:\n" + finalSignature);
+    traceRunning([&] { return "final PKG sha256: " + digest(original); });
+    traceRunning([&] {
+      std::string finalSignature;
+      try {
+        finalSignature = checkPKGSignature(original);
+      } catch (const ArtifactNotarizationCoordinatorError&) {
+        finalSignature = Steps::unavailableDigest;
+      }
+      return "final PKG signature after replacement:\n" + finalSignature;
+    });
   }
   trace("notarizePKG() completed");
 
-  if (canSign) {
+  if (canSign && HalyardCoreLog::wantsDebug()) {
     // For the trace only: a signer other than the expected one does not fail
     // the run.
     std::string report;
@@ -230,7 +226,7 @@ ArtifactNotarizationCoordinator::notarizePKG(const ArtifactNotarizationConfig& c
     trace("expected installer identity was derived from raw input: " +
           config.signingIdentity.value_or("<nil>"));
     trace(std::string("final signer matches expected identity: ") +
-          boolText(containsIgnoringCase(report, identity)));
+          boolText(text::containsIgnoringCase(report, identity)));
     trace("final signature report:\n" + report);
   }
 
@@ -275,8 +271,9 @@ ArtifactKind ArtifactNotarizationCoordinator::detectArtifactKind(const fs::path&
 }
 
 std::string ArtifactNotarizationCoordinator::verifyDMGSignature(const fs::path& file) {
-  return Steps::checkedOutput(runTool(codesignPath, {"--verify", "--verbose=2", file.string()}),
-                              Case::validationFailed, "Artifact signature verification failed.");
+  return Steps::checkedOutput(
+      runTool(AppleTools::codesign, {"--verify", "--verbose=2", file.string()}),
+      Case::validationFailed, "Artifact signature verification failed.");
 }
 
 std::string ArtifactNotarizationCoordinator::checkPKGSignature(const fs::path& file) {
@@ -285,7 +282,7 @@ std::string ArtifactNotarizationCoordinator::checkPKGSignature(const fs::path& f
                                  "because the package does not exist at: " +
                                      file.string());
   }
-  return Steps::checkedOutput(runTool(pkgutilPath, {"--check-signature", file.string()}),
+  return Steps::checkedOutput(runTool(AppleTools::pkgutil, {"--check-signature", file.string()}),
                               Case::validationFailed, "PKG signature verification failed.");
 }
 
@@ -295,11 +292,11 @@ std::string ArtifactNotarizationCoordinator::submit(const fs::path& file,
   const auto authentication = credentials.arguments();
   arguments.insert(arguments.end(), authentication.begin(), authentication.end());
   arguments.push_back("--wait");
-  return Steps::submissionOutput(runTool(xcrunPath, arguments));
+  return Steps::submissionOutput(runTool(AppleTools::xcrun, arguments));
 }
 
 std::string ArtifactNotarizationCoordinator::staple(const fs::path& file) {
-  return Steps::staplingOutput(runTool(xcrunPath, {"stapler", "staple", file.string()}));
+  return Steps::staplingOutput(runTool(AppleTools::xcrun, AppleTools::staplerStaple(file)));
 }
 
 std::string ArtifactNotarizationCoordinator::validate(const fs::path& file, ArtifactKind kind) {
@@ -308,28 +305,25 @@ std::string ArtifactNotarizationCoordinator::validate(const fs::path& file, Arti
                                  "package does not exist at: " +
                                      file.string());
   }
-  const ToolProcessResult staple = runTool(xcrunPath, {"stapler", "validate", file.string()});
+  const ToolProcessResult staple = runTool(AppleTools::xcrun, AppleTools::staplerValidate(file));
   const ToolProcessResult check =
-      kind == ArtifactKind::dmg ? runTool(spctlPath, {"-a", "-t", "open", "-vvv", "--context",
-                                                      "context:primary-signature", file.string()})
-                                : runTool(pkgutilPath, {"--check-signature", file.string()});
+      kind == ArtifactKind::dmg
+          ? runTool(AppleTools::spctl,
+                    AppleTools::gatekeeperAssessment(AppleTools::Assessment::open, file, 3))
+          : runTool(AppleTools::pkgutil, {"--check-signature", file.string()});
   return Steps::validationOutput(kind, staple, check);
 }
 
 std::string ArtifactNotarizationCoordinator::digest(const fs::path& file) {
-  return Steps::digest(runTool(shasumPath, {"-a", "256", file.string()}));
+  return Steps::digest(runTool(AppleTools::shasum, {"-a", "256", file.string()}));
 }
 
 ToolProcessResult
 ArtifactNotarizationCoordinator::runTool(const std::string& executable,
                                          const std::vector<std::string>& arguments) {
-  ProcessRunRequest request;
-  request.executable = executable;
-  request.arguments = arguments;
-  request.timeout = processTimeout;
-  request.escalation = TimeoutEscalation::terminateThenKill;
+  auto request =
+      AppleTools::request(AppleTools::Runner::notarization, executable, arguments, processTimeout);
   request.escalationWait = terminationWait;
-  request.keepOutputOnTimeout = false;
   request.timeoutMessage = Steps::timeoutText(executable, arguments);
   return ProcessRunner::run(request);
 }

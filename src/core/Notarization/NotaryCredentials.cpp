@@ -1,12 +1,12 @@
 #include "core/Notarization/NotaryCredentials.hpp"
 
+#include "core/Process/AppleTools.hpp"
 #include "core/Process/ToolProcess.hpp"
 #include "core/Support/Text.hpp"
 
 namespace halyard {
 
 namespace {
-constexpr const char* xcrunPath = "/usr/bin/xcrun";
 
 template <class... Handlers> struct Overloaded : Handlers... { using Handlers::operator()...; };
 template <class... Handlers> Overloaded(Handlers...) -> Overloaded<Handlers...>;
@@ -63,7 +63,7 @@ NotaryCredentials::Validation NotaryCredentials::validate() const {
   command.insert(command.end(), authentication.begin(), authentication.end());
   command.insert(command.end(), {"--output-format", "json"});
   // The history itself is not needed: listing it only works with accepted credentials.
-  const ToolProcessResult result = ToolProcess::run(xcrunPath, command, validationTimeLimit);
+  const ToolProcessResult result = ToolProcess::run(AppleTools::xcrun, command, validationTimeLimit);
   if (result.succeeded()) return {true, "Accepted by Apple"};
   std::string message = text::trimmed(result.combined());
   if (message.empty()) message = "notarytool could not use these credentials.";

@@ -4,23 +4,15 @@
 #include <string>
 #include <vector>
 
+#include "core/Process/AppleTools.hpp"
 #include "core/Process/CoreCommand.hpp"
+#include "core/Support/Text.hpp"
 
 namespace halyard {
 
 namespace {
 
-std::string lowerCasedASCII(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return lower;
-}
-
-bool contains(const std::string& text, std::string_view part) {
-  return text.find(part) != std::string::npos;
-}
+using text::contains;
 
 NotarizationStatus classified(const std::filesystem::path& executable,
                               const std::vector<std::string>& arguments) {
@@ -41,7 +33,7 @@ std::string NotaryTool::submitAndWait(const std::filesystem::path& file,
   const auto authentication = credentials.arguments();
   arguments.insert(arguments.end(), authentication.begin(), authentication.end());
   arguments.insert(arguments.end(), {"--wait", "--output-format", "json"});
-  return CoreCommand::capture(xcrunPath, arguments, toolTimeout);
+  return CoreCommand::capture(AppleTools::xcrun, arguments, toolTimeout);
 }
 
 std::string NotaryTool::submitAndWait(const std::filesystem::path& file,
@@ -50,26 +42,27 @@ std::string NotaryTool::submitAndWait(const std::filesystem::path& file,
 }
 
 void NotaryTool::staple(const std::filesystem::path& file) {
-  CoreCommand::run(xcrunPath, {"stapler", "staple", file.string()}, toolTimeout);
+  CoreCommand::run(AppleTools::xcrun, AppleTools::staplerStaple(file), toolTimeout);
 }
 
 std::string NotaryTool::validateStaple(const std::filesystem::path& file) {
-  return CoreCommand::capture(xcrunPath, {"stapler", "validate", file.string()}, toolTimeout);
+  return CoreCommand::capture(AppleTools::xcrun, AppleTools::staplerValidate(file), toolTimeout);
 }
 
 NotarizationStatus NotaryTool::statusOfDiskImage(const std::filesystem::path& file) {
-  return classified(xcrunPath, {"stapler", "validate", file.string()});
+  return classified(AppleTools::xcrun, AppleTools::staplerValidate(file));
 }
 
 NotarizationStatus NotaryTool::statusOfApp(const std::filesystem::path& file) {
-  return classified(spctlPath, {"-a", "-vv", "--type", "execute", file.string()});
+  return classified(AppleTools::spctl,
+                    AppleTools::gatekeeperAssessment(AppleTools::Assessment::execute, file));
 }
 
 bool NotaryTool::looksNotarized(std::string_view output) {
-  const std::string text = lowerCasedASCII(output);
-  return (contains(text, "accepted") && contains(text, "source")) ||
-         (contains(text, "notarized") && contains(text, "ticket")) ||
-         contains(text, "validate action worked");
+  const std::string lower = text::lowercasedASCII(output);
+  return (contains(lower, "accepted") && contains(lower, "source")) ||
+         (contains(lower, "notarized") && contains(lower, "ticket")) ||
+         contains(lower, "validate action worked");
 }
 
 } // namespace halyard

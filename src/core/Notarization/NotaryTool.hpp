@@ -12,8 +12,6 @@ namespace halyard {
 // Thin operations around notarytool, stapler and spctl. Every run goes through CoreCommand with
 // the platform path of the tool; failures are CoreCommandError, passed through unchanged.
 struct NotaryTool {
-  static constexpr const char* xcrunPath = "/usr/bin/xcrun";
-  static constexpr const char* spctlPath = "/usr/sbin/spctl";
   static constexpr double toolTimeout = 3600;
 
   // Submits the file and waits until notarytool returns; the result is the tool's output (JSON).

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "core/Process/ProcessRunner.hpp"
+
 namespace halyard {
 
 // The one catalogue of the platform tools this library runs: their real absolute paths (the
@@ -63,6 +65,19 @@ struct AppleTools {
   // `spctl --assess -vv --type ... FILE`; `verbosity` is the number of v's (2 or 3).
   static std::vector<std::string>
   gatekeeperAssessment(Assessment kind, const std::filesystem::path& file, int verbosity = 2);
+
+  // How each component runs its tools: what a time-out does to the child and what the caller
+  // gets back. `request` fills a runner request with one component's settings.
+  enum class Runner {
+    shared,        // ToolProcess: SIGTERM only, the result at the deadline, output kept
+    inspection,    // SIGTERM then SIGKILL, the result once the child has gone, output kept
+    releaseCheck,  // streams merged, SIGTERM then SIGKILL, the result at the deadline
+    identityQuery, // standard error discarded, SIGTERM then SIGKILL, no output on time-out
+    notarization,  // SIGTERM then SIGKILL, no output on time-out
+    cleanup,       // untracked (it runs during cancellation), raw bytes, standard error discarded
+  };
+  static ProcessRunRequest request(Runner runner, std::filesystem::path executable,
+                                   std::vector<std::string> arguments, double timeout);
 };
 
 } // namespace halyard

@@ -1,5 +1,6 @@
 #include "core/Signing/CodeSigner.hpp"
 
+#include "core/Process/AppleTools.hpp"
 #include "core/Process/CoreCommand.hpp"
 #include "core/Support/HalyardCoreLog.hpp"
 
@@ -35,13 +36,13 @@ std::vector<std::string> CodeSigner::verifyDiskImageArguments(const std::filesys
 void CodeSigner::signApp(const std::filesystem::path& app, const std::string& identity, bool deep,
                          double timeout) {
   HalyardCoreLog::debugMessage("Signing app: " + app.string());
-  CoreCommand::run(codesignPath, signAppArguments(app, identity, deep), timeout,
+  CoreCommand::run(AppleTools::codesign, signAppArguments(app, identity, deep), timeout,
                    std::string(signingTimeoutMessage));
 }
 
 DeepVerificationResult CodeSigner::deepVerify(const std::filesystem::path& app, double timeout) {
   try {
-    CoreCommand::run(codesignPath, deepVerifyArguments(app), timeout,
+    CoreCommand::run(AppleTools::codesign, deepVerifyArguments(app), timeout,
                      std::string(deepVerificationTimeoutMessage));
     return DeepVerificationResult::passed();
   } catch (const std::exception& error) {
@@ -56,12 +57,13 @@ DeepVerificationResult CodeSigner::deepVerify(const std::filesystem::path& app, 
 
 std::string CodeSigner::signDiskImage(const std::filesystem::path& image,
                                       const std::string& identity) {
-  return CoreCommand::capture(codesignPath, signDiskImageArguments(image, identity),
+  return CoreCommand::capture(AppleTools::codesign, signDiskImageArguments(image, identity),
                               diskImageTimeLimit);
 }
 
 std::string CodeSigner::verifyDiskImage(const std::filesystem::path& image) {
-  return CoreCommand::capture(codesignPath, verifyDiskImageArguments(image), diskImageTimeLimit);
+  return CoreCommand::capture(AppleTools::codesign, verifyDiskImageArguments(image),
+                              diskImageTimeLimit);
 }
 
 } // namespace halyard

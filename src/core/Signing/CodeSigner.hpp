@@ -11,7 +11,6 @@ namespace halyard {
 // Turns the four code-signing requests into `codesign` command lines and runs them through
 // CoreCommand. Stateless.
 struct CodeSigner {
-  static constexpr const char* codesignPath = "/usr/bin/codesign";
   static constexpr double diskImageTimeLimit = 3600;
   static constexpr const char* signingTimeoutMessage =
       "The signing step took too long and was stopped.";

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "core/Process/ProcessRunner.hpp"
+#include "core/Process/AppleTools.hpp"
 #include "core/Support/Text.hpp"
 
 namespace halyard {
@@ -32,14 +32,9 @@ std::vector<std::string> SigningIdentityDetector::parseIdentities(std::string_vi
 
 std::vector<std::string> SigningIdentityDetector::identities(SigningIdentityKind kind) {
   try {
-    ProcessRunRequest request;
-    request.executable = securityPath;
-    request.arguments = {"find-identity", "-v", "-p", std::string(policy(kind))};
-    request.discardStandardError = true;
-    request.timeout = timeLimit;
-    request.escalation = TimeoutEscalation::terminateThenKill;
-    request.keepOutputOnTimeout = false;
-    const auto result = ProcessRunner::run(request);
+    const auto result = ProcessRunner::run(
+        AppleTools::request(AppleTools::Runner::identityQuery, AppleTools::security,
+                            {"find-identity", "-v", "-p", std::string(policy(kind))}, timeLimit));
     // The exit status says nothing useful here; only a run that never completed is discarded.
     if (result.status == ToolProcessResult::launchFailedStatus ||
         result.status == ToolProcessResult::timedOutStatus)

@@ -10,7 +10,6 @@ namespace halyard {
 
 // Lists the valid Developer ID identities the user's keychains hold. Stateless.
 struct SigningIdentityDetector {
-  static constexpr const char* securityPath = "/usr/bin/security";
   // `security` is a local query; a run that takes longer than this is treated as hung.
   static constexpr double timeLimit = 120;
 

@@ -17,6 +17,9 @@ struct HalyardCoreLog {
   static ProcessHook processExited;
   static MessageHook note;
   static MessageHook debug;
+  // Whether the debug hook's messages are read right now (for example only with --verbose);
+  // unset means they always are.
+  static std::function<bool()> debugEnabled;
 
   // Call the hook when it is set; an unset hook costs nothing.
   static void launched(const ChildProcess& process) {
@@ -29,8 +32,11 @@ struct HalyardCoreLog {
     if (note) note(message);
   }
   static void debugMessage(const std::string& message) {
-    if (debug) debug(message);
+    if (wantsDebug()) debug(message);
   }
+  // Whether a debug message would be read. Work done only for a debug message (building a long
+  // text, running a tool for it) is skipped when this is false.
+  static bool wantsDebug() { return debug && (!debugEnabled || debugEnabled()); }
 };
 
 } // namespace halyard

@@ -109,44 +109,66 @@ std::optional<std::string> PropertyList::string(plist_t dictionary, const char* 
   return stringValue(item(dictionary, key));
 }
 
-std::optional<bool> PropertyList::boolean(plist_t dictionary, const char* key) {
-  const plist_t node = item(dictionary, key);
+std::optional<bool> PropertyList::booleanValue(plist_t node) {
   if (!node || plist_get_node_type(node) != PLIST_BOOLEAN) return std::nullopt;
   uint8_t value = 0;
   plist_get_bool_val(node, &value);
   return value != 0;
 }
 
-std::optional<std::int64_t> PropertyList::integer(plist_t dictionary, const char* key) {
-  const plist_t node = item(dictionary, key);
+std::optional<std::int64_t> PropertyList::integerValue(plist_t node) {
   if (!node || plist_get_node_type(node) != PLIST_UINT) return std::nullopt;
   uint64_t value = 0;
   plist_get_uint_val(node, &value);
   return static_cast<std::int64_t>(value);
 }
 
-std::optional<double> PropertyList::real(plist_t dictionary, const char* key) {
-  const plist_t node = item(dictionary, key);
-  if (!node) return std::nullopt;
-  if (plist_get_node_type(node) == PLIST_REAL) {
-    double value = 0;
-    plist_get_real_val(node, &value);
-    return value;
-  }
-  if (plist_get_node_type(node) == PLIST_UINT) {
-    uint64_t value = 0;
-    plist_get_uint_val(node, &value);
-    return static_cast<double>(static_cast<std::int64_t>(value));
-  }
-  return std::nullopt;
+std::optional<double> PropertyList::realValue(plist_t node) {
+  if (!node || plist_get_node_type(node) != PLIST_REAL) return std::nullopt;
+  double value = 0;
+  plist_get_real_val(node, &value);
+  return value;
 }
 
-std::optional<std::string> PropertyList::data(plist_t dictionary, const char* key) {
-  const plist_t node = item(dictionary, key);
+std::optional<std::uint64_t> PropertyList::uidValue(plist_t node) {
+  if (!node || plist_get_node_type(node) != PLIST_UID) return std::nullopt;
+  uint64_t value = 0;
+  plist_get_uid_val(node, &value);
+  return value;
+}
+
+std::optional<std::string> PropertyList::dataValue(plist_t node) {
   if (!node || plist_get_node_type(node) != PLIST_DATA) return std::nullopt;
   uint64_t length = 0;
   const char* bytes = plist_get_data_ptr(node, &length);
   return bytes ? std::string(bytes, static_cast<std::size_t>(length)) : std::string();
+}
+
+std::optional<std::int64_t> PropertyList::dateValue(plist_t node) {
+  if (!node || plist_get_node_type(node) != PLIST_DATE) return std::nullopt;
+  int32_t seconds = 0;
+  int32_t microseconds = 0;
+  plist_get_date_val(node, &seconds, &microseconds);
+  return seconds;
+}
+
+std::optional<bool> PropertyList::boolean(plist_t dictionary, const char* key) {
+  return booleanValue(item(dictionary, key));
+}
+
+std::optional<std::int64_t> PropertyList::integer(plist_t dictionary, const char* key) {
+  return integerValue(item(dictionary, key));
+}
+
+std::optional<double> PropertyList::real(plist_t dictionary, const char* key) {
+  const plist_t node = item(dictionary, key);
+  if (const auto value = realValue(node)) return value;
+  if (const auto value = integerValue(node)) return static_cast<double>(*value);
+  return std::nullopt;
+}
+
+std::optional<std::string> PropertyList::data(plist_t dictionary, const char* key) {
+  return dataValue(item(dictionary, key));
 }
 
 std::vector<plist_t> PropertyList::elements(plist_t array) {
@@ -156,6 +178,23 @@ std::vector<plist_t> PropertyList::elements(plist_t array) {
   result.reserve(count);
   for (uint32_t i = 0; i < count; ++i)
     result.push_back(plist_array_get_item(array, i));
+  return result;
+}
+
+std::vector<std::pair<std::string, plist_t>> PropertyList::entries(plist_t dictionary) {
+  std::vector<std::pair<std::string, plist_t>> result;
+  if (!isDictionary(dictionary)) return result;
+  plist_dict_iter iterator = nullptr;
+  plist_dict_new_iter(dictionary, &iterator);
+  for (;;) {
+    char* key = nullptr;
+    plist_t value = nullptr;
+    plist_dict_next_item(dictionary, iterator, &key, &value);
+    if (!key) break;
+    result.emplace_back(key, value);
+    std::free(key);
+  }
+  std::free(iterator);
   return result;
 }
 
@@ -176,6 +215,14 @@ void PropertyList::setBoolean(const char* key, bool value) {
 
 void PropertyList::setInteger(const char* key, std::int64_t value) {
   set(key, plist_new_uint(static_cast<uint64_t>(value)));
+}
+
+void PropertyList::setReal(const char* key, double value) {
+  set(key, plist_new_real(value));
+}
+
+void PropertyList::setData(const char* key, std::string_view bytes) {
+  set(key, plist_new_data(bytes.data(), bytes.size()));
 }
 
 void PropertyList::append(plist_t value) {

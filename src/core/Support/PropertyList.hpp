@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include <plist/plist.h>
@@ -55,10 +56,19 @@ public:
   static std::optional<std::int64_t> integer(plist_t dictionary, const char* key);
   static std::optional<double> real(plist_t dictionary, const char* key);
   static std::optional<std::string> data(plist_t dictionary, const char* key);
-  // The value of a string node.
+  // The value of a node of that type (none for any other node). Integers keep their two's
+  // complement; a date is whole seconds since 2001-01-01 00:00:00 UTC.
   static std::optional<std::string> stringValue(plist_t node);
+  static std::optional<bool> booleanValue(plist_t node);
+  static std::optional<std::int64_t> integerValue(plist_t node);
+  static std::optional<double> realValue(plist_t node);
+  static std::optional<std::uint64_t> uidValue(plist_t node);
+  static std::optional<std::string> dataValue(plist_t node);
+  static std::optional<std::int64_t> dateValue(plist_t node);
   // The elements of an array node (empty for anything else); the list keeps ownership.
   static std::vector<plist_t> elements(plist_t array);
+  // The keys and values of a dictionary node, in its order (empty for anything else).
+  static std::vector<std::pair<std::string, plist_t>> entries(plist_t dictionary);
 
   // The same look-ups on the root.
   std::optional<std::string> string(const char* key) const { return string(node_, key); }
@@ -72,6 +82,8 @@ public:
   void setString(const char* key, const std::string& value);
   void setBoolean(const char* key, bool value);
   void setInteger(const char* key, std::int64_t value);
+  void setReal(const char* key, double value);
+  void setData(const char* key, std::string_view bytes);
   // Appends to an array root; takes ownership of `value`.
   void append(plist_t value);
 

@@ -37,9 +37,8 @@ std::vector<std::filesystem::path> ResourceDirectory::candidates() {
   }
   if (auto executable = executablePath()) {
     result.push_back(executable->parent_path().parent_path() / "share" / "bosun");
+    result.push_back(executable->parent_path() / "share" / "bosun");
   }
-  result.emplace_back(HALYARD_RESOURCE_DIR_INSTALL);
-  result.emplace_back(HALYARD_RESOURCE_DIR_BUILD);
   return result;
 }
 

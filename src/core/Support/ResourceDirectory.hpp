@@ -8,8 +8,8 @@ namespace halyard {
 
 // Finds the program's read-only resources (artwork shipped with it). Candidates, in order:
 // $HALYARD_RESOURCE_DIR when set and not empty; share/bosun beside the running executable's
-// folder (the installed tree: <prefix>/bin/bosun and <prefix>/share/bosun); the configured
-// install prefix; the source tree the program was built from.
+// folder (the installed tree: <prefix>/bin/bosun and <prefix>/share/bosun); share/bosun inside
+// that folder (the build tree, whose programs sit at its top). No path is compiled in.
 struct ResourceDirectory {
   static std::vector<std::filesystem::path> candidates();
 

@@ -1,5 +1,7 @@
 #include "core/Support/Text.hpp"
 
+#include <algorithm>
+
 namespace halyard::text {
 
 namespace {
@@ -75,6 +77,19 @@ std::string lowercasedASCII(std::string_view value) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
   return result;
+}
+
+bool contains(std::string_view haystack, std::string_view needle) {
+  return haystack.find(needle) != std::string_view::npos;
+}
+
+bool containsIgnoringCase(std::string_view haystack, std::string_view needle) {
+  const auto lower = [](char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  };
+  return std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end(),
+                     [&](char a, char b) { return lower(a) == lower(b); }) != haystack.end() ||
+         needle.empty();
 }
 
 std::string joined(const std::vector<std::string>& parts, std::string_view separator) {

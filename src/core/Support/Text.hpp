@@ -23,6 +23,11 @@ std::string joinedOutput(std::string_view standardError, std::string_view standa
 // ASCII letters lower-cased; every other byte (UTF-8 sequences included) unchanged.
 std::string lowercasedASCII(std::string_view value);
 
+// Whether `needle` occurs in `haystack`; the second form compares ASCII letters without regard
+// to case. An empty needle occurs everywhere.
+bool contains(std::string_view haystack, std::string_view needle);
+bool containsIgnoringCase(std::string_view haystack, std::string_view needle);
+
 // `parts` joined with `separator`.
 std::string joined(const std::vector<std::string>& parts, std::string_view separator);
 

@@ -10,7 +10,6 @@
 #include "core/Design/DesignRenderer.hpp"
 #include "core/Design/DesignerTextRenderer.hpp"
 #include "core/Design/SymbolCatalogue.hpp"
-#include "core/Support/ResourceDirectory.hpp"
 
 using namespace halyard;
 using designtest::pixelAt;
@@ -248,6 +247,5 @@ TEST(SymbolCatalogue, IsFoundThroughTheResourceOverrideFirst) {
   ::unsetenv("HALYARD_RESOURCE_DIR");
   ASSERT_TRUE(star.has_value());
   EXPECT_EQ(star->width(), 2048);   // the view box's aspect at 1024 points high
-  ASSERT_TRUE(builtIn.has_value()); // still found in the source tree behind the override
-  EXPECT_EQ(ResourceDirectory::candidates().back(), fs::path(SOURCE_ROOT) / "resources");
+  ASSERT_TRUE(builtIn.has_value()); // still found beside the program, behind the override
 }

@@ -53,6 +53,24 @@ TEST(InstallerScriptScannerTest, PatternSplitAcrossReadChunksIsFound) {
   }
 }
 
+// The longest pattern beginning one byte short of its whole length before a chunk boundary: only
+// its last byte is read with the next chunk, so the carried overlap must be exactly long enough.
+TEST(InstallerScriptScannerTest, LongestPatternEndingOneByteIntoTheNextChunk) {
+  std::string_view longest;
+  bool privileged = false;
+  for (const bool group : {true, false})
+    for (const auto pattern : group ? InstallerScriptScanner::privilegedPatterns()
+                                    : InstallerScriptScanner::sensitivePatterns())
+      if (pattern.size() > longest.size()) {
+        longest = pattern;
+        privileged = group;
+      }
+  std::string text(65536 - (longest.size() - 1), 'x');
+  text += longest;
+  const auto matches = scanned(text);
+  EXPECT_EQ(privileged ? matches.privileged : matches.sensitive, true) << longest;
+}
+
 TEST(InstallerScriptScannerTest, FindsScriptsWithoutFollowingLinks) {
   TemporaryFolder outside("ScannerOutside_");
   write(outside.path() / "secret", "launchctl defaults write");

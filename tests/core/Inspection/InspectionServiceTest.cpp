@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <map>
 
@@ -160,6 +161,27 @@ TEST(InspectionServiceTest, EmptyVolumeHasNoAppAndIsStillEjected) {
   EXPECT_EQ(report.score(), 39);
   EXPECT_EQ(report.scoreNotice(), "Score limited because Gatekeeper did not accept this file.");
   EXPECT_TRUE(tools.called("hdiutil", "detach"));
+}
+
+// An image that attaches without a mounted volume still holds a device: the service releases it
+// through its whole-disk entry.
+TEST(InspectionServiceTest, ImageAttachedWithoutAVolumeIsStillDetached) {
+  TemporaryFolder folder("ServiceTest_");
+  const auto dmg = folder.path() / "Unmountable.dmg";
+  write(dmg, "image");
+  auto tools = perfectDMGTools(folder.path() / "Volume");
+  tools.answers["hdiutil attach"] = {
+      0,
+      plist("<dict><key>system-entities</key><array><dict><key>content-hint</key>"
+            "<string>GUID_partition_scheme</string><key>dev-entry</key><string>/dev/disk7</string>"
+            "</dict><dict><key>dev-entry</key><string>/dev/disk7s1</string></dict></array></dict>"),
+      ""};
+  const auto report = InspectionService::inspect(
+      dmg, [](const std::string&) {}, tools.runner());
+  EXPECT_EQ(report.field(ID::appBundle)->value(),
+            "Could not be checked because the DMG did not mount.");
+  const std::vector<std::string> detach{"hdiutil", "detach", "/dev/disk7", "-force"};
+  EXPECT_NE(std::find(tools.calls.begin(), tools.calls.end(), detach), tools.calls.end());
 }
 
 namespace {

@@ -127,7 +127,7 @@ TEST_F(NotaryToolTest, StatusChecksNeverThrow) {
               "Example Corp (A1B2C3D4E5)\n");
   EXPECT_EQ(NotaryTool::statusOfApp("/A.app"), NotarizationStatus::notarized());
   EXPECT_EQ(argumentsGiven("/usr/sbin/spctl"),
-            (Strings{"-a", "-vv", "--type", "execute", "/A.app"}));
+            (Strings{"--assess", "-vv", "--type", "execute", "/A.app"}));
   installTool("/usr/sbin/spctl", "", "/A.app: rejected\nsource=Unnotarized Developer ID\n", 3);
   EXPECT_EQ(NotaryTool::statusOfApp("/A.app"),
             NotarizationStatus::failed("/A.app: rejected\nsource=Unnotarized Developer ID"));
