@@ -13,6 +13,8 @@
 #include "cli/ParsedArguments.hpp"
 #include "cli/SignalHandler.hpp"
 #include "cli/StartCommand.hpp"
+#include "cli/UpdateCommand.hpp"
+#include "cli/UpdateNotice.hpp"
 #include "cli/VerifyCommand.hpp"
 #include "core/Process/ChildProcess.hpp"
 #include "core/Support/HalyardCoreLog.hpp"
@@ -49,7 +51,7 @@ ExitCode runCommand(const std::string& word, const std::string& typed,
   if (word == "verify") return VerifyCommand::run(parsed);
   if (word == "doctor") unavailable(word); // DoctorCommand::run(parsed)
   if (word == "setup") unavailable(word);  // SetupCommand::run(parsed)
-  if (word == "update") unavailable(word); // UpdateCommand::run(parsed)
+  if (word == "update") return UpdateCommand::run(parsed);
   throw CLIError(ExitCode::usage, "Unknown command \"" + typed + "\".",
                  "Commands: start, notarize, inspect, verify, doctor, setup, update, help");
 }
@@ -85,8 +87,9 @@ ExitCode BosunMain::run(const std::vector<std::string>& arguments) {
   installLogging();
 
   const bool isUpdate = parsed->command && lowerCasedASCII(*parsed->command) == "update";
-  // Unless the command is `update`, the background update check starts here.
-  static_cast<void>(isUpdate);
+  // Unless the command is `update`, the background update check starts here. It runs detached:
+  // the process never waits for it.
+  if (!isUpdate) UpdateNotice::startBackgroundCheck(*parsed);
 
   ExitCode code = ExitCode::success;
   try {
@@ -101,8 +104,9 @@ ExitCode BosunMain::run(const std::vector<std::string>& arguments) {
     return error.code();
   }
   SignalHandler::shared().waitWhileHandling();
-  // Unless the command is `update`, the update notice is shown here (after waiting for the
-  // background check).
+  // Unless the command is `update`, the update notice is shown here, from what an earlier run
+  // cached.
+  if (!isUpdate) UpdateNotice::show(*parsed);
   return code;
 }
 
