@@ -42,6 +42,9 @@ struct RunOptions {
   // Give the child a terminal (a pseudo-terminal) as standard error instead of a pipe. The
   // terminal turns each "\n" into "\r\n"; the captured text has them turned back.
   bool errorIsTerminal = false;
+  // With errorIsTerminal and no standardInput: standard input is that terminal too (an
+  // interactive session).
+  bool inputIsTerminal = false;
 };
 
 struct RunResult {
@@ -144,6 +147,8 @@ inline RunResult runProgram(const RunOptions& options) {
   posix_spawn_file_actions_init(&actions);
   if (options.standardInput)
     posix_spawn_file_actions_adddup2(&actions, inputPipe[0], 0);
+  else if (options.inputIsTerminal && options.errorIsTerminal)
+    posix_spawn_file_actions_adddup2(&actions, errorPipe[1], 0);
   else
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_adddup2(&actions, outputPipe[1], 1);
