@@ -162,7 +162,7 @@ TEST_F(FrontDoor, CommandLineErrorsArePlainTextEvenWithJSON) {
 }
 
 TEST_F(FrontDoor, CommandsNotInThisBuildEndWithFailure) {
-  const RunResult result = sandbox.run({"Update", "--check"});
+  const RunResult result = sandbox.run({"Doctor"});
   EXPECT_TRUE(result.exitedWith(1));
   EXPECT_EQ(result.standardOutput, "");
   EXPECT_NE(result.standardError.find("not available in this build"), std::string::npos);
