@@ -250,6 +250,41 @@ TEST_F(UpdateE2E, NeverReplacesACopyThatIsManagedElsewhere) {
   }
 }
 
+TEST_F(UpdateE2E, AFolderTheUserCannotWriteToNeedsAdministratorRights) {
+  if (::geteuid() != 0 || !fs::exists("/usr/bin/setpriv"))
+    GTEST_SKIP() << "needs root to run bosun as an unprivileged user";
+  server->serveManifest(manifest("9.1.0"));
+  // A folder everyone may enter but only root may write to, holding the command and the
+  // server's certificate.
+  halyard::TemporaryFolder shared("BosunUpdateShared_");
+  fs::permissions(shared.path(), fs::perms::owner_all | fs::perms::group_read |
+                                     fs::perms::group_exec | fs::perms::others_read |
+                                     fs::perms::others_exec);
+  const fs::path bin = shared.path() / "bin";
+  fs::create_directories(bin);
+  fs::copy_file(BOSUN_BINARY, bin / "bosun");
+  fs::copy_file(server->certificate(), shared.path() / "certificate.pem");
+  fs::permissions(shared.path() / "certificate.pem", fs::perms::others_read, fs::perm_options::add);
+  const std::string original = readAll(bin / "bosun");
+
+  bosun::testing::RunOptions options;
+  options.executable = "/usr/bin/setpriv";
+  options.arguments = {"--reuid=65534", "--regid=65534", "--clear-groups", (bin / "bosun").string(),
+                       "update"};
+  options.baseEnvironment = root.environment();
+  options.environment = server->environment();
+  options.environment["BOSUN_UPDATE_CA_FILE"] = (shared.path() / "certificate.pem").string();
+  options.workingDirectory = shared.path();
+  const auto result = bosun::testing::runProgram(options);
+  EXPECT_TRUE(result.exitedWith(1)) << result.standardError;
+  const auto lines = result.errorLines();
+  ASSERT_GE(lines.size(), 2u) << result.standardError;
+  EXPECT_EQ(lines[lines.size() - 2],
+            "✗ Bosun 9.1.0 is available, but " + bin.string() + " needs administrator rights.");
+  EXPECT_EQ(lines.back(), "  Run `sudo bosun update`, or update it from Halyard Settings > Bosun.");
+  EXPECT_EQ(readAll(bin / "bosun"), original);
+}
+
 TEST_F(UpdateE2E, NoticeShowsOnlyOnATerminalWithANewerCachedVersion) {
   const fs::path cache = root.home() / ".config" / "bosun" / "update-check.json";
   bosun::UpdateNotice::saveCache(cache, {std::chrono::system_clock::now(), "9.1.0"});
