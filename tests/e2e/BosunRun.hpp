@@ -42,8 +42,8 @@ struct RunOptions {
   // Give the child a terminal (a pseudo-terminal) as standard error instead of a pipe. The
   // terminal turns each "\n" into "\r\n"; the captured text has them turned back.
   bool errorIsTerminal = false;
-  // With errorIsTerminal and no standardInput: standard input is that terminal too (an
-  // interactive session).
+  // With errorIsTerminal: standard input is that terminal too, and `standardInput` is typed into
+  // it (a person answering prompts; "\x04" at the start of a line ends the input).
   bool inputIsTerminal = false;
 };
 
@@ -141,14 +141,15 @@ inline RunResult runProgram(const RunOptions& options) {
     detail::openTerminal(errorPipe);
   else
     detail::makePipe(errorPipe);
-  if (options.standardInput) detail::makePipe(inputPipe);
+  const bool typing = options.errorIsTerminal && options.inputIsTerminal;
+  if (options.standardInput && !typing) detail::makePipe(inputPipe);
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  if (options.standardInput)
-    posix_spawn_file_actions_adddup2(&actions, inputPipe[0], 0);
-  else if (options.inputIsTerminal && options.errorIsTerminal)
+  if (typing)
     posix_spawn_file_actions_adddup2(&actions, errorPipe[1], 0);
+  else if (options.standardInput)
+    posix_spawn_file_actions_adddup2(&actions, inputPipe[0], 0);
   else
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_adddup2(&actions, outputPipe[1], 1);
@@ -194,11 +195,11 @@ inline RunResult runProgram(const RunOptions& options) {
   posix_spawnattr_destroy(&attributes);
   ::close(outputPipe[1]);
   ::close(errorPipe[1]);
-  if (options.standardInput) ::close(inputPipe[0]);
+  if (inputPipe[0] >= 0) ::close(inputPipe[0]);
   if (spawnError != 0) {
     ::close(outputPipe[0]);
     ::close(errorPipe[0]);
-    if (options.standardInput) ::close(inputPipe[1]);
+    if (inputPipe[1] >= 0) ::close(inputPipe[1]);
     errno = spawnError;
     detail::fail("posix_spawn of " + options.executable.string());
   }
@@ -206,12 +207,13 @@ inline RunResult runProgram(const RunOptions& options) {
   RunResult result;
   int outputDescriptor = outputPipe[0];
   int errorDescriptor = errorPipe[0];
-  int inputDescriptor = options.standardInput ? inputPipe[1] : -1;
+  int inputDescriptor = typing ? ::dup(errorPipe[0]) : inputPipe[1];
   if (options.closeStandardOutput) {
     ::close(outputDescriptor);
     outputDescriptor = -1;
   }
-  std::string_view pendingInput = options.standardInput ? *options.standardInput : "";
+  std::string_view pendingInput =
+      options.standardInput ? std::string_view(*options.standardInput) : std::string_view();
   if (inputDescriptor >= 0 && pendingInput.empty()) {
     ::close(inputDescriptor);
     inputDescriptor = -1;
