@@ -70,6 +70,12 @@ const CurlLibrary& curlLibrary() {
       library.easyInit = nullptr;
       return;
     }
+    // The update check may still be waiting on the network when the process exits. OpenSSL would
+    // then free its global state from an exit handler under the running transfer; initialised
+    // first without that handler, its state simply lives until the process is gone.
+    using InitCrypto = int (*)(std::uint64_t, const void*);
+    if (auto initCrypto = reinterpret_cast<InitCrypto>(::dlsym(handle, "OPENSSL_init_crypto")))
+      initCrypto(0x00080000 /* OPENSSL_INIT_NO_ATEXIT */, nullptr);
     if (library.globalInit(CURL_GLOBAL_DEFAULT) != CURLE_OK) {
       library.loadError = "curl_global_init failed";
       library.easyInit = nullptr;
