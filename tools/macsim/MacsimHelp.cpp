@@ -7,18 +7,19 @@ const char* MacsimCommand::helpText() {
 
 One executable answers as codesign, security, hdiutil, diskutil, xcrun (notarytool, stapler),
 spctl, pkgutil, pkgbuild, productbuild, productsign, lipo, ditto, xattr, osascript, shasum and
-sysctl,
-chosen by the name it is invoked by. A stand-in root holds links at the tools' real paths; a tool
-finds its root from the path it was started by (ROOT/usr/bin/codesign gives ROOT), else from
-BOSUN_TOOL_ROOT. Everything signed, notarized or stapled here is valid only under the stand-ins.
+sysctl, chosen by the name it is invoked by. A stand-in root holds links at the tools' real paths;
+a tool finds its root from the path it was started by (ROOT/usr/bin/codesign gives ROOT), else
+from BOSUN_TOOL_ROOT. Everything signed, notarized or stapled here is valid only under the
+stand-ins.
 
 SET-UP COMMANDS
   macsim init ROOT [--macos VERSION]
       Creates or refreshes a stand-in root: links at usr/bin/{codesign,security,hdiutil,xcrun,
       pkgbuild,productbuild,productsign,lipo,ditto,xattr,osascript,shasum},
-      usr/sbin/{diskutil,spctl,pkgutil,sysctl}, Library/Developer/CommandLineTools/usr/bin/{notarytool,
-      stapler}, bin/chmod (the system's own), System/Library/CoreServices/SystemVersion.plist
-      (ProductName macOS, ProductVersion VERSION, default 15.5), Volumes/ and var/macsim/.
+      usr/sbin/{diskutil,spctl,pkgutil,sysctl},
+      Library/Developer/CommandLineTools/usr/bin/{notarytool,stapler}, bin/chmod (the system's
+      own), System/Library/CoreServices/SystemVersion.plist (ProductName macOS, ProductVersion
+      VERSION, default 15.5), Volumes/ and var/macsim/.
   macsim identity add NAME [--team ID] [--hash HEX40] [--expired] [--root ROOT]
       Adds a signing identity to the keychain and prints its hash. NAME is the certificate name,
       for example "Developer ID Application: Example Corp (A1B2C3D4E5)"; the kind is the part
