@@ -6,13 +6,15 @@
 #endif
 
 #include <chrono>
-#include <climits>
+#include <memory>
+#include <mutex>
 #include <system_error>
 
 #include "cli/CLIError.hpp"
 #include "cli/Console.hpp"
 #include "cli/HelpCommand.hpp"
 #include "cli/ParsedArguments.hpp"
+#include "cli/SignalHandler.hpp"
 #include "cli/UpdateCompatibility.hpp"
 #include "cli/UpdateNotice.hpp"
 #include "core/Support/UUID.hpp"
@@ -26,12 +28,41 @@ using halyard::BosunRelease;
 
 namespace {
 
-constexpr const char* guideHint =
+constexpr const char* administratorHint =
     "Run `sudo bosun update`, or update it from Halyard Settings > Bosun.";
 
 nlohmann::json updateEvent(const std::string& current, const std::string& latest, bool updated) {
   return {{"current", current}, {"latest", latest}, {"updated", updated}};
 }
+
+// The update's temporary files, removed by the signal handler when the run is cancelled (it
+// ends the process without running destructors).
+class CancellationCleanup {
+public:
+  CancellationCleanup()
+      : identifier_(SignalHandler::shared().addCleanup([files = files_] {
+          std::lock_guard<std::mutex> guard(files->lock);
+          std::error_code ignored;
+          for (const auto& path : files->paths)
+            fs::remove_all(path, ignored);
+        })) {}
+  ~CancellationCleanup() { SignalHandler::shared().removeCleanup(identifier_); }
+  CancellationCleanup(const CancellationCleanup&) = delete;
+  CancellationCleanup& operator=(const CancellationCleanup&) = delete;
+
+  void add(const fs::path& path) {
+    std::lock_guard<std::mutex> guard(files_->lock);
+    files_->paths.push_back(path);
+  }
+
+private:
+  struct Files {
+    std::mutex lock;
+    std::vector<fs::path> paths;
+  };
+  std::shared_ptr<Files> files_ = std::make_shared<Files>();
+  std::string identifier_;
+};
 
 ExitCode exitCodeFor(const BosunRelease::Failure& failure) {
   switch (failure.kind()) {
@@ -73,12 +104,14 @@ void UpdateCommand::checkReplaceable(const fs::path& executable, const std::stri
     throw CLIError(ExitCode::failure,
                    "Bosun " + latest + " is available, but " + folder.string() +
                        " needs administrator rights.",
-                   guideHint);
+                   administratorHint);
 }
 
-void UpdateCommand::install(const fs::path& verified, const fs::path& executable) {
+void UpdateCommand::install(const fs::path& verified, const fs::path& executable,
+                            const std::function<void(const fs::path&)>& temporaryChosen) {
   const fs::path temporary =
       executable.parent_path() / (".bosun-update-" + halyard::UUID::randomString());
+  if (temporaryChosen) temporaryChosen(temporary);
   std::error_code error;
   fs::copy_file(verified, temporary, error);
   if (!error)
@@ -149,10 +182,12 @@ ExitCode UpdateCommand::run(const ParsedArguments& parsed) {
   checkReplaceable(*executable, latest);
 
   console.step("Downloading Bosun " + latest);
+  CancellationCleanup cleanup;
   try {
-    const auto verified = BosunRelease::downloadVerifiedBinary(release);
+    const auto verified = BosunRelease::downloadVerifiedBinary(
+        release, [&](const fs::path& folder) { cleanup.add(folder); });
     console.step("Installing Bosun " + latest);
-    install(verified.file, *executable);
+    install(verified.file, *executable, [&](const fs::path& file) { cleanup.add(file); });
   } catch (const BosunRelease::Failure& failure) {
     throw CLIError(exitCodeFor(failure), failure.message());
   } catch (const CLIError&) {

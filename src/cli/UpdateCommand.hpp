@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -27,8 +28,10 @@ struct UpdateCommand {
   static void checkReplaceable(const std::filesystem::path& executable, const std::string& latest);
   // Copies `verified` beside `executable` under a ".bosun-update-" name, makes it executable and
   // renames it over `executable`. Throws CLIError (failure) and leaves no temporary file.
-  static void install(const std::filesystem::path& verified,
-                      const std::filesystem::path& executable);
+  // `temporaryChosen` learns the temporary name before the copy starts.
+  static void
+  install(const std::filesystem::path& verified, const std::filesystem::path& executable,
+          const std::function<void(const std::filesystem::path&)>& temporaryChosen = {});
 };
 
 } // namespace bosun

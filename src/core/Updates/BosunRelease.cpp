@@ -118,9 +118,12 @@ BosunRelease BosunRelease::fetchLatest(bool reportDetails) {
   }
 }
 
-BosunRelease::VerifiedBinary BosunRelease::downloadVerifiedBinary(const BosunRelease& release) {
+BosunRelease::VerifiedBinary
+BosunRelease::downloadVerifiedBinary(const BosunRelease& release,
+                                     const std::function<void(const fs::path&)>& folderCreated) {
   VerifiedBinary result{TemporaryFolder("Halyard_Bosun_"), {}};
   const fs::path folder = result.folder.path();
+  if (folderCreated) folderCreated(folder);
   const fs::path image = folder / "Bosun.dmg";
   const std::string notDownloaded = "Bosun " + release.version + " could not be downloaded.";
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -67,8 +68,11 @@ struct BosunRelease {
   // Downloads the disk image into a fresh "Halyard_Bosun_" folder, checks its SHA-256 against
   // the manifest, copies the bosun command out of the attached image (always detached again) and
   // checks the copy's signature against the maker's team. Throws Failure with the message for
-  // the step that failed; the temporary folder is gone by then.
-  static VerifiedBinary downloadVerifiedBinary(const BosunRelease& release);
+  // the step that failed; the temporary folder is gone by then. `folderCreated` learns the
+  // folder's path first (the front end removes it when the run is cancelled).
+  static VerifiedBinary downloadVerifiedBinary(
+      const BosunRelease& release,
+      const std::function<void(const std::filesystem::path&)>& folderCreated = {});
 
   // The codesign requirement a downloaded command must satisfy.
   static std::string signingRequirement();
