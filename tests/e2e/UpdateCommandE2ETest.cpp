@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "StandInRoot.hpp"
 #include "UpdateServer.hpp"
@@ -29,6 +30,22 @@ std::string readAll(const fs::path& file) {
   std::ostringstream text;
   text << stream.rdbuf();
   return text.str();
+}
+
+// The processes whose command line holds every part.
+std::vector<pid_t> processesNaming(const std::vector<std::string>& parts) {
+  std::vector<pid_t> found;
+  for (const auto& entry : fs::directory_iterator("/proc")) {
+    const std::string name = entry.path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::string commandLine = readAll(entry.path() / "cmdline");
+    std::replace(commandLine.begin(), commandLine.end(), '\0', ' ');
+    if (std::all_of(parts.begin(), parts.end(), [&](const std::string& part) {
+          return commandLine.find(part) != std::string::npos;
+        }))
+      found.push_back(static_cast<pid_t>(std::stol(name)));
+  }
+  return found;
 }
 
 std::string manifest(const std::string& version, const std::string& sha256 = std::string(64, '0'),
@@ -218,6 +235,28 @@ TEST_F(UpdateE2E, InstallsOnlyAVerifiedDownloadAndReplacesTheCommandInOneStep) {
   EXPECT_TRUE((fs::status(command).permissions() & fs::perms::owner_exec) != fs::perms::none);
   for (const auto& entry : fs::directory_iterator(bin))
     EXPECT_EQ(entry.path().filename(), "bosun");
+  expectNothingLeftBehind();
+}
+
+TEST_F(UpdateE2E, CtrlCWhileVerifyingRemovesTheDownload) {
+  const fs::path command = installedCopy("cancelled/bosun");
+  const std::string original = readAll(command);
+  server->serveManifest(manifest("9.1.0", serveSignedImage(makerIdentity)));
+  RunResult result;
+  std::thread run([&] { result = update({"update"}, {{"MACSIM_CODESIGN_DELAY", "60"}}, command); });
+  // Once codesign checks the copied command, interrupt this bosun (found by its own path).
+  std::optional<pid_t> bosun;
+  for (int i = 0; i < 600 && !bosun; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    if (processesNaming({"--verify", "Halyard_Bosun_"}).empty()) continue;
+    const auto found = processesNaming({command.string(), "update"});
+    if (found.size() == 1) bosun = found.front();
+  }
+  ASSERT_TRUE(bosun) << "bosun never reached the signature check";
+  ::kill(*bosun, SIGINT);
+  run.join();
+  EXPECT_TRUE(result.exitedWith(130)) << result.standardError;
+  EXPECT_EQ(readAll(command), original);
   expectNothingLeftBehind();
 }
 
