@@ -1,10 +1,12 @@
 #include "cli/UpdateCommand.hpp"
 
+#include <fcntl.h>
 #include <unistd.h>
 #if defined(__APPLE__)
 #include <mach-o/dyld.h>
 #endif
 
+#include <cerrno>
 #include <chrono>
 #include <memory>
 #include <mutex>
@@ -119,6 +121,13 @@ void UpdateCommand::install(const fs::path& verified, const fs::path& executable
                     fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                         fs::perms::others_read | fs::perms::others_exec,
                     error);
+  if (!error) {
+    // On disk before the rename, so that a crash cannot leave an empty command behind.
+    const int descriptor = ::open(temporary.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0 || ::fsync(descriptor) != 0)
+      error = std::error_code(errno, std::generic_category());
+    if (descriptor >= 0) ::close(descriptor);
+  }
   if (error) {
     std::error_code ignored;
     fs::remove(temporary, ignored);
