@@ -29,7 +29,6 @@ target_link_libraries(bosun_deps INTERFACE
   ICU::i18n ICU::uc ICU::data
   LibXml2::LibXml2
   LibArchive::LibArchive
-  CURL::libcurl
   OpenSSL::Crypto
   Threads::Threads
   PkgConfig::PLIST
@@ -48,6 +47,12 @@ target_link_libraries(bosun_macsim_deps INTERFACE
   LibArchive::LibArchive
   Threads::Threads
   PkgConfig::PLIST)
+
+# libcurl is loaded with dlopen when self-update first uses the network, so a plain run never pays
+# for loading it: only its headers are needed at build time.
+get_target_property(curl_include_dirs CURL::libcurl INTERFACE_INCLUDE_DIRECTORIES)
+target_include_directories(bosun_deps SYSTEM INTERFACE ${curl_include_dirs})
+target_link_libraries(bosun_deps INTERFACE ${CMAKE_DL_LIBS})
 
 # Mark every dependency's include directories as system headers.
 foreach(dep IN ITEMS PkgConfig::PLIST PkgConfig::CAIRO PkgConfig::PANGO PkgConfig::PIXBUF

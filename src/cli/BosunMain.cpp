@@ -15,6 +15,8 @@
 #include "cli/SetupCommand.hpp"
 #include "cli/SignalHandler.hpp"
 #include "cli/StartCommand.hpp"
+#include "cli/UpdateCommand.hpp"
+#include "cli/UpdateNotice.hpp"
 #include "cli/VerifyCommand.hpp"
 #include "core/Process/ChildProcess.hpp"
 #include "core/Support/HalyardCoreLog.hpp"
@@ -30,12 +32,6 @@ void printVersion() {
   Console::shared().result("Bosun " + HelpCommand::version());
 }
 
-// A command whose implementation is not part of this build yet.
-[[noreturn]] ExitCode unavailable(const ParsedArguments& parsed) {
-  throw CLIError(ExitCode::failure, "The " + lowercasedASCII(parsed.command.value_or("")) +
-                                        " command is not available in this build of Bosun.");
-}
-
 ExitCode help(const ParsedArguments& parsed) {
   return HelpCommand::run(parsed.firstPositional());
 }
@@ -48,7 +44,7 @@ constexpr CommandEntry commandTable[] = {
     {"verify", "verify <file>", "Check signing, notarization and stapling of an .app, .dmg or .pkg", VerifyCommand::run},
     {"doctor", "doctor [folder]", "Check tools, identities, credentials and show every effective setting", DoctorCommand::run},
     {"setup", "setup", "Save your identities, notarization credentials and defaults", SetupCommand::run},
-    {"update", "update", "Install the newest Bosun (`bosun update --check` only checks)", unavailable},
+    {"update", "update", "Install the newest Bosun (`bosun update --check` only checks)", UpdateCommand::run},
     {"help", "help [topic]", "Help for a command, `config` or `exit-codes`", help},
 };
 // clang-format on
@@ -87,6 +83,11 @@ ExitCode BosunMain::run(const std::vector<std::string>& arguments) {
   SignalHandler::shared().install();
   installLogging();
 
+  const bool isUpdate = parsed->command && lowercasedASCII(*parsed->command) == "update";
+  // Unless the command is `update`, the background update check starts here. It runs detached:
+  // the process never waits for it.
+  if (!isUpdate) UpdateNotice::startBackgroundCheck(*parsed);
+
   ExitCode code = ExitCode::success;
   try {
     code = dispatch(*parsed);
@@ -99,6 +100,9 @@ ExitCode BosunMain::run(const std::vector<std::string>& arguments) {
     return error.code();
   }
   SignalHandler::shared().waitWhileHandling();
+  // Unless the command is `update`, the update notice is shown here, from what an earlier run
+  // cached.
+  if (!isUpdate) UpdateNotice::show(*parsed);
   return code;
 }
 

@@ -140,7 +140,12 @@ that the download matches its checksum and that it is signed by the Halyard deve
 Bosun also shows a one-line notice in Terminal when a newer version is out (checked
 at most once a day). Set BOSUN_NO_UPDATE_CHECK=1 to turn the notice off.
 If Bosun lives in a folder that needs administrator rights, run `sudo bosun update`
-or update it from Halyard Settings > Bosun.)TEXT";
+or update it from Halyard Settings > Bosun.
+
+Exit status: 0 when Bosun is up to date, was updated, or --check found an update;
+1 when the update isn't offered for this Mac, this copy can't replace itself or the
+update server can't be reached; 10 when the download doesn't match its checksum or
+isn't signed by the Halyard developer.)TEXT";
 
 constexpr std::string_view kConfigurationHeader = R"TEXT(Settings come from, in this order (first one wins):
   1. command-line flags

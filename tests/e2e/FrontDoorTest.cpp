@@ -139,14 +139,6 @@ TEST_F(FrontDoor, CommandLineErrorsArePlainTextEvenWithJSON) {
   EXPECT_EQ(group.standardError, "✗ -o needs a value and must come last in a group.\n");
 }
 
-TEST_F(FrontDoor, CommandsNotInThisBuildEndWithFailure) {
-  const RunResult result = sandbox.run({"Update", "--check"});
-  EXPECT_TRUE(result.exitedWith(1));
-  EXPECT_EQ(result.standardOutput, "");
-  EXPECT_NE(result.standardError.find("not available in this build"), std::string::npos);
-  EXPECT_EQ(result.errorLines().size(), 1u);
-}
-
 TEST_F(FrontDoor, ColoursOnlyOnATerminalAndNeverWithNoColor) {
   auto onTerminal = [&](std::vector<std::string> arguments,
                         std::map<std::string, std::string> environment) {

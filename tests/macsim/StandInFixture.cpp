@@ -20,6 +20,7 @@ std::string toolPath(const std::string& tool) {
       {"diskutil", "usr/sbin/diskutil"},
       {"spctl", "usr/sbin/spctl"},
       {"pkgutil", "usr/sbin/pkgutil"},
+      {"sysctl", "usr/sbin/sysctl"},
       {"notarytool", "Library/Developer/CommandLineTools/usr/bin/notarytool"},
       {"stapler", "Library/Developer/CommandLineTools/usr/bin/stapler"}};
   auto found = paths.find(tool);

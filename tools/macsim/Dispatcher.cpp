@@ -36,6 +36,7 @@ const std::map<std::string, Entry>& table() {
       {"productbuild", runProductbuild},
       {"productsign", runProductsign},
       {"osascript", runOsascript},
+      {"sysctl", runSysctl},
   };
   return tools;
 }

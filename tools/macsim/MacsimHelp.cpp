@@ -6,18 +6,20 @@ const char* MacsimCommand::helpText() {
   return R"HELP(macsim: stand-ins for the macOS command-line tools, for running and testing bosun on Linux.
 
 One executable answers as codesign, security, hdiutil, diskutil, xcrun (notarytool, stapler),
-spctl, pkgutil, pkgbuild, productbuild, productsign, lipo, ditto, xattr, osascript and shasum,
-chosen by the name it is invoked by. A stand-in root holds links at the tools' real paths; a tool
-finds its root from the path it was started by (ROOT/usr/bin/codesign gives ROOT), else from
-BOSUN_TOOL_ROOT. Everything signed, notarized or stapled here is valid only under the stand-ins.
+spctl, pkgutil, pkgbuild, productbuild, productsign, lipo, ditto, xattr, osascript, shasum and
+sysctl, chosen by the name it is invoked by. A stand-in root holds links at the tools' real paths;
+a tool finds its root from the path it was started by (ROOT/usr/bin/codesign gives ROOT), else
+from BOSUN_TOOL_ROOT. Everything signed, notarized or stapled here is valid only under the
+stand-ins.
 
 SET-UP COMMANDS
   macsim init ROOT [--macos VERSION]
       Creates or refreshes a stand-in root: links at usr/bin/{codesign,security,hdiutil,xcrun,
       pkgbuild,productbuild,productsign,lipo,ditto,xattr,osascript,shasum},
-      usr/sbin/{diskutil,spctl,pkgutil}, Library/Developer/CommandLineTools/usr/bin/{notarytool,
-      stapler}, bin/chmod (the system's own), System/Library/CoreServices/SystemVersion.plist
-      (ProductName macOS, ProductVersion VERSION, default 15.5), Volumes/ and var/macsim/.
+      usr/sbin/{diskutil,spctl,pkgutil,sysctl},
+      Library/Developer/CommandLineTools/usr/bin/{notarytool,stapler}, bin/chmod (the system's
+      own), System/Library/CoreServices/SystemVersion.plist (ProductName macOS, ProductVersion
+      VERSION, default 15.5), Volumes/ and var/macsim/.
   macsim identity add NAME [--team ID] [--hash HEX40] [--expired] [--root ROOT]
       Adds a signing identity to the keychain and prints its hash. NAME is the certificate name,
       for example "Developer ID Application: Example Corp (A1B2C3D4E5)"; the kind is the part
@@ -65,6 +67,7 @@ TOOLS AND CALLS
   ditto SRC... DST   ditto -c -k [--keepParent] SRC ZIP   ditto -x -k [--sequesterRsrc --rsrc] ZIP DIR
   xattr [-l] [-r] PATH   xattr -p|-d NAME PATH   xattr -w NAME VALUE PATH   xattr -c[r] PATH
   shasum [-a 1|224|256|384|512] FILE...   lipo -archs|-info FILE
+  sysctl [-n] hw.optional.arm64           (1 on Apple silicon, else 0)
   hdiutil create -size N[b|k|m|g|t] [-fs HFS+|APFS] [-volname NAME] [-format F] [-srcfolder DIR] [-ov] PATH
   hdiutil attach [-readonly] [-nobrowse] [-noverify] [-noautoopen] [-plist] [-mountpoint DIR] IMAGE
   hdiutil detach DEV|MOUNTPOINT [-force] [-quiet]
@@ -93,6 +96,7 @@ FAILURE ON DEMAND (environment variables)
                                   error, --timestamp signing fails, spctl counts only stapled
                                   tickets
   MACSIM_NOTARY_VERDICT=Invalid   the notary service answers Invalid (the log says why)
+  MACSIM_ARM64=1|0                sysctl's hw.optional.arm64 (default: 1 on an ARM machine)
   MACSIM_BUSY_EJECTS=N            every attached volume refuses its first N ejects without force
                                   (hdiutil detach, diskutil eject) as busy
   MACSIM_STUCK_VOLUMES=1          attached volumes never unmount, not even when forced
@@ -100,7 +104,7 @@ FAILURE ON DEMAND (environment variables)
                                   fails with "User interaction is not allowed." (status 36)
   <TOOL> is the tool's name in capitals: CODESIGN, SECURITY, HDIUTIL, DISKUTIL, XCRUN,
   NOTARYTOOL, STAPLER, SPCTL, PKGUTIL, PKGBUILD, PRODUCTBUILD, PRODUCTSIGN, LIPO, DITTO, XATTR,
-  OSASCRIPT, SHASUM.
+  OSASCRIPT, SHASUM, SYSCTL.
 )HELP";
 }
 

@@ -38,6 +38,7 @@ const std::vector<StandInRoot::Link>& StandInRoot::links() {
       {"usr/bin/xattr", "xattr"},
       {"usr/bin/osascript", "osascript"},
       {"usr/bin/shasum", "shasum"},
+      {"usr/sbin/sysctl", "sysctl"},
       {std::string(developerFolder) + "/notarytool", "notarytool"},
       {std::string(developerFolder) + "/stapler", "stapler"},
   };

@@ -23,5 +23,6 @@ int runPkgbuild(const ToolContext& context);
 int runProductbuild(const ToolContext& context);
 int runProductsign(const ToolContext& context);
 int runOsascript(const ToolContext& context);
+int runSysctl(const ToolContext& context);
 
 } // namespace macsim

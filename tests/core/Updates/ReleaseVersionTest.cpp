@@ -1,0 +1,53 @@
+#include <gtest/gtest.h>
+
+#include "core/Updates/BosunRelease.hpp"
+#include "core/Updates/ReleaseVersion.hpp"
+
+namespace halyard {
+namespace {
+
+TEST(ReleaseVersion, ComparesNumberByNumber) {
+  struct Case {
+    std::optional<std::string> candidate;
+    std::optional<std::string> current;
+    bool newer;
+  };
+  const std::vector<Case> cases = {
+      {std::nullopt, "1.0", false}, {"1.0", std::nullopt, true}, {"1.10", "1.9", true},
+      {"1.9", "1.10", false},       {"1.0", "1", false},         {"1", "1.0.0", false},
+      {"1.0.1", "1", true},         {"2..0", "1.9", true},       {"1.beta", "1.0", false},
+      {"1.2b", "1.1", false},       {"1.0.0", "1.0.0", false},   {"10", "9.99.99", true},
+  };
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.candidate.value_or("none") + " vs " + test.current.value_or("none"));
+    EXPECT_EQ(ReleaseVersion::isNewer(test.candidate, test.current), test.newer);
+  }
+}
+
+TEST(BosunRelease, DecodesTheManifestOrFailsWithTheServerMessage) {
+  const auto release = BosunRelease::decode(
+      R"({"version":"1.2","sha256":"AB","notes":"n","minimumSystemVersion":"14.6",)"
+      R"("architectures":["arm64","x86_64"],"unknown":1})");
+  EXPECT_EQ(release.version, "1.2");
+  EXPECT_EQ(release.sha256, "AB");
+  EXPECT_EQ(release.notes, "n");
+  EXPECT_EQ(release.minimumSystemVersion, "14.6");
+  EXPECT_EQ(release.architectures, (std::vector<std::string>{"arm64", "x86_64"}));
+  EXPECT_FALSE(BosunRelease::decode(R"({"version":"1","sha256":"0"})").architectures);
+
+  for (const char* broken : {"", "[]", R"({"version":"1"})", R"({"version":1,"sha256":"0"})",
+                             R"({"version":"1","sha256":"0","architectures":"arm64"})"}) {
+    SCOPED_TRACE(broken);
+    try {
+      BosunRelease::decode(broken);
+      ADD_FAILURE() << "decoded";
+    } catch (const BosunRelease::Failure& failure) {
+      EXPECT_EQ(failure.message(), "The Bosun update server did not respond.");
+    }
+  }
+  EXPECT_EQ(BosunRelease::signingRequirement(),
+            "=anchor apple generic and certificate leaf[subject.OU] = \"K7Q2M9X4PZ\"");
+}
+
+} // namespace
+} // namespace halyard
