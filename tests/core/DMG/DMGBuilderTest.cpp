@@ -383,41 +383,45 @@ TEST_F(DMGBuilderTest, BusyModernEjectIsForcedAndTheBuildGoesOn) {
   EXPECT_EQ(notesStartingWith(fallbackNote), 0);
 }
 
-// Ctrl-C during a modern build: the signal handler stops the tools and discards the build's
-// files and images, then ends the process without unwinding. Nothing may be rebuilt.
-TEST_F(DMGBuilderTest, CancellationDuringAModernBuildEjectsEverythingAndNeverFallsBack) {
+// Ctrl-C during a build: the signal handler stops the tools and discards the build's files and
+// images, then ends the process without unwinding. A modern build is never rebuilt then.
+TEST_F(DMGBuilderTest, CancellationLeavesNothingAndNeverFallsBack) {
   const fs::path app = stand_.makeApp("Demo");
   set("MACSIM_DITTO_DELAY", "60");
-  std::atomic<bool> copying{false};
-  std::vector<std::string> statuses;
-  std::exception_ptr failure;
-  std::thread worker([&] {
-    DMGBuildHooks hooks;
-    hooks.status = [&](const std::string& text) {
-      statuses.push_back(text);
-      if (text == "Copying files…") copying = true;
-    };
-    try {
-      DMGBuilder::build(app, "Demo", out() / "Demo.dmg", request(), LicenseAgreement::none(), true,
-                        DMGStyling::finderLayoutFile, hooks);
-    } catch (...) {
-      failure = std::current_exception();
-    }
-  });
-  while (!copying)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  ProcessRegistry::shared().beginCancelling();
-  DMGBuilder::discardTemporaryFiles();
-  // What the process would leave if it ended right here.
-  EXPECT_TRUE(fs::is_empty(temporary()));
-  EXPECT_EQ(attachedImages(), "");
+  for (const bool modern : {true, false}) {
+    SCOPED_TRACE(modern ? "modern" : "legacy");
+    std::atomic<bool> copying{false};
+    std::vector<std::string> statuses;
+    std::exception_ptr failure;
+    std::thread worker([&] {
+      DMGBuildHooks hooks;
+      hooks.status = [&](const std::string& text) {
+        statuses.push_back(text);
+        if (text == "Copying files…") copying = true;
+      };
+      try {
+        DMGBuilder::build(app, "Demo", out() / "Demo.dmg", request(), LicenseAgreement::none(),
+                          modern, DMGStyling::finderLayoutFile, hooks);
+      } catch (...) {
+        failure = std::current_exception();
+      }
+    });
+    while (!copying)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // The copy is still running: discarding alone must leave nothing, as the process may end
+    // right after it.
+    DMGBuilder::discardTemporaryFiles();
+    EXPECT_TRUE(fs::is_empty(temporary()));
+    EXPECT_EQ(attachedImages(), "");
 
-  worker.join();
-  ProcessRegistry::shared().endCancelling();
-  EXPECT_TRUE(failure);
-  EXPECT_EQ(statuses.back(), "Copying files…");
-  EXPECT_TRUE(fs::is_empty(out()));
+    ProcessRegistry::shared().beginCancelling();
+    worker.join();
+    ProcessRegistry::shared().endCancelling();
+    EXPECT_TRUE(failure);
+    EXPECT_EQ(statuses.back(), "Copying files…");
+    EXPECT_TRUE(fs::is_empty(out()));
+  }
 }
 
 } // namespace
