@@ -66,9 +66,12 @@ void detachLegacyQuietly(const std::string& device) noexcept {
   }
 }
 
+// Ejects the attachment unless someone (cancellation) has ejected it already; errors ignored.
 void ejectModernQuietly(const ModernDiskImageAttachment& attachment) noexcept {
   try {
-    ModernDiskImageTool().eject(attachment);
+    const auto attached = ModernDiskImageTool::registry().snapshot();
+    if (std::find(attached.begin(), attached.end(), attachment) != attached.end())
+      ModernDiskImageTool().eject(attachment);
   } catch (...) {
   }
 }
