@@ -61,6 +61,13 @@ std::uint32_t bigEndian(const std::string& bytes, std::size_t at) {
   return value;
 }
 
+std::string repeated(const std::string& text, int times) {
+  std::string result;
+  while (times-- > 0)
+    result += text;
+  return result;
+}
+
 LicenseAgreement englishAgreement() {
   StyledText text;
   text.append("You may use this software.");
@@ -110,15 +117,18 @@ protected:
       images += info.substr(at, info.find("</string>", at) - at) + "\n";
     return images;
   }
+  // The value of the "KEY: value" line a tool prints about an image.
+  std::string infoValue(const std::string& tool, const std::vector<std::string>& arguments,
+                        const std::string& key) const {
+    const auto info = "\n" + stand_.toolOK(tool, arguments);
+    const auto at = info.find("\n" + key + ": ") + key.size() + 3;
+    return info.substr(at, info.find('\n', at) - at);
+  }
   std::string imageFormat(const fs::path& image) const {
-    const auto info = stand_.toolOK("/usr/bin/hdiutil", {"imageinfo", image.string()});
-    const auto at = info.find("\nFormat: ");
-    return info.substr(at + 9, info.find('\n', at + 1) - at - 9);
+    return infoValue("/usr/bin/hdiutil", {"imageinfo", image.string()}, "Format");
   }
   std::string fileSystem(const fs::path& image) const {
-    const auto info = stand_.toolOK("/usr/sbin/diskutil", {"image", "info", image.string()});
-    const auto at = info.find("File System: ");
-    return info.substr(at + 13, info.find('\n', at) - at - 13);
+    return infoValue("/usr/sbin/diskutil", {"image", "info", image.string()}, "File System");
   }
 
   DMGBuildRequest request(const std::string& name = "Demo") const {
@@ -158,21 +168,10 @@ TEST(DMGBuilderRules, VolumeNamesOutputPathsAndImageSizes) {
       {"a:b/c", "abc"},
       {"/\\:\"<>|?*", "Installer"},
       {"My  \t  App\n", "My App"},
-      {std::string(40, 'x'), std::string(27, 'x')},
-      {std::string(28, 'y') + ".dmg", std::string(27, 'y')},
+      {repeated("x", 40), repeated("x", 27)},
+      {repeated("y", 28) + ".dmg", repeated("y", 27)},
       // Characters, not bytes: 30 two-byte letters keep 27 letters.
-      {[] {
-         std::string s;
-         for (int i = 0; i < 30; ++i)
-           s += "é";
-         return s;
-       }(),
-       [] {
-         std::string s;
-         for (int i = 0; i < 27; ++i)
-           s += "é";
-         return s;
-       }()},
+      {repeated("é", 30), repeated("é", 27)},
   };
   for (const auto& [name, expected] : names)
     EXPECT_EQ(DMGBuilder::volumeName(name), expected) << name;
