@@ -143,12 +143,12 @@ protected:
   // Builds and returns the statuses; notes are collected in `notes`.
   std::vector<std::string> build(const fs::path& app, const fs::path& output,
                                  const DMGBuildRequest& request, bool modern,
-                                 const LicenseAgreement& agreement = LicenseAgreement::none()) {
+                                 const LicenseAgreement& agreement = LicenseAgreement::none(),
+                                 DMGStyling styling = DMGStyling::finderLayoutFile) {
     std::vector<std::string> statuses;
     DMGBuildHooks hooks;
     hooks.status = [&](const std::string& text) { statuses.push_back(text); };
-    DMGBuilder::build(app, "Demo", output, request, agreement, modern, DMGStyling::finderLayoutFile,
-                      hooks);
+    DMGBuilder::build(app, "Demo", output, request, agreement, modern, styling, hooks);
     return statuses;
   }
 
@@ -253,15 +253,19 @@ TEST_F(DMGBuilderTest, EachEngineBuildsTheDesignedVolume) {
   }
 }
 
+// Also the scripted styling of the desktop app, which leaves the layout file to the Finder.
 TEST_F(DMGBuilderTest, EachCompressionFormatEndsAsThatFormat) {
   const fs::path app = stand_.makeApp("Demo");
   for (const auto format : DMGCompressionFormats::allCases) {
     auto demo = request();
     demo.compression = format;
     const fs::path output = out() / (std::string(rawValue(format)) + ".dmg");
-    build(app, output, demo, false);
+    const bool scripted = format == DMGCompressionFormat::lzma;
+    build(app, output, demo, false, LicenseAgreement::none(),
+          scripted ? DMGStyling::finderAppleScript : DMGStyling::finderLayoutFile);
     EXPECT_EQ(imageFormat(output), udifFormat(format));
   }
+  EXPECT_EQ(notes, std::vector<std::string>(2, "Finder layout written to .DS_Store for Demo"));
 }
 
 TEST_F(DMGBuilderTest, LicenseUsesTheLegacyToolsFromTheStart) {
