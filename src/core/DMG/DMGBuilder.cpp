@@ -1,0 +1,470 @@
+#include "core/DMG/DMGBuilder.hpp"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <limits>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "core/DMG/DMGWindowArtwork.hpp"
+#include "core/DMG/FinderAppleScriptStyler.hpp"
+#include "core/DiskImage/LegacyDiskImageTool.hpp"
+#include "core/DiskImage/ModernDiskImageTool.hpp"
+#include "core/Finder/FinderLayoutFile.hpp"
+#include "core/Legal/SLAInjector.hpp"
+#include "core/Process/AppleTools.hpp"
+#include "core/Process/CoreCommand.hpp"
+#include "core/Process/ProcessRegistry.hpp"
+#include "core/Process/ProcessRunner.hpp"
+#include "core/Support/AtomicFile.hpp"
+#include "core/Support/AtomicFileCopy.hpp"
+#include "core/Support/CancellationError.hpp"
+#include "core/Support/HalyardCoreLog.hpp"
+#include "core/Support/TemporaryFolder.hpp"
+#include "core/Support/Text.hpp"
+
+namespace halyard {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Lets the Finder (and Spotlight) let go of the volume before it is detached.
+constexpr auto finderReleaseDelay = std::chrono::milliseconds(1500);
+
+// Clean-up runs while the build is failing or being cancelled; a detach that hangs must not hold
+// the error (or the end of the process) back for the disk-image time limit.
+constexpr double cleanupDetachLimit = AppleTools::quickQueryLimit;
+
+void log(const std::string& message) {
+  HalyardCoreLog::debugMessage("[DMGBuilder] " + message);
+}
+
+void report(const DMGBuildHooks& hooks, const std::string& text) {
+  if (hooks.status) hooks.status(text);
+}
+
+// `hdiutil detach DEVICE -force`, errors ignored. While a cancellation is under way the child is
+// not registered, so that the cancellation does not stop its own clean-up.
+void detachLegacyQuietly(const std::string& device) noexcept {
+  try {
+    ProcessRunRequest request;
+    request.executable = AppleTools::hdiutil;
+    request.arguments = {"detach", device, "-force"};
+    request.timeout = cleanupDetachLimit;
+    request.escalation = TimeoutEscalation::terminateThenKill;
+    request.track = !ProcessRegistry::shared().isCancelling();
+    ProcessRunner::run(request);
+  } catch (...) {
+  }
+}
+
+// Ejects the attachment unless someone (cancellation) has ejected it already; errors ignored.
+void ejectModernQuietly(const ModernDiskImageAttachment& attachment) noexcept {
+  try {
+    const auto attached = ModernDiskImageTool::registry().snapshot();
+    if (std::find(attached.begin(), attached.end(), attachment) != attached.end())
+      ModernDiskImageTool().eject(attachment);
+  } catch (...) {
+  }
+}
+
+// What one build in progress has made that cancellation must take away. Every build registers
+// one for its duration; discardTemporaryFiles() works on all of them.
+struct BuildRecord {
+  bool discarded = false;
+  std::vector<fs::path> temporaries;
+  std::optional<std::string> legacyDevice;
+};
+
+std::mutex& recordsLock() {
+  static std::mutex lock;
+  return lock;
+}
+
+std::set<BuildRecord*>& records() {
+  static std::set<BuildRecord*> all;
+  return all;
+}
+
+// The registration of one build, for the length of its scope.
+class ActiveBuild {
+public:
+  ActiveBuild() {
+    const std::lock_guard guard(recordsLock());
+    records().insert(&record_);
+  }
+  ~ActiveBuild() {
+    const std::lock_guard guard(recordsLock());
+    records().erase(&record_);
+  }
+  ActiveBuild(const ActiveBuild&) = delete;
+  ActiveBuild& operator=(const ActiveBuild&) = delete;
+
+  bool isDiscarded() const {
+    const std::lock_guard guard(recordsLock());
+    return record_.discarded;
+  }
+  void stopIfDiscarded() const {
+    if (isDiscarded()) throw CancellationError();
+  }
+  // A path that cancellation removes; throws when the build was discarded already.
+  void remember(const fs::path& path) {
+    const std::lock_guard guard(recordsLock());
+    if (record_.discarded) throw CancellationError();
+    record_.temporaries.push_back(path);
+  }
+  // The legacy image now attached; throws (after detaching it) when the build was discarded.
+  void holdDevice(const std::string& device) {
+    {
+      const std::lock_guard guard(recordsLock());
+      if (!record_.discarded) {
+        record_.legacyDevice = device;
+        return;
+      }
+    }
+    detachLegacyQuietly(device);
+    throw CancellationError();
+  }
+  // Takes the device for detaching; nothing when it was taken already (by cancellation).
+  std::optional<std::string> takeDevice() {
+    const std::lock_guard guard(recordsLock());
+    return std::exchange(record_.legacyDevice, std::nullopt);
+  }
+
+private:
+  BuildRecord record_;
+};
+
+// The image attached by either family, detached again on the failure path.
+class AttachedImage {
+public:
+  AttachedImage(DiskImageEngine engine, ActiveBuild& active) : engine_(engine), active_(active) {}
+
+  const std::string& mountPoint() const { return mountPoint_; }
+
+  void attach(const fs::path& image) {
+    if (engine_ == DiskImageEngine::legacy) {
+      const auto attachment = LegacyDiskImageTool::attach(image);
+      mountPoint_ = attachment.mountPoint;
+      active_.holdDevice(attachment.device);
+    } else {
+      modern_ = ModernDiskImageTool().attach(image);
+      mountPoint_ = modern_->mountPoint;
+      active_.stopIfDiscarded();
+    }
+  }
+
+  // The ordinary detach: its failure fails the build (and the failure path tries once more).
+  void detach() {
+    if (engine_ == DiskImageEngine::legacy) {
+      const auto device = active_.takeDevice();
+      if (!device) throw CancellationError();
+      try {
+        LegacyDiskImageTool::detach(*device);
+      } catch (...) {
+        active_.holdDevice(*device);
+        throw;
+      }
+    } else if (modern_) {
+      ModernDiskImageTool().eject(*modern_);
+      modern_.reset();
+    }
+  }
+
+  // After a failure: detaches whatever is still attached, errors ignored.
+  void release() noexcept {
+    if (engine_ == DiskImageEngine::legacy) {
+      try {
+        if (const auto device = active_.takeDevice()) detachLegacyQuietly(*device);
+      } catch (...) {
+      }
+    } else if (modern_) {
+      ejectModernQuietly(*modern_);
+      modern_.reset();
+    }
+  }
+
+private:
+  DiskImageEngine engine_;
+  ActiveBuild& active_;
+  std::string mountPoint_;
+  std::optional<ModernDiskImageAttachment> modern_;
+};
+
+// The size of a file's bytes without following a link; 0 when it cannot be read.
+std::uint64_t ownSize(const fs::path& path) {
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0 || info.st_size < 0) return 0;
+  return static_cast<std::uint64_t>(info.st_size);
+}
+
+std::size_t characterCount(std::string_view text) {
+  return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  }));
+}
+
+// The first `limit` characters (code points) of UTF-8 text.
+std::string firstCharacters(const std::string& text, std::size_t limit) {
+  std::size_t characters = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const bool continuation = (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80;
+    if (!continuation && characters++ == limit) return text.substr(0, i);
+  }
+  return text;
+}
+
+void buildWith(DiskImageEngine engine, ActiveBuild& active, const fs::path& appURL,
+               const std::string& appDisplayName, const fs::path& outputURL,
+               const DMGBuildRequest& request, const LicenseAgreement& agreement,
+               DMGStyling styling, const DMGBuildHooks& hooks) {
+  const fs::path output = DMGBuilder::normalizedOutputURL(outputURL);
+  const std::string volume = DMGBuilder::volumeName(request.dmgName);
+  // "My.app/" names My.app. The bundle is copied from where it really is, so that an app given
+  // as a link is copied, not the link.
+  fs::path app = appURL;
+  if (!app.has_filename() && app.has_parent_path()) app = app.parent_path();
+  const std::string appName = app.filename().string();
+  const fs::path source = fs::canonical(app);
+
+  TemporaryFolder workspace(DMGBuilder::workspacePrefix);
+  active.remember(workspace.path());
+  const fs::path workingImage = workspace.path() / DMGBuilder::workingImageName;
+  const fs::path compressedImage = workspace.path() / DMGBuilder::compressedImageName;
+
+  std::uint64_t contentBytes = DMGBuilder::folderSizeBytes(source);
+  if (request.backgroundImageURL) {
+    std::error_code error;
+    const auto size = fs::file_size(*request.backgroundImageURL, error);
+    if (!error) contentBytes += size;
+  }
+  const long long sizeMB = DMGBuilder::imageSizeMB(contentBytes);
+
+  report(hooks, "Preparing workspace…");
+  log("DMG build started");
+  log("Output path: " + output.string());
+  log("Volume name: " + volume);
+  const ModernDiskImageTool modern;
+  if (engine == DiskImageEngine::legacy)
+    LegacyDiskImageTool::createReadWrite(workingImage, sizeMB, volume);
+  else
+    modern.createBlank(workingImage, sizeMB, volume);
+  active.stopIfDiscarded();
+
+  report(hooks, "Mounting…");
+  log("Mounting temporary DMG: " + workingImage.string());
+  AttachedImage image(engine, active);
+  try {
+    image.attach(workingImage);
+
+    report(hooks, "Copying files…");
+    const fs::path mountRoot = image.mountPoint();
+    log("Copying app into mounted DMG from: " + app.string());
+    const fs::path target = mountRoot / appName;
+    fs::remove_all(target);
+    // ditto keeps links as links (never following one out of the bundle), permissions and
+    // extended attributes.
+    CoreCommand::run(AppleTools::ditto, {source.string(), target.string()},
+                     AppleTools::diskImageLimit);
+    active.stopIfDiscarded();
+    fs::create_symlink("/Applications", mountRoot / "Applications");
+
+    report(hooks, "Styling window…");
+    log("Applying Finder layout and background styling");
+    const DMGWindowArtwork artwork = DMGWindowArtwork::make(request, appDisplayName);
+    fs::create_directory(mountRoot / ".support");
+    std::optional<std::string> background;
+    if (const auto png = artwork.backgroundPNG(request)) {
+      AtomicFile::writeAll(mountRoot / DMGBuilder::backgroundPath, *png);
+      background = DMGBuilder::backgroundPath;
+    }
+    if (styling == DMGStyling::finderLayoutFile) {
+      FinderLayoutFile::write(mountRoot, appName, background, artwork.windowSize, artwork.appIcon,
+                              artwork.folderIcon);
+    } else {
+      FinderAppleScriptStyler::style(mountRoot.filename().string(), background, artwork.windowSize,
+                                     artwork.appIcon, artwork.folderIcon);
+    }
+    if (hooks.afterFinderStyling) hooks.afterFinderStyling();
+    active.stopIfDiscarded();
+
+    report(hooks, "Finalizing…");
+    log("Detaching temporary mounted DMG");
+    std::this_thread::sleep_for(finderReleaseDelay);
+    image.detach();
+  } catch (...) {
+    image.release();
+    throw;
+  }
+  active.stopIfDiscarded();
+
+  report(hooks, "Compressing…");
+  log("Converting RW DMG to compressed " + std::string(udifFormat(request.compression)) +
+      " format");
+  std::error_code ignored;
+  fs::remove(compressedImage, ignored);
+  if (engine == DiskImageEngine::legacy)
+    LegacyDiskImageTool::compress(workingImage, compressedImage, request.compression);
+  else
+    modern.compress(workingImage, compressedImage, request.compression);
+  active.stopIfDiscarded();
+
+  // The license goes into the image while it is still in the workspace, so that the output only
+  // ever receives a finished image.
+  if (!agreement.isEmpty()) {
+    report(hooks, "Adding license agreement…");
+    SLAInjector::inject(agreement, compressedImage);
+    active.stopIfDiscarded();
+  }
+
+  report(hooks, "Saving…");
+  log("Saving final DMG to: " + output.string());
+  AtomicFileCopy copy(compressedImage, output);
+  active.remember(copy.temporaryPath());
+  if (const std::error_code error = copy.commit())
+    throw fs::filesystem_error("Could not save the disk image", compressedImage, output, error);
+  log("DMG build finished successfully at: " + output.string());
+}
+
+bool isCancellation(const std::exception& error, const ActiveBuild& active) {
+  return ProcessRegistry::shared().isCancelling() || active.isDiscarded() ||
+         dynamic_cast<const CancellationError*>(&error) != nullptr;
+}
+
+} // namespace
+
+void DMGBuilder::build(const fs::path& appURL, const std::string& appDisplayName,
+                       const fs::path& outputURL, const DMGBuildRequest& request,
+                       const LicenseAgreement& agreement, bool prefersModernTools,
+                       DMGStyling styling, const DMGBuildHooks& hooks) {
+  ActiveBuild active;
+  const DiskImageEngine engine =
+      DiskImageEngines::resolve(prefersModernTools, !agreement.isEmpty());
+  if (engine == DiskImageEngine::legacy) {
+    buildWith(engine, active, appURL, appDisplayName, outputURL, request, agreement, styling,
+              hooks);
+    return;
+  }
+  try {
+    buildWith(engine, active, appURL, appDisplayName, outputURL, request, agreement, styling,
+              hooks);
+    return;
+  } catch (const std::exception& error) {
+    const ModernDiskImageTool modern;
+    if (isCancellation(error, active)) {
+      modern.ejectRemaining();
+      throw;
+    }
+    const std::string description = error.what();
+    log("Modern disk image tools failed, falling back to legacy: " + description);
+    HalyardCoreLog::noteMessage(
+        "The modern disk image tools (diskutil image) failed: " + description +
+        " Halyard switched to the legacy tools (hdiutil) automatically "
+        "and rebuilt the DMG.");
+    report(hooks, "Switching to legacy disk image tools…");
+    modern.ejectRemaining();
+  }
+  buildWith(DiskImageEngine::legacy, active, appURL, appDisplayName, outputURL, request, agreement,
+            styling, hooks);
+}
+
+void DMGBuilder::buildImage(DiskImageEngine engine, const fs::path& appURL,
+                            const std::string& appDisplayName, const fs::path& outputURL,
+                            const DMGBuildRequest& request, const LicenseAgreement& agreement,
+                            DMGStyling styling, const DMGBuildHooks& hooks) {
+  ActiveBuild active;
+  buildWith(engine, active, appURL, appDisplayName, outputURL, request, agreement, styling, hooks);
+}
+
+void DMGBuilder::discardTemporaryFiles() noexcept {
+  std::vector<fs::path> temporaries;
+  std::vector<std::string> devices;
+  {
+    const std::lock_guard guard(recordsLock());
+    for (BuildRecord* record : records()) {
+      record->discarded = true;
+      for (auto& path : record->temporaries)
+        temporaries.push_back(std::move(path));
+      record->temporaries.clear();
+      if (auto device = std::exchange(record->legacyDevice, std::nullopt))
+        devices.push_back(std::move(*device));
+    }
+  }
+  for (const auto& path : temporaries) {
+    std::error_code ignored;
+    fs::remove_all(path, ignored);
+  }
+  for (const auto& device : devices)
+    detachLegacyQuietly(device);
+  try {
+    ModernDiskImageTool().ejectRemaining();
+  } catch (...) {
+  }
+}
+
+std::string DMGBuilder::sanitizeLabel(std::string_view text) {
+  static constexpr std::string_view forbidden = "/\\:\"<>|?*\n\r\t";
+  std::string kept;
+  kept.reserve(text.size());
+  for (const char c : text)
+    if (forbidden.find(c) == std::string_view::npos) kept.push_back(c);
+  std::string result = text::trimmed(kept);
+  for (auto at = result.find("  "); at != std::string::npos; at = result.find("  ", at))
+    result.erase(at, 1);
+  return result;
+}
+
+std::string DMGBuilder::volumeName(std::string_view name) {
+  std::string trimmed = text::trimmed(name);
+  if (trimmed.size() >= 4 && text::lowercasedASCII(trimmed.substr(trimmed.size() - 4)) == ".dmg")
+    trimmed.resize(trimmed.size() - 4);
+  std::string result = sanitizeLabel(trimmed);
+  if (result.empty()) return "Installer";
+  // A volume name has at most 27 characters.
+  if (characterCount(result) >= 28) result = firstCharacters(result, 27);
+  return result;
+}
+
+std::uint64_t DMGBuilder::folderSizeBytes(const fs::path& folder) {
+  std::uint64_t total = 0;
+  for (auto entry = fs::recursive_directory_iterator(folder); entry != fs::end(entry); ++entry) {
+    const fs::path& path = entry->path();
+    if (path.filename().string().starts_with(".")) {
+      entry.disable_recursion_pending();
+      continue;
+    }
+    if (entry->is_directory() && !entry->is_symlink()) continue;
+    total += ownSize(path);
+  }
+  return total;
+}
+
+long long DMGBuilder::imageSizeMB(std::uint64_t contentBytes) {
+  constexpr std::uint64_t mebibyte = 1048576;
+  constexpr std::uint64_t fixedHeadroom = 60 * mebibyte;
+  // ceil((A × 1.2 + 60 MiB) / 1 MiB), in whole numbers: ceil((6A + 5 × 60 MiB) / (5 MiB)).
+  double sizeMB;
+  if (contentBytes <= (std::numeric_limits<std::uint64_t>::max() - 5 * fixedHeadroom) / 6) {
+    const std::uint64_t numerator = 6 * contentBytes + 5 * fixedHeadroom;
+    sizeMB = static_cast<double>((numerator + 5 * mebibyte - 1) / (5 * mebibyte));
+  } else {
+    sizeMB = std::ceil((static_cast<double>(contentBytes) * 1.2 + fixedHeadroom) / mebibyte);
+  }
+  return static_cast<long long>(std::max(120.0, std::min(sizeMB, 9.0e18)));
+}
+
+fs::path DMGBuilder::normalizedOutputURL(const fs::path& outputURL) {
+  fs::path output = outputURL;
+  if (text::lowercasedASCII(output.extension().string()) != ".dmg") output.replace_extension("dmg");
+  return output;
+}
+
+} // namespace halyard
