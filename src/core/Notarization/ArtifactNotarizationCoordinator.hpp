@@ -60,6 +60,11 @@ public:
   // For cancellation: safe to call from any thread, never throws.
   void discardTemporaryFiles() noexcept;
 
+  // The coordinators' runner: never throws; -1 when the tool cannot start, -2
+  // at the time limit (900 seconds, then SIGTERM, 0.25 second, SIGKILL).
+  static ToolProcessResult runTool(const std::string& executable,
+                                   const std::vector<std::string>& arguments);
+
 private:
   class TemporaryFile;
 
@@ -78,11 +83,6 @@ private:
   std::string staple(const std::filesystem::path& file);
   std::string validate(const std::filesystem::path& file, ArtifactKind kind);
   std::string digest(const std::filesystem::path& file);
-
-  // The private runner: never throws; -1 when the tool cannot start, -2 at the
-  // time limit.
-  static ToolProcessResult runTool(const std::string& executable,
-                                   const std::vector<std::string>& arguments);
 
   void remember(const std::filesystem::path& file);
   void forget(const std::filesystem::path& file);
