@@ -12,6 +12,7 @@
 #include "core/Notarization/AppBundleNotarizer.hpp"
 #include "core/Notarization/AppBundleNotarizerError.hpp"
 #include "core/Notarization/AppTicketStapler.hpp"
+#include "core/Notarization/ArtifactNotarizationCoordinator.hpp"
 #include "core/Notarization/BundleNotarizationCoordinator.hpp"
 #include "core/Notarization/BundleNotarizationCoordinatorError.hpp"
 #include "e2e/StandInRoot.hpp"
@@ -132,7 +133,8 @@ TEST_F(AppNotarizationStandInTest, InvalidVerdictFailsWithTheNotarysWordsAndStap
   // The coordinator reads the verdict the same way.
   const auto dmg = stand_.makeDMG("Demo", app);
   try {
-    BundleNotarizationCoordinator({}).run({app, dmg, "bosun-tests", true}, nullptr);
+    BundleNotarizationCoordinator({}, quickPropagation({1}))
+        .run({app, dmg, "bosun-tests", true}, nullptr);
     ADD_FAILURE() << "the coordinator took an Invalid verdict as acceptance";
   } catch (const BundleNotarizationCoordinatorError& error) {
     EXPECT_EQ(error.errorCase(), Case::submitFailed);
@@ -323,6 +325,15 @@ TEST_F(AppNotarizationStandInTest, StapleAfterAcceptanceWaitsForTheTicketThenGiv
   }
   EXPECT_THAT(slept_, ElementsAre(1, 2));
   EXPECT_FALSE(validates(slow));
+
+  // A DMG waits for its ticket the same way.
+  set("MACSIM_TICKET_PROPAGATION", "1");
+  slept_.clear();
+  const auto dmg = stand_.makeDMG("Fresh", app);
+  ArtifactNotarizationCoordinator(quickPropagation({5}))
+      .run({dmg, std::nullopt, "bosun-tests", ArtifactKind::dmg}, nullptr);
+  EXPECT_THAT(slept_, ElementsAre(5));
+  EXPECT_TRUE(validates(dmg));
   EXPECT_TRUE(fs::is_empty(temporary()));
 }
 
