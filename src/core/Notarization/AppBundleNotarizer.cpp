@@ -33,7 +33,8 @@ void AppBundleNotarizer::notarizeAndStaple(const fs::path& app,
                                            const NotaryCredentials& credentials,
                                            const Progress& progress) {
   // Absolute, so that a name beginning with "-" never reads as an option.
-  const fs::path path = fs::absolute(app).lexically_normal();
+  fs::path path = fs::absolute(app).lexically_normal();
+  if (!path.has_filename()) path = path.parent_path(); // "My App.app/" names the same app
   TemporaryFolder folder(temporaryFolderPrefix);
   {
     const std::lock_guard<std::mutex> guard(lock_);

@@ -63,7 +63,8 @@ BundleNotarizationResult BundleNotarizationCoordinator::run(const Config& config
   if (!fileExists(config.importedAppURL)) fail(Case::appURLMissing, {});
   if (config.credentials.isEmpty()) fail(Case::keychainProfileMissing, {});
   // Absolute paths, so that a name beginning with "-" never reads as an option.
-  const fs::path app = fs::absolute(config.importedAppURL).lexically_normal();
+  fs::path app = fs::absolute(config.importedAppURL).lexically_normal();
+  if (!app.has_filename()) app = app.parent_path(); // "My App.app/" names the same app
   const fs::path dmg = fs::absolute(config.dmgURL).lexically_normal();
 
   BundleNotarizationResult result;

@@ -108,12 +108,16 @@ protected:
 
 TEST_F(AppNotarizationStandInTest, NotarizedAppIsStapledAndAcceptedByGatekeeper) {
   const auto app = signedApp("My App");
-  AppBundleNotarizer().notarizeAndStaple(app, std::string(" bosun-tests\n"), record);
+  // A trailing slash, as shells complete folder names, names the same app.
+  AppBundleNotarizer().notarizeAndStaple(app.string() + "/", std::string(" bosun-tests\n"), record);
   EXPECT_THAT(progress_, ElementsAre("Creating notarization archive…",
                                      "Submitting application bundle for notarization…",
                                      "Stapling application bundle…"));
   EXPECT_TRUE(validates(app));
   EXPECT_TRUE(gatekeeperAccepts(app));
+  EXPECT_THAT(stand_.toolOK("/usr/bin/xcrun",
+                            {"notarytool", "history", "--keychain-profile", "bosun-tests"}),
+              HasSubstr("name: My App.zip\n"));
   EXPECT_TRUE(fs::is_empty(temporary()));
 }
 
