@@ -104,6 +104,7 @@ TEST_F(SetupTest, HelpDocumentsEveryCommandAndKnob) {
         "MACSIM_<TOOL>_WHEN", "MACSIM_OFFLINE", "MACSIM_NOTARY_VERDICT", "MACSIM_BUSY_EJECTS",
         "MACSIM_STUCK_VOLUMES", "MACSIM_KEYCHAIN_LOCKED", "security show-keychain-info"})
     EXPECT_THAT(help.out, HasSubstr(text));
+  EXPECT_THAT(help.out, HasSubstr("MACSIM_TICKET_PROPAGATION=N"));
 }
 
 TEST_F(SetupTest, KnobsMakeAToolFailSlowOrOnlyForOneVerb) {

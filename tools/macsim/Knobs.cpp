@@ -76,6 +76,11 @@ int Knobs::busyEjects() {
   return text ? std::max(0, std::atoi(text->c_str())) : 0;
 }
 
+int Knobs::ticketPropagationStaples() {
+  auto text = value("MACSIM_TICKET_PROPAGATION");
+  return text ? std::max(0, std::atoi(text->c_str())) : 0;
+}
+
 bool Knobs::stuckVolumes() {
   auto text = value("MACSIM_STUCK_VOLUMES");
   return text && *text != "0";

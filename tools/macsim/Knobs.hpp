@@ -15,6 +15,7 @@ namespace macsim {
 //   MACSIM_OFFLINE=1                 the network is down (notary service, tickets, timestamps)
 //   MACSIM_NOTARY_VERDICT=Invalid    the notary service rejects every submission
 //   MACSIM_BUSY_EJECTS=N             each attached volume refuses its first N ordinary ejects
+//   MACSIM_TICKET_PROPAGATION=N      the first N staples of each new ticket find no record yet
 //   MACSIM_STUCK_VOLUMES=1           attached volumes never unmount, not even when forced
 //   MACSIM_KEYCHAIN_LOCKED=1         the login keychain is locked (security show-keychain-info)
 // <TOOL> is the tool's name in capitals: CODESIGN, HDIUTIL, NOTARYTOOL, STAPLER, ...
@@ -26,6 +27,7 @@ struct Knobs {
   static bool offline();
   static bool forcedInvalid();
   static int busyEjects();
+  static int ticketPropagationStaples();
   static bool stuckVolumes();
   static bool keychainLocked();
   static std::optional<std::string> value(const std::string& name);

@@ -99,6 +99,8 @@ FAILURE ON DEMAND (environment variables)
   MACSIM_ARM64=1|0                sysctl's hw.optional.arm64 (default: 1 on an ARM machine)
   MACSIM_BUSY_EJECTS=N            every attached volume refuses its first N ejects without force
                                   (hdiutil detach, diskutil eject) as busy
+  MACSIM_TICKET_PROPAGATION=N     a ticket issued on acceptance is not yet known to stapler
+                                  staple: its first N staples fail with "Record not found"
   MACSIM_STUCK_VOLUMES=1          attached volumes never unmount, not even when forced
   MACSIM_KEYCHAIN_LOCKED=1        the login keychain is locked: security show-keychain-info
                                   fails with "User interaction is not allowed." (status 36)

@@ -148,4 +148,14 @@ std::optional<nlohmann::json> NotaryService::ticket(const std::string& cdhash) c
   return json;
 }
 
+bool NotaryService::countStapleBeforePropagation(const std::string& cdhash, int refusals) const {
+  auto record = ticket(cdhash);
+  if (!record || refusals <= 0) return false;
+  const int refused = record->value("refusedStaples", 0);
+  if (refused >= refusals) return false;
+  (*record)["refusedStaples"] = refused + 1;
+  Files::writeAtomically(folder() / "tickets" / (cdhash + ".json"), record->dump() + "\n");
+  return true;
+}
+
 } // namespace macsim

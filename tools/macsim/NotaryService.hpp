@@ -31,6 +31,9 @@ public:
   std::vector<NotarySubmission> history() const;
   // The ticket the service holds for this cdhash, if it issued one.
   std::optional<nlohmann::json> ticket(const std::string& cdhash) const;
+  // Whether this staple of the ticket still comes before it has propagated: true for the first
+  // `refusals` staples after it was issued (each call counts one in the ticket's record).
+  bool countStapleBeforePropagation(const std::string& cdhash, int refusals) const;
 
 private:
   std::filesystem::path folder() const { return store_.folder() / "notary"; }

@@ -34,8 +34,13 @@ int staple(const ToolContext& context, const std::string& path) {
     return 68;
   }
   StateStore store(context.stateFolder());
-  const auto ticket = digest ? NotaryService(store).ticket(*digest) : std::nullopt;
-  if (!ticket) {
+  const NotaryService service(store);
+  const auto ticket = digest ? service.ticket(*digest) : std::nullopt;
+  // A fresh ticket takes a while to reach the service stapler asks; until then it answers as
+  // for a file nobody notarized.
+  const bool propagating =
+      ticket && service.countStapleBeforePropagation(*digest, Knobs::ticketPropagationStaples());
+  if (!ticket || propagating) {
     text += "CloudKit query for " + name + " (2/2/" + lookup +
             ") failed due to \"Record not found\".\n"
             "Could not find base64 encoded ticket in response for 2/2/" +

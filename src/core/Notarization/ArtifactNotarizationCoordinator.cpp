@@ -111,7 +111,7 @@ ArtifactNotarizationCoordinator::notarizeDMG(const ArtifactNotarizationConfig& c
   report(progress, "Submitting DMG for notarization…");
   std::string notarization = submit(file, config.credentials);
   report(progress, "Stapling DMG…");
-  std::string stapling = staple(file);
+  std::string stapling = staple(file, progress);
   report(progress, "Validating stapled DMG…");
   std::string validation = validate(file, ArtifactKind::dmg);
 
@@ -187,7 +187,7 @@ ArtifactNotarizationCoordinator::notarizePKG(const ArtifactNotarizationConfig& c
 
   trace(std::string("working PKG exists before stapling: ") + boolText(fileExists(working)));
   report(progress, "Stapling PKG…");
-  std::string stapling = staple(working);
+  std::string stapling = staple(working, progress);
   trace("PKG stapling output:\n" + stapling);
 
   trace(std::string("working PKG exists before validation: ") + boolText(fileExists(working)));
@@ -295,8 +295,13 @@ std::string ArtifactNotarizationCoordinator::submit(const fs::path& file,
   return Steps::submissionOutput(runTool(AppleTools::xcrun, arguments));
 }
 
-std::string ArtifactNotarizationCoordinator::staple(const fs::path& file) {
-  return Steps::staplingOutput(runTool(AppleTools::xcrun, AppleTools::staplerStaple(file)));
+std::string ArtifactNotarizationCoordinator::staple(const fs::path& file,
+                                                    const Progress& progress) {
+  return Steps::staplingOutput(propagation_.stapleAfterAcceptance(
+      [&] {
+        return runTool(AppleTools::xcrun, AppleTools::staplerStaple(file));
+      },
+      progress));
 }
 
 std::string ArtifactNotarizationCoordinator::validate(const fs::path& file, ArtifactKind kind) {

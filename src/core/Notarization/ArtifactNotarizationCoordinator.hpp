@@ -9,6 +9,7 @@
 #include "core/Notarization/ArtifactKind.hpp"
 #include "core/Notarization/ArtifactNotarizationConfig.hpp"
 #include "core/Notarization/ArtifactNotarizationResult.hpp"
+#include "core/Notarization/TicketPropagation.hpp"
 #include "core/Process/ToolProcessResult.hpp"
 
 namespace halyard {
@@ -36,7 +37,10 @@ public:
   static constexpr double terminationWait = 0.25;
   static constexpr const char* temporaryFolderName = "Halyard_ArtifactSigning";
 
-  ArtifactNotarizationCoordinator() = default;
+  // A staple that finds no record right after the acceptance is tried again
+  // with the waits of `propagation`.
+  explicit ArtifactNotarizationCoordinator(TicketPropagation propagation = {})
+      : propagation_(std::move(propagation)) {}
   ArtifactNotarizationCoordinator(const ArtifactNotarizationCoordinator&) = delete;
   ArtifactNotarizationCoordinator& operator=(const ArtifactNotarizationCoordinator&) = delete;
 
@@ -60,6 +64,11 @@ public:
   // For cancellation: safe to call from any thread, never throws.
   void discardTemporaryFiles() noexcept;
 
+  // The coordinators' runner: never throws; -1 when the tool cannot start, -2
+  // at the time limit (900 seconds, then SIGTERM, 0.25 second, SIGKILL).
+  static ToolProcessResult runTool(const std::string& executable,
+                                   const std::vector<std::string>& arguments);
+
 private:
   class TemporaryFile;
 
@@ -75,18 +84,14 @@ private:
   std::string verifyDMGSignature(const std::filesystem::path& file);
   std::string checkPKGSignature(const std::filesystem::path& file);
   std::string submit(const std::filesystem::path& file, const NotaryCredentials& credentials);
-  std::string staple(const std::filesystem::path& file);
+  std::string staple(const std::filesystem::path& file, const Progress& progress);
   std::string validate(const std::filesystem::path& file, ArtifactKind kind);
   std::string digest(const std::filesystem::path& file);
-
-  // The private runner: never throws; -1 when the tool cannot start, -2 at the
-  // time limit.
-  static ToolProcessResult runTool(const std::string& executable,
-                                   const std::vector<std::string>& arguments);
 
   void remember(const std::filesystem::path& file);
   void forget(const std::filesystem::path& file);
 
+  TicketPropagation propagation_;
   std::mutex lock_;
   std::vector<std::filesystem::path> temporaryFiles_;
 };

@@ -1,0 +1,81 @@
+#include "core/Notarization/AppBundleNotarizer.hpp"
+
+#include "core/Notarization/AppBundleNotarizerError.hpp"
+#include "core/Notarization/ArtifactNotarizationSteps.hpp"
+#include "core/Process/AppleTools.hpp"
+#include "core/Process/ToolProcess.hpp"
+#include "core/Support/TemporaryFolder.hpp"
+#include "core/Support/Text.hpp"
+
+namespace halyard {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void report(const AppBundleNotarizer::Progress& progress, const std::string& line) {
+  if (progress) progress(line);
+}
+
+ToolProcessResult run(const char* tool, const std::vector<std::string>& arguments) {
+  return ToolProcess::run(tool, arguments, AppBundleNotarizer::toolLimit);
+}
+
+} // namespace
+
+void AppBundleNotarizer::notarizeAndStaple(const fs::path& app, const std::string& keychainProfile,
+                                           const Progress& progress) {
+  notarizeAndStaple(app, NotaryCredentials::keychainProfile(text::trimmed(keychainProfile)),
+                    progress);
+}
+
+void AppBundleNotarizer::notarizeAndStaple(const fs::path& app,
+                                           const NotaryCredentials& credentials,
+                                           const Progress& progress) {
+  // Absolute, so that a name beginning with "-" never reads as an option.
+  fs::path path = fs::absolute(app).lexically_normal();
+  if (!path.has_filename()) path = path.parent_path(); // "My App.app/" names the same app
+  TemporaryFolder folder(temporaryFolderPrefix);
+  {
+    const std::lock_guard<std::mutex> guard(lock_);
+    folder_ = folder.path();
+  }
+  struct Forget {
+    AppBundleNotarizer& owner;
+    ~Forget() {
+      const std::lock_guard<std::mutex> guard(owner.lock_);
+      owner.folder_.reset();
+    }
+  } forget{*this};
+
+  report(progress, "Creating notarization archive…");
+  const fs::path archive = folder.path() / (path.stem().string() + ".zip");
+  const auto zipped =
+      run(AppleTools::ditto, {"-c", "-k", "--keepParent", path.string(), archive.string()});
+  if (!zipped.succeeded())
+    throw AppBundleNotarizerError("Creating the app archive", zipped.combined());
+
+  report(progress, "Submitting application bundle for notarization…");
+  std::vector<std::string> arguments{"notarytool", "submit", archive.string()};
+  const auto authentication = credentials.arguments();
+  arguments.insert(arguments.end(), authentication.begin(), authentication.end());
+  arguments.push_back("--wait");
+  const auto submitted = run(AppleTools::xcrun, arguments);
+  const std::string verdict = submitted.combined();
+  if (!submitted.succeeded() || ArtifactNotarizationSteps::reportsRejectedVerdict(verdict))
+    throw AppBundleNotarizerError("Notarizing the app", verdict);
+
+  report(progress, "Stapling application bundle…");
+  const auto stapled = propagation_.stapleAfterAcceptance(
+      [&] { return run(AppleTools::xcrun, AppleTools::staplerStaple(path)); }, progress);
+  if (!stapled.succeeded()) throw AppBundleNotarizerError("Stapling the app", stapled.combined());
+}
+
+void AppBundleNotarizer::discardTemporaryFiles() noexcept {
+  const std::lock_guard<std::mutex> guard(lock_);
+  if (!folder_) return;
+  std::error_code ignored;
+  fs::remove_all(*folder_, ignored);
+}
+
+} // namespace halyard

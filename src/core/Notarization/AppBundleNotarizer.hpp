@@ -1,0 +1,50 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "core/Notarization/NotaryCredentials.hpp"
+#include "core/Notarization/TicketPropagation.hpp"
+
+namespace halyard {
+
+// Notarizes one app bundle: zips it with ditto into a fresh folder "Halyard_AppNotary_<UUID>"
+// in the temporary directory (removed when the operation ends, however it ends), submits the
+// archive with `notarytool submit --wait`, and staples the ticket to the app. notarytool also
+// exits 0 when the service turned the app down, so its verdict is read from the output too.
+// A staple that finds no record right after the acceptance is tried again (TicketPropagation).
+// Tools run through ToolProcess with a limit of 900 seconds each, on the calling thread.
+// Failures are AppBundleNotarizerError with the tool's words; a folder that cannot be made
+// throws the file system's error. Construct one notarizer per run.
+class AppBundleNotarizer {
+public:
+  using Progress = std::function<void(const std::string&)>;
+
+  static constexpr const char* temporaryFolderPrefix = "Halyard_AppNotary_";
+  static constexpr double toolLimit = 900;
+
+  explicit AppBundleNotarizer(TicketPropagation propagation = {})
+      : propagation_(std::move(propagation)) {}
+  AppBundleNotarizer(const AppBundleNotarizer&) = delete;
+  AppBundleNotarizer& operator=(const AppBundleNotarizer&) = delete;
+
+  // `progress` may be empty.
+  void notarizeAndStaple(const std::filesystem::path& app, const NotaryCredentials& credentials,
+                         const Progress& progress);
+  void notarizeAndStaple(const std::filesystem::path& app, const std::string& keychainProfile,
+                         const Progress& progress);
+
+  // Removes the archive folder of a run in progress. For cancellation: safe to call from any
+  // thread, never throws.
+  void discardTemporaryFiles() noexcept;
+
+private:
+  TicketPropagation propagation_;
+  std::mutex lock_;
+  std::optional<std::filesystem::path> folder_;
+};
+
+} // namespace halyard
