@@ -68,9 +68,14 @@ public:
       } catch (...) {
       }
     }
+    // On Ctrl-C the run may still be removing a folder of its own inside these at the same
+    // moment, which makes one pass stop early at the entry that vanished: go again until done.
     for (const auto& folder : folders) {
-      std::error_code ignored;
-      fs::remove_all(folder, ignored);
+      std::error_code error;
+      for (int attempt = 0; attempt < 20; ++attempt) {
+        fs::remove_all(folder, error);
+        if (!fs::exists(fs::symlink_status(folder, error))) break;
+      }
     }
   }
 

@@ -181,6 +181,19 @@ TEST_F(StartE2E, AZipInputAndALicenseInTwoLanguages) {
       contains(read(expanded / "Resources" / "fr_FR.lproj" / "License.rtf"), "Utilisez-la bien."));
 }
 
+TEST_F(StartE2E, ADesignerTemplateIsRenderedAndABrokenOneIsAnInputError) {
+  fs::copy_file(fs::path(TEST_DATA_DIR) / "design" / "radial.hyd", release / "Design.hyd");
+  const RunResult rendered = start({"--no-notarize"});
+  ASSERT_TRUE(rendered.exitedWith(0)) << rendered.standardError;
+  EXPECT_TRUE(contains(rendered.standardError, "› Rendering the background from Design.hyd…\n"));
+
+  std::ofstream(release / "Design.hyd", std::ios::trunc) << "not a template";
+  const RunResult broken = start({"--no-notarize", "--overwrite"});
+  EXPECT_TRUE(broken.exitedWith(5)) << broken.standardError;
+  EXPECT_TRUE(contains(broken.standardError, "✗ The template could not be used: "))
+      << broken.standardError;
+}
+
 TEST_F(StartE2E, JSONEventsEndWithTheSummary) {
   const RunResult result = start({"--json", "--no-notarize"});
   ASSERT_TRUE(result.exitedWith(0)) << result.standardOutput;
