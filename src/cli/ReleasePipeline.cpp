@@ -308,6 +308,8 @@ private:
                        std::string("The template could not be used: ") + error.what());
       }
     }
+    std::optional<DiscardWhileWorking> discard;
+    if (steps_.discardDMGBuild) discard.emplace(temporaries_, &steps_, steps_.discardDMGBuild);
     try {
       steps_.buildDMG(app_, displayName_, staged, request, agreement, plan_.modernDiskTools, step);
     } catch (...) {

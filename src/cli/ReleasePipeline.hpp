@@ -46,6 +46,8 @@ struct ReleaseSteps {
   using TicketStapling = std::function<AppTicketOutcome(const std::filesystem::path& app)>;
 
   DMGBuild buildDMG = plainDiskImage;
+  // Called on Ctrl-C while the DMG build runs: removes what it made and stops it. May be empty.
+  std::function<void()> discardDMGBuild;
   AppNotarization notarizeApp;
   TicketStapling stapleExistingTicket;
 
