@@ -226,7 +226,12 @@ private:
       manager.engine.workingCopyParent = workspace_ / "prepared";
       const auto report = manager.prepareImportedAppIfNeeded(
           app_, identity, std::nullopt, [this](const std::string& line) { console_.detail(line); });
-      app_ = report.appURL;
+      if (report.appURL != app_) {
+        // The preparation made its own copy to go on with; the first one is not needed now.
+        std::error_code ignored;
+        fs::remove_all(app_, ignored);
+        app_ = report.appURL;
+      }
       console_.step("Signing " + fileName(app_) + "…");
       halyard::CodeSigner::signApp(app_, identity, plan_.deepVerify, appSigningLimit);
     } catch (...) {
