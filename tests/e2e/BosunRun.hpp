@@ -11,13 +11,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <optional>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -265,6 +268,30 @@ inline RunResult runProgram(const RunOptions& options) {
   if (WIFEXITED(waitStatus)) result.status = WEXITSTATUS(waitStatus);
   if (WIFSIGNALED(waitStatus)) result.signal = WTERMSIG(waitStatus);
   return result;
+}
+
+// The whole content of a file (empty when it cannot be read).
+inline std::string fileContents(const std::filesystem::path& file) {
+  std::ifstream stream(file, std::ios::binary);
+  std::stringstream content;
+  content << stream.rdbuf();
+  return content.str();
+}
+
+// The running processes whose command line contains every one of `parts` (from /proc).
+inline std::vector<pid_t> processesNaming(const std::vector<std::string>& parts) {
+  std::vector<pid_t> found;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    const std::string name = entry.path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::string commandLine = fileContents(entry.path() / "cmdline");
+    std::replace(commandLine.begin(), commandLine.end(), '\0', ' ');
+    if (std::all_of(parts.begin(), parts.end(), [&](const std::string& part) {
+          return commandLine.find(part) != std::string::npos;
+        }))
+      found.push_back(static_cast<pid_t>(std::stol(name)));
+  }
+  return found;
 }
 
 // A fresh home folder for a series of runs of the built `bosun`, removed at the end.

@@ -1,26 +1,19 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <csignal>
-#include <sstream>
 #include <thread>
 
 #include "StandInRoot.hpp"
 
+using bosun::testing::fileContents;
+using bosun::testing::processesNaming;
 using bosun::testing::RunResult;
 using bosun::testing::StandInRoot;
 using nlohmann::json;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string read(const fs::path& file) {
-  std::ifstream stream(file, std::ios::binary);
-  std::stringstream content;
-  content << stream.rdbuf();
-  return content.str();
-}
 
 bool contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
@@ -36,25 +29,10 @@ std::map<std::string, std::string> snapshot(const fs::path& folder) {
     if (fs::is_symlink(status))
       facts += fs::read_symlink(entry.path()).string();
     else if (fs::is_regular_file(status))
-      facts += read(entry.path());
+      facts += fileContents(entry.path());
     entries[fs::relative(entry.path(), folder).string()] = facts;
   }
   return entries;
-}
-
-// The running processes whose command line contains every one of `parts`.
-std::vector<pid_t> processesNaming(const std::vector<std::string>& parts) {
-  std::vector<pid_t> found;
-  for (const auto& entry : fs::directory_iterator("/proc")) {
-    const std::string name = entry.path().filename().string();
-    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-    std::string commandLine = read(entry.path() / "cmdline");
-    std::replace(commandLine.begin(), commandLine.end(), '\0', ' ');
-    if (std::all_of(parts.begin(), parts.end(),
-                    [&](const std::string& part) { return contains(commandLine, part); }))
-      found.push_back(static_cast<pid_t>(std::stol(name)));
-  }
-  return found;
 }
 
 // A release folder with an app that has nested code (a library and a helper tool), under a
@@ -176,9 +154,10 @@ TEST_F(StartE2E, AZipInputAndALicenseInTwoLanguages) {
   const auto expanded = stand.work() / "expanded";
   stand.toolOK("/usr/sbin/pkgutil",
                {"--expand", (release / "Release.pkg").string(), expanded.string()});
-  EXPECT_TRUE(contains(read(expanded / "Resources" / "en.lproj" / "License.rtf"), "Use it well."));
   EXPECT_TRUE(
-      contains(read(expanded / "Resources" / "fr_FR.lproj" / "License.rtf"), "Utilisez-la bien."));
+      contains(fileContents(expanded / "Resources" / "en.lproj" / "License.rtf"), "Use it well."));
+  EXPECT_TRUE(contains(fileContents(expanded / "Resources" / "fr_FR.lproj" / "License.rtf"),
+                       "Utilisez-la bien."));
 }
 
 TEST_F(StartE2E, ADesignerTemplateIsRenderedAndABrokenOneIsAnInputError) {
@@ -302,7 +281,7 @@ TEST_F(StartE2E, OverwriteKeepsTheOldReleaseUntilTheNewOneIsDone) {
 
   const RunResult failed = start({"--overwrite"}, {{"MACSIM_NOTARY_VERDICT", "Invalid"}});
   EXPECT_TRUE(failed.exitedWith(11)) << failed.standardError;
-  EXPECT_EQ(read(output), "the previous release");
+  EXPECT_EQ(fileContents(output), "the previous release");
 
   const RunResult replaced = start({"--overwrite"});
   EXPECT_TRUE(replaced.exitedWith(0)) << replaced.standardError;

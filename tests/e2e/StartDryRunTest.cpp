@@ -109,7 +109,6 @@ TEST_F(StartDryRun, AConfiguredReleaseDescribesEveryStepAndChangesNothing) {
                 "\"notary\"\n"
                 "  │ 7. Check signing, notarization and stapling\n");
   EXPECT_EQ(listing(), before);
-
 }
 
 TEST_F(StartDryRun, TheJSONPlanEventOfAZipSource) {
