@@ -28,19 +28,6 @@ bool existsAt(const fs::path& path) {
   return fs::exists(fs::symlink_status(path, error));
 }
 
-// A clean-up action for Ctrl-C for as long as this object lives.
-class CancellationCleanup {
-public:
-  explicit CancellationCleanup(SignalHandler::Cleanup action)
-      : identifier_(SignalHandler::shared().addCleanup(std::move(action))) {}
-  ~CancellationCleanup() { SignalHandler::shared().removeCleanup(identifier_); }
-  CancellationCleanup(const CancellationCleanup&) = delete;
-  CancellationCleanup& operator=(const CancellationCleanup&) = delete;
-
-private:
-  std::string identifier_;
-};
-
 // The identity to sign with, or none (with the PKG warning when nothing is configured).
 std::optional<std::string> signingIdentity(const ParsedArguments& parsed,
                                            const ConfigurationResolver& configuration,

@@ -68,4 +68,17 @@ private:
   std::atomic<bool> handling_{false};
 };
 
+// A clean-up action registered with the shared handler for as long as this object lives.
+class CancellationCleanup {
+public:
+  explicit CancellationCleanup(SignalHandler::Cleanup action)
+      : identifier_(SignalHandler::shared().addCleanup(std::move(action))) {}
+  ~CancellationCleanup() { SignalHandler::shared().removeCleanup(identifier_); }
+  CancellationCleanup(const CancellationCleanup&) = delete;
+  CancellationCleanup& operator=(const CancellationCleanup&) = delete;
+
+private:
+  std::string identifier_;
+};
+
 } // namespace bosun

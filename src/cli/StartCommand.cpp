@@ -3,7 +3,9 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/CLIError.hpp"
+#include "cli/CheckPayload.hpp"
 #include "cli/ProjectFolder.hpp"
+#include "cli/ReleasePipeline.hpp"
 #include "cli/SetupCommand.hpp"
 #include "cli/TerminalSession.hpp"
 #include "core/Support/Text.hpp"
@@ -52,8 +54,7 @@ ExitCode StartCommand::run(const ParsedArguments& arguments) {
     reportDryRun(plan);
     return ExitCode::success;
   }
-  // The release pipeline runs the plan here once it is part of this build.
-  throw CLIError(ExitCode::failure, "The start command is not available in this build of Bosun.");
+  return report(ReleasePipeline().run(plan), plan);
 }
 
 bool StartCommand::needsSetup(const ConfigurationResolver& configuration) {
@@ -98,6 +99,55 @@ void StartCommand::reportDryRun(const ReleasePlan& plan, Console& console) {
   } else {
     console.result("Dry run: nothing was changed.");
   }
+}
+
+ExitCode StartCommand::report(const ReleaseOutcome& outcome, const ReleasePlan& plan,
+                              Console& console) {
+  using Check = ReleasePipeline::Check;
+  const auto checkLine = [&](Check check, const halyard::ReleaseCheckStatus& status) {
+    const std::string label = ReleasePipeline::label(plan, check);
+    if (status.isPassed()) {
+      console.check(label, "", Console::Mark::passed);
+    } else if (ReleasePipeline::isRequired(plan, check)) {
+      console.check(label, status.reason().value_or(""), Console::Mark::failed);
+    } else {
+      // Only the app's signing says why it was skipped.
+      console.check(label, check == Check::appSigning ? status.reason().value_or("") : "",
+                    Console::Mark::skipped);
+    }
+  };
+  if (const auto& app = outcome.appCheck) {
+    checkLine(Check::appSigning, app->signing);
+    checkLine(Check::appNotarization, app->notarization);
+    checkLine(Check::appStapling, app->stapling);
+  }
+  checkLine(Check::signing, outcome.artifactCheck.signing);
+  checkLine(Check::notarization, outcome.artifactCheck.notarization);
+  checkLine(Check::stapling, outcome.artifactCheck.stapling);
+
+  const ExitCode code = outcome.problems.empty() ? ExitCode::success : ExitCode::verification;
+  if (console.isJSON()) {
+    nlohmann::json summary = nlohmann::json::object();
+    summary["exitCode"] = exitCodeNumber(code);
+    summary["class"] = std::string(exitCodeName(code));
+    summary["artifact"] = outcome.artifactURL.string();
+    summary["format"] = std::string(fileExtension(plan.format));
+    summary["checks"] = {
+        {"app", outcome.appCheck ? checkPayload(*outcome.appCheck) : nlohmann::json(nullptr)},
+        {"artifact", checkPayload(outcome.artifactCheck)}};
+    summary["problems"] = outcome.problems;
+    console.event("summary", std::move(summary));
+  }
+  const std::string name = outcome.artifactURL.filename().string();
+  if (outcome.problems.empty()) {
+    console.success("Created " + name);
+  } else {
+    console.failure(CLIError(ExitCode::verification,
+                             name + " was created, but some checks did not pass.",
+                             halyard::text::joined(outcome.problems, "\n  ")));
+  }
+  console.result(outcome.artifactURL.string());
+  return code;
 }
 
 } // namespace bosun

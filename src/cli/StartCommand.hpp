@@ -4,12 +4,14 @@
 #include "cli/Console.hpp"
 #include "cli/ExitCode.hpp"
 #include "cli/ParsedArguments.hpp"
+#include "cli/ReleasePipeline.hpp"
 #include "cli/ReleasePlan.hpp"
 
 namespace bosun {
 
 // `bosun start [folder | .app | .zip]`: finds the project, resolves the settings, makes and
-// describes the release plan, and with --dry-run prints it and stops.
+// describes the release plan, and with --dry-run prints it and stops; otherwise runs the release
+// pipeline and reports its outcome.
 struct StartCommand {
   // Throws CLIError for every failure it finds.
   static ExitCode run(const ParsedArguments& arguments);
@@ -24,6 +26,12 @@ struct StartCommand {
   // The end of a dry run: the JSON event "plan", or "Dry run: nothing was changed." on standard
   // output.
   static void reportDryRun(const ReleasePlan& plan, Console& console = Console::shared());
+
+  // The outcome of a release: the check lines (app first, when it was checked), the JSON event
+  // "summary", "Created NAME" or the failure of the checks, and the file's path on standard
+  // output. Returns `verification` when a required check failed, else `success`.
+  static ExitCode report(const ReleaseOutcome& outcome, const ReleasePlan& plan,
+                         Console& console = Console::shared());
 };
 
 } // namespace bosun

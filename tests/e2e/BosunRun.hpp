@@ -2,7 +2,12 @@
 
 // The built `bosun` run as a child process in a fresh home folder, for end-to-end tests.
 
+#include <sys/types.h>
+
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -11,6 +16,30 @@
 #include "support/ChildRun.hpp"
 
 namespace bosun::testing {
+
+// The whole content of a file (empty when it cannot be read).
+inline std::string fileContents(const std::filesystem::path& file) {
+  std::ifstream stream(file, std::ios::binary);
+  std::stringstream content;
+  content << stream.rdbuf();
+  return content.str();
+}
+
+// The running processes whose command line contains every one of `parts` (from /proc).
+inline std::vector<pid_t> processesNaming(const std::vector<std::string>& parts) {
+  std::vector<pid_t> found;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    const std::string name = entry.path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::string commandLine = fileContents(entry.path() / "cmdline");
+    std::replace(commandLine.begin(), commandLine.end(), '\0', ' ');
+    if (std::all_of(parts.begin(), parts.end(), [&](const std::string& part) {
+          return commandLine.find(part) != std::string::npos;
+        }))
+      found.push_back(static_cast<pid_t>(std::stol(name)));
+  }
+  return found;
+}
 
 // A fresh home folder for a series of runs of the built `bosun`, removed at the end.
 class BosunSandbox {

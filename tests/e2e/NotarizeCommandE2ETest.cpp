@@ -7,6 +7,8 @@
 
 #include "StandInRoot.hpp"
 
+using bosun::testing::fileContents;
+using bosun::testing::processesNaming;
 using bosun::testing::RunResult;
 using bosun::testing::StandInRoot;
 using nlohmann::json;
@@ -14,30 +16,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string read(const fs::path& file) {
-  std::ifstream stream(file, std::ios::binary);
-  std::stringstream content;
-  content << stream.rdbuf();
-  return content.str();
-}
-
 bool contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
-}
-
-// The running processes whose command line contains every one of `parts`.
-std::vector<pid_t> processesNaming(const std::vector<std::string>& parts) {
-  std::vector<pid_t> found;
-  for (const auto& entry : fs::directory_iterator("/proc")) {
-    const std::string name = entry.path().filename().string();
-    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-    std::string commandLine = read(entry.path() / "cmdline");
-    std::replace(commandLine.begin(), commandLine.end(), '\0', ' ');
-    if (std::all_of(parts.begin(), parts.end(),
-                    [&](const std::string& part) { return contains(commandLine, part); }))
-      found.push_back(static_cast<pid_t>(std::stol(name)));
-  }
-  return found;
 }
 
 class NotarizeE2E : public ::testing::Test {
@@ -114,7 +94,7 @@ TEST_F(NotarizeE2E, JSONSummaryBeforeTheFinalLine) {
 
 TEST_F(NotarizeE2E, CopiesLeaveTheInputUnchangedAndTheInputItselfIsInPlace) {
   const auto dmg = stand.makeDMG("Sample", app);
-  const std::string original = read(dmg);
+  const std::string original = fileContents(dmg);
   fs::create_directory(stand.work() / "existing");
   const std::pair<std::string, fs::path> cases[] = {
       {"existing", stand.work() / "existing" / "Sample.dmg"},
@@ -128,7 +108,7 @@ TEST_F(NotarizeE2E, CopiesLeaveTheInputUnchangedAndTheInputItselfIsInPlace) {
     EXPECT_EQ(result.standardOutput, expected.string() + "\n");
     EXPECT_TRUE(isStapled(expected)) << expected;
     if (expected != dmg) {
-      EXPECT_EQ(read(dmg), original) << output;
+      EXPECT_EQ(fileContents(dmg), original) << output;
     }
   }
   expectNoLeftovers();
@@ -143,7 +123,7 @@ TEST_F(NotarizeE2E, AnExistingCopyTargetNeedsOverwrite) {
   EXPECT_TRUE(result.exitedWith(5)) << result.standardError;
   EXPECT_EQ(result.standardError,
             "✗ " + target.string() + " already exists.\n  Add --overwrite to replace it.\n");
-  EXPECT_EQ(read(target), "keep me");
+  EXPECT_EQ(fileContents(target), "keep me");
 
   result = notarize({"Sample.dmg", "-o", "out", "--yes", "--no-sign"});
   EXPECT_TRUE(result.exitedWith(0)) << result.standardError;
@@ -182,19 +162,19 @@ TEST_F(NotarizeE2E, WithoutSigningTheFileKeepsItsSignature) {
 
 TEST_F(NotarizeE2E, AnIdentityThatIsNotInstalled) {
   const auto dmg = stand.makeDMG("Sample", app);
-  const std::string original = read(dmg);
+  const std::string original = fileContents(dmg);
   const auto result = notarize({"Sample.dmg", "--identity", "Developer ID Application: Nobody"});
   EXPECT_TRUE(result.exitedWith(4)) << result.standardError;
   EXPECT_EQ(result.standardError, "✗ The signing identity \"Developer ID Application: Nobody\" "
                                   "was not found in your keychain.\n"
                                   "  Available: Developer ID Application: Example Corp "
                                   "(A1B2C3D4E5)\n");
-  EXPECT_EQ(read(dmg), original);
+  EXPECT_EQ(fileContents(dmg), original);
 }
 
 TEST_F(NotarizeE2E, AnInvalidVerdictFailsWithTheNotarysWordsAndNothingIsStapled) {
   const auto pkg = stand.makePKG("Sample", app, "");
-  const std::string original = read(pkg);
+  const std::string original = fileContents(pkg);
   const auto result = notarize({"Sample.pkg", "--installer-identity", holder},
                                {{"MACSIM_NOTARY_VERDICT", "Invalid"}});
   EXPECT_TRUE(result.exitedWith(11)) << result.standardError;
@@ -202,7 +182,7 @@ TEST_F(NotarizeE2E, AnInvalidVerdictFailsWithTheNotarysWordsAndNothingIsStapled)
   EXPECT_TRUE(contains(result.standardError, "status: Invalid"));
   EXPECT_FALSE(contains(result.standardError, "Stapling PKG"));
   EXPECT_EQ(result.standardOutput, "");
-  EXPECT_EQ(read(pkg), original);
+  EXPECT_EQ(fileContents(pkg), original);
   expectNoLeftovers();
 }
 
@@ -218,18 +198,18 @@ TEST_F(NotarizeE2E, StaplingAndValidationFailures) {
 
   // A PKG whose validation fails is never replaced.
   const auto pkg = stand.makePKG("Sample", app, "");
-  const std::string original = read(pkg);
+  const std::string original = fileContents(pkg);
   result = notarize({"Sample.pkg", "--installer-identity", holder},
                     {{"MACSIM_STAPLER_FAIL", "65"}, {"MACSIM_STAPLER_WHEN", "validate"}});
   EXPECT_TRUE(result.exitedWith(12)) << result.standardError;
   EXPECT_TRUE(contains(result.standardError, "✗ Validation failed: ")) << result.standardError;
-  EXPECT_EQ(read(pkg), original);
+  EXPECT_EQ(fileContents(pkg), original);
   expectNoLeftovers();
 }
 
 TEST_F(NotarizeE2E, CtrlCDuringTheWaitStopsNotarytoolAndRemovesTheSignedCopy) {
   const auto pkg = stand.makePKG("Sample", app, "");
-  const std::string original = read(pkg);
+  const std::string original = fileContents(pkg);
   RunResult result;
   std::thread run([&] {
     result = notarize({"Sample.pkg", "--installer-identity", holder},
@@ -254,7 +234,7 @@ TEST_F(NotarizeE2E, CtrlCDuringTheWaitStopsNotarytoolAndRemovesTheSignedCopy) {
   EXPECT_TRUE(result.exitedWith(130)) << result.standardError;
   EXPECT_TRUE(contains(result.standardError, "Cancelled.")) << result.standardError;
   EXPECT_TRUE(processesNaming({"submit", folder}).empty()) << "notarytool is still running";
-  EXPECT_EQ(read(pkg), original);
+  EXPECT_EQ(fileContents(pkg), original);
   expectNoLeftovers();
 }
 

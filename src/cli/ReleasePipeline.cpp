@@ -1,0 +1,550 @@
+#include "cli/ReleasePipeline.hpp"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <mutex>
+
+#include "cli/CLIError.hpp"
+#include "cli/Console.hpp"
+#include "cli/DiskImageCleanup.hpp"
+#include "cli/SignalHandler.hpp"
+#include "core/DMG/DMGBuilder.hpp"
+#include "core/DMG/DMGTemplateBackground.hpp"
+#include "core/Import/ImportPreparationManager.hpp"
+#include "core/Import/ZipAppExtractor.hpp"
+#include "core/Inspection/ReleaseCheck.hpp"
+#include "core/Legal/InstallerLicense.hpp"
+#include "core/Notarization/AppBundleNotarizer.hpp"
+#include "core/Notarization/AppTicketStapler.hpp"
+#include "core/Notarization/ArtifactNotarizationCoordinator.hpp"
+#include "core/PKG/PKGBuilder.hpp"
+#include "core/Process/AppleTools.hpp"
+#include "core/Process/CoreCommand.hpp"
+#include "core/Signing/AppBundleDisplayName.hpp"
+#include "core/Signing/CodeSigner.hpp"
+#include "core/Signing/SigningIdentityDetector.hpp"
+#include "core/Support/Text.hpp"
+#include "core/Support/UUID.hpp"
+#include "core/Support/UserFolders.hpp"
+
+namespace bosun {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* workspacePrefix = "Bosun_";
+constexpr double appSigningLimit = 180;
+constexpr double deepVerificationLimit = 900;
+
+// What a run has made that must go when it ends, however it ends: folders to remove and the
+// discard operations of components at work. One clean-up action for the signal handler empties
+// it from the signal thread while the run may still be working; the run's own exit does the same.
+class RunTemporaries {
+public:
+  void addFolder(const fs::path& folder) {
+    const std::lock_guard<std::mutex> guard(lock_);
+    folders_.push_back(folder);
+  }
+  void addDiscard(const void* owner, std::function<void()> discard) {
+    const std::lock_guard<std::mutex> guard(lock_);
+    discards_[owner] = std::move(discard);
+  }
+  void removeDiscard(const void* owner) {
+    const std::lock_guard<std::mutex> guard(lock_);
+    discards_.erase(owner);
+  }
+  void removeAll() noexcept {
+    std::map<const void*, std::function<void()>> discards;
+    std::vector<fs::path> folders;
+    {
+      const std::lock_guard<std::mutex> guard(lock_);
+      discards.swap(discards_);
+      folders.swap(folders_);
+    }
+    for (auto& [owner, discard] : discards) {
+      try {
+        discard();
+      } catch (...) {
+      }
+    }
+    // On Ctrl-C the run may still be removing a folder of its own inside these at the same
+    // moment, which makes one pass stop early at the entry that vanished: go again until done.
+    for (const auto& folder : folders) {
+      std::error_code error;
+      for (int attempt = 0; attempt < 20; ++attempt) {
+        fs::remove_all(folder, error);
+        if (!fs::exists(fs::symlink_status(folder, error))) break;
+      }
+    }
+  }
+
+private:
+  std::mutex lock_;
+  std::vector<fs::path> folders_;
+  std::map<const void*, std::function<void()>> discards_;
+};
+
+// A component's discard operation, registered while the component works.
+class DiscardWhileWorking {
+public:
+  DiscardWhileWorking(RunTemporaries& temporaries, const void* owner, std::function<void()> discard)
+      : temporaries_(temporaries), owner_(owner) {
+    temporaries_.addDiscard(owner, std::move(discard));
+  }
+  ~DiscardWhileWorking() { temporaries_.removeDiscard(owner_); }
+  DiscardWhileWorking(const DiscardWhileWorking&) = delete;
+  DiscardWhileWorking& operator=(const DiscardWhileWorking&) = delete;
+
+private:
+  RunTemporaries& temporaries_;
+  const void* owner_;
+};
+
+// A private folder named prefix + UUID inside `parent`, recorded for removal before it exists.
+fs::path makePrivateFolder(RunTemporaries& temporaries, const fs::path& parent,
+                           const std::string& prefix) {
+  const fs::path folder = parent / (prefix + halyard::UUID::randomString());
+  temporaries.addFolder(folder);
+  fs::create_directories(parent);
+  if (::mkdir(folder.c_str(), 0700) != 0) {
+    throw fs::filesystem_error("Could not create a temporary folder", folder,
+                               std::error_code(errno, std::generic_category()));
+  }
+  return folder;
+}
+
+std::string fileName(const fs::path& path) {
+  return path.filename().string();
+}
+
+// The first installed identity whose name contains the configured one, in any letter case.
+std::optional<std::string> installedMatch(const std::string& identity,
+                                          const std::vector<std::string>& installed) {
+  const std::string wanted = halyard::text::lowercasedASCII(identity);
+  const auto found = std::find_if(installed.begin(), installed.end(), [&](const std::string& name) {
+    return halyard::text::lowercasedASCII(name).find(wanted) != std::string::npos;
+  });
+  if (found == installed.end()) return std::nullopt;
+  return *found;
+}
+
+halyard::ReleaseCheck::Kind checkKind(OutputKind format) {
+  return format == OutputKind::pkg ? halyard::ReleaseCheck::Kind::pkg
+                                   : halyard::ReleaseCheck::Kind::dmg;
+}
+
+// One run of the pipeline over a plan.
+class Run {
+public:
+  Run(const ReleasePlan& plan, const ReleaseSteps& steps, RunTemporaries& temporaries)
+      : plan_(plan), steps_(steps), temporaries_(temporaries), console_(Console::shared()),
+        format_(displayName(plan.format)) {}
+
+  ReleaseOutcome perform() {
+    workspace_ =
+        makePrivateFolder(temporaries_, halyard::UserFolders::temporary(), workspacePrefix);
+    stageApp();
+    prepareAppBundle();
+    const halyard::LicenseAgreement agreement = licenseAgreement();
+    // The file is made and finished in a private folder beside the output, so that the rename
+    // that publishes it stays on one file system.
+    const fs::path staging = makePrivateFolder(temporaries_, plan_.outputURL.parent_path(),
+                                               "." + std::string(workspacePrefix));
+    const fs::path staged = staging / plan_.artifactName;
+    build(staged, agreement);
+    finish(staged);
+    publish(staged);
+    return checks();
+  }
+
+private:
+  void stageApp() {
+    const fs::path& source = plan_.project.appSource;
+    try {
+      if (plan_.project.isZip) {
+        console_.step("Extracting " + fileName(source) + "…");
+        const fs::path extracted = workspace_ / "extracted";
+        fs::create_directory(extracted);
+        halyard::ZipAppExtractor::extract(source, extracted);
+        const auto found = halyard::ZipAppExtractor::findApp(extracted);
+        if (!found)
+          throw CLIError(ExitCode::input, fileName(source) + " does not contain an .app.");
+        app_ = *found;
+      } else {
+        console_.step("Copying " + fileName(source) + " into a temporary workspace…");
+        app_ = workspace_ / source.filename();
+        halyard::CoreCommand::capture(halyard::AppleTools::ditto, {source.string(), app_.string()},
+                                      halyard::AppleTools::diskImageLimit);
+      }
+    } catch (...) {
+      throw CLIError::from(std::current_exception(), ExitCode::input);
+    }
+    console_.detail("Working copy: " + app_.string());
+    displayName_ = halyard::appBundleDisplayName(app_);
+  }
+
+  bool signsApp() const { return plan_.sign && plan_.identity.has_value(); }
+
+  void prepareAppBundle() {
+    if (!plan_.stapleApp) {
+      if (signsApp()) signApp();
+      if (plan_.notarizeApp && plan_.credentials) notarizeApp();
+      return;
+    }
+    console_.step("Looking for Apple's ticket for " + fileName(app_) + "…");
+    const AppTicketOutcome outcome = steps_.stapleExistingTicket(app_);
+    switch (outcome.kind) {
+    case AppTicketOutcome::Kind::stapled:
+      console_.step("Stapled Apple's ticket to the app.");
+      return;
+    case AppTicketOutcome::Kind::alreadyStapled:
+      console_.step("The app already has Apple's ticket.");
+      return;
+    case AppTicketOutcome::Kind::noTicket:
+    case AppTicketOutcome::Kind::failed:
+      break;
+    }
+    console_.detail(outcome.text);
+    if (plan_.skipMissingTicket) {
+      console_.warning("Apple has no ticket for this app (or couldn't be reached), so the app was "
+                       "left as it is. The " +
+                       format_ + "'s notarization still covers it online.");
+      return;
+    }
+    console_.step("No ticket from Apple for this app. Notarizing it instead…");
+    if (signsApp()) signApp();
+    notarizeApp();
+  }
+
+  void signApp() {
+    const std::string& identity = *plan_.identity;
+    try {
+      console_.step("Preparing the app bundle for signing…");
+      // The prepared copy is made inside the workspace, so it goes with it (on Ctrl-C too).
+      halyard::ImportPreparationManager manager;
+      manager.engine.workingCopyParent = workspace_ / "prepared";
+      const auto report = manager.prepareImportedAppIfNeeded(
+          app_, identity, std::nullopt, [this](const std::string& line) { console_.detail(line); });
+      if (report.appURL != app_) {
+        // The preparation made its own copy to go on with; the first one is not needed now.
+        std::error_code ignored;
+        fs::remove_all(app_, ignored);
+        app_ = report.appURL;
+      }
+      console_.step("Signing " + fileName(app_) + "…");
+      halyard::CodeSigner::signApp(app_, identity, plan_.deepVerify, appSigningLimit);
+    } catch (...) {
+      throw CLIError::from(std::current_exception(), ExitCode::signing);
+    }
+    if (!plan_.deepVerify) return;
+    console_.step("Verifying the signature (deep, strict)…");
+    const auto verification = halyard::CodeSigner::deepVerify(app_, deepVerificationLimit);
+    if (verification.isPassed()) {
+      console_.success("Deep verification passed");
+    } else if (verification.kind() == halyard::DeepVerificationResult::Kind::timedOut) {
+      throw CLIError(ExitCode::timeout, "Deep verification took too long and was stopped.",
+                     "Run again without --deep, or check the app with `bosun verify --deep`.");
+    } else {
+      throw CLIError(ExitCode::signing, "Deep verification failed: " + verification.failureText());
+    }
+  }
+
+  void notarizeApp() {
+    console_.step("Notarizing the app bundle (this can take a few minutes)…");
+    try {
+      steps_.notarizeApp(app_, *plan_.credentials,
+                         [this](const std::string& line) { console_.step(line); });
+    } catch (...) {
+      throw CLIError::from(std::current_exception(), ExitCode::notarization);
+    }
+  }
+
+  halyard::LicenseAgreement licenseAgreement() {
+    if (plan_.project.legalDocuments.empty()) return halyard::LicenseAgreement::none();
+    auto agreement = halyard::LicenseAgreement::load(
+        plan_.project.folder,
+        {halyard::kAllLicenseDocumentKinds.begin(), halyard::kAllLicenseDocumentKinds.end()});
+    if (agreement.isEmpty()) {
+      console_.warning("License documents were found, but none had an English (en-US) version or "
+                       "readable text, so no agreement was added.");
+    }
+    return agreement;
+  }
+
+  void build(const fs::path& staged, const halyard::LicenseAgreement& agreement) {
+    const auto step = [this](const std::string& line) { console_.step(line); };
+    if (plan_.format == OutputKind::pkg) {
+      halyard::PKGBuildRequest request;
+      request.appURL = app_;
+      request.outputURL = staged;
+      request.title = displayName_;
+      request.licenseFolders = halyard::InstallerLicense::folders(agreement);
+      if (!plan_.notarize) request.signingIdentity = plan_.installerIdentity;
+      halyard::PKGBuilder builder;
+      const DiscardWhileWorking discard(temporaries_, &builder,
+                                        [&builder] { builder.discardTemporaryFiles(); });
+      try {
+        builder.build(request, step);
+      } catch (...) {
+        throw CLIError::from(std::current_exception(), ExitCode::build);
+      }
+      return;
+    }
+
+    halyard::DMGBuildRequest request;
+    request.dmgName = fs::path(plan_.artifactName).stem().string();
+    request.arrowSymbol = plan_.arrow;
+    request.isReversed = plan_.reversed;
+    const auto size = halyard::windowSize(plan_.window);
+    request.installerWindowSize = {size.width, size.height};
+    request.exportLabelPillEnabled = true;
+    request.exportLabelPillColor = halyard::CodableColor::white();
+    request.exportLabelTextColor = halyard::CodableColor::black();
+    request.compression = plan_.compression;
+    if (const auto& designTemplate = plan_.project.templateURL) {
+      console_.step("Rendering the background from " + fileName(*designTemplate) + "…");
+      try {
+        const auto prepared =
+            halyard::DMGTemplateBackground::prepare(*designTemplate, workspace_ / "template");
+        request = request.styled(prepared.designTemplate, prepared.imageURL);
+      } catch (const std::exception& error) {
+        throw CLIError(ExitCode::input,
+                       std::string("The template could not be used: ") + error.what());
+      }
+    }
+    std::optional<DiscardWhileWorking> discard;
+    if (steps_.discardDMGBuild) discard.emplace(temporaries_, &steps_, steps_.discardDMGBuild);
+    try {
+      steps_.buildDMG(app_, displayName_, staged, request, agreement, plan_.modernDiskTools, step);
+    } catch (...) {
+      DiskImageCleanup::detachLeftoversSynchronously();
+      throw CLIError::from(std::current_exception(), ExitCode::build);
+    }
+  }
+
+  void finish(const fs::path& staged) {
+    const std::string name = plan_.artifactName;
+    if (plan_.notarize) {
+      console_.step("Notarizing " + name + " (this can take a few minutes)…");
+      const bool isDMG = plan_.format == OutputKind::dmg;
+      halyard::ArtifactNotarizationCoordinator coordinator;
+      halyard::ArtifactNotarizationResult result;
+      {
+        const DiscardWhileWorking discard(temporaries_, &coordinator,
+                                          [&coordinator] { coordinator.discardTemporaryFiles(); });
+        try {
+          result = coordinator.run(
+              halyard::ArtifactNotarizationConfig(
+                  staged, isDMG ? plan_.identity : plan_.installerIdentity, *plan_.credentials,
+                  isDMG ? halyard::ArtifactKind::dmg : halyard::ArtifactKind::pkg),
+              [this](const std::string& line) { console_.step(line); });
+        } catch (...) {
+          removeEmptySigningFolder();
+          throw CLIError::from(std::current_exception(), ExitCode::notarization);
+        }
+      }
+      removeEmptySigningFolder();
+      console_.detail(result.notarizationOutput);
+    } else if (plan_.sign && plan_.format == OutputKind::dmg && plan_.identity) {
+      console_.step("Signing " + name + "…");
+      try {
+        halyard::CodeSigner::signDiskImage(staged, *plan_.identity);
+      } catch (...) {
+        throw CLIError::from(std::current_exception(), ExitCode::signing);
+      }
+    }
+  }
+
+  // The coordinator's shared folder for signed packages, when nothing is left in it.
+  static void removeEmptySigningFolder() {
+    std::error_code ignored;
+    fs::remove(halyard::UserFolders::temporary() /
+                   halyard::ArtifactNotarizationCoordinator::temporaryFolderName,
+               ignored);
+  }
+
+  // Moves the finished file over the output: an existing release stays until this rename.
+  void publish(const fs::path& staged) {
+    std::error_code error;
+    if (!plan_.overwrite && fs::exists(fs::symlink_status(plan_.outputURL, error))) {
+      throw CLIError(ExitCode::input, plan_.outputURL.string() + " already exists.",
+                     "Add --overwrite to replace it, or choose another --output / --name.");
+    }
+    fs::rename(staged, plan_.outputURL, error);
+    if (error) {
+      throw CLIError(ExitCode::input,
+                     "Could not write " + plan_.outputURL.string() + ": " + error.message());
+    }
+  }
+
+  ReleaseOutcome checks() {
+    console_.step("Checking signing, notarization and stapling…");
+    ReleaseOutcome outcome;
+    outcome.artifactURL = plan_.outputURL;
+    if (plan_.sign || plan_.stapleApp) {
+      outcome.appCheck = halyard::ReleaseCheck::run(app_, halyard::ReleaseCheck::Kind::app);
+      outcome.appCheck->fileName = fileName(app_);
+    }
+    outcome.artifactCheck = halyard::ReleaseCheck::run(plan_.outputURL, checkKind(plan_.format));
+    outcome.artifactCheck.fileName = plan_.artifactName;
+    outcome.problems = ReleasePipeline::problems(plan_, outcome.appCheck, outcome.artifactCheck);
+    return outcome;
+  }
+
+  const ReleasePlan& plan_;
+  const ReleaseSteps& steps_;
+  RunTemporaries& temporaries_;
+  Console& console_;
+  const std::string format_;
+  fs::path workspace_;
+  fs::path app_;
+  std::string displayName_;
+};
+
+} // namespace
+
+void ReleaseSteps::designedDiskImage(const fs::path& appURL, const std::string& appDisplayName,
+                                     const fs::path& outputURL,
+                                     const halyard::DMGBuildRequest& request,
+                                     const halyard::LicenseAgreement& agreement,
+                                     bool prefersModernTools, const Progress& status) {
+  halyard::DMGBuildHooks hooks;
+  hooks.status = status;
+  halyard::DMGBuilder::build(appURL, appDisplayName, outputURL, request, agreement,
+                             prefersModernTools, halyard::DMGStyling::finderLayoutFile, hooks);
+}
+
+void ReleaseSteps::discardDiskImageBuilds() {
+  halyard::DMGBuilder::discardTemporaryFiles();
+}
+
+void ReleaseSteps::notarizeAppBundle(const fs::path& app,
+                                     const halyard::NotaryCredentials& credentials,
+                                     const Progress& progress) {
+  halyard::AppBundleNotarizer notarizer;
+  const CancellationCleanup cleanup([&notarizer] { notarizer.discardTemporaryFiles(); });
+  notarizer.notarizeAndStaple(app, credentials, progress);
+}
+
+AppTicketOutcome ReleaseSteps::stapleAppTicket(const fs::path& app) {
+  return halyard::AppTicketStapler::stapleExistingTicket(app);
+}
+
+ReleasePlan ReleasePipeline::preflight(const ReleasePlan& plan) const {
+  const bool appStepsAvailable =
+      plan.stapleApp ? steps_.stapleExistingTicket && (plan.skipMissingTicket || steps_.notarizeApp)
+                     : !plan.notarizeApp || steps_.notarizeApp;
+  if (!appStepsAvailable) {
+    throw CLIError(ExitCode::failure,
+                   "Notarizing and stapling the app bundle is not available in this build of "
+                   "Bosun.",
+                   "Use --app-bundle off; the " + std::string(displayName(plan.format)) +
+                       " is still notarized.");
+  }
+  Console& console = Console::shared();
+  if (plan.sign && plan.identity) {
+    console.step("Checking signing identities…");
+    const auto installed =
+        halyard::SigningIdentityDetector::identities(halyard::SigningIdentityKind::application);
+    if (!installedMatch(*plan.identity, installed)) {
+      throw CLIError(ExitCode::credentials,
+                     "The signing identity \"" + *plan.identity +
+                         "\" was not found in your keychain.",
+                     installed.empty() ? "No Developer ID Application identities are installed. "
+                                         "Install your certificate or add --no-sign --no-notarize."
+                                       : "Available: " + halyard::text::joined(installed, "; "));
+    }
+  }
+  if (plan.format == OutputKind::pkg && plan.installerIdentity) {
+    const auto installed =
+        halyard::SigningIdentityDetector::identities(halyard::SigningIdentityKind::installer);
+    const auto match = installedMatch(*plan.installerIdentity, installed);
+    if (!match) {
+      throw CLIError(ExitCode::credentials,
+                     "The installer identity \"" + *plan.installerIdentity +
+                         "\" was not found in your keychain.",
+                     installed.empty() ? "No Developer ID Installer identities are installed."
+                                       : "Available: " + halyard::text::joined(installed, "; "));
+    }
+    // The package tools take the identity's full name: a part of it (the team identifier, say)
+    // would be read as a certificate holder's name.
+    ReleasePlan resolved = plan;
+    resolved.installerIdentity = match;
+    return resolved;
+  }
+  return plan;
+}
+
+ReleaseOutcome ReleasePipeline::run(const ReleasePlan& givenPlan) {
+  const ReleasePlan plan = preflight(givenPlan);
+  RunTemporaries temporaries;
+  // Ctrl-C removes what the run made; the signal handler then ends the process.
+  const CancellationCleanup cancellation([&temporaries] { temporaries.removeAll(); });
+  struct RemoveOnExit {
+    RunTemporaries& temporaries;
+    ~RemoveOnExit() { temporaries.removeAll(); }
+  } const removeOnExit{temporaries};
+  return Run(plan, steps_, temporaries).perform();
+}
+
+bool ReleasePipeline::isRequired(const ReleasePlan& plan, Check check) {
+  switch (check) {
+  case Check::appSigning:
+    return plan.sign;
+  case Check::appNotarization:
+  case Check::appStapling:
+    return plan.notarizeApp || plan.stapleApp;
+  case Check::signing:
+    return plan.sign && (plan.format == OutputKind::dmg || plan.installerIdentity.has_value());
+  case Check::notarization:
+  case Check::stapling:
+    return plan.notarize;
+  }
+  return false;
+}
+
+std::string ReleasePipeline::label(const ReleasePlan& plan, Check check) {
+  const std::string format(displayName(plan.format));
+  switch (check) {
+  case Check::appSigning:
+    return "App signing";
+  case Check::appNotarization:
+    return "App notarization";
+  case Check::appStapling:
+    return "App stapling";
+  case Check::signing:
+    return format + " signing";
+  case Check::notarization:
+    return format + " notarization";
+  case Check::stapling:
+    return format + " stapling";
+  }
+  return {};
+}
+
+std::vector<std::string>
+ReleasePipeline::problems(const ReleasePlan& plan,
+                          const std::optional<halyard::ReleaseCheckResult>& app,
+                          const halyard::ReleaseCheckResult& artifact) {
+  std::vector<std::pair<Check, const halyard::ReleaseCheckStatus*>> checks;
+  if (app) {
+    checks.insert(checks.end(), {{Check::appSigning, &app->signing},
+                                 {Check::appNotarization, &app->notarization},
+                                 {Check::appStapling, &app->stapling}});
+  }
+  checks.insert(checks.end(), {{Check::signing, &artifact.signing},
+                               {Check::notarization, &artifact.notarization},
+                               {Check::stapling, &artifact.stapling}});
+  std::vector<std::string> result;
+  for (const auto& [check, status] : checks) {
+    if (isRequired(plan, check) && !status->isPassed())
+      result.push_back(label(plan, check) + ": " + status->reason().value_or(""));
+  }
+  return result;
+}
+
+} // namespace bosun

@@ -1,0 +1,137 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "../e2e/StandInRoot.hpp"
+#include "cli/ReleasePipeline.hpp"
+
+using bosun::AppTicketOutcome;
+using bosun::ReleasePipeline;
+using bosun::ReleasePlan;
+using bosun::ReleaseSteps;
+using bosun::testing::StandInRoot;
+namespace fs = std::filesystem;
+
+namespace {
+
+// The app-bundle cases of a release, with the ticket look-up and the app notarization played
+// by the test, over a stand-in Mac: which of them signs the app and which notarizes it.
+class ReleasePipelineAppBundle : public ::testing::Test {
+protected:
+  StandInRoot stand;
+  fs::path release;
+  std::string savedTemporary;
+
+  void SetUp() override {
+    stand.addReleaseSetUp();
+    release = stand.work() / "Release";
+    fs::create_directories(release);
+    fs::rename(stand.makeApp("Sample"), release / "Sample.app");
+    if (const char* value = std::getenv("TMPDIR")) savedTemporary = value;
+    ::setenv("BOSUN_TOOL_ROOT", stand.root().c_str(), 1);
+    ::setenv("TMPDIR", (stand.home() / "tmp").c_str(), 1);
+  }
+  void TearDown() override {
+    ::unsetenv("BOSUN_TOOL_ROOT");
+    if (savedTemporary.empty())
+      ::unsetenv("TMPDIR");
+    else
+      ::setenv("TMPDIR", savedTemporary.c_str(), 1);
+  }
+
+  ReleasePlan plan() const {
+    ReleasePlan plan;
+    plan.project.folder = release;
+    plan.project.appSource = release / "Sample.app";
+    plan.artifactName = "Release.dmg";
+    plan.outputURL = release / "Release.dmg";
+    plan.sign = true;
+    plan.identity = StandInRoot::application;
+    plan.credentials = halyard::NotaryCredentials::keychainProfile(StandInRoot::profile);
+    plan.arrow = "arrow.right";
+    plan.overwrite = true;
+    return plan;
+  }
+};
+
+TEST_F(ReleasePipelineAppBundle, OnlyAMissingTicketWithoutSkippingLeadsToSigningAndNotarizing) {
+  using Kind = AppTicketOutcome::Kind;
+  struct Case {
+    bool stapleApp, skipMissingTicket;
+    Kind ticket;
+    bool signsAndNotarizes;
+  };
+  const Case cases[] = {
+      {true, false, Kind::stapled, false}, {true, false, Kind::alreadyStapled, false},
+      {true, true, Kind::noTicket, false}, {true, true, Kind::failed, false},
+      {true, false, Kind::noTicket, true}, {true, false, Kind::failed, true},
+      {false, false, Kind::failed, true}, // --app-bundle notarize: no look-up at all
+  };
+  for (const auto& test : cases) {
+    SCOPED_TRACE(std::to_string(&test - cases));
+    std::vector<fs::path> notarized;
+    int lookUps = 0;
+    ReleaseSteps steps;
+    steps.stapleExistingTicket = [&](const fs::path&) {
+      ++lookUps;
+      return AppTicketOutcome{test.ticket, "no ticket"};
+    };
+    steps.notarizeApp = [&](const fs::path& app, const halyard::NotaryCredentials&,
+                            const ReleaseSteps::Progress&) { notarized.push_back(app); };
+    ReleasePlan given = plan();
+    given.stapleApp = test.stapleApp;
+    given.notarizeApp = !test.stapleApp;
+    given.skipMissingTicket = test.skipMissingTicket;
+
+    const auto outcome = ReleasePipeline(steps).run(given);
+    EXPECT_EQ(lookUps, test.stapleApp ? 1 : 0);
+    ASSERT_EQ(notarized.size(), test.signsAndNotarizes ? 1u : 0u);
+    ASSERT_TRUE(outcome.appCheck);
+    EXPECT_EQ(outcome.appCheck->signing.isPassed(), test.signsAndNotarizes);
+    if (test.signsAndNotarizes) {
+      // The app notarized is the signed working copy in the run's workspace, never the user's.
+      const auto inTemporary = fs::relative(notarized.front(), stand.home() / "tmp").string();
+      EXPECT_TRUE(inTemporary.starts_with("Bosun_")) << notarized.front();
+    }
+    EXPECT_TRUE(fs::is_empty(stand.home() / "tmp"));
+  }
+}
+
+TEST(ReleasePipelineProblems, OnlyRequiredChecksThatFailAreProblems) {
+  const auto failed = halyard::ReleaseCheckStatus::failed("no");
+  halyard::ReleaseCheckResult allFailed{"X", failed, failed, failed};
+  struct Case {
+    bosun::OutputKind format;
+    bool sign, notarize, notarizeApp;
+    std::optional<std::string> installerIdentity;
+    std::vector<std::string> problems;
+  };
+  const Case cases[] = {
+      {bosun::OutputKind::dmg, false, false, false, std::nullopt, {}},
+      {bosun::OutputKind::dmg,
+       true,
+       false,
+       false,
+       std::nullopt,
+       {"App signing: no", "DMG signing: no"}},
+      {bosun::OutputKind::pkg, true, false, false, std::nullopt, {"App signing: no"}},
+      {bosun::OutputKind::pkg,
+       true,
+       true,
+       true,
+       "I",
+       {"App signing: no", "App notarization: no", "App stapling: no", "PKG signing: no",
+        "PKG notarization: no", "PKG stapling: no"}},
+  };
+  for (const auto& test : cases) {
+    ReleasePlan plan;
+    plan.format = test.format;
+    plan.sign = test.sign;
+    plan.notarize = test.notarize;
+    plan.notarizeApp = test.notarizeApp;
+    plan.installerIdentity = test.installerIdentity;
+    EXPECT_EQ(ReleasePipeline::problems(plan, allFailed, allFailed), test.problems);
+  }
+}
+
+} // namespace

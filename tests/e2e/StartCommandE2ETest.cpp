@@ -1,0 +1,338 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <thread>
+
+#include "StandInRoot.hpp"
+
+using bosun::testing::fileContents;
+using bosun::testing::processesNaming;
+using bosun::testing::RunResult;
+using bosun::testing::StandInRoot;
+using nlohmann::json;
+namespace fs = std::filesystem;
+
+namespace {
+
+bool contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+// Every entry below a folder: relative path → kind, permissions and content (or link target).
+std::map<std::string, std::string> snapshot(const fs::path& folder) {
+  std::map<std::string, std::string> entries;
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    const auto status = entry.symlink_status();
+    std::string facts = std::to_string(static_cast<int>(status.type())) + " " +
+                        std::to_string(static_cast<int>(status.permissions())) + " ";
+    if (fs::is_symlink(status))
+      facts += fs::read_symlink(entry.path()).string();
+    else if (fs::is_regular_file(status))
+      facts += fileContents(entry.path());
+    entries[fs::relative(entry.path(), folder).string()] = facts;
+  }
+  return entries;
+}
+
+// A release folder with an app that has nested code (a library and a helper tool), under a
+// stand-in Mac with the identities and the notary profile of a release. After every test the
+// user's app is unchanged and nothing of the run is left: no temporary files, no attached image,
+// no stand-in tool still running, no private folder beside the output.
+class StartE2E : public ::testing::Test {
+protected:
+  StandInRoot stand;
+  fs::path release;
+  fs::path app;
+  std::map<std::string, std::string> appBefore;
+
+  void SetUp() override {
+    stand.addReleaseSetUp();
+    release = stand.work() / "Release";
+    fs::create_directories(release);
+    const auto made = stand.makeApp("Sample");
+    app = release / "Sample.app";
+    fs::rename(made, app);
+    fs::create_directories(app / "Contents" / "Frameworks");
+    fs::create_directories(app / "Contents" / "Helpers");
+    for (const auto& nested : {app / "Contents" / "Frameworks" / "libkit.dylib",
+                               app / "Contents" / "Helpers" / "Updater"}) {
+      ASSERT_TRUE(stand.macsim({"machO", "--arch", "arm64", nested.string()}).exitedWith(0));
+    }
+    appBefore = snapshot(app);
+  }
+
+  void TearDown() override {
+    EXPECT_EQ(snapshot(app), appBefore) << "the user's app was changed";
+    for (const auto& entry : fs::recursive_directory_iterator(stand.home() / "tmp"))
+      ADD_FAILURE() << "left behind: " << entry.path();
+    const auto images = stand.toolOK("/usr/bin/hdiutil", {"info", "-plist"});
+    EXPECT_FALSE(contains(images, "image-path")) << images;
+    EXPECT_TRUE(processesNaming({stand.root().string()}).empty()) << "a stand-in tool still runs";
+    for (const auto& entry : fs::directory_iterator(release))
+      EXPECT_FALSE(contains(entry.path().filename().string(), "Bosun_")) << entry.path();
+  }
+
+  // `bosun start Release ARGUMENTS`, with the test identity unless ARGUMENTS name one.
+  RunResult start(std::vector<std::string> arguments,
+                  std::map<std::string, std::string> environment = {}) const {
+    if (std::find(arguments.begin(), arguments.end(), "--identity") == arguments.end())
+      arguments.insert(arguments.end(), {"--identity", "A1B2C3D4E5"});
+    arguments.insert(arguments.begin(), {"start", "Release", "--profile", StandInRoot::profile});
+    return stand.bosun(std::move(arguments), std::move(environment));
+  }
+
+  bool toolAccepts(const std::string& tool, std::vector<std::string> arguments) const {
+    return stand.tool(tool, std::move(arguments)).exitedWith(0);
+  }
+};
+
+TEST_F(StartE2E, DMGAndPKGReleasesWithAndWithoutNotarization) {
+  struct Case {
+    std::vector<std::string> arguments;
+    std::string file;
+    bool signedFile, stapled;
+    std::string checkLines;
+  };
+  const Case cases[] = {
+      {{},
+       "Release.dmg",
+       true,
+       true,
+       "✓ App signing\n✓ App notarization\n– App stapling\n✓ DMG signing\n✓ DMG notarization\n"
+       "✓ DMG stapling\n"},
+      {{"--no-notarize"}, "Release.dmg", true, false, ""},
+      {{"--no-sign", "--no-notarize"}, "Release.dmg", false, false, ""},
+      {{"--format", "pkg", "--installer-identity", "a1b2c3d4e5"},
+       "Release.pkg",
+       true,
+       true,
+       "✓ App signing\n✓ App notarization\n– App stapling\n✓ PKG signing\n✓ PKG notarization\n"
+       "✓ PKG stapling\n"},
+      {{"--format", "pkg", "--no-notarize", "--installer-identity", "A1B2C3D4E5"},
+       "Release.pkg",
+       true,
+       false,
+       ""},
+  };
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.file + " " + testing::PrintToString(test.arguments));
+    const fs::path output = release / test.file;
+    fs::remove(output);
+    const RunResult result = start(test.arguments);
+    ASSERT_TRUE(result.exitedWith(0)) << result.standardError;
+    EXPECT_EQ(result.standardOutput, output.string() + "\n");
+    EXPECT_TRUE(contains(result.standardError, test.checkLines)) << result.standardError;
+    EXPECT_TRUE(result.standardError.ends_with("✓ Created " + test.file + "\n"));
+    const bool isDMG = output.extension() == ".dmg";
+    const bool signedFile =
+        isDMG ? toolAccepts("/usr/bin/codesign", {"--verify", output.string()})
+              : toolAccepts("/usr/sbin/pkgutil", {"--check-signature", output.string()});
+    EXPECT_EQ(signedFile, test.signedFile);
+    EXPECT_EQ(toolAccepts("/usr/bin/xcrun", {"stapler", "validate", output.string()}),
+              test.stapled);
+  }
+  // An unsigned release shows its signing checks as skipped, the app's with the reason.
+  const RunResult unsignedRun = start({"--no-sign", "--no-notarize", "--overwrite"});
+  ASSERT_TRUE(unsignedRun.exitedWith(0)) << unsignedRun.standardError;
+  EXPECT_TRUE(contains(unsignedRun.standardError, "– DMG signing\n– DMG notarization\n"))
+      << unsignedRun.standardError;
+}
+
+TEST_F(StartE2E, AZipInputAndALicenseInTwoLanguages) {
+  stand.toolOK("/usr/bin/ditto",
+               {"-c", "-k", "--keepParent", app.string(), (release / "Sample.zip").string()});
+  const auto savedApp = stand.work() / "Sample.app";
+  fs::rename(app, savedApp);
+  std::ofstream(release / "eula.txt") << "Sample License\n\nUse it well.\n";
+  std::ofstream(release / "eula_fr-FR.txt") << "Licence de Sample\n\nUtilisez-la bien.\n";
+  const RunResult result = start({"--format", "pkg", "--no-notarize"});
+  fs::rename(savedApp, app);
+  ASSERT_TRUE(result.exitedWith(0)) << result.standardError;
+  EXPECT_TRUE(contains(result.standardError, "› Extracting Sample.zip…\n"));
+
+  const auto expanded = stand.work() / "expanded";
+  stand.toolOK("/usr/sbin/pkgutil",
+               {"--expand", (release / "Release.pkg").string(), expanded.string()});
+  EXPECT_TRUE(
+      contains(fileContents(expanded / "Resources" / "en.lproj" / "License.rtf"), "Use it well."));
+  EXPECT_TRUE(contains(fileContents(expanded / "Resources" / "fr_FR.lproj" / "License.rtf"),
+                       "Utilisez-la bien."));
+}
+
+TEST_F(StartE2E, ADesignerTemplateIsRenderedAndABrokenOneIsAnInputError) {
+  fs::copy_file(fs::path(TEST_DATA_DIR) / "design" / "radial.hyd", release / "Design.hyd");
+  const RunResult rendered = start({"--no-notarize"});
+  ASSERT_TRUE(rendered.exitedWith(0)) << rendered.standardError;
+  EXPECT_TRUE(contains(rendered.standardError, "› Rendering the background from Design.hyd…\n"));
+
+  std::ofstream(release / "Design.hyd", std::ios::trunc) << "not a template";
+  const RunResult broken = start({"--no-notarize", "--overwrite"});
+  EXPECT_TRUE(broken.exitedWith(5)) << broken.standardError;
+  EXPECT_TRUE(contains(broken.standardError, "✗ The template could not be used: "))
+      << broken.standardError;
+}
+
+TEST_F(StartE2E, JSONEventsEndWithTheSummary) {
+  const RunResult result = start({"--json", "--no-notarize"});
+  ASSERT_TRUE(result.exitedWith(0)) << result.standardOutput;
+  ASSERT_TRUE(result.outputIsJSONLines()) << result.standardOutput;
+  EXPECT_EQ(result.standardError, "");
+  const auto lines = result.outputLines();
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_EQ(json::parse(lines.front())["event"], "info");
+  EXPECT_EQ(json::parse(lines.back())["message"], "Created Release.dmg");
+  json summary = json::parse(lines[lines.size() - 2]);
+  summary.erase("time");
+  const auto appChecks = summary["checks"]["app"];
+  EXPECT_EQ(appChecks["file"], "Sample.app");
+  EXPECT_EQ(appChecks["signing"], "passed");
+  EXPECT_TRUE(appChecks["notarization"].contains("failed")) << appChecks;
+  summary["checks"].erase("app");
+  EXPECT_EQ(summary["checks"]["artifact"]["signing"], "passed");
+  EXPECT_TRUE(summary["checks"]["artifact"]["stapling"].contains("failed"));
+  summary["checks"].erase("artifact");
+  EXPECT_EQ(summary, (json{{"event", "summary"},
+                           {"exitCode", 0},
+                           {"class", "success"},
+                           {"artifact", (release / "Release.dmg").string()},
+                           {"format", "dmg"},
+                           {"checks", json::object()},
+                           {"problems", json::array()}}));
+}
+
+TEST_F(StartE2E, FailuresEndWithTheirStepsExitCodes) {
+  std::ofstream(stand.work() / "empty.txt") << "nothing";
+  struct Case {
+    std::string name;
+    std::vector<std::string> arguments;
+    std::map<std::string, std::string> environment;
+    int exitCode;
+    std::string message;
+  };
+  const Case cases[] = {
+      {"identity not installed",
+       {"--identity", "Nobody"},
+       {},
+       4,
+       "✗ The signing identity \"Nobody\" was not found in your keychain.\n  Available: " +
+           std::string(StandInRoot::application) + "\n"},
+      {"installer identity not installed, even unsigned",
+       {"--format", "pkg", "--no-sign", "--no-notarize", "--installer-identity", "Nobody"},
+       {},
+       4,
+       "✗ The installer identity \"Nobody\" was not found in your keychain.\n"},
+      {"deep verification",
+       {"--deep"},
+       {{"MACSIM_CODESIGN_FAIL", "1"}, {"MACSIM_CODESIGN_WHEN", "--strict"}},
+       10,
+       "✗ Deep verification failed: "},
+      {"app-bundle notarization is not in this build",
+       {"--app-bundle", "notarize"},
+       {},
+       1,
+       "✗ Notarizing and stapling the app bundle is not available in this build of Bosun.\n"},
+      {"Invalid verdict", {}, {{"MACSIM_NOTARY_VERDICT", "Invalid"}}, 11, "✗ "},
+      {"stapling",
+       {},
+       {{"MACSIM_STAPLER_FAIL", "65"}, {"MACSIM_STAPLER_WHEN", "staple"}},
+       12,
+       "✗ "},
+      {"build", {}, {{"MACSIM_HDIUTIL_FAIL", "1"}, {"MACSIM_HDIUTIL_WHEN", "create"}}, 13, "✗ "},
+  };
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.name);
+    const RunResult result = start(test.arguments, test.environment);
+    EXPECT_TRUE(result.exitedWith(test.exitCode)) << result.status << result.standardError;
+    EXPECT_TRUE(contains(result.standardError, test.message)) << result.standardError;
+    EXPECT_EQ(result.standardOutput, "");
+    EXPECT_FALSE(fs::exists(release / "Release.dmg"));
+  }
+
+  // A ZIP without an app.
+  const auto savedApp = stand.work() / "Sample.app";
+  fs::rename(app, savedApp);
+  stand.toolOK("/usr/bin/ditto", {"-c", "-k", (stand.work() / "empty.txt").string(),
+                                  (release / "Empty.zip").string()});
+  const RunResult zip = start({});
+  fs::rename(savedApp, app);
+  fs::remove(release / "Empty.zip");
+  EXPECT_TRUE(zip.exitedWith(5)) << zip.standardError;
+  EXPECT_TRUE(contains(zip.standardError, "✗ Empty.zip does not contain an .app.\n"))
+      << zip.standardError;
+
+  // A required check that fails keeps the file, reports 14 and still prints the path.
+  const RunResult checks =
+      start({}, {{"MACSIM_SPCTL_FAIL", "3"}, {"MACSIM_SPCTL_WHEN", "--assess"}});
+  EXPECT_TRUE(checks.exitedWith(14)) << checks.standardError;
+  EXPECT_TRUE(contains(checks.standardError, "✗ DMG notarization - "));
+  EXPECT_TRUE(contains(checks.standardError,
+                       "✗ Release.dmg was created, but some checks did not pass.\n  "
+                       "DMG notarization: "))
+      << checks.standardError;
+  EXPECT_EQ(checks.standardOutput, (release / "Release.dmg").string() + "\n");
+}
+
+TEST_F(StartE2E, OverwriteKeepsTheOldReleaseUntilTheNewOneIsDone) {
+  const auto output = release / "Release.dmg";
+  std::ofstream(output) << "the previous release";
+  const RunResult refused = start({"--no-notarize"});
+  EXPECT_TRUE(refused.exitedWith(5)) << refused.standardError;
+
+  const RunResult failed = start({"--overwrite"}, {{"MACSIM_NOTARY_VERDICT", "Invalid"}});
+  EXPECT_TRUE(failed.exitedWith(11)) << failed.standardError;
+  EXPECT_EQ(fileContents(output), "the previous release");
+
+  const RunResult replaced = start({"--overwrite"});
+  EXPECT_TRUE(replaced.exitedWith(0)) << replaced.standardError;
+  EXPECT_TRUE(toolAccepts("/usr/bin/xcrun", {"stapler", "validate", output.string()}));
+}
+
+TEST_F(StartE2E, SignalsStopEveryStepAndLeaveNothingBehind) {
+  struct Case {
+    std::string step;
+    int signal;
+    std::map<std::string, std::string> environment;
+    std::string runningTool; // a word of the stand-in's command line while the step runs
+  };
+  const Case cases[] = {
+      {"signing",
+       SIGINT,
+       {{"MACSIM_CODESIGN_DELAY", "60"}, {"MACSIM_CODESIGN_WHEN", "--force"}},
+       "--force"},
+      {"build",
+       SIGINT,
+       {{"MACSIM_HDIUTIL_DELAY", "60"}, {"MACSIM_HDIUTIL_WHEN", "create"}},
+       "create"},
+      {"notarization", SIGTERM, {{"MACSIM_NOTARYTOOL_DELAY", "60"}}, "submit"},
+      {"build",
+       SIGTERM,
+       {{"MACSIM_HDIUTIL_DELAY", "60"}, {"MACSIM_HDIUTIL_WHEN", "create"}},
+       "create"},
+  };
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.step + " " + std::to_string(test.signal));
+    RunResult result;
+    std::thread run([&] { result = start({}, test.environment); });
+    std::vector<pid_t> bosun;
+    for (int i = 0; i < 600 && bosun.empty(); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      if (processesNaming({stand.root().string(), test.runningTool}).empty()) continue;
+      for (const pid_t pid : processesNaming({BOSUN_BINARY, "start"})) {
+        std::error_code error;
+        if (fs::read_symlink("/proc/" + std::to_string(pid) + "/cwd", error) == stand.work())
+          bosun.push_back(pid);
+      }
+    }
+    ASSERT_EQ(bosun.size(), 1u) << "bosun never reached the " << test.step;
+    ::kill(bosun.front(), test.signal);
+    run.join();
+    EXPECT_TRUE(result.exitedWith(130)) << result.standardError;
+    EXPECT_TRUE(result.standardError.ends_with("! Cancelling…\n✗ Cancelled.\n"))
+        << result.standardError;
+    EXPECT_EQ(result.standardOutput, "");
+    EXPECT_FALSE(fs::exists(release / "Release.dmg"));
+  }
+}
+
+} // namespace
