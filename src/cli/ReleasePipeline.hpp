@@ -27,13 +27,10 @@ struct ReleaseOutcome {
 
 // How looking for Apple's ticket of an app ended.
 using AppTicketOutcome = halyard::AppTicketStapleOutcome;
-Kind kind = Kind::failed;
-std::string text; // the tool's words for noTicket and failed
-};
 
 // The steps of a release that other components do: building the DMG and notarizing or stapling
-// the app bundle. An empty app-bundle step means the step is not part of this build, and a plan
-// that needs it is refused before anything is made.
+// the app bundle. Tests put their own in; an empty app-bundle step means the step is not available,
+// and a plan that needs it is refused before anything is made.
 struct ReleaseSteps {
   using Progress = std::function<void(const std::string&)>;
   using DMGBuild = std::function<void(

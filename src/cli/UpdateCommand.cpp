@@ -39,18 +39,18 @@ nlohmann::json updateEvent(const std::string& current, const std::string& latest
 
 // The update's temporary files, removed by the signal handler when the run is cancelled (it
 // ends the process without running destructors).
-class CancellationCleanup {
+class UpdateTemporaries {
 public:
-  CancellationCleanup()
+  UpdateTemporaries()
       : identifier_(SignalHandler::shared().addCleanup([files = files_] {
           std::lock_guard<std::mutex> guard(files->lock);
           std::error_code ignored;
           for (const auto& path : files->paths)
             fs::remove_all(path, ignored);
         })) {}
-  ~CancellationCleanup() { SignalHandler::shared().removeCleanup(identifier_); }
-  CancellationCleanup(const CancellationCleanup&) = delete;
-  CancellationCleanup& operator=(const CancellationCleanup&) = delete;
+  ~UpdateTemporaries() { SignalHandler::shared().removeCleanup(identifier_); }
+  UpdateTemporaries(const UpdateTemporaries&) = delete;
+  UpdateTemporaries& operator=(const UpdateTemporaries&) = delete;
 
   void add(const fs::path& path) {
     std::lock_guard<std::mutex> guard(files_->lock);
@@ -191,7 +191,7 @@ ExitCode UpdateCommand::run(const ParsedArguments& parsed) {
   checkReplaceable(*executable, latest);
 
   console.step("Downloading Bosun " + latest);
-  CancellationCleanup cleanup;
+  UpdateTemporaries cleanup;
   try {
     const auto verified = BosunRelease::downloadVerifiedBinary(
         release, [&](const fs::path& folder) { cleanup.add(folder); });

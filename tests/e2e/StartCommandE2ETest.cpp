@@ -161,7 +161,7 @@ TEST_F(StartE2E, AZipInputAndALicenseInTwoLanguages) {
 }
 
 TEST_F(StartE2E, ADesignerTemplateIsRenderedAndABrokenOneIsAnInputError) {
-  fs::copy_file(fs::path(TEST_DATA_DIR) / "design" / "radial.hyd", release / "Design.hyd");
+  fs::copy_file(fs::path(TEST_DATA_DIR) / "design" / "showcase.hyd", release / "Design.hyd");
   const RunResult rendered = start({"--no-notarize"});
   ASSERT_TRUE(rendered.exitedWith(0)) << rendered.standardError;
   EXPECT_TRUE(contains(rendered.standardError, "› Rendering the background from Design.hyd…\n"));
@@ -227,11 +227,11 @@ TEST_F(StartE2E, FailuresEndWithTheirStepsExitCodes) {
        {{"MACSIM_CODESIGN_FAIL", "1"}, {"MACSIM_CODESIGN_WHEN", "--strict"}},
        10,
        "✗ Deep verification failed: "},
-      {"app-bundle notarization is not in this build",
+      {"the app bundle's Invalid verdict",
        {"--app-bundle", "notarize"},
-       {},
-       1,
-       "✗ Notarizing and stapling the app bundle is not available in this build of Bosun.\n"},
+       {{"MACSIM_NOTARY_VERDICT", "Invalid"}},
+       11,
+       "✗ Notarizing the app failed: "},
       {"Invalid verdict", {}, {{"MACSIM_NOTARY_VERDICT", "Invalid"}}, 11, "✗ "},
       {"stapling",
        {},
@@ -263,7 +263,7 @@ TEST_F(StartE2E, FailuresEndWithTheirStepsExitCodes) {
 
   // A required check that fails keeps the file, reports 14 and still prints the path.
   const RunResult checks =
-      start({}, {{"MACSIM_SPCTL_FAIL", "3"}, {"MACSIM_SPCTL_WHEN", "--assess"}});
+      start({}, {{"MACSIM_SPCTL_FAIL", "3"}, {"MACSIM_SPCTL_WHEN", "-vv"}});
   EXPECT_TRUE(checks.exitedWith(14)) << checks.standardError;
   EXPECT_TRUE(contains(checks.standardError, "✗ DMG notarization - "));
   EXPECT_TRUE(contains(checks.standardError,
