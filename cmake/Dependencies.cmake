@@ -14,6 +14,7 @@ find_package(Threads REQUIRED)
 
 pkg_check_modules(PLIST REQUIRED IMPORTED_TARGET libplist-2.0)
 pkg_check_modules(CAIRO REQUIRED IMPORTED_TARGET cairo)
+pkg_check_modules(PNG REQUIRED IMPORTED_TARGET libpng)
 pkg_check_modules(PANGO REQUIRED IMPORTED_TARGET pangocairo fontconfig)
 pkg_check_modules(PIXBUF REQUIRED IMPORTED_TARGET gdk-pixbuf-2.0)
 pkg_check_modules(RSVG REQUIRED IMPORTED_TARGET librsvg-2.0)
@@ -34,6 +35,7 @@ target_link_libraries(bosun_deps INTERFACE
   Threads::Threads
   PkgConfig::PLIST
   PkgConfig::CAIRO
+  PkgConfig::PNG
   PkgConfig::PANGO
   PkgConfig::PIXBUF
   PkgConfig::RSVG
@@ -56,7 +58,7 @@ target_include_directories(bosun_deps SYSTEM INTERFACE ${curl_include_dirs})
 target_link_libraries(bosun_deps INTERFACE ${CMAKE_DL_LIBS})
 
 # Mark every dependency's include directories as system headers.
-foreach(dep IN ITEMS PkgConfig::PLIST PkgConfig::CAIRO PkgConfig::PANGO PkgConfig::PIXBUF
+foreach(dep IN ITEMS PkgConfig::PLIST PkgConfig::CAIRO PkgConfig::PNG PkgConfig::PANGO PkgConfig::PIXBUF
                      PkgConfig::RSVG PkgConfig::POPPLER PkgConfig::GSF PkgConfig::NETTLE)
   get_target_property(dirs ${dep} INTERFACE_INCLUDE_DIRECTORIES)
   if(dirs)
