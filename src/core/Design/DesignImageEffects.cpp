@@ -148,10 +148,11 @@ void appendPNGBytes(png_structp png, png_bytep data, png_size_t length) {
 void ignorePNGWarning(png_structp, png_const_charp) {}
 
 // Writes an ARGB32 or RGB24 image surface as 8-bit RGBA or RGB with libpng at a fast compression
-// level and one fixed filter: a background is written in a fraction of the time cairo's writer
-// takes (default level, adaptive filters), and the larger file costs nothing inside a compressed
-// disk image. The colours are un-premultiplied the way cairo's writer does it. False when the
-// surface is of another format or libpng fails.
+// level, choosing per row only between the "sub" and "up" filters (smooth gradients compress well
+// with one or the other): a background is written in a fraction of the time cairo's writer takes
+// (default level, all five filters), and the somewhat larger file costs nothing inside a
+// compressed disk image. The colours are un-premultiplied the way cairo's writer does it. False
+// when the surface is of another format or libpng fails.
 bool writeFastPNG(cairo_surface_t* surface, std::string& bytes) {
   if (cairo_surface_get_type(surface) != CAIRO_SURFACE_TYPE_IMAGE) return false;
   const cairo_format_t format = cairo_image_surface_get_format(surface);
@@ -176,7 +177,7 @@ bool writeFastPNG(cairo_surface_t* surface, std::string& bytes) {
   }
   png_set_write_fn(png, &bytes, appendPNGBytes, nullptr);
   png_set_compression_level(png, 1);
-  png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
+  png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB | PNG_FILTER_UP);
   png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
                alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
