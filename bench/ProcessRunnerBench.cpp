@@ -1,5 +1,6 @@
-// The runner against bare system calls, measured in the same run. Each benchmark times its
-// baseline and the runner side by side and reports the ratio (runner / baseline) as a counter.
+// The runner against bare system calls, measured in the same run. Each benchmark alternates its
+// baseline and the runner (interleaved pairs, so a busy machine weighs on both alike), reports
+// the ratio (runner / baseline) as a counter and prints it.
 //
 // The program doubles as the child it measures: "ProcessRunnerBench --flood BYTES" writes BYTES
 // to each of standard output and standard error, "--sleep SECONDS" sleeps.
@@ -7,10 +8,12 @@
 
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -74,8 +77,10 @@ void bareWait(pid_t pid) {
 }
 
 // The child's output through one pipe and a bare read loop, either dropping what it reads or
-// keeping it in a string as any capture must. The seconds of the run are returned.
-double bareCapture(const std::vector<std::string>& childArguments, bool keep) {
+// keeping it in a string as any capture must (reserved up front: the size is known here, so the
+// baseline does the least work the task needs). The seconds of the run are returned.
+double bareCapture(const std::vector<std::string>& childArguments, bool keep,
+                   std::size_t expectedBytes) {
   const auto start = Clock::now();
   int fds[2];
   if (::pipe(fds) != 0) return 0;
@@ -85,6 +90,7 @@ double bareCapture(const std::vector<std::string>& childArguments, bool keep) {
   ::close(fds[1]);
   std::vector<char> buffer(64 * 1024);
   std::string kept;
+  if (keep) kept.reserve(expectedBytes);
   while (true) {
     const ssize_t count = ::read(fds[0], buffer.data(), buffer.size());
     if (count < 0 && errno == EINTR) continue;
@@ -106,8 +112,8 @@ void BM_CaptureBothStreams(benchmark::State& state) {
   double keeping = 0;
   double runner = 0;
   for (auto _ : state) {
-    dropping += bareCapture(childArguments, false);
-    keeping += bareCapture(childArguments, true);
+    dropping += bareCapture(childArguments, false, 0);
+    keeping += bareCapture(childArguments, true, 2 * floodBytesPerStream);
     const auto start = Clock::now();
     const auto result = halyard::ToolProcess::run(selfPath, childArguments, 600);
     const double elapsed = secondsSince(start);
@@ -124,31 +130,54 @@ void BM_CaptureBothStreams(benchmark::State& state) {
   state.counters["ratio"] = runner / keeping;
   state.counters["ratio_to_drop"] = runner / dropping;
   state.SetBytesProcessed(state.iterations() * 2 * floodBytesPerStream);
+  std::printf("capture of 256 MiB: runner %.3f s against %.3f s for a bare loop that keeps the "
+              "bytes: %.2fx (%.2fx a loop that drops them)\n",
+              runner / iterations, keeping / iterations, runner / keeping, runner / dropping);
 }
 BENCHMARK(BM_CaptureBothStreams)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
 
+double cpuSecondsOfSelf() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// Runs of /bin/true, bare and through the runner alternately. Besides the wall time, the CPU this
+// process spends per child (RUSAGE_SELF) shows what the runner costs beside its children.
 void BM_FiveHundredRunsOfTrue(benchmark::State& state) {
   const std::string truePath = std::filesystem::exists("/bin/true") ? "/bin/true" : "/usr/bin/true";
   constexpr int runs = 500;
-  double baseline = 0;
-  double runner = 0;
+  double baseline = 0, runner = 0, baselineCPU = 0, runnerCPU = 0;
   for (auto _ : state) {
-    auto start = Clock::now();
-    for (int i = 0; i < runs; ++i)
-      bareWait(bareSpawn({truePath}, -1));
-    baseline += secondsSince(start);
-
-    start = Clock::now();
+    double elapsed = 0;
     for (int i = 0; i < runs; ++i) {
+      double cpu = cpuSecondsOfSelf();
+      auto start = Clock::now();
+      bareWait(bareSpawn({truePath}, -1));
+      baseline += secondsSince(start);
+      baselineCPU += cpuSecondsOfSelf() - cpu;
+
+      cpu = cpuSecondsOfSelf();
+      start = Clock::now();
       if (halyard::ToolProcess::run(truePath, {}, 60).status != 0) state.SkipWithError("failed");
+      const double once = secondsSince(start);
+      runnerCPU += cpuSecondsOfSelf() - cpu;
+      runner += once;
+      elapsed += once;
     }
-    const double elapsed = secondsSince(start);
-    runner += elapsed;
     state.SetIterationTime(elapsed);
   }
+  const double children = static_cast<double>(state.iterations()) * runs;
   state.counters["baseline_s"] = baseline / static_cast<double>(state.iterations());
   state.counters["runner_s"] = runner / static_cast<double>(state.iterations());
   state.counters["ratio"] = runner / baseline;
+  state.counters["runner_cpu_us_per_child"] = runnerCPU / children * 1e6;
+  state.counters["bare_cpu_us_per_child"] = baselineCPU / children * 1e6;
+  std::printf("runs of /bin/true: runner %.3f ms against %.3f ms bare per run: %.2fx; CPU of this "
+              "process per child %.0f us against %.0f us bare\n",
+              runner / children * 1e3, baseline / children * 1e3, runner / baseline,
+              runnerCPU / children * 1e6, baselineCPU / children * 1e6);
 }
 BENCHMARK(BM_FiveHundredRunsOfTrue)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 

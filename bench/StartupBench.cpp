@@ -1,16 +1,23 @@
-// How long `bosun --version` takes as a whole process, against spawning /bin/true the same way in
-// the same run. The difference is bosun's own start-up: loading, static initialisation, parsing,
-// printing. Heavy work (ICU, the help texts) must stay lazy so that it is a few milliseconds.
+// How long `bosun --version` and `bosun help` take as whole processes against /bin/true, spawned
+// the same way. The runs are interleaved (true, bosun, true, bosun, ...) so that load from other
+// work on the machine falls on both sides alike, and each is timed by the wall clock from the
+// spawn to the reaped exit. The difference is bosun's own start-up: loading its libraries, static
+// initialisation, parsing and printing. The CPU time each process used is shown beside (it suffers
+// less from a busy machine than the wall clock). BOSUN_STARTUP_BINARY names another build to
+// measure instead; BOSUN_STARTUP_EARLIER names an earlier build to compare with, pair by pair.
 
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
-#include <map>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -18,8 +25,18 @@ extern char** environ;
 
 namespace {
 
-// Spawns the program with its output sent to /dev/null and waits for it.
-bool runOnce(const char* program, const std::vector<std::string>& arguments) {
+const char* bosunBinary() {
+  const char* chosen = std::getenv("BOSUN_STARTUP_BINARY");
+  return chosen && *chosen ? chosen : BOSUN_BINARY;
+}
+
+struct Timing {
+  double wallMilliseconds = -1; // negative when the program did not run or did not exit with 0
+  double cpuMilliseconds = 0;
+};
+
+// Spawns the program with its output sent to /dev/null, waits for it and times it.
+Timing timedRun(const char* program, const std::vector<std::string>& arguments) {
   std::vector<std::string> storage{program};
   storage.insert(storage.end(), arguments.begin(), arguments.end());
   std::vector<char*> argv;
@@ -32,70 +49,91 @@ bool runOnce(const char* program, const std::vector<std::string>& arguments) {
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  const auto start = std::chrono::steady_clock::now();
   pid_t pid = 0;
   const int error = posix_spawn(&pid, program, &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
-  if (error != 0) return false;
+  if (error != 0) return {};
   int status = 0;
-  while (waitpid(pid, &status, 0) < 0) {
+  rusage usage{};
+  while (wait4(pid, &status, 0, &usage) < 0) {
   }
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  const auto end = std::chrono::steady_clock::now();
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return {};
+  const auto milliseconds = [](const timeval& t) { return t.tv_sec * 1e3 + t.tv_usec / 1e3; };
+  return {std::chrono::duration<double, std::milli>(end - start).count(),
+          milliseconds(usage.ru_utime) + milliseconds(usage.ru_stime)};
 }
 
-void spawnProgram(benchmark::State& state, const char* program,
-                  const std::vector<std::string>& arguments) {
-  for (auto _ : state) {
-    if (!runOnce(program, arguments)) {
-      state.SkipWithError("the program did not run or did not exit with 0");
-      break;
-    }
-  }
+double median(std::vector<double> values) {
+  if (values.empty()) return 0;
+  std::nth_element(values.begin(), values.begin() + static_cast<long>(values.size() / 2),
+                   values.end());
+  return values[values.size() / 2];
 }
 
-void BM_SpawnTrue(benchmark::State& state) {
-  spawnProgram(state, "/bin/true", {});
-}
-void BM_BosunVersion(benchmark::State& state) {
-  spawnProgram(state, BOSUN_BINARY, {"--version"});
-}
-void BM_BosunHelp(benchmark::State& state) {
-  spawnProgram(state, BOSUN_BINARY, {"help"});
-}
-
-BENCHMARK(BM_SpawnTrue)->Unit(benchmark::kMillisecond)->MinTime(1.0);
-BENCHMARK(BM_BosunVersion)->Unit(benchmark::kMillisecond)->MinTime(1.0);
-BENCHMARK(BM_BosunHelp)->Unit(benchmark::kMillisecond)->MinTime(1.0);
-
-// Keeps each benchmark's mean wall time per run, to print the comparison at the end.
-class ComparingReporter : public benchmark::ConsoleReporter {
-public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Iteration && run.iterations > 0 && !run.error_occurred) {
-        millisecondsPerRun[run.run_name.function_name] =
-            run.GetAdjustedRealTime() * (run.time_unit == benchmark::kMillisecond ? 1.0 : 1e-6);
-      }
-    }
-  }
-  std::map<std::string, double> millisecondsPerRun;
+struct Program {
+  const char* path;
+  std::vector<std::string> arguments;
+  const char* label;
 };
+
+// Each iteration is one pair: the baseline, then the measured program. The counters are the
+// medians over all pairs (robust against the odd run that another process delayed).
+void comparePairs(benchmark::State& state, const Program& baseline, const Program& measured) {
+  std::vector<double> baseWall, wall, difference, baseCPU, cpu;
+  for (auto _ : state) {
+    const Timing a = timedRun(baseline.path, baseline.arguments);
+    const Timing b = timedRun(measured.path, measured.arguments);
+    if (a.wallMilliseconds < 0 || b.wallMilliseconds < 0) {
+      state.SkipWithError("a program did not run or did not exit with 0");
+      return;
+    }
+    baseWall.push_back(a.wallMilliseconds);
+    wall.push_back(b.wallMilliseconds);
+    difference.push_back(b.wallMilliseconds - a.wallMilliseconds);
+    baseCPU.push_back(a.cpuMilliseconds);
+    cpu.push_back(b.cpuMilliseconds);
+  }
+  const double a = median(baseWall), b = median(wall), d = median(difference);
+  const double ratio = a > 0 ? b / a : 0;
+  state.counters["base_ms"] = a;
+  state.counters["measured_ms"] = b;
+  state.counters["extra_ms"] = d;
+  state.counters["ratio"] = ratio;
+  std::printf("%s: median %.2f ms (CPU %.2f ms) against %.2f ms (CPU %.2f ms) for %s over %zu "
+              "interleaved pairs: %+.2f ms, %.2fx\n",
+              measured.label, b, median(cpu), a, median(baseCPU), baseline.label, wall.size(), d,
+              ratio);
+}
+
+const Program trueProgram{"/bin/true", {}, "/bin/true"};
+
+void BM_VersionAgainstTrue(benchmark::State& state) {
+  comparePairs(state, trueProgram, {bosunBinary(), {"--version"}, "bosun --version"});
+}
+void BM_HelpAgainstTrue(benchmark::State& state) {
+  comparePairs(state, trueProgram, {bosunBinary(), {"help"}, "bosun help"});
+}
+void BM_VersionAgainstEarlierBuild(benchmark::State& state) {
+  const char* earlier = std::getenv("BOSUN_STARTUP_EARLIER");
+  if (!earlier || !*earlier) {
+    state.SkipWithError("set BOSUN_STARTUP_EARLIER to an earlier build of bosun");
+    for (auto _ : state) {
+    }
+    return;
+  }
+  comparePairs(state, {earlier, {"--version"}, "the earlier build"},
+               {bosunBinary(), {"--version"}, "bosun --version"});
+}
+
+BENCHMARK(BM_VersionAgainstTrue)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(300);
+BENCHMARK(BM_HelpAgainstTrue)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(300);
+BENCHMARK(BM_VersionAgainstEarlierBuild)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(300);
 
 } // namespace
 
-int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  ComparingReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  const auto& times = reporter.millisecondsPerRun;
-  const auto baseline = times.find("BM_SpawnTrue");
-  if (baseline == times.end() || baseline->second <= 0) return 0;
-  for (const char* name : {"BM_BosunVersion", "BM_BosunHelp"}) {
-    const auto found = times.find(name);
-    if (found == times.end()) continue;
-    std::printf("%s: %.2f ms per run, %.2f ms more than /bin/true (%.2fx)\n", name, found->second,
-                found->second - baseline->second, found->second / baseline->second);
-  }
-  return 0;
-}
+BENCHMARK_MAIN();

@@ -1,11 +1,14 @@
 #include "cli/ProjectFolder.hpp"
 
+#include <dirent.h>
+
+#include <cerrno>
 #include <system_error>
 
 #include "cli/CLIError.hpp"
 #include "cli/StandardizedPath.hpp"
 #include "core/Design/DesignTemplate.hpp"
-#include "core/Legal/LicenseAgreement.hpp"
+#include "core/Legal/LicenseDocumentLocator.hpp"
 #include "core/Support/FinderNameOrder.hpp"
 #include "core/Support/Text.hpp"
 #include "core/Support/UserFolders.hpp"
@@ -30,31 +33,57 @@ bool somethingExists(const fs::path& path) {
   return fs::exists(path, error);
 }
 
-// The folder's entries without hidden ones, in the Finder's order; empty when the folder cannot be
-// listed.
-std::vector<fs::path> visibleEntries(const fs::path& folder) {
-  std::vector<fs::path> entries;
-  std::error_code error;
-  fs::directory_iterator iterator(folder, error);
-  if (error) return {};
-  for (const fs::directory_iterator end; iterator != end; iterator.increment(error)) {
-    if (error) return {};
-    const std::string name = iterator->path().filename().string();
-    if (name.empty() || name.front() == '.') continue;
-    entries.push_back(iterator->path());
-  }
-  if (error) return {};
-  halyard::FinderNameOrder::sortByFileName(entries);
-  return entries;
+// The entries that can be inputs of a release, found by the extension of their names: apps, ZIP
+// archives, templates and license documents (by extension only; their names decide later).
+struct Candidates {
+  std::vector<fs::path> apps;
+  std::vector<fs::path> archives;
+  std::vector<fs::path> templates;
+  std::vector<fs::path> licenseDocuments;
+};
+
+bool hasExtension(std::string_view name, std::string_view lowerCaseExtension) {
+  const size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos || dot == 0) return false;
+  return halyard::text::lowercasedASCII(name.substr(dot + 1)) == lowerCaseExtension;
 }
 
-std::vector<fs::path> withExtension(const std::vector<fs::path>& entries,
-                                    std::string_view extension) {
-  std::vector<fs::path> result;
-  for (const auto& entry : entries) {
-    if (lowerCasedPathExtension(entry) == extension) result.push_back(entry);
+// Lists the folder once and keeps the candidates among its visible entries, each kind in the
+// Finder's order. Only the candidates are collated, so a folder crowded with other files costs
+// little more than listing it. Nothing is found when the folder cannot be listed.
+Candidates candidatesIn(const fs::path& folder, bool wantLicenseDocuments) {
+  DIR* directory = ::opendir(folder.c_str());
+  if (!directory) return {};
+  struct Closer {
+    DIR* directory;
+    ~Closer() { ::closedir(directory); }
+  } closer{directory};
+  Candidates found;
+  for (;;) {
+    errno = 0;
+    const dirent* entry = ::readdir(directory);
+    if (!entry) {
+      if (errno != 0) return {};
+      break;
+    }
+    const std::string_view name = entry->d_name;
+    if (name.empty() || name.front() == '.') continue;
+    const size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos || dot == 0) continue;
+    // Extensions longer than any we look for are skipped before anything is allocated.
+    if (name.size() - dot - 1 > 10) continue;
+    if (hasExtension(name, "app"))
+      found.apps.push_back(folder / name);
+    else if (hasExtension(name, "zip"))
+      found.archives.push_back(folder / name);
+    else if (hasExtension(name, halyard::DesignTemplate::fileExtension))
+      found.templates.push_back(folder / name);
+    else if (wantLicenseDocuments && halyard::LicenseDocumentLocator::hasSupportedExtension(name))
+      found.licenseDocuments.push_back(folder / name);
   }
-  return result;
+  for (auto* paths : {&found.apps, &found.archives, &found.templates})
+    halyard::FinderNameOrder::sortByFileName(*paths);
+  return found;
 }
 
 std::string fileNamesJoined(const std::vector<fs::path>& paths) {
@@ -72,7 +101,7 @@ const fs::path& existing(const fs::path& entry) {
 }
 
 fs::path pickApp(const std::optional<fs::path>& explicitApp,
-                 const std::optional<std::string>& named, const std::vector<fs::path>& entries,
+                 const std::optional<std::string>& named, const Candidates& entries,
                  const fs::path& folder, const Locations& locations) {
   if (explicitApp) {
     const std::string extension = lowerCasedPathExtension(*explicitApp);
@@ -94,14 +123,14 @@ fs::path pickApp(const std::optional<fs::path>& explicitApp,
   }
 
   const std::string folderName = folder.filename().string();
-  const auto apps = withExtension(entries, "app");
+  const auto& apps = entries.apps;
   if (apps.size() == 1) return existing(apps.front());
   if (apps.size() > 1) {
     inputError(folderName + " contains more than one app: " + fileNamesJoined(apps) + ".",
                "Choose one with --app <name>.");
   }
 
-  const auto archives = withExtension(entries, "zip");
+  const auto& archives = entries.archives;
   if (archives.size() == 1) return existing(archives.front());
   if (archives.empty()) {
     inputError("No .app or .zip was found in " + folder.string() + ".",
@@ -111,9 +140,8 @@ fs::path pickApp(const std::optional<fs::path>& explicitApp,
              "Choose one with --app <name.zip>.");
 }
 
-std::optional<fs::path> pickTemplate(const ParsedArguments& arguments,
-                                     const std::vector<fs::path>& entries, const fs::path& folder,
-                                     const Locations& locations) {
+std::optional<fs::path> pickTemplate(const ParsedArguments& arguments, const Candidates& entries,
+                                     const fs::path& folder, const Locations& locations) {
   if (arguments.hasFlag("no-template")) return std::nullopt;
 
   if (const auto given = arguments.value("template")) {
@@ -122,7 +150,7 @@ std::optional<fs::path> pickTemplate(const ParsedArguments& arguments,
     return path;
   }
 
-  const auto templates = withExtension(entries, halyard::DesignTemplate::fileExtension);
+  const auto& templates = entries.templates;
   if (templates.empty()) return std::nullopt;
   if (templates.size() == 1) {
     if (!somethingExists(templates.front()))
@@ -163,14 +191,16 @@ ProjectFolder ProjectFolder::resolve(const std::optional<std::string>& path,
     explicitApp = given;
   }
 
-  const std::vector<fs::path> entries = visibleEntries(project.folder);
+  const bool wantLicenseDocuments = !arguments.hasFlag("no-license");
+  Candidates entries = candidatesIn(project.folder, wantLicenseDocuments);
   project.appSource =
       pickApp(explicitApp, arguments.value("app"), entries, project.folder, locations);
   project.templateURL = pickTemplate(arguments, entries, project.folder, locations);
-  if (!arguments.hasFlag("no-license")) {
-    project.legalDocuments = halyard::LicenseAgreement::documentURLs(
-        project.folder,
-        {halyard::kAllLicenseDocumentKinds.begin(), halyard::kAllLicenseDocumentKinds.end()});
+  if (wantLicenseDocuments) {
+    // Every kind of license document is wanted.
+    for (auto& match :
+         halyard::LicenseDocumentLocator::classifyCandidates(std::move(entries.licenseDocuments)))
+      project.legalDocuments.push_back(std::move(match.url));
   }
   project.isZip = lowerCasedPathExtension(project.appSource) == "zip";
   return project;

@@ -52,8 +52,9 @@ TEST(Redactor, TextWithoutSecretsIsReturnedByteForByte) {
   EXPECT_EQ(Redactor::redact("bad-\xC3 --output x"), "bad-\xC3 --output x");
 }
 
-TEST(Redactor, MalformedUTF8AroundASecretStillRedacts) {
-  const std::string result = Redactor::redact("\xFF --password hunter2");
-  EXPECT_EQ(result.find("hunter2"), std::string::npos);
-  EXPECT_NE(result.find("--password <redacted>"), std::string::npos);
+TEST(Redactor, BytesAroundASecretAreKeptEvenWhenNotUTF8) {
+  EXPECT_EQ(Redactor::redact("\xFF --password hunter2 \xC3"), "\xFF --password <redacted> \xC3");
+  EXPECT_EQ(Redactor::redact("\xE2\x80\xA6"
+                             "abcd-efgh-ijkl-mnop"),
+            "\xE2\x80\xA6<redacted>");
 }

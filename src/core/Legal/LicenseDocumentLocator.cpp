@@ -137,11 +137,31 @@ LicenseDocumentLocator::scan(const std::filesystem::path& folder) {
   for (const std::filesystem::directory_iterator end; entries != end; entries.increment(error)) {
     if (error) break;
     const std::string name = entries->path().filename().string();
-    if (name.empty() || name.front() == '.') continue;
-    if (!extensionRank(lowerCasedExtension(name))) continue;
+    if (name.empty() || name.front() == '.' || !hasSupportedExtension(name)) continue;
     candidates.push_back(entries->path());
   }
   if (error) return {};
+  return classifyCandidates(std::move(candidates));
+}
+
+bool LicenseDocumentLocator::hasSupportedExtension(std::string_view fileName) {
+  const size_t dot = fileName.rfind('.');
+  if (dot == std::string_view::npos || dot == 0) return false;
+  const std::string_view extension = fileName.substr(dot + 1);
+  for (const std::string_view supported : supportedExtensions()) {
+    if (supported.size() == extension.size() &&
+        std::equal(supported.begin(), supported.end(), extension.begin(), [](char a, char b) {
+          return a == (b >= 'A' && b <= 'Z' ? static_cast<char>(b - 'A' + 'a') : b);
+        }))
+      return true;
+  }
+  return false;
+}
+
+std::vector<LicenseDocumentLocator::Match>
+LicenseDocumentLocator::classifyCandidates(std::vector<std::filesystem::path> candidates) {
+  // Names are classified before the sort, so only license documents are collated.
+  std::erase_if(candidates, [](const auto& candidate) { return !classify(candidate); });
   FinderNameOrder::sortByFileName(candidates);
 
   std::vector<Match> matches;

@@ -31,6 +31,14 @@ struct LicenseDocumentLocator {
   // has none.
   static std::vector<Match> scan(const std::filesystem::path& folder);
 
+  // True when the file name's extension is one of supportedExtensions(); looks at the bytes of
+  // the name only, so a crowded folder is sorted through cheaply.
+  static bool hasSupportedExtension(std::string_view fileName);
+
+  // The license documents among entries already known to have a supported extension, in the
+  // Finder's order of their names.
+  static std::vector<Match> classifyCandidates(std::vector<std::filesystem::path> candidates);
+
   // The kind and language of a file by its name, or nothing when it is not a license document.
   // A name without a language suffix is English (US).
   static std::optional<Match> classify(const std::filesystem::path& url);

@@ -7,6 +7,11 @@
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#if defined(__linux__)
+#include <sys/syscall.h>
+#elif defined(__APPLE__)
+#include <sys/event.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -125,7 +130,7 @@ ToolProcessResult launchFailure(std::string description) {
   return {ToolProcessResult::launchFailedStatus, {}, std::move(description)};
 }
 
-// What the reaper posts to the run's loop when the child has ended.
+// How a child's end was learned and what its wait reported.
 struct ExitReport {
   int32_t status = 0;
   int error = 0; // errno of a failed wait, else 0
@@ -154,6 +159,56 @@ ExitReport reapChild(ChildProcess& child) {
   } while (reaped == -1 && errno == EINTR);
   if (reaped != child.pid()) return {ToolProcessResult::launchFailedStatus, errno};
   return {statusFromWait(waitStatus), 0};
+}
+
+// Reaps the child (see reapChild) and tells the log that it ended when the run asked for that.
+ExitReport reapAndReport(ChildProcess& child, bool reportExit) {
+  const ExitReport report = reapChild(child);
+  if (reportExit) {
+    try {
+      HalyardCoreLog::exited(child);
+    } catch (...) {
+      // A logging hook never changes the outcome of a run.
+    }
+  }
+  return report;
+}
+
+// True once the child has ended; it is not reaped here.
+bool hasEnded(const ChildProcess& child) {
+  siginfo_t info{};
+  int result = -1;
+  do {
+    result = ::waitid(P_PID, static_cast<id_t>(child.pid()), &info, WEXITED | WNOHANG | WNOWAIT);
+  } while (result != 0 && errno == EINTR);
+  // A failed wait (the child is somehow not ours to wait for) counts as an end, so that the
+  // reaping reports the failure instead of the run waiting for ever.
+  return result != 0 || info.si_pid != 0;
+}
+
+// A descriptor that becomes readable once the child has ended, so that the run's own poll learns
+// of the end and no thread has to wait for it: a pidfd on Linux, a kqueue holding the child's
+// exit event on macOS. It is not open where neither is available (an old kernel); the run then
+// falls back on a reaper thread.
+Descriptor watchExit(pid_t pid) {
+  Descriptor watch;
+#if defined(__linux__) && defined(SYS_pidfd_open)
+  const long fd = ::syscall(SYS_pidfd_open, pid, 0);
+  if (fd >= 0) watch.adopt(clearOfStandardStreams(static_cast<int>(fd)));
+#elif defined(__APPLE__)
+  const int queue = ::kqueue();
+  if (queue < 0) return watch;
+  watch.adopt(clearOfStandardStreams(queue));
+  if (!watch.isOpen()) return watch;
+  struct kevent change;
+  EV_SET(&change, static_cast<uintptr_t>(pid), EVFILT_PROC, EV_ADD | EV_ONESHOT, NOTE_EXIT, 0,
+         nullptr);
+  // A child that has already ended cannot be registered: the reaper thread takes over then.
+  if (::kevent(queue, &change, 1, nullptr, 0, nullptr) != 0) watch.reset();
+#else
+  (void)pid;
+#endif
+  return watch;
 }
 
 // Runs `body` on a detached thread that has every signal blocked: SIGINT and SIGTERM are never
@@ -265,15 +320,17 @@ std::optional<double> effectiveLimit(const std::optional<double>& timeout) {
 }
 
 // One run after a successful launch: drains the pipes, feeds standard input, watches the deadline
-// and the exit notice, and builds the single result.
+// and the child's end, reaps the child, and builds the single result. The end is learned from
+// `exitWatch` (see watchExit) on the caller's thread or, when that is not open, from the notice
+// a reaper thread posts.
 class RunLoop {
 public:
   RunLoop(const ProcessRunRequest& request, std::shared_ptr<ChildProcess> child,
-          std::shared_ptr<ExitNotice> notice, Descriptor outputPipe, Descriptor errorPipe,
-          Descriptor inputPipe)
-      : request_(request), child_(std::move(child)), notice_(std::move(notice)),
-        outputPipe_(std::move(outputPipe)), errorPipe_(std::move(errorPipe)),
-        inputPipe_(std::move(inputPipe)), chunk_(chunkSize) {
+          Descriptor exitWatch, std::shared_ptr<ExitNotice> notice, Descriptor outputPipe,
+          Descriptor errorPipe, Descriptor inputPipe)
+      : request_(request), child_(std::move(child)), exitWatch_(std::move(exitWatch)),
+        notice_(std::move(notice)), outputPipe_(std::move(outputPipe)),
+        errorPipe_(std::move(errorPipe)), inputPipe_(std::move(inputPipe)), chunk_(chunkSize) {
     if (const auto limit = effectiveLimit(request_.timeout)) {
       deadline_ = Clock::now() + std::chrono::duration_cast<Clock::duration>(
                                      std::chrono::duration<double>(*limit));
@@ -281,7 +338,7 @@ public:
     setNonBlocking(outputPipe_);
     setNonBlocking(errorPipe_);
     setNonBlocking(inputPipe_);
-    setNonBlocking(notice_->readEnd);
+    if (notice_) setNonBlocking(notice_->readEnd);
   }
 
   ToolProcessResult run() {
@@ -321,7 +378,7 @@ private:
     pollfd* output = watch(outputPipe_, POLLIN);
     pollfd* error = watch(errorPipe_, POLLIN);
     pollfd* input = watch(inputPipe_, POLLOUT);
-    pollfd* notice = exited_ ? nullptr : watch(notice_->readEnd, POLLIN);
+    pollfd* notice = exited_ ? nullptr : watch(notice_ ? notice_->readEnd : exitWatch_, POLLIN);
 
     const int ready = ::poll(fds, count, waitMilliseconds(now));
     if (ready < 0) {
@@ -391,8 +448,15 @@ private:
     inputPipe_.reset();
   }
 
+  // Learns, without waiting, whether the child has ended, and reaps it when it has.
   void readNotice() {
     if (exited_) return;
+    if (!notice_) {
+      if (!hasEnded(*child_)) return;
+      report_ = reapAndReport(*child_, request_.reportExit);
+      exited_ = true;
+      return;
+    }
     ExitReport report;
     ssize_t count = -1;
     do {
@@ -446,8 +510,30 @@ private:
   }
 
   // The time-out result goes to the caller now; the escalation, if any, carries on without it and
-  // the reaper still reaps the child. Output arriving later is discarded with the pipes.
+  // the child is still reaped. Output arriving later is discarded with the pipes.
   ToolProcessResult handedOff() {
+    if (!notice_) {
+      // Nothing waits for this child any more: a thread of its own sees the escalation through
+      // and reaps it. Without a thread it is killed and reaped now.
+      auto steps =
+          std::vector(escalation_.begin() + static_cast<long>(nextSignal_), escalation_.end());
+      const bool started = startQuietThread(
+          // The thread keeps the exit watch open until the child is reaped, as a reaper would.
+          [child = child_, steps = std::move(steps), reportExit = request_.reportExit,
+           watch = std::move(exitWatch_)] {
+            for (const auto& [at, signalNumber] : steps) {
+              std::this_thread::sleep_until(at);
+              if (!child->isRunning()) break;
+              child->sendSignal(signalNumber);
+            }
+            reapAndReport(*child, reportExit);
+          });
+      if (!started) {
+        child_->kill();
+        reapAndReport(*child_, request_.reportExit);
+      }
+      return timeoutResult();
+    }
     if (nextSignal_ < escalation_.size()) {
       auto steps = escalation_;
       startQuietThread([child = child_, steps = std::move(steps)] {
@@ -464,6 +550,10 @@ private:
   // poll() failed: stop the child, wait for its end, and report the failure.
   ToolProcessResult abandoned() {
     child_->kill();
+    if (!notice_) {
+      reapAndReport(*child_, request_.reportExit);
+      return launchFailure(failure_);
+    }
     pollfd notice{notice_->readEnd.get(), POLLIN, 0};
     while (!exited_) {
       if (::poll(&notice, 1, -1) < 0 && errno != EINTR) break;
@@ -474,6 +564,7 @@ private:
 
   const ProcessRunRequest& request_;
   std::shared_ptr<ChildProcess> child_;
+  Descriptor exitWatch_;
   std::shared_ptr<ExitNotice> notice_;
   Descriptor outputPipe_;
   Descriptor errorPipe_;
@@ -507,12 +598,10 @@ ToolProcessResult ProcessRunner::run(const ProcessRunRequest& request) {
   const bool errorPipeWanted = !request.mergeStreams && !request.discardStandardError;
 
   Descriptor outputRead, outputWrite, errorRead, errorWrite, inputRead, inputWrite;
-  auto notice = std::make_shared<ExitNotice>();
   std::string failure;
   if (!openPipe(outputRead, outputWrite, failure) ||
       (errorPipeWanted && !openPipe(errorRead, errorWrite, failure)) ||
-      (request.standardInput && !openPipe(inputRead, inputWrite, failure)) ||
-      !openPipe(notice->readEnd, notice->writeEnd, failure)) {
+      (request.standardInput && !openPipe(inputRead, inputWrite, failure))) {
     return launchFailure(failure);
   }
 
@@ -563,30 +652,33 @@ ToolProcessResult ProcessRunner::run(const ProcessRunRequest& request) {
   }
 
   auto child = std::make_shared<ChildProcess>(pid, executable, request.arguments);
-  const bool reportExit = request.reportExit;
-  const bool watched = startQuietThread([child, notice, reportExit] {
-    const ExitReport report = reapChild(*child);
-    if (reportExit) {
-      try {
-        HalyardCoreLog::exited(*child);
-      } catch (...) {
-        // A logging hook never changes the outcome of a run.
-      }
+  Descriptor exitWatch = watchExit(pid);
+  std::shared_ptr<ExitNotice> notice;
+  if (!exitWatch.isOpen()) {
+    notice = std::make_shared<ExitNotice>();
+    const bool reportExit = request.reportExit;
+    if (!openPipe(notice->readEnd, notice->writeEnd, failure)) {
+      child->kill();
+      reapChild(*child);
+      return launchFailure(failure);
     }
-    ssize_t written = -1;
-    do {
-      written = ::write(notice->writeEnd.get(), &report, sizeof report);
-    } while (written < 0 && errno == EINTR);
-  });
-  if (!watched) {
-    child->kill();
-    reapChild(*child);
-    return launchFailure("Could not watch " + executableText + ": no thread could be started.");
+    const bool watched = startQuietThread([child, notice, reportExit] {
+      const ExitReport report = reapAndReport(*child, reportExit);
+      ssize_t written = -1;
+      do {
+        written = ::write(notice->writeEnd.get(), &report, sizeof report);
+      } while (written < 0 && errno == EINTR);
+    });
+    if (!watched) {
+      child->kill();
+      reapChild(*child);
+      return launchFailure("Could not watch " + executableText + ": no thread could be started.");
+    }
   }
   if (request.track) ProcessRegistry::shared().track(child);
 
-  return RunLoop(request, std::move(child), std::move(notice), std::move(outputRead),
-                 std::move(errorRead), std::move(inputWrite))
+  return RunLoop(request, std::move(child), std::move(exitWatch), std::move(notice),
+                 std::move(outputRead), std::move(errorRead), std::move(inputWrite))
       .run();
 }
 

@@ -1,13 +1,13 @@
 #include "core/Support/SHA256.hpp"
 
 #include <fcntl.h>
-#include <openssl/evp.h>
+#include <nettle/sha2.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
-#include <memory>
 
 #include "core/Support/Error.hpp"
 
@@ -16,38 +16,29 @@ namespace halyard {
 namespace {
 constexpr const char* domain = "Halyard.sha256";
 
-struct ContextFree {
-  void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
-};
-
 class Digest {
 public:
-  Digest() : context_(EVP_MD_CTX_new()) {
-    if (!context_ || EVP_DigestInit_ex(context_.get(), EVP_sha256(), nullptr) != 1)
-      throw Error(domain, 0, "Could not start a SHA-256 digest.");
-  }
+  Digest() { sha256_init(&context_); }
 
   void update(const void* data, std::size_t length) {
-    if (EVP_DigestUpdate(context_.get(), data, length) != 1)
-      throw Error(domain, 0, "Could not update a SHA-256 digest.");
+    sha256_update(&context_, length, static_cast<const std::uint8_t*>(data));
   }
 
   std::string hexFinal() {
-    std::array<unsigned char, EVP_MAX_MD_SIZE> bytes{};
-    unsigned int length = 0;
-    if (EVP_DigestFinal_ex(context_.get(), bytes.data(), &length) != 1)
-      throw Error(domain, 0, "Could not finish a SHA-256 digest.");
+    std::array<std::uint8_t, SHA256_DIGEST_SIZE> bytes{};
+    sha256_digest(&context_, bytes.size(), bytes.data());
     static constexpr char hex[] = "0123456789abcdef";
     std::string text;
-    for (unsigned int i = 0; i < length; ++i) {
-      text += hex[bytes[i] >> 4];
-      text += hex[bytes[i] & 0x0F];
+    text.reserve(2 * bytes.size());
+    for (const std::uint8_t byte : bytes) {
+      text += hex[byte >> 4];
+      text += hex[byte & 0x0F];
     }
     return text;
   }
 
 private:
-  std::unique_ptr<EVP_MD_CTX, ContextFree> context_;
+  sha256_ctx context_{};
 };
 } // namespace
 

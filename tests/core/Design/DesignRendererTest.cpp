@@ -333,6 +333,14 @@ TEST(DesignRendererPNG, WritesTheRenderAsPNG) {
   EXPECT_EQ(image.pixelHeight(), 40);
   expectNear(pixelAt(image, 59, 39), blue, 0);
 
+  // Translucent pixels are stored un-premultiplied: cairo's own reader gets back what was drawn.
+  const auto translucent = folder.path() / "translucent.png";
+  DesignRenderer::renderPNG(canvas(4, 4, GradientKind::solid, {stop(1, 0.5, 0, 0.5, 0)}), 1,
+                            translucent);
+  cairo_surface_t* readBack = cairo_image_surface_create_from_png(translucent.c_str());
+  ASSERT_EQ(cairo_surface_status(readBack), CAIRO_STATUS_SUCCESS);
+  expectNear(pixelAt(DesignImage(readBack, 4, 4), 2, 2), {128, 128, 64, 0}, 1);
+
   EXPECT_THROW(DesignRenderer::renderPNG(canvas(30, 20, GradientKind::none, {}), 1,
                                          folder.path() / "missing" / "background.png"),
                Error);
