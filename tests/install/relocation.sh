@@ -22,4 +22,8 @@ export BOSUN_NO_UPDATE_CHECK=1 HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/ho
 mkdir -p "$HOME"
 
 "$bosun" help | grep -q '^Usage: bosun <command> \[options\]$' || { echo "bosun help failed" >&2; exit 1; }
+# Drawing the default background needs the arrow from the installed artwork.
+mkdir -p "$scratch/Releases/MyApp.app/Contents"
+(cd "$scratch" && "$bosun" start Releases --no-sign --no-notarize --dry-run --preview window.png >/dev/null)
+[ -s "$scratch/window.png" ] || { echo "no background drawn" >&2; exit 1; }
 echo "relocated install works"
