@@ -98,6 +98,14 @@ std::string fishQuoted(std::string_view text) {
   return result + "'";
 }
 
+// A fish completion of folders and the files with one of these extensions.
+std::string fishPaths(const std::vector<std::string>& extensions) {
+  std::string pattern = "/";
+  if (!extensions.empty()) pattern += "|\\.(?:" + joined(extensions, "|") + ")";
+  return fishQuoted("(__fish_complete_path (commandline -ct) | string match -r -- \"^.*(?:" +
+                    pattern + ")\\t?\\$\")");
+}
+
 // The value options as a shell case pattern: --output|-o|--format|-f|...
 std::string valueOptionPattern() {
   std::vector<std::string> words;
@@ -318,11 +326,8 @@ std::string ReferencePages::fishCompletion() {
     if (command.synopsis.find(' ') == std::string_view::npos || command.name == "help") continue;
     const std::string when =
         " -n " + fishQuoted("__fish_seen_subcommand_from " + std::string(command.name));
-    const auto extensions = commandExtensions(command.name);
-    if (extensions.empty())
-      script += "complete -c bosun" + when + " -a '(__fish_complete_directories)'\n";
-    for (const std::string& extension : extensions)
-      script += "complete -c bosun" + when + " -a '(__fish_complete_suffix ." + extension + ")'\n";
+    script +=
+        "complete -c bosun" + when + " -a " + fishPaths(commandExtensions(command.name)) + "\n";
   }
   for (const std::string& option : longOptions()) {
     std::string line = "complete -c bosun";
@@ -334,7 +339,7 @@ std::string ReferencePages::fishCompletion() {
       if (!values.empty())
         line += " -x -a " + fishQuoted(joined(values, " "));
       else if (!extensions.empty())
-        line += " -r -a '(__fish_complete_suffix ." + extensions.front() + ")'";
+        line += " -x -a " + fishPaths(extensions);
       else if (completesPaths(option))
         line += " -r -F";
       else

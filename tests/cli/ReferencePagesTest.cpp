@@ -114,3 +114,18 @@ TEST(ReferencePagesTest, BashCompletionOffersCommandsOptionsValuesAndFilesByExte
 }
 
 } // namespace
+
+namespace {
+
+// The zsh and fish completions at least read as scripts of their shells, where those are
+// installed.
+TEST(ReferencePagesTest, ZshAndFishCompletionsParse) {
+  for (const auto& [shell, script] :
+       {std::pair{"/usr/bin/zsh", "_bosun"}, {"/usr/bin/fish", "bosun.fish"}}) {
+    if (!std::filesystem::exists(shell)) continue;
+    const auto result = run(shell, {"-n", (kReference / script).string()});
+    EXPECT_TRUE(result.exitedWith(0)) << shell << result.standardError;
+  }
+}
+
+} // namespace
