@@ -1,5 +1,6 @@
 #include "cli/Console.hpp"
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -50,7 +51,20 @@ Console& Console::shared() {
 }
 
 Console::Console(int outputDescriptor, int errorDescriptor)
-    : outputDescriptor_(outputDescriptor), errorDescriptor_(errorDescriptor) {}
+    : Console(outputDescriptor, errorDescriptor, ProgressTiming()) {}
+
+Console::Console(int outputDescriptor, int errorDescriptor, ProgressTiming timing)
+    : outputDescriptor_(outputDescriptor), errorDescriptor_(errorDescriptor), timing_(timing),
+      errorIsTerminal_(::isatty(errorDescriptor) == 1) {}
+
+Console::~Console() {
+  {
+    std::lock_guard guard(lock_);
+    stopping_ = true;
+  }
+  progressWake_.notify_all();
+  if (progressThread_.joinable()) progressThread_.join();
+}
 
 void Console::configure(bool jsonMode, bool verbose, bool quiet, bool colors) {
   std::lock_guard guard(lock_);
@@ -112,7 +126,73 @@ void Console::info(std::string_view text) {
 void Console::step(std::string_view text) {
   if (isQuiet()) return;
   if (isJSON()) return messageEvent("step", text);
-  writeError(withMark(stepMark(hasColors()), Redactor::redact(text)));
+  const std::string line = withMark(stepMark(hasColors()), Redactor::redact(text));
+  std::lock_guard guard(lock_);
+  writeLineLocked(errorDescriptor_, line, true);
+  stepLine_ = line;
+  stepIsLastLine_ = true;
+  stepStarted_ = std::chrono::steady_clock::now();
+  noticesWritten_ = 0;
+  try {
+    if (!progressThread_.joinable()) progressThread_ = std::thread([this] { progressLoop(); });
+  } catch (...) {
+    // No thread for progress: the run goes on without it.
+  }
+  progressWake_.notify_all();
+}
+
+std::string Console::elapsedText(std::chrono::seconds elapsed) {
+  const long seconds = static_cast<long>(elapsed.count());
+  if (seconds < 60) return " (" + std::to_string(seconds) + " s)";
+  const long rest = seconds % 60;
+  return " (" + std::to_string(seconds / 60) + " min " + (rest < 10 ? "0" : "") +
+         std::to_string(rest) + " s)";
+}
+
+void Console::progressLoop() {
+  std::unique_lock guard(lock_);
+  while (!stopping_) {
+    const auto now = std::chrono::steady_clock::now();
+    showProgressLocked(now);
+    // The next moment something may be due: the next whole redraw or notice since the step began.
+    const auto first = errorIsTerminal_ ? timing_.firstRedraw : timing_.notice;
+    const auto every = errorIsTerminal_ ? timing_.redraw : timing_.notice;
+    auto next = stepStarted_ + first;
+    if (next <= now) next += ((now - next) / every + 1) * every;
+    progressWake_.wait_until(guard, next);
+  }
+}
+
+void Console::showProgressLocked(std::chrono::steady_clock::time_point now) {
+  if (stepLine_.empty() || errorClosed_) return;
+  const auto elapsed = now - stepStarted_;
+  if (!errorIsTerminal_) {
+    const long minutes = static_cast<long>(elapsed / timing_.notice);
+    if (minutes <= noticesWritten_) return;
+    noticesWritten_ = minutes;
+    writeLineLocked(errorDescriptor_, "… still working (" + std::to_string(minutes) + " min)",
+                    true);
+    return;
+  }
+  // Only the last line can be redrawn in place, and only when it fits on one terminal line.
+  if (!stepIsLastLine_ || elapsed < timing_.firstRedraw) return;
+  const std::string suffix = elapsedText(std::chrono::duration_cast<std::chrono::seconds>(elapsed));
+  size_t width = 0;
+  bool inEscape = false;
+  for (const char c : stepLine_ + suffix) {
+    if (c == '\x1B')
+      inEscape = true;
+    else if (inEscape)
+      inEscape = c != 'm';
+    else if ((static_cast<unsigned char>(c) & 0xC0) != 0x80)
+      ++width;
+  }
+  struct winsize size {};
+  if (::ioctl(errorDescriptor_, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 && width > size.ws_col)
+    return;
+  // Up one line, back to its start, clear it, and write the step with its time.
+  writeLineLocked(errorDescriptor_, "\x1B[1A\r\x1B[2K" + stepLine_ + suffix, true);
+  stepIsLastLine_ = true;
 }
 
 void Console::success(std::string_view text) {
@@ -218,6 +298,7 @@ void Console::writeLine(int descriptor, std::string_view text, bool newline) {
 }
 
 void Console::writeLineLocked(int descriptor, std::string_view text, bool newline) {
+  stepIsLastLine_ = false;
   bool& closed = descriptor == outputDescriptor_ ? outputClosed_ : errorClosed_;
   if (closed) return;
   try {

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 
 #include <nlohmann/json.hpp>
 
@@ -19,16 +22,31 @@ namespace bosun {
 //
 // A closed output (`bosun help | head -n 1`) is a quiet end for that stream: the write fails with
 // EPIPE (SIGPIPE is ignored by the entry), further writes to it are dropped and the run goes on.
+//
+// While a step runs long (a tool waiting on Apple, a disk image build) the console shows that the
+// run is alive. On a terminal, once the step has run `firstRedraw`, its line is redrawn in place
+// with the elapsed time every `redraw`, for as long as it is the last line written. Without a
+// terminal, a line "… still working (N min)" follows every `notice`. Neither with --quiet or
+// --json, whose runs print no step lines.
 class Console {
 public:
   // The kind of a check line.
   enum class Mark { passed, warning, failed, skipped };
+
+  struct ProgressTiming {
+    std::chrono::milliseconds firstRedraw{3000};
+    std::chrono::milliseconds redraw{1000};
+    std::chrono::milliseconds notice{60000};
+  };
 
   // The process-wide console on descriptors 1 and 2, created on first use.
   static Console& shared();
 
   // A console on other descriptors (tests write into files).
   Console(int outputDescriptor, int errorDescriptor);
+  // The same with other progress timing (tests use short ones).
+  Console(int outputDescriptor, int errorDescriptor, ProgressTiming timing);
+  ~Console();
   Console(const Console&) = delete;
   Console& operator=(const Console&) = delete;
 
@@ -77,7 +95,15 @@ public:
   // The current time as "2026-12-05T01:49:06Z".
   static std::string currentTime();
 
+  // The elapsed time as shown after a step line redrawn in place: " (12 s)", " (3 min 05 s)".
+  static std::string elapsedText(std::chrono::seconds elapsed);
+
 private:
+  // Keeps the current step's progress up to date until the console goes away.
+  void progressLoop();
+  // The current step's line redrawn with its elapsed time, or the still-working notice.
+  void showProgressLocked(std::chrono::steady_clock::time_point now);
+
   void writeLine(int descriptor, std::string_view text, bool newline);
   void writeLineLocked(int descriptor, std::string_view text, bool newline);
   void messageEvent(std::string_view name, std::string_view text);
@@ -91,6 +117,16 @@ private:
   bool verbose_ = false;
   bool quiet_ = false;
   bool colors_ = false;
+
+  ProgressTiming timing_;
+  bool errorIsTerminal_ = false;
+  std::string stepLine_; // the current step's line as written; empty before the first step
+  bool stepIsLastLine_ = false;
+  std::chrono::steady_clock::time_point stepStarted_;
+  long noticesWritten_ = 0;
+  bool stopping_ = false;
+  std::condition_variable progressWake_;
+  std::thread progressThread_; // started by the first step line
 };
 
 } // namespace bosun

@@ -49,6 +49,7 @@ Output:
   -f, --format dmg|pkg       What to build (default: dmg)
   --overwrite                Replace an existing output file
   --dry-run                  Show the plan and exit without changing anything
+  --preview <file.png>       With --dry-run: also write the DMG's background picture
 
 Signing and notarization:
   --identity <name>          Developer ID Application identity

@@ -40,7 +40,7 @@ const std::set<std::string>& ParsedArguments::valueOptions() {
       "profile",        "key",        "key-id",   "issuer",
       "template",       "name",       "window",   "compression",
       "arrow",          "app-bundle", "app",      "config",
-      "create-profile", "apple-id",   "team-id",
+      "create-profile", "apple-id",   "team-id",  "preview",
   };
   return options;
 }

@@ -2,11 +2,13 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli/BackgroundPreview.hpp"
 #include "cli/CLIError.hpp"
 #include "cli/CheckPayload.hpp"
 #include "cli/ProjectFolder.hpp"
 #include "cli/ReleasePipeline.hpp"
 #include "cli/SetupCommand.hpp"
+#include "cli/StandardizedPath.hpp"
 #include "cli/TerminalSession.hpp"
 #include "core/Support/Text.hpp"
 
@@ -51,6 +53,11 @@ ExitCode StartCommand::run(const ParsedArguments& arguments) {
   describe(plan);
 
   if (arguments.hasFlag("dry-run")) {
+    if (const auto preview = arguments.value("preview")) {
+      const std::filesystem::path destination = commandLinePath(*preview);
+      BackgroundPreview::write(plan, destination);
+      Console::shared().result(destination.string());
+    }
     reportDryRun(plan);
     return ExitCode::success;
   }

@@ -1,0 +1,55 @@
+#include "cli/BackgroundPreview.hpp"
+
+#include "cli/CLIError.hpp"
+#include "core/DMG/DMGTemplateBackground.hpp"
+#include "core/DMG/DMGWindowArtwork.hpp"
+#include "core/DMG/InstallerWindowPreset.hpp"
+#include "core/Support/AtomicFile.hpp"
+#include "core/Support/TemporaryFolder.hpp"
+
+namespace bosun {
+
+void BackgroundPreview::write(const ReleasePlan& plan, const std::filesystem::path& destination) {
+  if (plan.format != OutputKind::dmg)
+    throw CLIError(ExitCode::usage, "--preview shows a DMG's window; this plan builds a PKG.",
+                   "Leave out --preview, or pass --format dmg.");
+
+  // The request a build makes, before a template styles it.
+  const std::string dmgName = std::filesystem::path(plan.artifactName).stem().string();
+  halyard::DMGBuildRequest request;
+  request.dmgName = dmgName;
+  request.arrowSymbol = plan.arrow;
+  request.isReversed = plan.reversed;
+  const auto size = halyard::windowSize(plan.window);
+  request.installerWindowSize = {size.width, size.height};
+  request.exportLabelPillEnabled = true;
+  request.exportLabelPillColor = halyard::CodableColor::white();
+  request.exportLabelTextColor = halyard::CodableColor::black();
+  request.compression = plan.compression;
+
+  std::optional<halyard::TemporaryFolder> workspace;
+  if (plan.project.templateURL) {
+    try {
+      workspace.emplace("Bosun_");
+      const auto prepared =
+          halyard::DMGTemplateBackground::prepare(*plan.project.templateURL, workspace->path());
+      request = request.styled(prepared.designTemplate, prepared.imageURL);
+    } catch (const std::exception& error) {
+      throw CLIError(ExitCode::input,
+                     std::string("The template could not be used: ") + error.what());
+    }
+  }
+
+  // The pills are sized for the app's name as its file shows it.
+  const std::string appName = plan.project.appSource.stem().string();
+  const auto png = halyard::DMGWindowArtwork::make(request, appName).backgroundPNG(request);
+  if (!png) throw CLIError(ExitCode::build, "The background could not be drawn.");
+  try {
+    halyard::AtomicFile::writeAll(destination, *png);
+  } catch (const std::exception& error) {
+    throw CLIError(ExitCode::input, "The preview could not be written to " + destination.string() +
+                                        ": " + error.what());
+  }
+}
+
+} // namespace bosun
