@@ -1,6 +1,6 @@
-// The app bundle notarizer, the ticket stapler and the bundle coordinator under the stand-in
-// tools: what they leave is checked with the tools themselves (stapler validate, spctl), and
-// the temporary directory must be empty afterwards.
+// The app bundle notarizer, the ticket stapler and the bundle coordinator (rebuilding the DMG with
+// the DMG builder) under the stand-in tools: what they leave is checked with the tools themselves
+// (stapler validate, spctl), and the temporary directory must be empty afterwards.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -9,6 +9,7 @@
 #include <sstream>
 #include <thread>
 
+#include "core/DMG/DMGBuilder.hpp"
 #include "core/Notarization/AppBundleNotarizer.hpp"
 #include "core/Notarization/AppBundleNotarizerError.hpp"
 #include "core/Notarization/AppTicketStapler.hpp"
@@ -84,15 +85,14 @@ protected:
     return propagation;
   }
 
-  // The DMG builder of a release, with the stand-in hdiutil: the app alone in a compressed
-  // image, signed.
+  // The DMG of a release, made by the DMG builder and signed.
   fs::path buildDMG(const fs::path& app, const fs::path& destination) const {
-    const auto staging = stand_.work() / "dmg-staging";
-    fs::remove_all(staging);
-    fs::create_directories(staging);
-    stand_.toolOK("/usr/bin/ditto", {app.string(), (staging / app.filename()).string()});
-    stand_.toolOK("/usr/bin/hdiutil", {"create", "-srcfolder", staging.string(), "-volname",
-                                       app.stem().string(), "-ov", destination.string()});
+    DMGBuildRequest request;
+    request.dmgName = app.stem().string();
+    request.arrowSymbol = "arrow.right";
+    request.installerWindowSize = {960, 600};
+    DMGBuilder::build(app, app.stem().string(), destination, request, LicenseAgreement::none(),
+                      false, DMGStyling::finderLayoutFile, {});
     stand_.signFile(destination, StandInRoot::application);
     return destination;
   }
