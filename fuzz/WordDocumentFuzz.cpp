@@ -1,7 +1,7 @@
 // The streams of a Word 97 document of arbitrary bytes (the piece table is read with our own
 // code): reading never fails other than by giving nothing, and its text is well-formed UTF-8.
-#include <cstddef>
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>

@@ -262,8 +262,7 @@ TEST_F(StartE2E, FailuresEndWithTheirStepsExitCodes) {
       << zip.standardError;
 
   // A required check that fails keeps the file, reports 14 and still prints the path.
-  const RunResult checks =
-      start({}, {{"MACSIM_SPCTL_FAIL", "3"}, {"MACSIM_SPCTL_WHEN", "-vv"}});
+  const RunResult checks = start({}, {{"MACSIM_SPCTL_FAIL", "3"}, {"MACSIM_SPCTL_WHEN", "-vv"}});
   EXPECT_TRUE(checks.exitedWith(14)) << checks.standardError;
   EXPECT_TRUE(contains(checks.standardError, "✗ DMG notarization - "));
   EXPECT_TRUE(contains(checks.standardError,

@@ -52,13 +52,15 @@ struct StyledText {
     runs.push_back(TextRun{std::move(text), attributes});
   }
   void append(const StyledText& other) {
-    for (const auto& run : other.runs) append(run.text, run.attributes);
+    for (const auto& run : other.runs)
+      append(run.text, run.attributes);
   }
 
   // The plain string: every run's text in order.
   std::string string() const {
     std::string result;
-    for (const auto& run : runs) result += run.text;
+    for (const auto& run : runs)
+      result += run.text;
     return result;
   }
 

@@ -298,10 +298,7 @@ std::string ArtifactNotarizationCoordinator::submit(const fs::path& file,
 std::string ArtifactNotarizationCoordinator::staple(const fs::path& file,
                                                     const Progress& progress) {
   return Steps::staplingOutput(propagation_.stapleAfterAcceptance(
-      [&] {
-        return runTool(AppleTools::xcrun, AppleTools::staplerStaple(file));
-      },
-      progress));
+      [&] { return runTool(AppleTools::xcrun, AppleTools::staplerStaple(file)); }, progress));
 }
 
 std::string ArtifactNotarizationCoordinator::validate(const fs::path& file, ArtifactKind kind) {

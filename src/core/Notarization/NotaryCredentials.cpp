@@ -63,7 +63,8 @@ NotaryCredentials::Validation NotaryCredentials::validate() const {
   command.insert(command.end(), authentication.begin(), authentication.end());
   command.insert(command.end(), {"--output-format", "json"});
   // The history itself is not needed: listing it only works with accepted credentials.
-  const ToolProcessResult result = ToolProcess::run(AppleTools::xcrun, command, validationTimeLimit);
+  const ToolProcessResult result =
+      ToolProcess::run(AppleTools::xcrun, command, validationTimeLimit);
   if (result.succeeded()) return {true, "Accepted by Apple"};
   std::string message = text::trimmed(result.combined());
   if (message.empty()) message = "notarytool could not use these credentials.";
