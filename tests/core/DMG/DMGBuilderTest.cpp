@@ -16,6 +16,7 @@
 #include "core/Support/Error.hpp"
 #include "core/Support/HalyardCoreLog.hpp"
 #include "e2e/StandInRoot.hpp"
+#include "support/ScopedEnvironment.hpp"
 
 // The independent .DS_Store reader of the Finder tests, compiled into this program too.
 #include "core/Finder/DSStoreTestReader.cpp"
@@ -94,16 +95,10 @@ protected:
   }
   void TearDown() override {
     HalyardCoreLog::note = nullptr;
-    for (const auto& [name, value] : saved_)
-      value ? ::setenv(name.c_str(), value->c_str(), 1) : ::unsetenv(name.c_str());
     EXPECT_EQ(attachedImages(), "") << "an image was left attached";
     EXPECT_TRUE(fs::is_empty(temporary())) << "the workspace was left behind";
   }
-  void set(const std::string& name, const std::string& value) {
-    const char* previous = std::getenv(name.c_str());
-    saved_.emplace(name, previous ? std::optional<std::string>(previous) : std::nullopt);
-    ::setenv(name.c_str(), value.c_str(), 1);
-  }
+  void set(const std::string& name, const std::string& value) { environment_.set(name, value); }
 
   fs::path temporary() const { return stand_.home() / "builder-tmp"; }
   fs::path out() const { return stand_.work() / "out"; }
@@ -159,7 +154,7 @@ protected:
 
   StandInRoot stand_;
   std::vector<std::string> notes;
-  std::map<std::string, std::optional<std::string>> saved_;
+  bosun::testing::ScopedEnvironment environment_;
 };
 
 TEST(DMGBuilderRules, VolumeNamesOutputPathsAndImageSizes) {

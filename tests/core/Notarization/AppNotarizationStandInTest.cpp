@@ -17,6 +17,7 @@
 #include "core/Notarization/BundleNotarizationCoordinator.hpp"
 #include "core/Notarization/BundleNotarizationCoordinatorError.hpp"
 #include "e2e/StandInRoot.hpp"
+#include "support/ScopedEnvironment.hpp"
 
 namespace halyard {
 namespace {
@@ -51,15 +52,7 @@ protected:
     set("TMPDIR", temporary().string());
     set("BOSUN_TOOL_ROOT", stand_.root().string());
   }
-  void TearDown() override {
-    for (const auto& [name, value] : saved_)
-      value ? ::setenv(name.c_str(), value->c_str(), 1) : ::unsetenv(name.c_str());
-  }
-  void set(const std::string& name, const std::string& value) {
-    const char* previous = std::getenv(name.c_str());
-    saved_.emplace(name, previous ? std::optional<std::string>(previous) : std::nullopt);
-    ::setenv(name.c_str(), value.c_str(), 1);
-  }
+  void set(const std::string& name, const std::string& value) { environment_.set(name, value); }
 
   fs::path temporary() const { return stand_.home() / "notary-tmp"; }
   fs::path out() const { return stand_.work() / "out"; }
@@ -98,7 +91,7 @@ protected:
   }
 
   StandInRoot stand_;
-  std::map<std::string, std::optional<std::string>> saved_;
+  bosun::testing::ScopedEnvironment environment_;
   std::vector<std::string> progress_;
   std::vector<double> slept_;
   AppBundleNotarizer::Progress record = [this](const std::string& line) {

@@ -14,6 +14,7 @@
 #include "core/Process/ProcessRegistry.hpp"
 #include "core/Support/PropertyList.hpp"
 #include "e2e/StandInRoot.hpp"
+#include "support/ScopedEnvironment.hpp"
 
 namespace halyard {
 namespace {
@@ -46,15 +47,7 @@ protected:
     set("TMPDIR", temporary().string());
     set("BOSUN_TOOL_ROOT", stand_.root().string());
   }
-  void TearDown() override {
-    for (const auto& [name, value] : saved_)
-      value ? ::setenv(name.c_str(), value->c_str(), 1) : ::unsetenv(name.c_str());
-  }
-  void set(const std::string& name, const std::string& value) {
-    const char* previous = std::getenv(name.c_str());
-    saved_.emplace(name, previous ? std::optional<std::string>(previous) : std::nullopt);
-    ::setenv(name.c_str(), value.c_str(), 1);
-  }
+  void set(const std::string& name, const std::string& value) { environment_.set(name, value); }
 
   fs::path temporary() const { return stand_.home() / "builder-tmp"; }
   fs::path out() const { return stand_.work() / "out"; }
@@ -79,7 +72,7 @@ protected:
   }
 
   StandInRoot stand_;
-  std::map<std::string, std::optional<std::string>> saved_;
+  bosun::testing::ScopedEnvironment environment_;
 };
 
 TEST_F(PKGBuilderStandInTest, SignedPackageWithLicensesInstallsTheAppUnchanged) {
