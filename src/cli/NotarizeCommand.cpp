@@ -13,7 +13,8 @@
 #include "core/Inspection/ReleaseCheck.hpp"
 #include "core/Notarization/ArtifactNotarizationCoordinator.hpp"
 #include "core/Signing/SigningIdentityDetector.hpp"
-#include "core/Support/AtomicFileCopy.hpp"
+#include "core/Support/Error.hpp"
+#include "core/Support/TemporaryFolder.hpp"
 #include "core/Support/Text.hpp"
 #include "core/Support/UserFolders.hpp"
 
@@ -73,6 +74,19 @@ std::optional<std::string> signingIdentity(const ParsedArguments& parsed,
   return identity;
 }
 
+// The finished file is renamed into the target's folder at the very end: find out now, before
+// anything is signed or submitted, whether that folder takes new files.
+void requireWritableFolder(const fs::path& target) {
+  try {
+    halyard::TemporaryFolder probe(target.parent_path(), ".bosun-notarize-");
+  } catch (const halyard::Error& error) {
+    throw CLIError(ExitCode::input,
+                   "Cannot write to " + target.parent_path().string() + ": " +
+                       std::error_code(error.code(), std::generic_category()).message() + ".",
+                   "Use --output <file or folder> to write the notarized file elsewhere.");
+  }
+}
+
 ExitCode report(const fs::path& target, const halyard::ReleaseCheckResult& checks) {
   Console& console = Console::shared();
   const std::string name = target.filename().string();
@@ -100,6 +114,7 @@ ExitCode report(const fs::path& target, const halyard::ReleaseCheckResult& check
 } // namespace
 
 ExitCode NotarizeCommand::run(const ParsedArguments& parsed) {
+  const auto output = parsed.value("output");
   if (parsed.positionals.size() != 1) {
     throw CLIError(ExitCode::usage, "notarize needs one .dmg or .pkg.",
                    "Example: bosun notarize MyApp.dmg");
@@ -123,8 +138,9 @@ ExitCode NotarizeCommand::run(const ParsedArguments& parsed) {
   }
   const auto identity = signingIdentity(parsed, configuration, kind);
 
-  const fs::path target = prepareTarget(input, parsed.value("output"),
-                                        parsed.hasFlag("overwrite") || parsed.hasFlag("yes"));
+  const fs::path target =
+      prepareTarget(input, output, parsed.hasFlag("overwrite") || parsed.hasFlag("yes"));
+  requireWritableFolder(target);
   Console& console = Console::shared();
   console.info("File: " + target.string());
 
@@ -135,9 +151,9 @@ ExitCode NotarizeCommand::run(const ParsedArguments& parsed) {
     // Ctrl-C stops the tool through the process registry; this removes what the run made.
     const CancellationCleanup cleanup([&coordinator] { coordinator.discardTemporaryFiles(); });
     try {
-      result =
-          coordinator.run(halyard::ArtifactNotarizationConfig(target, identity, *credentials, kind),
-                          [&console](const std::string& line) { console.step(line); });
+      halyard::ArtifactNotarizationConfig config(input, identity, *credentials, kind);
+      config.destination = target;
+      result = coordinator.run(config, [&console](const std::string& line) { console.step(line); });
     } catch (...) {
       throw CLIError::from(std::current_exception(), ExitCode::notarization);
     }
@@ -164,23 +180,17 @@ fs::path NotarizeCommand::prepareTarget(const fs::path& source,
   const fs::path target = namesFolder ? named / source.filename() : named;
   if (target == source) return source;
 
-  const auto copyFailed = [&target](const std::error_code& cause) {
-    return CLIError(ExitCode::input,
-                    "Could not copy to " + target.string() + ": " + cause.message());
-  };
   fs::create_directories(target.parent_path(), error);
-  if (error) throw copyFailed(error);
+  if (error) {
+    throw CLIError(ExitCode::input,
+                   "Could not copy to " + target.string() + ": " + error.message());
+  }
   if (existsAt(target) && !overwrite) {
     throw CLIError(ExitCode::input, target.string() + " already exists.",
                    "Add --overwrite to replace it.");
   }
-  // An existing copy is replaced by rename, so an interruption never leaves it half-written.
-  halyard::AtomicFileCopy copy(source, target);
-  const CancellationCleanup cleanup([partial = copy.temporaryPath()] {
-    std::error_code ignored;
-    fs::remove(partial, ignored);
-  });
-  if (const std::error_code copyError = copy.commit()) throw copyFailed(copyError);
+  // The copy itself is made by the notarization, beside the target, and renamed over it only
+  // once every step has passed: a failed or cancelled run leaves an existing target as it was.
   return target;
 }
 

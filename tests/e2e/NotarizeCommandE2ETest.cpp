@@ -66,8 +66,10 @@ protected:
     if (fs::exists(signingFolder())) {
       EXPECT_TRUE(fs::is_empty(signingFolder()));
     }
-    for (const auto& entry : fs::recursive_directory_iterator(stand.work()))
-      EXPECT_FALSE(contains(entry.path().filename().string(), ".partial")) << entry.path();
+    for (const auto& entry : fs::recursive_directory_iterator(stand.work())) {
+      const std::string name = entry.path().filename().string();
+      EXPECT_FALSE(contains(name, ".partial") || contains(name, ".bosun-")) << entry.path();
+    }
   }
 
   bool isStapled(const fs::path& file) const {
@@ -227,6 +229,40 @@ TEST_F(NotarizeE2E, StaplingAndValidationFailures) {
   expectNoLeftovers();
 }
 
+// Whatever step fails, the input, an existing copy target and the folders around them are as
+// they were: the work happens on a copy that replaces the target only after validation.
+TEST_F(NotarizeE2E, AFailedRunLeavesTheUsersFilesAsTheyWere) {
+  const auto dmg = stand.makeDMG("Sample", app);
+  const auto pkg = stand.makePKG("Sample", app, "");
+  ASSERT_TRUE(notarize({"Sample.dmg", "-o", "good", "--no-sign"}).exitedWith(0));
+  const auto good = stand.work() / "good" / "Sample.dmg";
+  const std::string dmgBytes = read(dmg), goodBytes = read(good), pkgBytes = read(pkg);
+  const std::map<std::string, std::string> invalid{{"MACSIM_NOTARY_VERDICT", "Invalid"}};
+  const std::map<std::string, std::string> notValid{{"MACSIM_STAPLER_FAIL", "65"},
+                                                    {"MACSIM_STAPLER_WHEN", "validate"}};
+  const struct {
+    std::vector<std::string> arguments;
+    std::map<std::string, std::string> environment;
+    int code;
+  } cases[] = {
+      {{"Sample.dmg", "-o", "good", "--overwrite", "--no-sign"}, invalid, 11},
+      {{"Sample.dmg", "-o", "good", "--overwrite", "--no-sign"}, notValid, 12},
+      {{"Sample.dmg", "--identity", StandInRoot::application}, invalid, 11},
+      {{"Sample.dmg", "--identity", StandInRoot::application}, notValid, 12},
+      {{"Sample.pkg", "--no-sign"}, notValid, 12},
+  };
+  for (const auto& run : cases) {
+    const auto result = notarize(run.arguments, run.environment);
+    EXPECT_TRUE(result.exitedWith(run.code)) << run.arguments[0] << "\n" << result.standardError;
+    EXPECT_EQ(result.standardOutput, "");
+    EXPECT_EQ(read(dmg), dmgBytes) << result.standardError;
+    EXPECT_EQ(read(good), goodBytes) << result.standardError;
+    EXPECT_EQ(read(pkg), pkgBytes) << result.standardError;
+    expectNoLeftovers();
+  }
+  EXPECT_TRUE(processesNaming({stand.home().string()}).empty()); // no stand-in left running
+}
+
 TEST_F(NotarizeE2E, CtrlCDuringTheWaitStopsNotarytoolAndRemovesTheSignedCopy) {
   const auto pkg = stand.makePKG("Sample", app, "");
   const std::string original = read(pkg);
@@ -256,6 +292,8 @@ TEST_F(NotarizeE2E, CtrlCDuringTheWaitStopsNotarytoolAndRemovesTheSignedCopy) {
   EXPECT_TRUE(processesNaming({"submit", folder}).empty()) << "notarytool is still running";
   EXPECT_EQ(read(pkg), original);
   expectNoLeftovers();
+  // It held a signed copy of the user's package: nobody else may look in.
+  EXPECT_EQ(fs::status(signingFolder()).permissions() & fs::perms::all, fs::perms::owner_all);
 }
 
 } // namespace
