@@ -114,7 +114,16 @@ ExitCode report(const fs::path& target, const halyard::ReleaseCheckResult& check
 } // namespace
 
 ExitCode NotarizeCommand::run(const ParsedArguments& parsed) {
+  // The parser takes every command's options; a dry run asked for must never become a real one.
+  if (parsed.hasFlag("dry-run")) {
+    throw CLIError(ExitCode::usage, "`bosun notarize` has no dry run.",
+                   "Run `bosun verify <file>` to check a file without changing it.");
+  }
   const auto output = parsed.value("output");
+  if (output && output->empty()) {
+    throw CLIError(ExitCode::usage, "--output needs a file or folder.",
+                   "Leave out --output to notarize the file in place.");
+  }
   if (parsed.positionals.size() != 1) {
     throw CLIError(ExitCode::usage, "notarize needs one .dmg or .pkg.",
                    "Example: bosun notarize MyApp.dmg");

@@ -235,6 +235,10 @@ CLIConfiguration SetupCommand::configurationFromFlags(const ParsedArguments& arg
 }
 
 ExitCode SetupCommand::run(const ParsedArguments& arguments) {
+  if (arguments.hasFlag("dry-run")) {
+    throw CLIError(ExitCode::usage, "`bosun setup` has no dry run.",
+                   "Run `bosun setup --show` to see the saved settings.");
+  }
   Console& console = Console::shared();
   const fs::path file = configFile(arguments);
   if (arguments.hasFlag("reset")) return reset(file, console);
