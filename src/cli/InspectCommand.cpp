@@ -2,6 +2,7 @@
 
 #include "cli/CLIError.hpp"
 #include "cli/Console.hpp"
+#include "cli/Redactor.hpp"
 #include "cli/StandardizedPath.hpp"
 #include "core/Inspection/InspectionService.hpp"
 #include "core/Inspection/InspectionText.hpp"
@@ -118,10 +119,11 @@ ExitCode InspectCommand::run(const ParsedArguments& parsed) {
   const auto report = halyard::InspectionService::inspect(
       file, [&console](const std::string& message) { console.step(message); });
   if (console.isJSON()) {
-    console.event("report", reportObject(report));
+    console.event("report", Redactor::redact(reportObject(report), {"file"}));
   } else {
-    for (const auto& line : textLines(report, console.isVerbose()))
-      console.result(line);
+    // Redacted as one text, so that a secret spanning lines (a PEM private key) is caught.
+    console.result(
+        Redactor::redact(halyard::text::joined(textLines(report, console.isVerbose()), "\n")));
   }
   return exitCode(report);
 }

@@ -8,6 +8,7 @@
 #include "cli/ConfigurationResolver.hpp"
 #include "cli/Console.hpp"
 #include "cli/ParsedArguments.hpp"
+#include "cli/Redactor.hpp"
 #include "cli/SignalHandler.hpp"
 #include "cli/StandardizedPath.hpp"
 #include "core/Inspection/ReleaseCheck.hpp"
@@ -98,7 +99,7 @@ ExitCode report(const fs::path& target, const halyard::ReleaseCheckResult& check
     summary["class"] = std::string(exitCodeName(code));
     summary["artifact"] = target.string();
     summary["problems"] = problems;
-    console.event("summary", std::move(summary));
+    console.event("summary", Redactor::redact(std::move(summary), {"file", "artifact"}));
   }
   if (problems.empty()) {
     console.success(name + " is signed, notarized and stapled");

@@ -3,6 +3,7 @@
 #include <unicode/regex.h>
 #include <unicode/unistr.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -72,6 +73,21 @@ std::string Redactor::redact(std::string_view text) {
   std::string result;
   subject.toUTF8String(result);
   return result;
+}
+
+nlohmann::json Redactor::redact(nlohmann::json value,
+                                std::initializer_list<std::string_view> kept) {
+  if (value.is_string()) return redact(value.get_ref<const std::string&>());
+  if (value.is_array()) {
+    for (auto& element : value)
+      element = redact(std::move(element), kept);
+  } else if (value.is_object()) {
+    for (auto& [key, element] : value.items()) {
+      if (std::find(kept.begin(), kept.end(), key) == kept.end())
+        element = redact(std::move(element), kept);
+    }
+  }
+  return value;
 }
 
 } // namespace bosun

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
+
+#include <nlohmann/json.hpp>
 
 namespace bosun {
 
@@ -13,6 +16,10 @@ struct Redactor {
   // The text with every rule applied in order, each to all its matches. When nothing matches,
   // the bytes come back exactly as given (also when they are not valid UTF-8).
   static std::string redact(std::string_view text);
+
+  // Every string in `value`, at any depth, redacted as a whole; the values of the object keys in
+  // `kept` (the user's own file names) stay as they are.
+  static nlohmann::json redact(nlohmann::json value, std::initializer_list<std::string_view> kept);
 };
 
 } // namespace bosun

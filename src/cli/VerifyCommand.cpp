@@ -8,6 +8,7 @@
 #include "cli/CheckPayload.hpp"
 #include "cli/Console.hpp"
 #include "cli/ParsedArguments.hpp"
+#include "cli/Redactor.hpp"
 #include "cli/StandardizedPath.hpp"
 #include "core/Signing/CodeSigner.hpp"
 #include "core/Support/Text.hpp"
@@ -86,7 +87,7 @@ ExitCode VerifyCommand::run(const ParsedArguments& parsed) {
     summary["class"] = std::string(exitCodeName(code));
     summary["problems"] = problems;
     if (deepResult) summary["deep"] = *deepResult;
-    console.event("summary", std::move(summary));
+    console.event("summary", Redactor::redact(std::move(summary), {"file"}));
   } else if (problems.empty()) {
     console.result(target.fileName + ": all checks passed");
   } else {

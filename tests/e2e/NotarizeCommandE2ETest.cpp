@@ -114,6 +114,22 @@ TEST_F(NotarizeE2E, JSONSummaryBeforeTheFinalLine) {
                            {"problems", json::array()}}));
 }
 
+// The result path is the user's own: a folder named like a password or an option stays intact.
+TEST_F(NotarizeE2E, TheResultPathIsPrintedAsIs) {
+  const auto folder = stand.work() / "abcd-efgh-ijkl-mnop" / "-p x";
+  fs::create_directories(folder);
+  fs::rename(stand.makeDMG("Sample", app), folder / "Sample.dmg");
+  const auto dmg = folder / "Sample.dmg";
+  auto result = notarize({dmg.string(), "--no-sign"});
+  ASSERT_TRUE(result.exitedWith(0)) << result.standardError;
+  EXPECT_EQ(result.standardOutput, dmg.string() + "\n");
+  result = notarize({dmg.string(), "--no-sign", "--json"});
+  ASSERT_TRUE(result.exitedWith(0)) << result.standardError;
+  const auto lines = result.outputLines();
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(json::parse(lines[lines.size() - 2])["artifact"], dmg.string());
+}
+
 TEST_F(NotarizeE2E, CopiesLeaveTheInputUnchangedAndTheInputItselfIsInPlace) {
   const auto dmg = stand.makeDMG("Sample", app);
   const std::string original = read(dmg);
