@@ -12,6 +12,7 @@
 #include "cli/Console.hpp"
 #include "cli/HalyardSettingsImporter.hpp"
 #include "cli/InstallerWindowPreset.hpp"
+#include "cli/Redactor.hpp"
 #include "cli/SettingDefinition.hpp"
 #include "cli/TerminalSession.hpp"
 #include "cli/TildeExpansion.hpp"
@@ -74,7 +75,7 @@ ExitCode show(const fs::path& file, Console& console) {
                                  {"settings", nlohmann::json::parse(configuration->encoded())}});
   } else {
     console.info("Configuration at " + file.string() + ":");
-    console.result(halyard::text::trimmed(configuration->encoded()));
+    console.result(Redactor::redact(halyard::text::trimmed(configuration->encoded())));
   }
   return ExitCode::success;
 }
