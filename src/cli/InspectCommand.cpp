@@ -2,6 +2,7 @@
 
 #include "cli/CLIError.hpp"
 #include "cli/Console.hpp"
+#include "cli/InputFile.hpp"
 #include "cli/Redactor.hpp"
 #include "cli/StandardizedPath.hpp"
 #include "core/Inspection/InspectionService.hpp"
@@ -38,13 +39,12 @@ std::filesystem::path InspectCommand::checkedFile(const ParsedArguments& parsed)
     throw CLIError(ExitCode::usage, "inspect needs one .dmg or .pkg file.",
                    "Example: bosun inspect MyApp.dmg");
   const auto file = commandLinePath(parsed.positionals.front());
-  std::error_code error;
-  if (parsed.positionals.front().empty() || !std::filesystem::exists(file, error))
-    throw CLIError(ExitCode::input, parsed.positionals.front() + " does not exist.");
+  InputFile::requireExisting(parsed.positionals.front(), file, parsed.positionals.front());
   const auto extension = halyard::text::lowercasedASCII(file.extension().string());
   if (extension != ".dmg" && extension != ".pkg")
     throw CLIError(ExitCode::input, "inspect works with .dmg and .pkg files.",
                    "Use `bosun verify` for an .app.");
+  InputFile::requireReadableFile(file, parsed.positionals.front());
   return file;
 }
 

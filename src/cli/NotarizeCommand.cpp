@@ -7,6 +7,7 @@
 #include "cli/CheckPayload.hpp"
 #include "cli/ConfigurationResolver.hpp"
 #include "cli/Console.hpp"
+#include "cli/InputFile.hpp"
 #include "cli/ParsedArguments.hpp"
 #include "cli/Redactor.hpp"
 #include "cli/SignalHandler.hpp"
@@ -130,7 +131,7 @@ ExitCode NotarizeCommand::run(const ParsedArguments& parsed) {
                    "Example: bosun notarize MyApp.dmg");
   }
   const fs::path input = commandLinePath(parsed.positionals.front());
-  if (!existsAt(input)) throw CLIError(ExitCode::input, input.string() + " does not exist.");
+  InputFile::requireExisting(parsed.positionals.front(), input, input.string());
 
   const std::string extension = halyard::text::lowercasedASCII(input.extension().string());
   if (extension != ".dmg" && extension != ".pkg") {
@@ -138,6 +139,7 @@ ExitCode NotarizeCommand::run(const ParsedArguments& parsed) {
                    "To release an app, use `bosun start`.");
   }
   const auto kind = extension == ".dmg" ? halyard::ArtifactKind::dmg : halyard::ArtifactKind::pkg;
+  InputFile::requireReadableFile(input, input.string());
 
   const ConfigurationResolver configuration(parsed, input.parent_path());
   const auto credentials = configuration.credentials();

@@ -7,6 +7,7 @@
 #include "cli/CheckLines.hpp"
 #include "cli/CheckPayload.hpp"
 #include "cli/Console.hpp"
+#include "cli/InputFile.hpp"
 #include "cli/ParsedArguments.hpp"
 #include "cli/Redactor.hpp"
 #include "cli/StandardizedPath.hpp"
@@ -23,9 +24,7 @@ VerifyCommand::Target VerifyCommand::checkedTarget(const ParsedArguments& parsed
   const auto& typed = parsed.positionals.front();
   // "MyApp.app/" (as a shell completes a bundle) names the same file as "MyApp.app".
   const auto path = commandLinePath(typed);
-  std::error_code error;
-  if (typed.empty() || !std::filesystem::exists(path, error))
-    throw CLIError(ExitCode::input, typed + " does not exist.");
+  InputFile::requireExisting(typed, path, typed);
 
   const auto extension = halyard::text::lowercasedASCII(path.extension().string());
   halyard::ReleaseCheck::Kind kind;
@@ -37,6 +36,8 @@ VerifyCommand::Target VerifyCommand::checkedTarget(const ParsedArguments& parsed
     kind = halyard::ReleaseCheck::Kind::pkg;
   else
     throw CLIError(ExitCode::input, "verify works with .app, .dmg and .pkg files.");
+
+  if (kind != halyard::ReleaseCheck::Kind::app) InputFile::requireReadableFile(path, typed);
 
   const bool deep = parsed.hasFlag("deep");
   if (deep && kind != halyard::ReleaseCheck::Kind::app)
