@@ -14,6 +14,7 @@
 #include "cli/StandardizedPath.hpp"
 #include "core/Inspection/ReleaseCheck.hpp"
 #include "core/Notarization/ArtifactNotarizationCoordinator.hpp"
+#include "core/Notarization/ArtifactNotarizationCoordinatorError.hpp"
 #include "core/Signing/SigningIdentityDetector.hpp"
 #include "core/Support/Error.hpp"
 #include "core/Support/TemporaryFolder.hpp"
@@ -166,6 +167,20 @@ ExitCode NotarizeCommand::run(const ParsedArguments& parsed) {
       halyard::ArtifactNotarizationConfig config(input, identity, *credentials, kind);
       config.destination = target;
       result = coordinator.run(config, [&console](const std::string& line) { console.step(line); });
+    } catch (const halyard::ArtifactNotarizationCoordinatorError& error) {
+      // Kept signatures are checked first: a DMG with none and nothing to sign it with is a
+      // signing problem, not a stapling one.
+      if (kind == halyard::ArtifactKind::dmg && !identity &&
+          error.errorCase() ==
+              halyard::ArtifactNotarizationCoordinatorError::Case::validationFailed &&
+          error.text().find("not signed at all") != std::string::npos) {
+        throw CLIError(ExitCode::signing,
+                       input.filename().string() + " is not signed, and no signing identity is "
+                                                   "configured.",
+                       "Pass --identity \"Developer ID Application: …\" (or set `identity`) to "
+                       "sign it.");
+      }
+      throw CLIError::from(std::current_exception(), ExitCode::notarization);
     } catch (...) {
       throw CLIError::from(std::current_exception(), ExitCode::notarization);
     }

@@ -279,6 +279,30 @@ TEST_F(NotarizeE2E, AFailedRunLeavesTheUsersFilesAsTheyWere) {
   EXPECT_TRUE(processesNaming({stand.home().string()}).empty()); // no stand-in left running
 }
 
+// Exit codes name the real problem: an unsigned DMG with nothing to sign it with is a signing
+// problem, a keychain profile that does not exist is missing credentials; the DMG stays as it was.
+TEST_F(NotarizeE2E, ExitCodesNameTheProblem) {
+  const auto dmg = stand.makeDMG("Sample", app, "");
+  const std::string original = read(dmg);
+  auto result = notarize({"Sample.dmg"});
+  EXPECT_TRUE(result.exitedWith(10)) << result.standardError;
+  EXPECT_TRUE(contains(result.standardError,
+                       "✗ Sample.dmg is not signed, and no signing identity is configured.\n"
+                       "  Pass --identity \"Developer ID Application: …\" (or set `identity`) to "
+                       "sign it.\n"))
+      << result.standardError;
+  EXPECT_EQ(read(dmg), original);
+
+  result = stand.bosun({"notarize", "Sample.dmg", "--identity", StandInRoot::application,
+                        "--profile", "no-such-profile"});
+  EXPECT_TRUE(result.exitedWith(4)) << result.standardError;
+  EXPECT_TRUE(contains(result.standardError, "no-such-profile")) << result.standardError;
+  EXPECT_TRUE(contains(result.standardError, "  Create the profile with `bosun setup`, or check "
+                                             "the --profile name.\n"));
+  EXPECT_EQ(read(dmg), original);
+  expectNoLeftovers();
+}
+
 TEST_F(NotarizeE2E, CtrlCDuringTheWaitStopsNotarytoolAndRemovesTheSignedCopy) {
   const auto pkg = stand.makePKG("Sample", app, "");
   const std::string original = read(pkg);
