@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include <nlohmann/json.hpp>
 
 #include "InspectionStandIns.hpp"
@@ -113,6 +115,26 @@ TEST_F(InspectStandIns, DMGThatCannotBeMounted) {
   EXPECT_EQ(field(report, "appSignature")["value"], "Unavailable because the DMG did not mount.");
   EXPECT_LE(report["score"].get<int>(), 39);
   EXPECT_EQ(report["verdict"], "Not Trusted");
+}
+
+// Inspections of one image at the same time each see it mounted: neither ejects it under the
+// other, and both leave the attached images as they were.
+TEST_F(InspectStandIns, ConcurrentInspectionsOfOneImageEachGetTheWholeReport) {
+  const auto app = standIns.makeApp("Twice", true, true);
+  const auto dmg = standIns.makeDMG("Twice", contentsWith(app), true, true);
+  const auto attached = standIns.attachedImages();
+  for (int round = 0; round < 3; ++round) {
+    RunResult results[2];
+    std::thread other([&] { results[1] = standIns.bosun({"--json", "inspect", dmg.string()}); });
+    results[0] = standIns.bosun({"--json", "inspect", dmg.string()});
+    other.join();
+    for (const auto& result : results) {
+      const auto lines = result.outputLines();
+      ASSERT_FALSE(lines.empty()) << result.standardError;
+      EXPECT_EQ(nlohmann::json::parse(lines.back())["score"], 100) << lines.back();
+    }
+  }
+  EXPECT_EQ(standIns.attachedImages(), attached);
 }
 
 TEST_F(InspectStandIns, DMGMountedByTheUserStaysMounted) {
