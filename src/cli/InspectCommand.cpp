@@ -4,6 +4,7 @@
 #include "cli/Console.hpp"
 #include "cli/InputFile.hpp"
 #include "cli/Redactor.hpp"
+#include "cli/SignalHandler.hpp"
 #include "cli/StandardizedPath.hpp"
 #include "core/Inspection/InspectionService.hpp"
 #include "core/Inspection/InspectionText.hpp"
@@ -116,8 +117,13 @@ ExitCode InspectCommand::run(const ParsedArguments& parsed) {
   const auto file = checkedFile(parsed);
   auto& console = Console::shared();
   console.step("Inspecting " + file.filename().string() + "…");
-  const auto report = halyard::InspectionService::inspect(
-      file, [&console](const std::string& message) { console.step(message); });
+  // Once a cancellation has begun, the tools it stopped report failures that are no findings:
+  // neither progress nor the report is printed, only the cancellation.
+  auto& signals = SignalHandler::shared();
+  const auto report = halyard::InspectionService::inspect(file, [&](const std::string& message) {
+    if (!signals.isHandling()) console.step(message);
+  });
+  signals.waitWhileHandling();
   if (console.isJSON()) {
     console.event("report", Redactor::redact(reportObject(report), {"file"}));
   } else {

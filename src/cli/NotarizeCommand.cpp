@@ -192,6 +192,7 @@ ExitCode NotarizeCommand::run(const ParsedArguments& parsed) {
                                                        ? halyard::ReleaseCheck::Kind::dmg
                                                        : halyard::ReleaseCheck::Kind::pkg);
   checks.fileName = target.filename().string();
+  SignalHandler::shared().waitWhileHandling(); // checks stopped by a cancellation are no result
   return report(target, checks);
 }
 

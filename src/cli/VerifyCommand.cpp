@@ -10,6 +10,7 @@
 #include "cli/InputFile.hpp"
 #include "cli/ParsedArguments.hpp"
 #include "cli/Redactor.hpp"
+#include "cli/SignalHandler.hpp"
 #include "cli/StandardizedPath.hpp"
 #include "core/Signing/CodeSigner.hpp"
 #include "core/Support/Text.hpp"
@@ -58,6 +59,8 @@ ExitCode VerifyCommand::run(const ParsedArguments& parsed) {
   if (target.deep) {
     console.step("Verifying the signature (deep, strict)…");
     const auto result = halyard::CodeSigner::deepVerify(toolPath, deepVerificationTimeLimit);
+    // Tools stopped by a cancellation fail: what they say is no finding.
+    SignalHandler::shared().waitWhileHandling();
     switch (result.kind()) {
     case halyard::DeepVerificationResult::Kind::passed:
       console.check("Deep signature verification", "", Console::Mark::passed);
@@ -77,6 +80,7 @@ ExitCode VerifyCommand::run(const ParsedArguments& parsed) {
 
   console.step("Checking signing, notarization and stapling…");
   auto checks = halyard::ReleaseCheck::run(toolPath, target.kind);
+  SignalHandler::shared().waitWhileHandling();
   checks.fileName = target.fileName;
   for (auto& problem : printCheckLines(console, checks))
     problems.push_back(std::move(problem));

@@ -55,7 +55,11 @@ public:
     }
   }
 
-  void own(std::string target) { target_ = std::move(target); }
+  // Known to a cancellation from here on, so it detaches the image should the run not get to.
+  void own(std::string target) {
+    target_ = std::move(target);
+    DiskImageMounts::rememberAttached(target_);
+  }
   bool owned() const { return !target_.empty(); }
 
   // The result is ignored: there is nothing more the inspection could do about it.
@@ -65,6 +69,7 @@ public:
     target_.clear();
     run_(AppleTools::hdiutil, {"detach", target, "-force"}, InspectionRunner::detachLimit,
          std::nullopt);
+    DiskImageMounts::forgetAttached(target);
   }
 
 private:
