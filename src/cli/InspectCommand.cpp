@@ -116,12 +116,12 @@ ExitCode InspectCommand::exitCode(const halyard::InspectionReport& report) {
 ExitCode InspectCommand::run(const ParsedArguments& parsed) {
   const auto file = checkedFile(parsed);
   auto& console = Console::shared();
-  console.step("Inspecting " + file.filename().string() + "…");
+  console.step("Inspecting " + text::printable(file.filename().string()) + "…");
   // Once a cancellation has begun, the tools it stopped report failures that are no findings:
   // neither progress nor the report is printed, only the cancellation.
   auto& signals = SignalHandler::shared();
   const auto report = halyard::InspectionService::inspect(file, [&](const std::string& message) {
-    if (!signals.isHandling()) console.step(message);
+    if (!signals.isHandling()) console.step(text::printable(message));
   });
   signals.waitWhileHandling();
   if (console.isJSON()) {

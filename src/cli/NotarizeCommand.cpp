@@ -12,6 +12,7 @@
 #include "cli/Redactor.hpp"
 #include "cli/SignalHandler.hpp"
 #include "cli/StandardizedPath.hpp"
+#include "core/Inspection/InspectionText.hpp"
 #include "core/Inspection/ReleaseCheck.hpp"
 #include "core/Notarization/ArtifactNotarizationCoordinator.hpp"
 #include "core/Notarization/ArtifactNotarizationCoordinatorError.hpp"
@@ -44,6 +45,11 @@ public:
 private:
   std::string identifier_;
 };
+
+// A name as shown on a terminal: control characters made visible, so a file name cannot steer it.
+std::string shown(const fs::path& path) {
+  return halyard::inspectiontext::printable(path.string());
+}
 
 // The identity to sign with, or none (with the PKG warning when nothing is configured).
 std::optional<std::string> signingIdentity(const ParsedArguments& parsed,
@@ -92,7 +98,7 @@ void requireWritableFolder(const fs::path& target) {
 
 ExitCode report(const fs::path& target, const halyard::ReleaseCheckResult& checks) {
   Console& console = Console::shared();
-  const std::string name = target.filename().string();
+  const std::string name = shown(target.filename());
   const std::vector<std::string> problems = printCheckLines(console, checks);
   const ExitCode code = problems.empty() ? ExitCode::success : ExitCode::verification;
   if (console.isJSON()) {
@@ -155,9 +161,9 @@ ExitCode NotarizeCommand::run(const ParsedArguments& parsed) {
       prepareTarget(input, output, parsed.hasFlag("overwrite") || parsed.hasFlag("yes"));
   requireWritableFolder(target);
   Console& console = Console::shared();
-  console.info("File: " + target.string());
+  console.info("File: " + shown(target));
 
-  console.step("Notarizing " + target.filename().string() + " (this can take a few minutes)…");
+  console.step("Notarizing " + shown(target.filename()) + " (this can take a few minutes)…");
   halyard::ArtifactNotarizationCoordinator coordinator;
   halyard::ArtifactNotarizationResult result;
   {
@@ -175,8 +181,8 @@ ExitCode NotarizeCommand::run(const ParsedArguments& parsed) {
               halyard::ArtifactNotarizationCoordinatorError::Case::validationFailed &&
           error.text().find("not signed at all") != std::string::npos) {
         throw CLIError(ExitCode::signing,
-                       input.filename().string() + " is not signed, and no signing identity is "
-                                                   "configured.",
+                       shown(input.filename()) + " is not signed, and no signing identity is "
+                                                 "configured.",
                        "Pass --identity \"Developer ID Application: …\" (or set `identity`) to "
                        "sign it.");
       }

@@ -12,6 +12,7 @@
 #include "cli/Redactor.hpp"
 #include "cli/SignalHandler.hpp"
 #include "cli/StandardizedPath.hpp"
+#include "core/Inspection/InspectionText.hpp"
 #include "core/Signing/CodeSigner.hpp"
 #include "core/Support/Text.hpp"
 
@@ -94,10 +95,10 @@ ExitCode VerifyCommand::run(const ParsedArguments& parsed) {
     if (deepResult) summary["deep"] = *deepResult;
     console.event("summary", Redactor::redact(std::move(summary), {"file"}));
   } else if (problems.empty()) {
-    console.result(target.fileName + ": all checks passed");
+    console.result(halyard::inspectiontext::printable(target.fileName) + ": all checks passed");
   } else {
-    console.result(target.fileName + ": " + std::to_string(problems.size()) +
-                   " check(s) did not pass");
+    console.result(halyard::inspectiontext::printable(target.fileName) + ": " +
+                   std::to_string(problems.size()) + " check(s) did not pass");
   }
   return code;
 }

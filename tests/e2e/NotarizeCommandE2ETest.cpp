@@ -130,6 +130,30 @@ TEST_F(NotarizeE2E, TheResultPathIsPrintedAsIs) {
   EXPECT_EQ(json::parse(lines[lines.size() - 2])["artifact"], dmg.string());
 }
 
+// A file name carrying terminal escapes is shown with them made visible by every command; only
+// notarize's result path stays the exact path, for scripts.
+TEST_F(NotarizeE2E, TerminalEscapesInNamesAreShownHarmlessly) {
+  const auto dmg = stand.work() / "Evil\x1b]0;owned\x07\x1b[2J.dmg";
+  fs::rename(stand.makeDMG("Sample", app), dmg);
+  const auto clean = [](const std::string& text) {
+    return text.find_first_of("\x1b\x07") == std::string::npos;
+  };
+  for (const std::string command : {"notarize", "verify", "inspect"}) {
+    const auto result =
+        stand.bosun({command, dmg.string(), "--no-sign", "-v", "--profile", StandInRoot::profile});
+    EXPECT_TRUE(clean(result.standardError)) << command << "\n" << result.standardError;
+    EXPECT_TRUE(contains(result.standardError, "Evil\\x1b]0;owned\\x07\\x1b[2J.dmg"))
+        << command << "\n"
+        << result.standardError;
+    if (command == "notarize") {
+      EXPECT_TRUE(result.exitedWith(0)) << result.standardError;
+      EXPECT_EQ(result.standardOutput, dmg.string() + "\n");
+    } else {
+      EXPECT_TRUE(clean(result.standardOutput)) << command << "\n" << result.standardOutput;
+    }
+  }
+}
+
 TEST_F(NotarizeE2E, CopiesLeaveTheInputUnchangedAndTheInputItselfIsInPlace) {
   const auto dmg = stand.makeDMG("Sample", app);
   const std::string original = read(dmg);
