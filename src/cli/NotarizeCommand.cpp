@@ -16,6 +16,8 @@
 #include "core/Inspection/ReleaseCheck.hpp"
 #include "core/Notarization/ArtifactNotarizationCoordinator.hpp"
 #include "core/Notarization/ArtifactNotarizationCoordinatorError.hpp"
+#include "core/Process/AppleTools.hpp"
+#include "core/Process/ProcessRunner.hpp"
 #include "core/Signing/SigningIdentityDetector.hpp"
 #include "core/Support/Error.hpp"
 #include "core/Support/TemporaryFolder.hpp"
@@ -49,6 +51,49 @@ private:
 // A name as shown on a terminal: control characters made visible, so a file name cannot steer it.
 std::string shown(const fs::path& path) {
   return halyard::inspectiontext::printable(path.string());
+}
+
+// A failed submission told plainly: for a verdict, the submission, its status and the issues of
+// the notary log (fetched with `notarytool log ID`); for a network failure, that the service could
+// not be reached. Anything else: none, and the notary's own words stand.
+std::optional<CLIError>
+submissionFailure(const halyard::ArtifactNotarizationCoordinatorError& error,
+                  const halyard::NotaryCredentials& credentials, const std::string& name) {
+  using Case = halyard::ArtifactNotarizationCoordinatorError::Case;
+  if (error.errorCase() != Case::notarizationFailed || SignalHandler::shared().isHandling())
+    return std::nullopt;
+  const std::string& output = error.text();
+  if (output.find("NSURLErrorDomain") != std::string::npos &&
+      output.find("-1009") != std::string::npos) {
+    return CLIError(ExitCode::notarization,
+                    "Notarization failed: the notary service could not be reached.",
+                    "Check the network connection and try again.");
+  }
+  const auto id = halyard::inspectiontext::firstValue(output, "id:");
+  const auto status = halyard::inspectiontext::firstValue(output, "status:");
+  if (!id || !status || id->empty()) return std::nullopt;
+
+  std::string message = "Notarization failed: the notary service judged " + name + " " + *status +
+                        " (submission " + *id + ").";
+  std::vector<std::string> arguments{"notarytool", "log", *id};
+  const auto authentication = credentials.arguments();
+  arguments.insert(arguments.end(), authentication.begin(), authentication.end());
+  const auto log = halyard::ProcessRunner::run(halyard::AppleTools::request(
+      halyard::AppleTools::Runner::notarization, halyard::AppleTools::xcrun, arguments, 120));
+  const auto parsed = nlohmann::json::parse(log.standardOutput, nullptr, false);
+  if (log.status == 0 && parsed.is_object() && parsed.contains("issues") &&
+      parsed["issues"].is_array()) {
+    for (const auto& issue : parsed["issues"]) {
+      if (!issue.is_object()) continue;
+      const auto text = [&issue](const char* key) {
+        return issue.contains(key) && issue[key].is_string() ? issue[key].get<std::string>()
+                                                             : std::string();
+      };
+      message += "\n  " + (text("path").empty() ? name : text("path")) + ": " + text("message");
+    }
+  }
+  return CLIError(ExitCode::notarization, message,
+                  "See the whole log with `xcrun notarytool log " + *id + "`.");
 }
 
 // The identity to sign with, or none (with the PKG warning when nothing is configured).
@@ -186,6 +231,8 @@ ExitCode NotarizeCommand::run(const ParsedArguments& parsed) {
                        "Pass --identity \"Developer ID Application: …\" (or set `identity`) to "
                        "sign it.");
       }
+      if (auto failure = submissionFailure(error, *credentials, shown(input.filename())))
+        throw *std::move(failure);
       throw CLIError::from(std::current_exception(), ExitCode::notarization);
     } catch (...) {
       throw CLIError::from(std::current_exception(), ExitCode::notarization);

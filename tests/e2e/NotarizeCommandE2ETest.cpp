@@ -234,17 +234,35 @@ TEST_F(NotarizeE2E, AnIdentityThatIsNotInstalled) {
   EXPECT_EQ(read(dmg), original);
 }
 
-TEST_F(NotarizeE2E, AnInvalidVerdictFailsWithTheNotarysWordsAndNothingIsStapled) {
-  const auto pkg = stand.makePKG("Sample", app, "");
-  const std::string original = read(pkg);
-  const auto result = notarize({"Sample.pkg", "--installer-identity", holder},
-                               {{"MACSIM_NOTARY_VERDICT", "Invalid"}});
+// An Invalid verdict names the submission, its status and the log's issues; an offline service
+// says so. Nothing is stapled and the file stays as it was.
+TEST_F(NotarizeE2E, AnInvalidVerdictOrNoNetworkIsToldPlainly) {
+  const auto pkg = stand.makePKG("Sample", app);
+  const auto dmg = stand.makeDMG("Sample", app);
+  const std::string original = read(pkg), originalDMG = read(dmg);
+  auto result = notarize({"Sample.pkg", "--no-sign"}, {{"MACSIM_NOTARY_VERDICT", "Invalid"}});
   EXPECT_TRUE(result.exitedWith(11)) << result.standardError;
-  EXPECT_TRUE(contains(result.standardError, "✗ Notarization failed: ")) << result.standardError;
-  EXPECT_TRUE(contains(result.standardError, "status: Invalid"));
+  const std::string lead = "✗ Notarization failed: the notary service judged Sample.pkg Invalid "
+                           "(submission ";
+  const auto start = result.standardError.find(lead);
+  ASSERT_NE(start, std::string::npos) << result.standardError;
+  const std::string id = result.standardError.substr(start + lead.size(), 36);
+  EXPECT_EQ(
+      result.standardError.substr(start),
+      lead + id + ").\n  Sample.pkg: The notary service rejected this submission " +
+          "(MACSIM_NOTARY_VERDICT=Invalid).\n  See the whole log with `xcrun notarytool log " + id +
+          "`.\n");
   EXPECT_FALSE(contains(result.standardError, "Stapling PKG"));
   EXPECT_EQ(result.standardOutput, "");
   EXPECT_EQ(read(pkg), original);
+
+  result = notarize({"Sample.dmg", "--no-sign"}, {{"MACSIM_OFFLINE", "1"}});
+  EXPECT_TRUE(result.exitedWith(11)) << result.standardError;
+  EXPECT_TRUE(contains(result.standardError,
+                       "✗ Notarization failed: the notary service could not be reached.\n"
+                       "  Check the network connection and try again.\n"))
+      << result.standardError;
+  EXPECT_EQ(read(dmg), originalDMG);
   expectNoLeftovers();
 }
 
