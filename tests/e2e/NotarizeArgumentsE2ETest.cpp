@@ -76,3 +76,26 @@ TEST(NotarizeArgumentsE2E, ADryRunOrAnEmptyOutputIsRefusedBeforeAnythingHappens)
   }
   EXPECT_EQ(listing(), before);
 }
+
+// Settings that would silently not apply are told: a --config file that is not there stops the
+// run naming it, and an unknown or mis-cased key gets a warning naming the nearest known key.
+TEST(NotarizeArgumentsE2E, ConfigurationThatWouldNotApplyIsTold) {
+  const BosunSandbox sandbox;
+  const auto work = sandbox.home();
+  std::ofstream(work / "Sample.dmg") << "x";
+  auto result = sandbox.run({"notarize", "Sample.dmg", "--config", "missing.json"});
+  EXPECT_TRUE(result.exitedWith(3)) << result.standardError;
+  EXPECT_EQ(result.standardError,
+            "✗ The configuration file missing.json does not exist.\n  Check the --config path, or "
+            "create the file with `bosun setup --config missing.json`.\n");
+
+  std::ofstream(work / "bosun.json") << R"({"Identity": "x", "keychainProfle": "p"})";
+  result = sandbox.run({"notarize", "Sample.dmg"});
+  EXPECT_TRUE(result.exitedWith(4)) << result.standardError;
+  const std::string file = (work / "bosun.json").string();
+  EXPECT_EQ(result.standardError.substr(0, result.standardError.find("✗")),
+            "! Unknown key \"Identity\" in " + file +
+                " is ignored. Did you mean \"identity\"?\n"
+                "! Unknown key \"keychainProfle\" in " +
+                file + " is ignored. Did you mean \"keychainProfile\"?\n");
+}
