@@ -73,8 +73,9 @@ submissionFailure(const halyard::ArtifactNotarizationCoordinatorError& error,
   const auto status = halyard::inspectiontext::firstValue(output, "status:");
   if (!id || !status || id->empty()) return std::nullopt;
 
-  std::string message = "Notarization failed: the notary service judged " + name + " " + *status +
-                        " (submission " + *id + ").";
+  std::string message = "Notarization failed: the notary service judged " + name + " " +
+                        halyard::inspectiontext::printable(*status) + " (submission " +
+                        halyard::inspectiontext::printable(*id) + ").";
   std::vector<std::string> arguments{"notarytool", "log", *id};
   const auto authentication = credentials.arguments();
   arguments.insert(arguments.end(), authentication.begin(), authentication.end());
@@ -86,8 +87,9 @@ submissionFailure(const halyard::ArtifactNotarizationCoordinatorError& error,
     for (const auto& issue : parsed["issues"]) {
       if (!issue.is_object()) continue;
       const auto text = [&issue](const char* key) {
-        return issue.contains(key) && issue[key].is_string() ? issue[key].get<std::string>()
-                                                             : std::string();
+        return issue.contains(key) && issue[key].is_string()
+                   ? halyard::inspectiontext::printable(issue[key].get<std::string>())
+                   : std::string();
       };
       message += "\n  " + (text("path").empty() ? name : text("path")) + ": " + text("message");
     }
