@@ -42,6 +42,14 @@ CLIError CLIError::from(const std::exception& error, ExitCode defaultCode) {
   }
   if (const auto* artifactError =
           dynamic_cast<const halyard::ArtifactNotarizationCoordinatorError*>(&error)) {
+    // notarytool's words for a keychain profile that does not exist: missing credentials, not
+    // a notarization that failed.
+    if (artifactError->errorCase() ==
+            halyard::ArtifactNotarizationCoordinatorError::Case::notarizationFailed &&
+        artifactError->text().find("No Keychain password item found") != std::string::npos) {
+      return CLIError(ExitCode::credentials, artifactError->description(),
+                      "Create the profile with `bosun setup`, or check the --profile name.");
+    }
     return CLIError(artifactNotarizationCode(artifactError->errorCase()),
                     artifactError->description());
   }

@@ -89,6 +89,15 @@ ConfigurationResolver::ConfigurationResolver(
     const Environment& environment) {
   home_ = environment.nonEmpty("HOME").value_or(halyard::UserFolders::home().string());
   userConfigURL_ = ConfigurationStore::userConfigURL(arguments.value("config"), environment);
+  // A file named with --config must be there: a mistyped path would otherwise run with other
+  // settings, perhaps signing with another identity. (setup, which creates it, does not come here.)
+  std::error_code missing;
+  if (arguments.value("config") && !std::filesystem::exists(userConfigURL_, missing)) {
+    throw CLIError(ExitCode::configuration,
+                   "The configuration file " + userConfigURL_.string() + " does not exist.",
+                   "Check the --config path, or create the file with `bosun setup --config " +
+                       userConfigURL_.string() + "`.");
+  }
   userConfiguration_ = ConfigurationStore::load(userConfigURL_);
 
   std::optional<CLIConfiguration> projectConfiguration;

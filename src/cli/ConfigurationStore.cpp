@@ -4,11 +4,18 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <system_error>
+#include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "cli/CLIError.hpp"
+#include "cli/Console.hpp"
+#include "cli/SettingDefinition.hpp"
 #include "cli/TildeExpansion.hpp"
 #include "core/Support/AtomicFile.hpp"
 #include "core/Support/UserFolders.hpp"
@@ -86,13 +93,59 @@ ConfigurationStore::userConfigURL(const std::optional<std::string>& override) {
   return userConfigURL(override, Environment::current());
 }
 
+namespace {
+
+// The number of single-character edits between two keys, letter case ignored.
+std::size_t editDistance(std::string_view a, std::string_view b) {
+  std::vector<std::size_t> row(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j)
+    row[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t above = row[j];
+      const bool same = std::tolower(static_cast<unsigned char>(a[i - 1])) ==
+                        std::tolower(static_cast<unsigned char>(b[j - 1]));
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+// Unknown keys are ignored, but a mistyped or mis-cased one would silently lose its setting: each
+// gets a warning naming the nearest known key.
+void warnAboutUnknownKeys(const std::filesystem::path& file, const std::string& bytes) {
+  const auto document = nlohmann::json::parse(bytes, nullptr, false);
+  if (!document.is_object()) return;
+  for (const auto& [key, value] : document.items()) {
+    const auto& settings = SettingDefinition::all();
+    if (std::any_of(settings.begin(), settings.end(),
+                    [&key](const SettingDefinition& setting) { return setting.key == key; }))
+      continue;
+    const auto nearest = std::min_element(
+        settings.begin(), settings.end(), [&key](const auto& left, const auto& right) {
+          return editDistance(key, left.key) < editDistance(key, right.key);
+        });
+    if (nearest == settings.end()) continue;
+    Console::shared().warning("Unknown key \"" + key + "\" in " + file.string() +
+                              " is ignored. Did you mean \"" + nearest->key + "\"?");
+  }
+}
+
+} // namespace
+
 std::optional<CLIConfiguration> ConfigurationStore::load(const std::filesystem::path& file) {
   std::error_code error;
   const auto status = std::filesystem::status(file, error);
   if (status.type() == std::filesystem::file_type::not_found) return std::nullopt;
   if (error) throw unreadable(file, error.message());
   try {
-    return CLIConfiguration::decode(readBytes(file));
+    const std::string bytes = readBytes(file);
+    auto configuration = CLIConfiguration::decode(bytes);
+    warnAboutUnknownKeys(file, bytes);
+    return configuration;
   } catch (const ReadFailure& failure) {
     throw unreadable(file, failure.reason);
   } catch (const CLIConfiguration::CodingError& failure) {

@@ -8,10 +8,23 @@
 #include <ctime>
 
 #include "cli/Redactor.hpp"
+#include "core/Inspection/InspectionText.hpp"
 
 namespace bosun {
 
 namespace {
+
+// Terminal escapes in tool text made visible line by line; the line feeds stay.
+std::string printableLines(std::string_view text) {
+  std::string result;
+  while (true) {
+    const size_t end = text.find('\n');
+    result += halyard::inspectiontext::printable(text.substr(0, end));
+    if (end == std::string_view::npos) return result;
+    result += '\n';
+    text.remove_prefix(end + 1);
+  }
+}
 
 constexpr std::string_view kEscape = "\x1B";
 constexpr std::string_view kReset = "\x1B[0m";
@@ -215,7 +228,8 @@ void Console::detail(std::string_view text) {
   // Every piece between line feeds is a line of its own, empty pieces included.
   while (true) {
     const size_t end = rest.find('\n');
-    writeError(prefix + std::string(rest.substr(0, end)));
+    // Tool output may carry names with terminal escapes: made visible, never obeyed.
+    writeError(prefix + halyard::inspectiontext::printable(rest.substr(0, end)));
     if (end == std::string_view::npos) break;
     rest.remove_prefix(end + 1);
   }
@@ -226,7 +240,7 @@ void Console::check(std::string_view label, std::string_view detail, Mark mark) 
   const bool colors = hasColors();
   std::string line = withMark(markText(mark, colors), label);
   if (!detail.empty()) {
-    const std::string suffix = " - " + Redactor::redact(detail);
+    const std::string suffix = " - " + printableLines(Redactor::redact(detail));
     line += colors ? coloured("[90m", suffix) : suffix;
   }
   writeError(line);
@@ -278,8 +292,10 @@ void Console::event(std::string_view name, nlohmann::json fields) {
 }
 
 void Console::result(std::string_view text) {
+  // A result is the user's own file name or a fixed text, never a secret: redacting it would
+  // hand scripts a path that does not exist.
   if (isJSON()) return;
-  writeOutput(Redactor::redact(text));
+  writeOutput(text);
 }
 
 void Console::writeOutput(std::string_view text) {

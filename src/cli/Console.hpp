@@ -76,8 +76,8 @@ public:
   // escaped, UTF-8 is kept and malformed UTF-8 becomes U+FFFD, so the line is always valid JSON.
   void event(std::string_view name, nlohmann::json fields = nlohmann::json::object());
 
-  // A result for standard output: redacted and printed with a newline in text mode, nothing in
-  // JSON mode (help texts, the version line, a finished file's path).
+  // A result for standard output: printed as is with a newline in text mode, nothing in JSON
+  // mode (help texts, the version line, a finished file's path).
   void result(std::string_view text);
 
   // Raw writes: the text and a newline, or a prompt without one. Not redacted.

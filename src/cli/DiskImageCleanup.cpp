@@ -15,9 +15,16 @@ std::vector<std::string> DiskImageCleanup::leftoverDevices() {
   return leftoverDevices(*output);
 }
 
-void DiskImageCleanup::detachLeftoversSynchronously() {
-  for (const auto& device : leftoverDevices())
-    run(halyard::AppleTools::hdiutil, {"detach", device, "-force", "-quiet"});
+std::vector<std::string> DiskImageCleanup::detachLeftoversSynchronously() {
+  std::vector<std::string> failed;
+  auto targets = halyard::DiskImageMounts::attachedByThisProcess();
+  for (auto& device : leftoverDevices())
+    targets.push_back(std::move(device));
+  for (const auto& target : targets) {
+    if (!run(halyard::AppleTools::hdiutil, {"detach", target, "-force", "-quiet"}))
+      failed.push_back(target);
+  }
+  return failed;
 }
 
 std::optional<std::string> DiskImageCleanup::run(const std::filesystem::path& executable,

@@ -14,8 +14,9 @@ namespace bosun {
 namespace DiskImageCleanup {
 
 // Detaches every leftover image through its whole-disk device ("hdiutil detach DEV -force
-// -quiet"), in order; outcomes are ignored. Blocks until done.
-void detachLeftoversSynchronously();
+// -quiet"), in order, and every image this process attached and has not detached yet (an
+// inspected DMG has the user's name). Blocks until done; returns what could not be detached.
+std::vector<std::string> detachLeftoversSynchronously();
 
 // The whole-disk device of every leftover image, from "hdiutil info -plist"; empty when the tool
 // fails or its output cannot be read.

@@ -10,6 +10,7 @@
 #include "cli/CLIError.hpp"
 #include "cli/ConfigurationResolver.hpp"
 #include "cli/ParsedArguments.hpp"
+#include "cli/Redactor.hpp"
 #include "cli/SettingDefinition.hpp"
 #include "cli/StandardizedPath.hpp"
 #include "core/Inspection/InspectionText.hpp"
@@ -326,8 +327,9 @@ ExitCode DoctorCommand::run(const ParsedArguments& parsed) {
   if (console.isJSON()) {
     console.event("doctor", payload(findings, configuration));
   } else {
+    // Settings may hold secrets; results are printed as they are given.
     for (const auto& line : settingsListing(configuration))
-      console.result(line);
+      console.result(Redactor::redact(line));
   }
   return exitCode(findings);
 }

@@ -2,6 +2,9 @@
 
 #include "cli/CLIError.hpp"
 #include "cli/Console.hpp"
+#include "cli/InputFile.hpp"
+#include "cli/Redactor.hpp"
+#include "cli/SignalHandler.hpp"
 #include "cli/StandardizedPath.hpp"
 #include "core/Inspection/InspectionService.hpp"
 #include "core/Inspection/InspectionText.hpp"
@@ -37,13 +40,12 @@ std::filesystem::path InspectCommand::checkedFile(const ParsedArguments& parsed)
     throw CLIError(ExitCode::usage, "inspect needs one .dmg or .pkg file.",
                    "Example: bosun inspect MyApp.dmg");
   const auto file = commandLinePath(parsed.positionals.front());
-  std::error_code error;
-  if (parsed.positionals.front().empty() || !std::filesystem::exists(file, error))
-    throw CLIError(ExitCode::input, parsed.positionals.front() + " does not exist.");
+  InputFile::requireExisting(parsed.positionals.front(), file, parsed.positionals.front());
   const auto extension = halyard::text::lowercasedASCII(file.extension().string());
   if (extension != ".dmg" && extension != ".pkg")
     throw CLIError(ExitCode::input, "inspect works with .dmg and .pkg files.",
                    "Use `bosun verify` for an .app.");
+  InputFile::requireReadableFile(file, parsed.positionals.front());
   return file;
 }
 
@@ -114,14 +116,20 @@ ExitCode InspectCommand::exitCode(const halyard::InspectionReport& report) {
 ExitCode InspectCommand::run(const ParsedArguments& parsed) {
   const auto file = checkedFile(parsed);
   auto& console = Console::shared();
-  console.step("Inspecting " + file.filename().string() + "…");
-  const auto report = halyard::InspectionService::inspect(
-      file, [&console](const std::string& message) { console.step(message); });
+  console.step("Inspecting " + text::printable(file.filename().string()) + "…");
+  // Once a cancellation has begun, the tools it stopped report failures that are no findings:
+  // neither progress nor the report is printed, only the cancellation.
+  auto& signals = SignalHandler::shared();
+  const auto report = halyard::InspectionService::inspect(file, [&](const std::string& message) {
+    if (!signals.isHandling()) console.step(text::printable(message));
+  });
+  signals.waitWhileHandling();
   if (console.isJSON()) {
-    console.event("report", reportObject(report));
+    console.event("report", Redactor::redact(reportObject(report), {"file"}));
   } else {
-    for (const auto& line : textLines(report, console.isVerbose()))
-      console.result(line);
+    // Redacted as one text, so that a secret spanning lines (a PEM private key) is caught.
+    console.result(
+        Redactor::redact(halyard::text::joined(textLines(report, console.isVerbose()), "\n")));
   }
   return exitCode(report);
 }

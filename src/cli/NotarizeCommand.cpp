@@ -7,13 +7,20 @@
 #include "cli/CheckPayload.hpp"
 #include "cli/ConfigurationResolver.hpp"
 #include "cli/Console.hpp"
+#include "cli/InputFile.hpp"
 #include "cli/ParsedArguments.hpp"
+#include "cli/Redactor.hpp"
 #include "cli/SignalHandler.hpp"
 #include "cli/StandardizedPath.hpp"
+#include "core/Inspection/InspectionText.hpp"
 #include "core/Inspection/ReleaseCheck.hpp"
 #include "core/Notarization/ArtifactNotarizationCoordinator.hpp"
+#include "core/Notarization/ArtifactNotarizationCoordinatorError.hpp"
+#include "core/Process/AppleTools.hpp"
+#include "core/Process/ProcessRunner.hpp"
 #include "core/Signing/SigningIdentityDetector.hpp"
-#include "core/Support/AtomicFileCopy.hpp"
+#include "core/Support/Error.hpp"
+#include "core/Support/TemporaryFolder.hpp"
 #include "core/Support/Text.hpp"
 #include "core/Support/UserFolders.hpp"
 
@@ -26,6 +33,56 @@ namespace fs = std::filesystem;
 bool existsAt(const fs::path& path) {
   std::error_code error;
   return fs::exists(fs::symlink_status(path, error));
+}
+
+// A name as shown on a terminal: control characters made visible, so a file name cannot steer it.
+std::string shown(const fs::path& path) {
+  return halyard::inspectiontext::printable(path.string());
+}
+
+// A failed submission told plainly: for a verdict, the submission, its status and the issues of
+// the notary log (fetched with `notarytool log ID`); for a network failure, that the service could
+// not be reached. Anything else: none, and the notary's own words stand.
+std::optional<CLIError>
+submissionFailure(const halyard::ArtifactNotarizationCoordinatorError& error,
+                  const halyard::NotaryCredentials& credentials, const std::string& name) {
+  using Case = halyard::ArtifactNotarizationCoordinatorError::Case;
+  if (error.errorCase() != Case::notarizationFailed || SignalHandler::shared().isHandling())
+    return std::nullopt;
+  const std::string& output = error.text();
+  if (output.find("NSURLErrorDomain") != std::string::npos &&
+      output.find("-1009") != std::string::npos) {
+    return CLIError(ExitCode::notarization,
+                    "Notarization failed: the notary service could not be reached.",
+                    "Check the network connection and try again.");
+  }
+  const auto id = halyard::inspectiontext::firstValue(output, "id:");
+  const auto status = halyard::inspectiontext::firstValue(output, "status:");
+  if (!id || !status || id->empty()) return std::nullopt;
+
+  std::string message = "Notarization failed: the notary service judged " + name + " " +
+                        halyard::inspectiontext::printable(*status) + " (submission " +
+                        halyard::inspectiontext::printable(*id) + ").";
+  std::vector<std::string> arguments{"notarytool", "log", *id};
+  const auto authentication = credentials.arguments();
+  arguments.insert(arguments.end(), authentication.begin(), authentication.end());
+  const auto log = halyard::ProcessRunner::run(halyard::AppleTools::request(
+      halyard::AppleTools::Runner::notarization, halyard::AppleTools::xcrun, arguments, 120));
+  const auto parsed = nlohmann::json::parse(log.standardOutput, nullptr, false);
+  if (log.status == 0 && parsed.is_object() && parsed.contains("issues") &&
+      parsed["issues"].is_array()) {
+    for (const auto& issue : parsed["issues"]) {
+      if (!issue.is_object()) continue;
+      const auto text = [&issue](const char* key) {
+        return issue.contains(key) && issue[key].is_string()
+                   ? halyard::inspectiontext::printable(issue[key].get<std::string>())
+                   : std::string();
+      };
+      message += "\n  " + (text("path").empty() ? name : text("path")) + ": " + text("message");
+    }
+  }
+  return CLIError(ExitCode::notarization, message,
+                  "See the whole log with `xcrun notarytool log " + *id + "`.");
 }
 
 // The identity to sign with, or none (with the PKG warning when nothing is configured).
@@ -60,9 +117,22 @@ std::optional<std::string> signingIdentity(const ParsedArguments& parsed,
   return identity;
 }
 
+// The finished file is renamed into the target's folder at the very end: find out now, before
+// anything is signed or submitted, whether that folder takes new files.
+void requireWritableFolder(const fs::path& target) {
+  try {
+    halyard::TemporaryFolder probe(target.parent_path(), ".bosun-notarize-");
+  } catch (const halyard::Error& error) {
+    throw CLIError(ExitCode::input,
+                   "Cannot write to " + target.parent_path().string() + ": " +
+                       std::error_code(error.code(), std::generic_category()).message() + ".",
+                   "Use --output <file or folder> to write the notarized file elsewhere.");
+  }
+}
+
 ExitCode report(const fs::path& target, const halyard::ReleaseCheckResult& checks) {
   Console& console = Console::shared();
-  const std::string name = target.filename().string();
+  const std::string name = shown(target.filename());
   const std::vector<std::string> problems = printCheckLines(console, checks);
   const ExitCode code = problems.empty() ? ExitCode::success : ExitCode::verification;
   if (console.isJSON()) {
@@ -71,7 +141,7 @@ ExitCode report(const fs::path& target, const halyard::ReleaseCheckResult& check
     summary["class"] = std::string(exitCodeName(code));
     summary["artifact"] = target.string();
     summary["problems"] = problems;
-    console.event("summary", std::move(summary));
+    console.event("summary", Redactor::redact(std::move(summary), {"file", "artifact"}));
   }
   if (problems.empty()) {
     console.success(name + " is signed, notarized and stapled");
@@ -87,12 +157,22 @@ ExitCode report(const fs::path& target, const halyard::ReleaseCheckResult& check
 } // namespace
 
 ExitCode NotarizeCommand::run(const ParsedArguments& parsed) {
+  // The parser takes every command's options; a dry run asked for must never become a real one.
+  if (parsed.hasFlag("dry-run")) {
+    throw CLIError(ExitCode::usage, "`bosun notarize` has no dry run.",
+                   "Run `bosun verify <file>` to check a file without changing it.");
+  }
+  const auto output = parsed.value("output");
+  if (output && output->empty()) {
+    throw CLIError(ExitCode::usage, "--output needs a file or folder.",
+                   "Leave out --output to notarize the file in place.");
+  }
   if (parsed.positionals.size() != 1) {
     throw CLIError(ExitCode::usage, "notarize needs one .dmg or .pkg.",
                    "Example: bosun notarize MyApp.dmg");
   }
   const fs::path input = commandLinePath(parsed.positionals.front());
-  if (!existsAt(input)) throw CLIError(ExitCode::input, input.string() + " does not exist.");
+  InputFile::requireExisting(parsed.positionals.front(), input, input.string());
 
   const std::string extension = halyard::text::lowercasedASCII(input.extension().string());
   if (extension != ".dmg" && extension != ".pkg") {
@@ -100,6 +180,7 @@ ExitCode NotarizeCommand::run(const ParsedArguments& parsed) {
                    "To release an app, use `bosun start`.");
   }
   const auto kind = extension == ".dmg" ? halyard::ArtifactKind::dmg : halyard::ArtifactKind::pkg;
+  InputFile::requireReadableFile(input, input.string());
 
   const ConfigurationResolver configuration(parsed, input.parent_path());
   const auto credentials = configuration.credentials();
@@ -110,21 +191,38 @@ ExitCode NotarizeCommand::run(const ParsedArguments& parsed) {
   }
   const auto identity = signingIdentity(parsed, configuration, kind);
 
-  const fs::path target = prepareTarget(input, parsed.value("output"),
-                                        parsed.hasFlag("overwrite") || parsed.hasFlag("yes"));
+  const fs::path target =
+      prepareTarget(input, output, parsed.hasFlag("overwrite") || parsed.hasFlag("yes"));
+  requireWritableFolder(target);
   Console& console = Console::shared();
-  console.info("File: " + target.string());
+  console.info("File: " + shown(target));
 
-  console.step("Notarizing " + target.filename().string() + " (this can take a few minutes)…");
+  console.step("Notarizing " + shown(target.filename()) + " (this can take a few minutes)…");
   halyard::ArtifactNotarizationCoordinator coordinator;
   halyard::ArtifactNotarizationResult result;
   {
     // Ctrl-C stops the tool through the process registry; this removes what the run made.
     const CancellationCleanup cleanup([&coordinator] { coordinator.discardTemporaryFiles(); });
     try {
-      result =
-          coordinator.run(halyard::ArtifactNotarizationConfig(target, identity, *credentials, kind),
-                          [&console](const std::string& line) { console.step(line); });
+      halyard::ArtifactNotarizationConfig config(input, identity, *credentials, kind);
+      config.destination = target;
+      result = coordinator.run(config, [&console](const std::string& line) { console.step(line); });
+    } catch (const halyard::ArtifactNotarizationCoordinatorError& error) {
+      // Kept signatures are checked first: a DMG with none and nothing to sign it with is a
+      // signing problem, not a stapling one.
+      if (kind == halyard::ArtifactKind::dmg && !identity &&
+          error.errorCase() ==
+              halyard::ArtifactNotarizationCoordinatorError::Case::validationFailed &&
+          error.text().find("not signed at all") != std::string::npos) {
+        throw CLIError(ExitCode::signing,
+                       shown(input.filename()) + " is not signed, and no signing identity is "
+                                                 "configured.",
+                       "Pass --identity \"Developer ID Application: …\" (or set `identity`) to "
+                       "sign it.");
+      }
+      if (auto failure = submissionFailure(error, *credentials, shown(input.filename())))
+        throw *std::move(failure);
+      throw CLIError::from(std::current_exception(), ExitCode::notarization);
     } catch (...) {
       throw CLIError::from(std::current_exception(), ExitCode::notarization);
     }
@@ -136,6 +234,7 @@ ExitCode NotarizeCommand::run(const ParsedArguments& parsed) {
                                                        ? halyard::ReleaseCheck::Kind::dmg
                                                        : halyard::ReleaseCheck::Kind::pkg);
   checks.fileName = target.filename().string();
+  SignalHandler::shared().waitWhileHandling(); // checks stopped by a cancellation are no result
   return report(target, checks);
 }
 
@@ -151,23 +250,17 @@ fs::path NotarizeCommand::prepareTarget(const fs::path& source,
   const fs::path target = namesFolder ? named / source.filename() : named;
   if (target == source) return source;
 
-  const auto copyFailed = [&target](const std::error_code& cause) {
-    return CLIError(ExitCode::input,
-                    "Could not copy to " + target.string() + ": " + cause.message());
-  };
   fs::create_directories(target.parent_path(), error);
-  if (error) throw copyFailed(error);
+  if (error) {
+    throw CLIError(ExitCode::input,
+                   "Could not copy to " + target.string() + ": " + error.message());
+  }
   if (existsAt(target) && !overwrite) {
     throw CLIError(ExitCode::input, target.string() + " already exists.",
                    "Add --overwrite to replace it.");
   }
-  // An existing copy is replaced by rename, so an interruption never leaves it half-written.
-  halyard::AtomicFileCopy copy(source, target);
-  const CancellationCleanup cleanup([partial = copy.temporaryPath()] {
-    std::error_code ignored;
-    fs::remove(partial, ignored);
-  });
-  if (const std::error_code copyError = copy.commit()) throw copyFailed(copyError);
+  // The copy itself is made by the notarization, beside the target, and renamed over it only
+  // once every step has passed: a failed or cancelled run leaves an existing target as it was.
   return target;
 }
 

@@ -16,7 +16,9 @@ struct ParsedArguments;
 // release checks and reports like `start`: three check lines, a "summary" event in JSON mode,
 // the final line, and the file's path on standard output.
 //
-// The file is processed in place; with --output a copy is made first and only the copy changes.
+// The file is processed in place; with --output the result goes to a copy and the input never
+// changes. Either way the work happens on a copy beside the target, renamed over it only when
+// every step has passed.
 struct NotarizeCommand {
   static ExitCode run(const ParsedArguments& parsed);
 
@@ -24,7 +26,7 @@ struct NotarizeCommand {
   // relative to the source's folder) names an existing folder, or a path whose extension differs
   // from the source's (also a folder), both getting a copy named like the source, or the copy
   // file itself. A target that is the source is used in place. An existing target is an input
-  // error unless `overwrite`; the copy is written beside the target and renamed over it.
+  // error unless `overwrite`. The target's folder is created; the target itself is not touched.
   static std::filesystem::path prepareTarget(const std::filesystem::path& source,
                                              const std::optional<std::string>& output,
                                              bool overwrite);

@@ -1,7 +1,10 @@
 #include "cli/Redactor.hpp"
 
+#include <algorithm>
 #include <cstddef>
 #include <functional>
+#include <memory>
+#include <vector>
 
 namespace bosun {
 
@@ -179,6 +182,21 @@ std::string Redactor::redact(std::string_view text) {
   for (const auto rule : {passwordOption, appSpecificPassword, privateKey, bearerToken})
     replaceAll(result, rule);
   return result;
+}
+
+nlohmann::json Redactor::redact(nlohmann::json value,
+                                std::initializer_list<std::string_view> kept) {
+  if (value.is_string()) return redact(value.get_ref<const std::string&>());
+  if (value.is_array()) {
+    for (auto& element : value)
+      element = redact(std::move(element), kept);
+  } else if (value.is_object()) {
+    for (auto& [key, element] : value.items()) {
+      if (std::find(kept.begin(), kept.end(), key) == kept.end())
+        element = redact(std::move(element), kept);
+    }
+  }
+  return value;
 }
 
 } // namespace bosun

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
+
+#include <nlohmann/json.hpp>
 
 namespace bosun {
 
@@ -14,6 +17,10 @@ struct Redactor {
   // the bytes come back exactly as given; bytes around a secret are kept as they are too (also
   // when they are not valid UTF-8).
   static std::string redact(std::string_view text);
+
+  // Every string in `value`, at any depth, redacted as a whole; the values of the object keys in
+  // `kept` (the user's own file names) stay as they are.
+  static nlohmann::json redact(nlohmann::json value, std::initializer_list<std::string_view> kept);
 };
 
 } // namespace bosun

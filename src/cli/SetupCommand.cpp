@@ -12,6 +12,7 @@
 #include "cli/Console.hpp"
 #include "cli/HalyardSettingsImporter.hpp"
 #include "cli/InstallerWindowPreset.hpp"
+#include "cli/Redactor.hpp"
 #include "cli/SettingDefinition.hpp"
 #include "cli/TerminalSession.hpp"
 #include "cli/TildeExpansion.hpp"
@@ -74,7 +75,7 @@ ExitCode show(const fs::path& file, Console& console) {
                                  {"settings", nlohmann::json::parse(configuration->encoded())}});
   } else {
     console.info("Configuration at " + file.string() + ":");
-    console.result(halyard::text::trimmed(configuration->encoded()));
+    console.result(Redactor::redact(halyard::text::trimmed(configuration->encoded())));
   }
   return ExitCode::success;
 }
@@ -235,6 +236,10 @@ CLIConfiguration SetupCommand::configurationFromFlags(const ParsedArguments& arg
 }
 
 ExitCode SetupCommand::run(const ParsedArguments& arguments) {
+  if (arguments.hasFlag("dry-run")) {
+    throw CLIError(ExitCode::usage, "`bosun setup` has no dry run.",
+                   "Run `bosun setup --show` to see the saved settings.");
+  }
   Console& console = Console::shared();
   const fs::path file = configFile(arguments);
   if (arguments.hasFlag("reset")) return reset(file, console);

@@ -82,7 +82,8 @@ void SignalHandler::runCancellation(Console& console) {
       // The process is ending; a failed clean-up changes nothing about that.
     }
   }
-  DiskImageCleanup::detachLeftoversSynchronously();
+  for (const auto& target : DiskImageCleanup::detachLeftoversSynchronously())
+    console.warning("Could not detach " + target + ".");
   console.failure(CLIError(ExitCode::cancelled, "Cancelled."));
 }
 

@@ -7,8 +7,12 @@
 #include "cli/CheckLines.hpp"
 #include "cli/CheckPayload.hpp"
 #include "cli/Console.hpp"
+#include "cli/InputFile.hpp"
 #include "cli/ParsedArguments.hpp"
+#include "cli/Redactor.hpp"
+#include "cli/SignalHandler.hpp"
 #include "cli/StandardizedPath.hpp"
+#include "core/Inspection/InspectionText.hpp"
 #include "core/Signing/CodeSigner.hpp"
 #include "core/Support/Text.hpp"
 
@@ -22,9 +26,7 @@ VerifyCommand::Target VerifyCommand::checkedTarget(const ParsedArguments& parsed
   const auto& typed = parsed.positionals.front();
   // "MyApp.app/" (as a shell completes a bundle) names the same file as "MyApp.app".
   const auto path = commandLinePath(typed);
-  std::error_code error;
-  if (typed.empty() || !std::filesystem::exists(path, error))
-    throw CLIError(ExitCode::input, typed + " does not exist.");
+  InputFile::requireExisting(typed, path, typed);
 
   const auto extension = halyard::text::lowercasedASCII(path.extension().string());
   halyard::ReleaseCheck::Kind kind;
@@ -36,6 +38,8 @@ VerifyCommand::Target VerifyCommand::checkedTarget(const ParsedArguments& parsed
     kind = halyard::ReleaseCheck::Kind::pkg;
   else
     throw CLIError(ExitCode::input, "verify works with .app, .dmg and .pkg files.");
+
+  if (kind != halyard::ReleaseCheck::Kind::app) InputFile::requireReadableFile(path, typed);
 
   const bool deep = parsed.hasFlag("deep");
   if (deep && kind != halyard::ReleaseCheck::Kind::app)
@@ -56,6 +60,8 @@ ExitCode VerifyCommand::run(const ParsedArguments& parsed) {
   if (target.deep) {
     console.step("Verifying the signature (deep, strict)…");
     const auto result = halyard::CodeSigner::deepVerify(toolPath, deepVerificationTimeLimit);
+    // Tools stopped by a cancellation fail: what they say is no finding.
+    SignalHandler::shared().waitWhileHandling();
     switch (result.kind()) {
     case halyard::DeepVerificationResult::Kind::passed:
       console.check("Deep signature verification", "", Console::Mark::passed);
@@ -75,6 +81,7 @@ ExitCode VerifyCommand::run(const ParsedArguments& parsed) {
 
   console.step("Checking signing, notarization and stapling…");
   auto checks = halyard::ReleaseCheck::run(toolPath, target.kind);
+  SignalHandler::shared().waitWhileHandling();
   checks.fileName = target.fileName;
   for (auto& problem : printCheckLines(console, checks))
     problems.push_back(std::move(problem));
@@ -86,12 +93,12 @@ ExitCode VerifyCommand::run(const ParsedArguments& parsed) {
     summary["class"] = std::string(exitCodeName(code));
     summary["problems"] = problems;
     if (deepResult) summary["deep"] = *deepResult;
-    console.event("summary", std::move(summary));
+    console.event("summary", Redactor::redact(std::move(summary), {"file"}));
   } else if (problems.empty()) {
-    console.result(target.fileName + ": all checks passed");
+    console.result(halyard::inspectiontext::printable(target.fileName) + ": all checks passed");
   } else {
-    console.result(target.fileName + ": " + std::to_string(problems.size()) +
-                   " check(s) did not pass");
+    console.result(halyard::inspectiontext::printable(target.fileName) + ": " +
+                   std::to_string(problems.size()) + " check(s) did not pass");
   }
   return code;
 }

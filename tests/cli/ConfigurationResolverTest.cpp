@@ -202,10 +202,14 @@ TEST_F(ConfigurationResolverTest, UserFileLocationFollowsConfigFlagAndXDG) {
   EXPECT_EQ(resolver.userConfigURL(), home / "c.json");
   EXPECT_EQ(resolver.value("arrow"), "override");
 
-  // A missing override is simply no user configuration.
-  resolver = resolveInProject({"--config", "~/missing.json"});
-  EXPECT_FALSE(resolver.hasUserConfiguration());
-  EXPECT_EQ(resolver.value("arrow"), "arrow.right");
+  // A file named with --config must exist: a missing one or a dangling link is an error naming it.
+  fs::create_symlink(home / "gone.json", home / "dangling.json");
+  for (const std::string name : {"missing.json", "dangling.json"}) {
+    const CLIError missing = failure({"--config", "~/" + name});
+    EXPECT_EQ(missing.code(), ExitCode::configuration);
+    EXPECT_EQ(missing.message(),
+              "The configuration file " + (home / name).string() + " does not exist.");
+  }
 
   fs::create_directory(home / "folder.json");
   const CLIError error = failure({"--config", "~/folder.json"});

@@ -98,7 +98,7 @@ TEST(ConsoleText, DetailNeedsVerboseAndKeepsBlankLines) {
   EXPECT_EQ(captured.error(), "  │ a\n  │ \n  │ b\n  │ \n");
 }
 
-TEST(ConsoleText, RedactsMessagesButNotHintsOrLabels) {
+TEST(ConsoleText, RedactsMessagesButNotHintsLabelsOrResults) {
   CapturedConsole captured;
   captured.console.configure(false, true, false, false);
   captured.console.step("store -p abcd");
@@ -106,13 +106,14 @@ TEST(ConsoleText, RedactsMessagesButNotHintsOrLabels) {
   captured.console.check("pw abcd-efgh-ijkl-mnop", "pw abcd-efgh-ijkl-mnop", Mark::failed);
   captured.console.failure(
       CLIError(ExitCode::credentials, "Rejected --password x", "Try --password again"));
-  captured.console.result("Authorization: Bearer abc");
+  // A result is the user's own path: a folder named like a password stays as it is.
+  captured.console.result("/out/abcd-efgh-ijkl-mnop/-p x/App.dmg");
   EXPECT_EQ(captured.error(), "› store -p <redacted>\n"
                               "  │ $ /usr/bin/xcrun notarytool --password=<redacted>\n"
                               "✗ pw abcd-efgh-ijkl-mnop - pw <redacted>\n"
                               "✗ Rejected --password <redacted>\n"
                               "  Try --password again\n");
-  EXPECT_EQ(captured.output(), "Authorization: Bearer <redacted>\n");
+  EXPECT_EQ(captured.output(), "/out/abcd-efgh-ijkl-mnop/-p x/App.dmg\n");
 }
 
 TEST(ConsoleJSON, MessagesBecomeEventsOnStandardOutput) {

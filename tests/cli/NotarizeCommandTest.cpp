@@ -37,12 +37,12 @@ TEST_F(PrepareTargetTest, PathsAreReadLikeAShellUserMeansThem) {
   EXPECT_EQ(target, folder_.path() / "out" / "My App.dmg");
 }
 
-TEST_F(PrepareTargetTest, AnOverwrittenTargetIsReplacedByRename) {
+TEST_F(PrepareTargetTest, AnOverwrittenTargetStaysUntilTheRunHasSucceeded) {
   const fs::path target = folder_.path() / "out.dmg";
   std::ofstream(target) << "old";
   EXPECT_EQ(NotarizeCommand::prepareTarget(source_, target.string(), true), target);
   std::ifstream stream(target);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(stream), {}), "image");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(stream), {}), "old");
   EXPECT_EQ(std::distance(fs::directory_iterator(folder_.path()), {}), 2); // in/ and out.dmg
 }
 

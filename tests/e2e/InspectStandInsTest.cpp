@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <fstream>
+#include <thread>
+
 #include <nlohmann/json.hpp>
 
 #include "InspectionStandIns.hpp"
@@ -113,6 +117,71 @@ TEST_F(InspectStandIns, DMGThatCannotBeMounted) {
   EXPECT_EQ(field(report, "appSignature")["value"], "Unavailable because the DMG did not mount.");
   EXPECT_LE(report["score"].get<int>(), 39);
   EXPECT_EQ(report["verdict"], "Not Trusted");
+}
+
+// Inspections of one image at the same time each see it mounted: neither ejects it under the
+// other, and both leave the attached images as they were.
+TEST_F(InspectStandIns, ConcurrentInspectionsOfOneImageEachGetTheWholeReport) {
+  const auto app = standIns.makeApp("Twice", true, true);
+  const auto dmg = standIns.makeDMG("Twice", contentsWith(app), true, true);
+  const auto attached = standIns.attachedImages();
+  for (int round = 0; round < 3; ++round) {
+    RunResult results[2];
+    std::thread other([&] { results[1] = standIns.bosun({"--json", "inspect", dmg.string()}); });
+    results[0] = standIns.bosun({"--json", "inspect", dmg.string()});
+    other.join();
+    for (const auto& result : results) {
+      const auto lines = result.outputLines();
+      ASSERT_FALSE(lines.empty()) << result.standardError;
+      EXPECT_EQ(nlohmann::json::parse(lines.back())["score"], 100) << lines.back();
+    }
+  }
+  EXPECT_EQ(standIns.attachedImages(), attached);
+}
+
+// Ctrl-C while the image is mounted: the mount the run made is detached, nothing is left running,
+// and the tools the cancellation stopped make no report, only the cancellation.
+TEST_F(InspectStandIns, CtrlCWhileMountedPrintsOnlyTheCancellationAndDetaches) {
+  const auto app = standIns.makeApp("Stopped", true, true);
+  const auto dmg = standIns.makeDMG("Stopped", contentsWith(app), true, true);
+  const auto attached = standIns.attachedImages();
+  const auto running = [](const std::string& part) {
+    std::vector<pid_t> found;
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+      const std::string name = entry.path().filename().string();
+      if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+      std::ifstream stream(entry.path() / "cmdline", std::ios::binary);
+      const std::string line((std::istreambuf_iterator<char>(stream)), {});
+      if (line.find(part) != std::string::npos) found.push_back(std::stoi(name));
+    }
+    return found;
+  };
+  RunResult result;
+  std::thread run([&] {
+    result = standIns.bosun({"inspect", dmg.string()},
+                            {{"MACSIM_SPCTL_DELAY", "60"}, {"MACSIM_SPCTL_WHEN", "execute"}});
+  });
+  // The app's Gatekeeper check runs inside the mounted volume: interrupt bosun there.
+  std::vector<pid_t> bosun;
+  for (int i = 0; i < 600 && bosun.empty(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    if (running("Stopped.app").empty()) continue;
+    for (const pid_t pid : running(dmg.string())) {
+      std::error_code error;
+      if (fs::read_symlink("/proc/" + std::to_string(pid) + "/exe", error) == BOSUN_BINARY)
+        bosun.push_back(pid);
+    }
+  }
+  ASSERT_EQ(bosun.size(), 1u) << "bosun never reached the mounted app";
+  ::kill(bosun.front(), SIGINT);
+  run.join();
+  EXPECT_TRUE(result.exitedWith(130)) << result.standardError;
+  EXPECT_EQ(result.standardOutput, "");
+  const auto cancelling = result.standardError.find("! Cancelling…\n");
+  ASSERT_NE(cancelling, std::string::npos) << result.standardError;
+  EXPECT_EQ(result.standardError.substr(cancelling), "! Cancelling…\n✗ Cancelled.\n");
+  EXPECT_EQ(standIns.attachedImages(), attached);
+  EXPECT_TRUE(running(standIns.home().string()).empty()) << "a stand-in is still running";
 }
 
 TEST_F(InspectStandIns, DMGMountedByTheUserStaysMounted) {

@@ -46,8 +46,10 @@ protected:
     if (fs::exists(signingFolder())) {
       EXPECT_TRUE(fs::is_empty(signingFolder()));
     }
-    for (const auto& entry : fs::recursive_directory_iterator(stand.work()))
-      EXPECT_FALSE(contains(entry.path().filename().string(), ".partial")) << entry.path();
+    for (const auto& entry : fs::recursive_directory_iterator(stand.work())) {
+      const std::string name = entry.path().filename().string();
+      EXPECT_FALSE(contains(name, ".partial") || contains(name, ".bosun-")) << entry.path();
+    }
   }
 
   bool isStapled(const fs::path& file) const {
@@ -90,6 +92,46 @@ TEST_F(NotarizeE2E, JSONSummaryBeforeTheFinalLine) {
                            {"class", "success"},
                            {"artifact", dmg.string()},
                            {"problems", json::array()}}));
+}
+
+// The result path is the user's own: a folder named like a password or an option stays intact.
+TEST_F(NotarizeE2E, TheResultPathIsPrintedAsIs) {
+  const auto folder = stand.work() / "abcd-efgh-ijkl-mnop" / "-p x";
+  fs::create_directories(folder);
+  fs::rename(stand.makeDMG("Sample", app), folder / "Sample.dmg");
+  const auto dmg = folder / "Sample.dmg";
+  auto result = notarize({dmg.string(), "--no-sign"});
+  ASSERT_TRUE(result.exitedWith(0)) << result.standardError;
+  EXPECT_EQ(result.standardOutput, dmg.string() + "\n");
+  result = notarize({dmg.string(), "--no-sign", "--json"});
+  ASSERT_TRUE(result.exitedWith(0)) << result.standardError;
+  const auto lines = result.outputLines();
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(json::parse(lines[lines.size() - 2])["artifact"], dmg.string());
+}
+
+// A file name carrying terminal escapes is shown with them made visible by every command; only
+// notarize's result path stays the exact path, for scripts.
+TEST_F(NotarizeE2E, TerminalEscapesInNamesAreShownHarmlessly) {
+  const auto dmg = stand.work() / "Evil\x1b]0;owned\x07\x1b[2J.dmg";
+  fs::rename(stand.makeDMG("Sample", app), dmg);
+  const auto clean = [](const std::string& text) {
+    return text.find_first_of("\x1b\x07") == std::string::npos;
+  };
+  for (const std::string command : {"notarize", "verify", "inspect"}) {
+    const auto result =
+        stand.bosun({command, dmg.string(), "--no-sign", "-v", "--profile", StandInRoot::profile});
+    EXPECT_TRUE(clean(result.standardError)) << command << "\n" << result.standardError;
+    EXPECT_TRUE(contains(result.standardError, "Evil\\x1b]0;owned\\x07\\x1b[2J.dmg"))
+        << command << "\n"
+        << result.standardError;
+    if (command == "notarize") {
+      EXPECT_TRUE(result.exitedWith(0)) << result.standardError;
+      EXPECT_EQ(result.standardOutput, dmg.string() + "\n");
+    } else {
+      EXPECT_TRUE(clean(result.standardOutput)) << command << "\n" << result.standardOutput;
+    }
+  }
 }
 
 TEST_F(NotarizeE2E, CopiesLeaveTheInputUnchangedAndTheInputItselfIsInPlace) {
@@ -172,17 +214,35 @@ TEST_F(NotarizeE2E, AnIdentityThatIsNotInstalled) {
   EXPECT_EQ(fileContents(dmg), original);
 }
 
-TEST_F(NotarizeE2E, AnInvalidVerdictFailsWithTheNotarysWordsAndNothingIsStapled) {
-  const auto pkg = stand.makePKG("Sample", app, "");
-  const std::string original = fileContents(pkg);
-  const auto result = notarize({"Sample.pkg", "--installer-identity", holder},
-                               {{"MACSIM_NOTARY_VERDICT", "Invalid"}});
+// An Invalid verdict names the submission, its status and the log's issues; an offline service
+// says so. Nothing is stapled and the file stays as it was.
+TEST_F(NotarizeE2E, AnInvalidVerdictOrNoNetworkIsToldPlainly) {
+  const auto pkg = stand.makePKG("Sample", app);
+  const auto dmg = stand.makeDMG("Sample", app);
+  const std::string original = fileContents(pkg), originalDMG = fileContents(dmg);
+  auto result = notarize({"Sample.pkg", "--no-sign"}, {{"MACSIM_NOTARY_VERDICT", "Invalid"}});
   EXPECT_TRUE(result.exitedWith(11)) << result.standardError;
-  EXPECT_TRUE(contains(result.standardError, "✗ Notarization failed: ")) << result.standardError;
-  EXPECT_TRUE(contains(result.standardError, "status: Invalid"));
+  const std::string lead = "✗ Notarization failed: the notary service judged Sample.pkg Invalid "
+                           "(submission ";
+  const auto start = result.standardError.find(lead);
+  ASSERT_NE(start, std::string::npos) << result.standardError;
+  const std::string id = result.standardError.substr(start + lead.size(), 36);
+  EXPECT_EQ(
+      result.standardError.substr(start),
+      lead + id + ").\n  Sample.pkg: The notary service rejected this submission " +
+          "(MACSIM_NOTARY_VERDICT=Invalid).\n  See the whole log with `xcrun notarytool log " + id +
+          "`.\n");
   EXPECT_FALSE(contains(result.standardError, "Stapling PKG"));
   EXPECT_EQ(result.standardOutput, "");
   EXPECT_EQ(fileContents(pkg), original);
+
+  result = notarize({"Sample.dmg", "--no-sign"}, {{"MACSIM_OFFLINE", "1"}});
+  EXPECT_TRUE(result.exitedWith(11)) << result.standardError;
+  EXPECT_TRUE(contains(result.standardError,
+                       "✗ Notarization failed: the notary service could not be reached.\n"
+                       "  Check the network connection and try again.\n"))
+      << result.standardError;
+  EXPECT_EQ(fileContents(dmg), originalDMG);
   expectNoLeftovers();
 }
 
@@ -204,6 +264,64 @@ TEST_F(NotarizeE2E, StaplingAndValidationFailures) {
   EXPECT_TRUE(result.exitedWith(12)) << result.standardError;
   EXPECT_TRUE(contains(result.standardError, "✗ Validation failed: ")) << result.standardError;
   EXPECT_EQ(fileContents(pkg), original);
+  expectNoLeftovers();
+}
+
+// Whatever step fails, the input, an existing copy target and the folders around them are as
+// they were: the work happens on a copy that replaces the target only after validation.
+TEST_F(NotarizeE2E, AFailedRunLeavesTheUsersFilesAsTheyWere) {
+  const auto dmg = stand.makeDMG("Sample", app);
+  const auto pkg = stand.makePKG("Sample", app, "");
+  ASSERT_TRUE(notarize({"Sample.dmg", "-o", "good", "--no-sign"}).exitedWith(0));
+  const auto good = stand.work() / "good" / "Sample.dmg";
+  const std::string dmgBytes = read(dmg), goodBytes = read(good), pkgBytes = read(pkg);
+  const std::map<std::string, std::string> invalid{{"MACSIM_NOTARY_VERDICT", "Invalid"}};
+  const std::map<std::string, std::string> notValid{{"MACSIM_STAPLER_FAIL", "65"},
+                                                    {"MACSIM_STAPLER_WHEN", "validate"}};
+  const struct {
+    std::vector<std::string> arguments;
+    std::map<std::string, std::string> environment;
+    int code;
+  } cases[] = {
+      {{"Sample.dmg", "-o", "good", "--overwrite", "--no-sign"}, invalid, 11},
+      {{"Sample.dmg", "-o", "good", "--overwrite", "--no-sign"}, notValid, 12},
+      {{"Sample.dmg", "--identity", StandInRoot::application}, invalid, 11},
+      {{"Sample.dmg", "--identity", StandInRoot::application}, notValid, 12},
+      {{"Sample.pkg", "--no-sign"}, notValid, 12},
+  };
+  for (const auto& run : cases) {
+    const auto result = notarize(run.arguments, run.environment);
+    EXPECT_TRUE(result.exitedWith(run.code)) << run.arguments[0] << "\n" << result.standardError;
+    EXPECT_EQ(result.standardOutput, "");
+    EXPECT_EQ(read(dmg), dmgBytes) << result.standardError;
+    EXPECT_EQ(read(good), goodBytes) << result.standardError;
+    EXPECT_EQ(read(pkg), pkgBytes) << result.standardError;
+    expectNoLeftovers();
+  }
+  EXPECT_TRUE(processesNaming({stand.home().string()}).empty()); // no stand-in left running
+}
+
+// Exit codes name the real problem: an unsigned DMG with nothing to sign it with is a signing
+// problem, a keychain profile that does not exist is missing credentials; the DMG stays as it was.
+TEST_F(NotarizeE2E, ExitCodesNameTheProblem) {
+  const auto dmg = stand.makeDMG("Sample", app, "");
+  const std::string original = read(dmg);
+  auto result = notarize({"Sample.dmg"});
+  EXPECT_TRUE(result.exitedWith(10)) << result.standardError;
+  EXPECT_TRUE(contains(result.standardError,
+                       "✗ Sample.dmg is not signed, and no signing identity is configured.\n"
+                       "  Pass --identity \"Developer ID Application: …\" (or set `identity`) to "
+                       "sign it.\n"))
+      << result.standardError;
+  EXPECT_EQ(read(dmg), original);
+
+  result = stand.bosun({"notarize", "Sample.dmg", "--identity", StandInRoot::application,
+                        "--profile", "no-such-profile"});
+  EXPECT_TRUE(result.exitedWith(4)) << result.standardError;
+  EXPECT_TRUE(contains(result.standardError, "no-such-profile")) << result.standardError;
+  EXPECT_TRUE(contains(result.standardError, "  Create the profile with `bosun setup`, or check "
+                                             "the --profile name.\n"));
+  EXPECT_EQ(read(dmg), original);
   expectNoLeftovers();
 }
 
@@ -236,6 +354,8 @@ TEST_F(NotarizeE2E, CtrlCDuringTheWaitStopsNotarytoolAndRemovesTheSignedCopy) {
   EXPECT_TRUE(processesNaming({"submit", folder}).empty()) << "notarytool is still running";
   EXPECT_EQ(fileContents(pkg), original);
   expectNoLeftovers();
+  // It held a signed copy of the user's package: nobody else may look in.
+  EXPECT_EQ(fs::status(signingFolder()).permissions() & fs::perms::all, fs::perms::owner_all);
 }
 
 } // namespace

@@ -124,6 +124,20 @@ TEST_F(DiskImageTest, ReadWriteImageIsWrittenBackConvertedAndAttachedReadOnly) {
   EXPECT_EQ(readFile(compressed), before);
 }
 
+// Paths are bytes: an image whose name is not UTF-8 attaches, detaches and is signed and verified
+// like any other, and nothing is left in Volumes.
+TEST_F(DiskImageTest, ANameThatIsNotUTF8IsJustBytes) {
+  const auto image = createImage("Caf\xe9");
+  const auto [device, mount] = attach(image);
+  ASSERT_TRUE(fs::is_directory(mount));
+  EXPECT_EQ(run("hdiutil", {"detach", device}).status, 0);
+  EXPECT_TRUE(fs::is_empty(root / "Volumes"));
+  const auto signing = run("codesign", {"--force", "--sign", "-", image.string()});
+  EXPECT_EQ(signing.status, 0) << signing.err;
+  const auto check = run("codesign", {"--verify", image.string()});
+  EXPECT_EQ(check.status, 0) << check.err;
+}
+
 TEST_F(DiskImageTest, SignedImageIsNotarizedStapledAndAcceptedByGatekeeper) {
   addIdentity(developerID);
   ASSERT_EQ(macsim({"profile", "add", "release"}).status, 0);

@@ -53,7 +53,8 @@ std::string CodeSignature::flagsText() const {
 }
 
 std::string CodeSignature::cdhash() const {
-  return Digest::sha256(recordOf(*this).dump());
+  return Digest::sha256(
+      recordOf(*this).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
 }
 
 bool CodeSignature::allowsDebugging() const {

@@ -50,7 +50,7 @@ FileTrailer::Contents FileTrailer::read(const fs::path& path) {
 
 std::string FileTrailer::encode(const nlohmann::json& metadata) {
   if (metadata.empty()) return {};
-  std::string payload = metadata.dump();
+  std::string payload = metadata.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
   std::string footer(8, '\0');
   std::uint64_t length = payload.size();
   for (int i = 7; i >= 0; --i) {

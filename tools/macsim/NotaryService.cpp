@@ -103,7 +103,8 @@ NotarySubmission NotaryService::submit(const fs::path& file) const {
                                  {"log", submission.log}};
   fs::create_directories(folder() / "submissions");
   Files::writeAtomically(folder() / "submissions" / (submission.id + ".json"),
-                         record.dump(2) + "\n");
+                         record.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) +
+                             "\n");
   if (accepted) {
     fs::create_directories(folder() / "tickets");
     for (const auto& item : findings.tickets) {
@@ -111,7 +112,9 @@ NotarySubmission NotaryService::submit(const fs::path& file) const {
                                      {"submission", submission.id},
                                      {"path", item.path},
                                      {"issued", Clock::isoNow()}};
-      Files::writeAtomically(folder() / "tickets" / (item.cdhash + ".json"), ticket.dump() + "\n");
+      Files::writeAtomically(folder() / "tickets" / (item.cdhash + ".json"),
+                             ticket.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) +
+                                 "\n");
     }
   }
   return submission;

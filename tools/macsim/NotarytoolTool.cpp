@@ -110,7 +110,7 @@ int submit(const ToolContext& context, const Command& command) {
       result["message"] = "Successfully uploaded file";
       result["path"] = file.string();
     }
-    Output::outLine(result.dump());
+    Output::outLine(result.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
     return 0;
   }
   std::string text = "Submission ID received\n  id: " + submission.id +
@@ -146,7 +146,7 @@ int info(const ToolContext& context, const Command& command, bool waiting) {
                                                         : "Successfully received submission info"},
                                     {"name", submission.name},
                                     {"status", submission.status}})
-                        .dump());
+                        .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
     return 0;
   }
   if (waiting) {
@@ -162,7 +162,8 @@ int info(const ToolContext& context, const Command& command, bool waiting) {
 
 int log(const ToolContext& context, const Command& command) {
   const auto submission = existing(context, command);
-  const std::string text = submission.log.dump(2) + "\n";
+  const std::string text =
+      submission.log.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
   if (command.positional.size() >= 2) {
     Files::writeAtomically(command.positional[1], text);
     Output::out("Successfully downloaded submission log\n  id: " + submission.id +
@@ -187,7 +188,7 @@ int history(const ToolContext& context, const Command& command) {
                       {"status", item.status}});
     Output::outLine(nlohmann::json({{"history", list},
                                     {"message", "Successfully received submission history."}})
-                        .dump());
+                        .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
     return 0;
   }
   std::string text = "Successfully received submission history.\n";

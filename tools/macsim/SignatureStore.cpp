@@ -33,8 +33,9 @@ void SignatureStore::write(const CodeLayout& layout, const CodeSignature& signat
   if (layout.kind == CodeLayout::Kind::bundle) {
     fs::create_directories(layout.signatureFolder());
     Files::writeAtomically(layout.signatureFolder() / "CodeResources", resourcesPlist);
-    Files::writeAtomically(layout.signatureFolder() / "CodeSignature",
-                           signature.toJson().dump(2) + "\n");
+    Files::writeAtomically(
+        layout.signatureFolder() / "CodeSignature",
+        signature.toJson().dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
     return;
   }
   auto trailer = FileTrailer::read(layout.path);

@@ -42,7 +42,9 @@ std::optional<nlohmann::json> StapledTicket::read(const fs::path& path) {
 void StapledTicket::write(const fs::path& path, const nlohmann::json& ticket) {
   const auto layout = CodeLayout::of(path);
   if (layout.kind == CodeLayout::Kind::bundle) {
-    Files::writeAtomically(layout.ticketFile(), ticket.dump() + "\n");
+    Files::writeAtomically(layout.ticketFile(),
+                           ticket.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) +
+                               "\n");
     return;
   }
   auto metadata = FileTrailer::read(path).metadata;

@@ -54,7 +54,8 @@ void StateStore::update(const std::string& name, const nlohmann::json& fallback,
   auto document = load(file, fallback);
   change(document);
   fs::create_directories(file.parent_path());
-  Files::writeAtomically(file, document.dump(2) + "\n");
+  Files::writeAtomically(
+      file, document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
 }
 
 } // namespace macsim

@@ -1,3 +1,9 @@
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+
 #include "core/Inspection/AppBundleInfo.hpp"
 #include "core/Inspection/AppBundleLocator.hpp"
 #include "core/Inspection/AppEntitlements.hpp"
@@ -11,6 +17,29 @@ namespace halyard {
 
 namespace {
 using Rules = DMGInspectionRules;
+
+// Two inspections of one image would share its attachment, and the first to finish would eject
+// it under the other. The section from looking for a mount to ejecting runs under an exclusive
+// lock on the image's folder (not on the image itself, which the disk image tools may lock), so
+// concurrent inspections of the same image take turns. Without a lock (an unreadable folder) the
+// inspection runs all the same.
+class ImageFolderLock {
+public:
+  explicit ImageFolderLock(const std::filesystem::path& image)
+      : descriptor_(::open(image.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+    if (descriptor_ < 0) return;
+    while (::flock(descriptor_, LOCK_EX) != 0 && errno == EINTR) {
+    }
+  }
+  ~ImageFolderLock() {
+    if (descriptor_ >= 0) ::close(descriptor_);
+  }
+  ImageFolderLock(const ImageFolderLock&) = delete;
+  ImageFolderLock& operator=(const ImageFolderLock&) = delete;
+
+private:
+  int descriptor_;
+};
 using C = InspectionCategoryID;
 
 // Detaches what the inspection attached, on every way out of it.
@@ -26,7 +55,11 @@ public:
     }
   }
 
-  void own(std::string target) { target_ = std::move(target); }
+  // Known to a cancellation from here on, so it detaches the image should the run not get to.
+  void own(std::string target) {
+    target_ = std::move(target);
+    DiskImageMounts::rememberAttached(target_);
+  }
   bool owned() const { return !target_.empty(); }
 
   // The result is ignored: there is nothing more the inspection could do about it.
@@ -36,6 +69,7 @@ public:
     target_.clear();
     run_(AppleTools::hdiutil, {"detach", target, "-force"}, InspectionRunner::detachLimit,
          std::nullopt);
+    DiskImageMounts::forgetAttached(target);
   }
 
 private:
@@ -77,6 +111,7 @@ InspectionReport DMGInspection::inspect(const std::filesystem::path& file,
   const bool dmgNotarized = Rules::saysNotarized(assessment);
 
   progress("Mounting the DMG read-only…");
+  const ImageFolderLock lock(std::filesystem::absolute(file));
   AttachedImage attached(run);
   std::optional<std::filesystem::path> mountPoint;
   const auto info =

@@ -1,6 +1,7 @@
 #include "core/Inspection/DiskImageMounts.hpp"
 
 #include <algorithm>
+#include <mutex>
 #include <string>
 
 #include "core/Support/PropertyList.hpp"
@@ -78,6 +79,31 @@ DiskImageMounts::wholeDiskDevices(std::string_view infoPlist,
     if (smallest) devices.push_back(std::move(*smallest));
   }
   return devices;
+}
+
+namespace {
+std::mutex attachedLock;
+std::vector<std::string>& attachedTargets() {
+  static std::vector<std::string> targets;
+  return targets;
+}
+} // namespace
+
+void DiskImageMounts::rememberAttached(const std::string& target) {
+  const std::lock_guard<std::mutex> guard(attachedLock);
+  attachedTargets().push_back(target);
+}
+
+void DiskImageMounts::forgetAttached(const std::string& target) {
+  const std::lock_guard<std::mutex> guard(attachedLock);
+  auto& targets = attachedTargets();
+  if (const auto found = std::find(targets.begin(), targets.end(), target); found != targets.end())
+    targets.erase(found);
+}
+
+std::vector<std::string> DiskImageMounts::attachedByThisProcess() {
+  const std::lock_guard<std::mutex> guard(attachedLock);
+  return attachedTargets();
 }
 
 } // namespace halyard

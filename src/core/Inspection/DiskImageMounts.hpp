@@ -26,6 +26,12 @@ struct DiskImageMounts {
   static std::vector<std::string>
   wholeDiskDevices(std::string_view infoPlist,
                    const std::vector<std::string_view>& imagePathMarkers);
+
+  // The mount points or devices this process attached and has not detached yet, whatever the
+  // image is called, so that a cancellation can detach them. Safe from any thread.
+  static void rememberAttached(const std::string& target);
+  static void forgetAttached(const std::string& target);
+  static std::vector<std::string> attachedByThisProcess();
 };
 
 } // namespace halyard

@@ -28,6 +28,10 @@ struct ArtifactNotarizationConfig {
   std::optional<std::string> signingIdentity;
   NotaryCredentials credentials;
   ArtifactKind kind;
+  // Where the finished file goes; empty: back over artifactURL. The file at artifactURL is only
+  // read when this names another file, and whatever sits here is replaced only once every step
+  // has passed.
+  std::filesystem::path destination;
 };
 
 } // namespace halyard

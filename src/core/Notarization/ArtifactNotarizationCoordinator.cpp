@@ -1,13 +1,18 @@
 #include "core/Notarization/ArtifactNotarizationCoordinator.hpp"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <optional>
 
 #include "core/Notarization/ArtifactNotarizationSteps.hpp"
 #include "core/Process/AppleTools.hpp"
 #include "core/Support/AtomicFileCopy.hpp"
+#include "core/Support/Error.hpp"
 #include "core/Support/HalyardCoreLog.hpp"
+#include "core/Support/TemporaryFolder.hpp"
 #include "core/Support/Text.hpp"
 #include "core/Support/UUID.hpp"
 #include "core/Support/UserFolders.hpp"
@@ -73,6 +78,56 @@ private:
   std::string traceText_;
 };
 
+class ArtifactNotarizationCoordinator::WorkingCopy {
+public:
+  WorkingCopy(ArtifactNotarizationCoordinator& owner, const fs::path& destination)
+      : owner_(owner), folder_(makeFolder(destination)), destination_(destination),
+        path_(folder_.path() / destination.filename()) {
+    const std::lock_guard<std::mutex> guard(owner_.lock_);
+    owner_.temporaryFolders_.push_back(folder_.path());
+  }
+  ~WorkingCopy() {
+    const std::lock_guard<std::mutex> guard(owner_.lock_);
+    std::erase(owner_.temporaryFolders_, folder_.path());
+  }
+  WorkingCopy(const WorkingCopy&) = delete;
+  WorkingCopy& operator=(const WorkingCopy&) = delete;
+
+  const fs::path& path() const { return path_; }
+
+  void copyFrom(const fs::path& file) const {
+    std::error_code error;
+    fs::copy_file(file, path_, error);
+    if (error) {
+      fail(Case::notarizationFailed,
+           "Halyard could not copy " + file.string() + " to work on it: " + error.message());
+    }
+  }
+
+  // Renames the finished copy over the destination.
+  void commit() const {
+    if (::rename(path_.c_str(), destination_.c_str()) != 0) {
+      fail(Case::validationFailed, "The file was processed successfully, but Halyard could not "
+                                   "replace " +
+                                       destination_.string() + ": " + std::strerror(errno));
+    }
+  }
+
+private:
+  static TemporaryFolder makeFolder(const fs::path& destination) {
+    try {
+      return TemporaryFolder(destination.parent_path(), ".bosun-notarize-");
+    } catch (const Error& error) {
+      fail(Case::notarizationFailed, error.what());
+    }
+  }
+
+  ArtifactNotarizationCoordinator& owner_;
+  TemporaryFolder folder_;
+  fs::path destination_;
+  fs::path path_;
+};
+
 ArtifactNotarizationResult
 ArtifactNotarizationCoordinator::run(const ArtifactNotarizationConfig& config,
                                      const Progress& progress) {
@@ -92,13 +147,19 @@ ArtifactNotarizationCoordinator::run(const ArtifactNotarizationConfig& config,
   // The tools get an absolute path, so a file name beginning with "-" is never
   // read as an option.
   const fs::path file = fs::absolute(path).lexically_normal();
-  return config.kind == ArtifactKind::dmg ? notarizeDMG(config, file, progress)
-                                          : notarizePKG(config, file, progress);
+  const fs::path destination =
+      config.destination.empty() ? file : fs::absolute(config.destination).lexically_normal();
+  return config.kind == ArtifactKind::dmg ? notarizeDMG(config, file, destination, progress)
+                                          : notarizePKG(config, file, destination, progress);
 }
 
 ArtifactNotarizationResult
 ArtifactNotarizationCoordinator::notarizeDMG(const ArtifactNotarizationConfig& config,
-                                             const fs::path& file, const Progress& progress) {
+                                             const fs::path& original, const fs::path& destination,
+                                             const Progress& progress) {
+  const WorkingCopy working(*this, destination);
+  working.copyFrom(original);
+  const fs::path& file = working.path();
   std::string signingText;
   if (const auto identity = Steps::applicationIdentity(config.signingIdentity)) {
     report(progress, "Signing DMG…");
@@ -114,8 +175,9 @@ ArtifactNotarizationCoordinator::notarizeDMG(const ArtifactNotarizationConfig& c
   std::string stapling = staple(file, progress);
   report(progress, "Validating stapled DMG…");
   std::string validation = validate(file, ArtifactKind::dmg);
+  working.commit();
 
-  return ArtifactNotarizationResult{config.artifactURL,
+  return ArtifactNotarizationResult{destination,
                                     ArtifactKind::dmg,
                                     Steps::joinedWithBlankLine({signingText, checkText}),
                                     std::move(notarization),
@@ -125,7 +187,8 @@ ArtifactNotarizationCoordinator::notarizeDMG(const ArtifactNotarizationConfig& c
 
 ArtifactNotarizationResult
 ArtifactNotarizationCoordinator::notarizePKG(const ArtifactNotarizationConfig& config,
-                                             const fs::path& original, const Progress& progress) {
+                                             const fs::path& original, const fs::path& destination,
+                                             const Progress& progress) {
   const std::string identity = Steps::normalizedInstallerIdentity(config.signingIdentity);
   const bool canSign = !identity.empty();
   trace("notarizePKG() started");
@@ -136,6 +199,7 @@ ArtifactNotarizationCoordinator::notarizePKG(const ArtifactNotarizationConfig& c
   trace(std::string("canSignPackage: ") + boolText(canSign));
 
   std::optional<TemporaryFile> signedCopy;
+  std::optional<WorkingCopy> keptCopy;
   fs::path working = original;
   std::string signingText;
   if (!canSign) {
@@ -143,12 +207,18 @@ ArtifactNotarizationCoordinator::notarizePKG(const ArtifactNotarizationConfig& c
     trace(std::string("reason: ") + Steps::pkgSigningSkipped);
     trace("verifying PKG at path: " + original.string());
     signingText = Steps::pkgSigningSkipped;
+    // Stapling writes into the file: that happens on a copy until validation has passed.
+    keptCopy.emplace(*this, destination);
+    keptCopy->copyFrom(original);
+    working = keptCopy->path();
   } else {
     report(progress, "Signing PKG…");
     trace("PKG signing will proceed with Developer ID Installer identity");
     const fs::path folder = UserFolders::temporary() / temporaryFolderName;
     std::error_code error;
     fs::create_directories(folder, error);
+    // It holds signed copies of the user's packages while they exist: private to the user.
+    if (!error && ::chmod(folder.c_str(), 0700) != 0) error.assign(errno, std::generic_category());
     if (error) {
       fail(Case::signingFailed,
            "Halyard could not create a temporary folder for PKG signing: " + error.message());
@@ -195,16 +265,20 @@ ArtifactNotarizationCoordinator::notarizePKG(const ArtifactNotarizationConfig& c
   std::string validation = validate(working, ArtifactKind::pkg);
   trace("PKG validation output:\n" + validation);
 
-  trace(std::string("workingURL != originalURL: ") + boolText(working != original));
-  if (working != original) {
+  trace(std::string("workingURL != originalURL: ") + boolText(working != destination));
+  if (working != destination) {
     trace("replacing original PKG with processed PKG");
-    replaceOriginal(working, original);
+    if (keptCopy) {
+      keptCopy->commit();
+    } else {
+      replaceOriginal(working, destination);
+    }
     trace("original PKG replaced successfully");
-    traceRunning([&] { return "final PKG sha256: " + digest(original); });
+    traceRunning([&] { return "final PKG sha256: " + digest(destination); });
     traceRunning([&] {
       std::string finalSignature;
       try {
-        finalSignature = checkPKGSignature(original);
+        finalSignature = checkPKGSignature(destination);
       } catch (const ArtifactNotarizationCoordinatorError&) {
         finalSignature = Steps::unavailableDigest;
       }
@@ -218,7 +292,7 @@ ArtifactNotarizationCoordinator::notarizePKG(const ArtifactNotarizationConfig& c
     // the run.
     std::string report;
     try {
-      report = checkPKGSignature(original);
+      report = checkPKGSignature(destination);
     } catch (const ArtifactNotarizationCoordinatorError& error) {
       report = error.text();
     }
@@ -230,7 +304,7 @@ ArtifactNotarizationCoordinator::notarizePKG(const ArtifactNotarizationConfig& c
     trace("final signature report:\n" + report);
   }
 
-  return ArtifactNotarizationResult{config.artifactURL,
+  return ArtifactNotarizationResult{destination,
                                     ArtifactKind::pkg,
                                     Steps::joinedWithBlankLine({signingText, checkText}),
                                     std::move(notarization),
@@ -344,6 +418,10 @@ void ArtifactNotarizationCoordinator::discardTemporaryFiles() noexcept {
   const std::lock_guard<std::mutex> guard(lock_);
   for (const auto& file : temporaryFiles_)
     ::unlink(file.c_str());
+  for (const auto& folder : temporaryFolders_) {
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
+  }
 }
 
 } // namespace halyard

@@ -16,14 +16,17 @@ namespace halyard {
 
 // Carries one finished DMG or PKG through signing, a signature check,
 // submission to the notary service with waiting, stapling and validation, and
-// leaves the notarized, stapled file where it was. Short progress lines go to a
-// callback; a detailed trace, every line beginning with
-// "[ArtifactNotarization] ", goes to the debug hook of HalyardCoreLog.
+// leaves the notarized, stapled file where it was (or at the configured
+// destination). Short progress lines go to a callback; a detailed trace, every
+// line beginning with "[ArtifactNotarization] ", goes to the debug hook of
+// HalyardCoreLog.
 //
-// A DMG is signed and stapled in place. A PKG is signed into a temporary copy
-// (productsign cannot sign in place), and that copy replaces the original only
-// once it has been validated, by writing it beside the original and renaming it
-// over it; the original is never half-written.
+// The original is never changed before validation has passed: a DMG (or a PKG
+// kept with its signature) is copied into a private working folder beside the
+// destination, processed there and renamed over the destination at the end. A
+// PKG to be signed is signed into a temporary copy (productsign cannot sign in
+// place), and that copy is written beside the destination and renamed over it
+// once validated.
 //
 // The tools run one after the other on the calling thread through the
 // coordinator's own runner: 900 seconds each, then SIGTERM, 0.25 second,
@@ -74,10 +77,15 @@ private:
 
   ArtifactNotarizationResult notarizeDMG(const ArtifactNotarizationConfig& config,
                                          const std::filesystem::path& file,
+                                         const std::filesystem::path& destination,
                                          const Progress& progress);
   ArtifactNotarizationResult notarizePKG(const ArtifactNotarizationConfig& config,
                                          const std::filesystem::path& file,
+                                         const std::filesystem::path& destination,
                                          const Progress& progress);
+  // A copy of `file` in a fresh private folder beside `destination`, named like the destination;
+  // the folder goes when the returned owner does (and on discardTemporaryFiles()).
+  class WorkingCopy;
   void replaceOriginal(const std::filesystem::path& working, const std::filesystem::path& original);
 
   // The tool steps.
@@ -94,6 +102,7 @@ private:
   TicketPropagation propagation_;
   std::mutex lock_;
   std::vector<std::filesystem::path> temporaryFiles_;
+  std::vector<std::filesystem::path> temporaryFolders_;
 };
 
 } // namespace halyard

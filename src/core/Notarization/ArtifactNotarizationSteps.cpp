@@ -85,8 +85,11 @@ std::string ArtifactNotarizationSteps::staplingOutput(const ToolProcessResult& r
     fail(Case::timeout,
          orFallback(std::move(output), "Stapling timed out before it could finish."));
   }
-  if (run.status != 0)
-    fail(Case::staplingFailed, orFallback(std::move(output), "Stapling failed."));
+  if (run.status != 0) {
+    fail(Case::staplingFailed,
+         orFallback(std::move(output), "stapler exited with status " + std::to_string(run.status) +
+                                           " and printed nothing."));
+  }
   return output;
 }
 
@@ -101,9 +104,21 @@ std::string ArtifactNotarizationSteps::validationOutput(ArtifactKind kind,
     return joinedWithBlankLine({combined, note});
   }
   if (staple.status == 0 && check.status == 0) return combined;
-  fail(Case::validationFailed,
-       orFallback(combined,
-                  kind == ArtifactKind::dmg ? "DMG validation failed." : "PKG validation failed."));
+  // Only what failed is told, each with what checked it: a passing check's words ("The validate
+  // action worked!") would read as the reason.
+  const auto told = [](const char* what, const ToolProcessResult& run) {
+    const std::string output = joinedOutput(run);
+    return output.empty() ? std::string(what) + " (status " + std::to_string(run.status) + ")."
+                          : std::string(what) + ": " + output;
+  };
+  std::vector<std::string> failures;
+  if (staple.status != 0) failures.push_back(told("The stapled ticket did not validate", staple));
+  if (check.status != 0) {
+    failures.push_back(told(kind == ArtifactKind::dmg ? "Gatekeeper rejected the DMG"
+                                                      : "The package signature check failed",
+                            check));
+  }
+  fail(Case::validationFailed, joinedWithBlankLine(failures));
 }
 
 std::optional<std::string>

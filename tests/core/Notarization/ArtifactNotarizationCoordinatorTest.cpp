@@ -72,13 +72,20 @@ TEST_F(CoordinatorTest, NothingRunsForAMissingFileOrEmptyCredentials) {
 
 TEST_F(CoordinatorTest, DMGWithoutIdentityStartsAtTheSignatureCheck) {
   const auto dmg = file("My App.dmg");
-  const std::string path = dmg.string();
   for (const auto& identity : {std::optional<std::string>(), std::optional<std::string>(" \t")}) {
     fs::remove(tools_.root() / "calls");
     std::vector<std::string> progress;
     ArtifactNotarizationCoordinator().run(
         {dmg, identity, "notary", ArtifactKind::dmg},
         [&](const std::string& line) { progress.push_back(line); });
+    // The tools work on a copy in a private folder beside the file, renamed over it at the end.
+    ASSERT_FALSE(calls().empty());
+    const std::string check = calls().front();
+    const std::string path = check.substr(std::string("codesign --verify --verbose=2 ").size());
+    EXPECT_EQ(fs::path(path).parent_path().parent_path(), dmg.parent_path()) << path;
+    EXPECT_THAT(fs::path(path).parent_path().filename().string(),
+                ::testing::StartsWith(".bosun-notarize-"));
+    EXPECT_FALSE(fs::exists(fs::path(path).parent_path()));
     EXPECT_THAT(progress,
                 ElementsAre("Verifying DMG signature…", "Submitting DMG for notarization…",
                             "Stapling DMG…", "Validating stapled DMG…"));

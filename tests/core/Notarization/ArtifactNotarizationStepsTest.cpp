@@ -44,7 +44,8 @@ TEST(ArtifactNotarizationStepsTest, AStepReturnsOrFailsWithItsJoinedOutputOrItsO
   error = thrownBy([] { Steps::staplingOutput(run(-2, "", "")); });
   EXPECT_EQ(error.description(), "Stapling timed out before it could finish.");
   error = thrownBy([] { Steps::staplingOutput(run(65, "", "")); });
-  EXPECT_EQ(error.description(), "Stapling failed: Stapling failed.");
+  EXPECT_EQ(error.description(),
+            "Stapling failed: stapler exited with status 65 and printed nothing.");
 }
 
 TEST(ArtifactNotarizationStepsTest, AnInvalidOrRejectedVerdictFailsEvenThoughTheToolExitedZero) {
@@ -74,10 +75,16 @@ TEST(ArtifactNotarizationStepsTest, ValidationCombinesBothChecksWithABlankLine) 
   auto error = thrownBy([&] {
     Steps::validationOutput(ArtifactKind::dmg, run(65, "A.dmg has no ticket."), gatekeeper);
   });
-  EXPECT_EQ(error.text(),
-            "A.dmg has no ticket.\n\n/x/A.dmg: accepted\nsource=Notarized Developer ID");
+  // A failure names what failed, with only the failing tool's words.
+  EXPECT_EQ(error.text(), "The stapled ticket did not validate: A.dmg has no ticket.");
+  error = thrownBy([&] {
+    Steps::validationOutput(ArtifactKind::dmg, staple, run(3, "", "/x/A.dmg: rejected"));
+  });
+  EXPECT_EQ(error.description(),
+            "Validation failed: Gatekeeper rejected the DMG: /x/A.dmg: rejected");
   error = thrownBy([] { Steps::validationOutput(ArtifactKind::pkg, run(0, ""), run(1, "")); });
-  EXPECT_EQ(error.description(), "Validation failed: PKG validation failed.");
+  EXPECT_EQ(error.description(),
+            "Validation failed: The package signature check failed (status 1).");
 }
 
 TEST(ArtifactNotarizationStepsTest, AValidationTimeOutAfterStaplingIsANoteNotAFailure) {
