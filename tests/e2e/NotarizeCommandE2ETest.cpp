@@ -274,7 +274,8 @@ TEST_F(NotarizeE2E, AFailedRunLeavesTheUsersFilesAsTheyWere) {
   const auto pkg = stand.makePKG("Sample", app, "");
   ASSERT_TRUE(notarize({"Sample.dmg", "-o", "good", "--no-sign"}).exitedWith(0));
   const auto good = stand.work() / "good" / "Sample.dmg";
-  const std::string dmgBytes = read(dmg), goodBytes = read(good), pkgBytes = read(pkg);
+  const std::string dmgBytes = fileContents(dmg), goodBytes = fileContents(good),
+                    pkgBytes = fileContents(pkg);
   const std::map<std::string, std::string> invalid{{"MACSIM_NOTARY_VERDICT", "Invalid"}};
   const std::map<std::string, std::string> notValid{{"MACSIM_STAPLER_FAIL", "65"},
                                                     {"MACSIM_STAPLER_WHEN", "validate"}};
@@ -293,9 +294,9 @@ TEST_F(NotarizeE2E, AFailedRunLeavesTheUsersFilesAsTheyWere) {
     const auto result = notarize(run.arguments, run.environment);
     EXPECT_TRUE(result.exitedWith(run.code)) << run.arguments[0] << "\n" << result.standardError;
     EXPECT_EQ(result.standardOutput, "");
-    EXPECT_EQ(read(dmg), dmgBytes) << result.standardError;
-    EXPECT_EQ(read(good), goodBytes) << result.standardError;
-    EXPECT_EQ(read(pkg), pkgBytes) << result.standardError;
+    EXPECT_EQ(fileContents(dmg), dmgBytes) << result.standardError;
+    EXPECT_EQ(fileContents(good), goodBytes) << result.standardError;
+    EXPECT_EQ(fileContents(pkg), pkgBytes) << result.standardError;
     expectNoLeftovers();
   }
   EXPECT_TRUE(processesNaming({stand.home().string()}).empty()); // no stand-in left running
@@ -305,7 +306,7 @@ TEST_F(NotarizeE2E, AFailedRunLeavesTheUsersFilesAsTheyWere) {
 // problem, a keychain profile that does not exist is missing credentials; the DMG stays as it was.
 TEST_F(NotarizeE2E, ExitCodesNameTheProblem) {
   const auto dmg = stand.makeDMG("Sample", app, "");
-  const std::string original = read(dmg);
+  const std::string original = fileContents(dmg);
   auto result = notarize({"Sample.dmg"});
   EXPECT_TRUE(result.exitedWith(10)) << result.standardError;
   EXPECT_TRUE(contains(result.standardError,
@@ -313,7 +314,7 @@ TEST_F(NotarizeE2E, ExitCodesNameTheProblem) {
                        "  Pass --identity \"Developer ID Application: …\" (or set `identity`) to "
                        "sign it.\n"))
       << result.standardError;
-  EXPECT_EQ(read(dmg), original);
+  EXPECT_EQ(fileContents(dmg), original);
 
   result = stand.bosun({"notarize", "Sample.dmg", "--identity", StandInRoot::application,
                         "--profile", "no-such-profile"});
@@ -321,7 +322,7 @@ TEST_F(NotarizeE2E, ExitCodesNameTheProblem) {
   EXPECT_TRUE(contains(result.standardError, "no-such-profile")) << result.standardError;
   EXPECT_TRUE(contains(result.standardError, "  Create the profile with `bosun setup`, or check "
                                              "the --profile name.\n"));
-  EXPECT_EQ(read(dmg), original);
+  EXPECT_EQ(fileContents(dmg), original);
   expectNoLeftovers();
 }
 
