@@ -8,11 +8,6 @@ target_compile_options(bosun_warnings INTERFACE -Wall -Wextra -Wpedantic $<$<BOO
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)
   target_compile_options(bosun_warnings INTERFACE -Wno-restrict)
 endif()
-# Under the sanitizers' instrumentation at -O1, g++ reports -Wmaybe-uninitialized inside the
-# standard library's own headers (std::regex, std::function); the ordinary builds keep it.
-if(BOSUN_SANITIZE AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
-  target_compile_options(bosun_warnings INTERFACE -Wno-maybe-uninitialized)
-endif()
 
 # Settings every target of the project shares (sanitizers when asked for).
 add_library(bosun_settings INTERFACE)
