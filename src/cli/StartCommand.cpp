@@ -31,6 +31,11 @@ ExitCode StartCommand::run(const ParsedArguments& arguments) {
     throw CLIError(ExitCode::usage, "start takes one folder, .app or .zip.",
                    "Example: bosun start ~/Releases/MyApp");
   }
+  // An empty --output is a mistake in a script, not a request for the default location.
+  if (const auto output = arguments.value("output"); output && output->empty()) {
+    throw CLIError(ExitCode::usage, "--output needs a file or folder.",
+                   "Leave out --output to write the release into the project folder.");
+  }
 
   const ProjectFolder project = ProjectFolder::resolve(arguments.firstPositional(), arguments);
   std::optional<ConfigurationResolver> resolved;

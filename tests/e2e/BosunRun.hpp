@@ -5,11 +5,13 @@
 #include <sys/types.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/Support/TemporaryFolder.hpp"
@@ -39,6 +41,17 @@ inline std::vector<pid_t> processesNaming(const std::vector<std::string>& parts)
       found.push_back(static_cast<pid_t>(std::stol(name)));
   }
   return found;
+}
+
+// True once no running process's command line contains every one of `parts`, waiting up to
+// `seconds`: a child that was sent SIGTERM as its parent ended may need a moment to go.
+inline bool noProcessNamingWithin(const std::vector<std::string>& parts, double seconds = 10) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (!processesNaming(parts).empty()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
 }
 
 // A fresh home folder for a series of runs of the built `bosun`, removed at the end.

@@ -8,6 +8,7 @@
 #include "StandInRoot.hpp"
 
 using bosun::testing::fileContents;
+using bosun::testing::noProcessNamingWithin;
 using bosun::testing::processesNaming;
 using bosun::testing::RunResult;
 using bosun::testing::StandInRoot;
@@ -299,7 +300,7 @@ TEST_F(NotarizeE2E, AFailedRunLeavesTheUsersFilesAsTheyWere) {
     EXPECT_EQ(fileContents(pkg), pkgBytes) << result.standardError;
     expectNoLeftovers();
   }
-  EXPECT_TRUE(processesNaming({stand.home().string()}).empty()); // no stand-in left running
+  EXPECT_TRUE(noProcessNamingWithin({stand.home().string()})); // no stand-in left running
 }
 
 // Exit codes name the real problem: an unsigned DMG with nothing to sign it with is a signing
@@ -352,7 +353,7 @@ TEST_F(NotarizeE2E, CtrlCDuringTheWaitStopsNotarytoolAndRemovesTheSignedCopy) {
 
   EXPECT_TRUE(result.exitedWith(130)) << result.standardError;
   EXPECT_TRUE(contains(result.standardError, "Cancelled.")) << result.standardError;
-  EXPECT_TRUE(processesNaming({"submit", folder}).empty()) << "notarytool is still running";
+  EXPECT_TRUE(noProcessNamingWithin({"submit", folder})) << "notarytool is still running";
   EXPECT_EQ(fileContents(pkg), original);
   expectNoLeftovers();
   // It held a signed copy of the user's package: nobody else may look in.

@@ -7,6 +7,7 @@
 #include "StandInRoot.hpp"
 
 using bosun::testing::fileContents;
+using bosun::testing::noProcessNamingWithin;
 using bosun::testing::processesNaming;
 using bosun::testing::RunResult;
 using bosun::testing::StandInRoot;
@@ -63,12 +64,12 @@ protected:
   }
 
   void TearDown() override {
+    EXPECT_TRUE(noProcessNamingWithin({stand.root().string()})) << "a stand-in tool still runs";
     EXPECT_EQ(snapshot(app), appBefore) << "the user's app was changed";
     for (const auto& entry : fs::recursive_directory_iterator(stand.home() / "tmp"))
       ADD_FAILURE() << "left behind: " << entry.path();
     const auto images = stand.toolOK("/usr/bin/hdiutil", {"info", "-plist"});
     EXPECT_FALSE(contains(images, "image-path")) << images;
-    EXPECT_TRUE(processesNaming({stand.root().string()}).empty()) << "a stand-in tool still runs";
     for (const auto& entry : fs::directory_iterator(release))
       EXPECT_FALSE(contains(entry.path().filename().string(), "Bosun_")) << entry.path();
   }

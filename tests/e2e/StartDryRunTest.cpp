@@ -151,6 +151,7 @@ TEST_F(StartDryRun, EachKindOfFailureHasItsExitCode) {
       {{"Releases"}, {}, 5},                                  // two apps
       {{"Releases", "--app", "B.app", "--name", "B"}, {}, 5}, // the result exists
       {{"Releases", "--app", "B.app", "--name", " "}, {}, 2}, // empty name
+      {{"Releases", "--app", "B.app", "--output="}, {}, 2},   // empty output
       {{"Releases", "--app", "B.app", "--deep", "--no-deep"}, {}, 2},
       {{"Releases", "--app", "B.app"}, {{"BOSUN_DEEP", "maybe"}}, 3},
       {{"Releases", "--app", "B.app", "--name", "B", "--overwrite"}, {}, 0},

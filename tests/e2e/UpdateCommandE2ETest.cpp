@@ -25,27 +25,10 @@ constexpr const char* makerIdentity = "Developer ID Application: Halyard Ltd (K7
 constexpr const char* otherIdentity = "Developer ID Application: Other Corp (A1B2C3D4E5)";
 constexpr const char* newCommand = "#!/bin/sh\necho 'Bosun 9.1.0'\n";
 
-std::string readAll(const fs::path& file) {
-  std::ifstream stream(file, std::ios::binary);
-  std::ostringstream text;
-  text << stream.rdbuf();
-  return text.str();
-}
+using bosun::testing::processesNaming;
 
-// The processes whose command line holds every part.
-std::vector<pid_t> processesNaming(const std::vector<std::string>& parts) {
-  std::vector<pid_t> found;
-  for (const auto& entry : fs::directory_iterator("/proc")) {
-    const std::string name = entry.path().filename().string();
-    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-    std::string commandLine = readAll(entry.path() / "cmdline");
-    std::replace(commandLine.begin(), commandLine.end(), '\0', ' ');
-    if (std::all_of(parts.begin(), parts.end(), [&](const std::string& part) {
-          return commandLine.find(part) != std::string::npos;
-        }))
-      found.push_back(static_cast<pid_t>(std::stol(name)));
-  }
-  return found;
+std::string readAll(const fs::path& file) {
+  return bosun::testing::fileContents(file);
 }
 
 std::string manifest(const std::string& version, const std::string& sha256 = std::string(64, '0'),
