@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -79,7 +80,7 @@ struct RunResult {
 // A minimal environment that does not depend on the developer's machine: PATH, a home folder,
 // the XDG folders and TMPDIR inside `home`, a UTF-8 locale and no update check over the network.
 inline std::map<std::string, std::string> scrubbedEnvironment(const std::filesystem::path& home) {
-  return {
+  std::map<std::string, std::string> environment{
       {"PATH", "/usr/bin:/bin"},
       {"HOME", home.string()},
       {"XDG_CONFIG_HOME", (home / ".config").string()},
@@ -88,6 +89,11 @@ inline std::map<std::string, std::string> scrubbedEnvironment(const std::filesys
       {"LANG", "C.UTF-8"},
       {"BOSUN_NO_UPDATE_CHECK", "1"},
   };
+  // A sanitizer build's settings (its leak suppressions above all) reach the programs it runs.
+  for (const char* name : {"ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS"}) {
+    if (const char* value = std::getenv(name)) environment[name] = value;
+  }
+  return environment;
 }
 
 namespace detail {
