@@ -505,9 +505,7 @@ private:
     return {report_.status, take(outputBuffer_), take(errorBuffer_)};
   }
 
-  std::string take(ProcessOutputBuffer& buffer) const {
-    return request_.rawOutput ? buffer.takeBytes() : buffer.takeText();
-  }
+  static std::string take(ProcessOutputBuffer& buffer) { return buffer.takeBytes(); }
 
   // The time-out result goes to the caller now; the escalation, if any, carries on without it and
   // the child is still reaped. Output arriving later is discarded with the pipes.

@@ -55,9 +55,6 @@ struct ProcessRunRequest {
   // pipes (a tool that talks to the person at the terminal); nothing is captured.
   bool inheritStandardStreams = false;
 
-  // Deliver the streams' bytes as they came, without the UTF-8 check (binary output).
-  bool rawOutput = false;
-
   // Call the processExited hook of HalyardCoreLog when the child ends.
   bool reportExit = false;
 
