@@ -7,7 +7,8 @@
 // is most of its own time beside these quick stand-ins, every iteration also runs
 // `bosun --version` (interleaved, so load falls on both alike), and the ratio is printed a second
 // time for the command's own work beyond that start-up. BOSUN_CPU_BINARY names another build of
-// bosun to measure instead (an earlier one, to compare).
+// bosun to measure instead; BOSUN_CPU_EARLIER names an earlier build to run after each measured
+// run, on the same work, whose own CPU is then shown beside (and the paired difference).
 
 #include <benchmark/benchmark.h>
 
@@ -18,6 +19,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -141,6 +143,18 @@ const char* bosunBinary() {
   return chosen && *chosen ? chosen : BOSUN_BINARY;
 }
 
+const char* earlierBinary() {
+  const char* chosen = std::getenv("BOSUN_CPU_EARLIER");
+  return chosen && *chosen ? chosen : nullptr;
+}
+
+double median(std::vector<double> values) {
+  if (values.empty()) return 0;
+  const auto middle = values.begin() + static_cast<long>(values.size() / 2);
+  std::nth_element(values.begin(), middle, values.end());
+  return *middle;
+}
+
 struct Usage {
   bool succeeded = false;
   double own = 0;   // seconds of bosun's own CPU
@@ -148,8 +162,8 @@ struct Usage {
 };
 
 // Runs bosun with its streams on the null device and measures it (see the top of the file).
-Usage runBosun(const std::vector<std::string>& arguments) {
-  std::vector<std::string> storage{bosunBinary()};
+Usage runBosun(const std::vector<std::string>& arguments, const char* binary = bosunBinary()) {
+  std::vector<std::string> storage{binary};
   storage.insert(storage.end(), arguments.begin(), arguments.end());
   std::vector<char*> argv;
   for (auto& argument : storage)
@@ -162,7 +176,7 @@ Usage runBosun(const std::vector<std::string>& arguments) {
                                      0);
   const double before = childrenCPU();
   pid_t pid = 0;
-  const int error = posix_spawn(&pid, bosunBinary(), &actions, nullptr, argv.data(), environ);
+  const int error = posix_spawn(&pid, binary, &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   if (error != 0) return {};
 
@@ -187,7 +201,7 @@ Usage runBosun(const std::vector<std::string>& arguments) {
 template <class Prepare>
 void measure(benchmark::State& state, const std::string& label,
              const std::vector<std::string>& arguments, Prepare prepare) {
-  double own = 0, tools = 0, startUp = 0;
+  std::vector<double> own, tools, startUp, beyond, earlier, saved;
   for (auto _ : state) {
     state.PauseTiming();
     prepare();
@@ -198,22 +212,42 @@ void measure(benchmark::State& state, const std::string& label,
       state.SkipWithError(("bosun " + label + " did not exit with 0").c_str());
       return;
     }
-    own += usage.own;
-    tools += usage.total - usage.own;
-    startUp += version.own;
+    if (const char* binary = earlierBinary()) {
+      state.PauseTiming();
+      prepare();
+      const Usage before = runBosun(arguments, binary);
+      state.ResumeTiming();
+      if (!before.succeeded) {
+        state.SkipWithError("the earlier build did not exit with 0");
+        return;
+      }
+      earlier.push_back(before.own * 1e3);
+      saved.push_back((before.own - usage.own) * 1e3);
+    }
+    own.push_back(usage.own * 1e3);
+    tools.push_back((usage.total - usage.own) * 1e3);
+    startUp.push_back(version.own * 1e3);
+    beyond.push_back((usage.own - version.own) * 1e3);
   }
-  const auto runs = static_cast<double>(state.iterations());
-  const double ratio = tools > 0 ? own / tools : 0;
-  const double beyond = tools > 0 ? (own - startUp) / tools : 0;
-  state.counters["own_ms"] = own / runs * 1e3;
-  state.counters["startup_ms"] = startUp / runs * 1e3;
-  state.counters["tools_ms"] = tools / runs * 1e3;
+  // Medians: robust against the odd run that other work on the machine slowed down.
+  const double ownMedian = median(own), toolsMedian = median(tools);
+  const double beyondMedian = median(beyond);
+  const double ratio = toolsMedian > 0 ? ownMedian / toolsMedian : 0;
+  const double beyondRatio = toolsMedian > 0 ? beyondMedian / toolsMedian : 0;
+  state.counters["own_ms"] = ownMedian;
+  state.counters["startup_ms"] = median(startUp);
+  state.counters["beyond_startup_ms"] = beyondMedian;
+  state.counters["tools_ms"] = toolsMedian;
   state.counters["own_per_tools"] = ratio;
-  state.counters["beyond_startup_per_tools"] = beyond;
-  std::printf("bosun %s: own CPU %.2f ms (start-up %.2f ms), its tools' %.2f ms per run: %.1f%%, "
-              "%.1f%% beyond start-up (goal at most 15%%)\n",
-              label.c_str(), own / runs * 1e3, startUp / runs * 1e3, tools / runs * 1e3,
-              ratio * 100, beyond * 100);
+  state.counters["beyond_startup_per_tools"] = beyondRatio;
+  std::printf("bosun %s (medians of %zu runs): own CPU %.2f ms (start-up %.2f ms, beyond it "
+              "%.2f ms), its tools' %.2f ms: %.1f%%, %.1f%% beyond start-up (goal at most 15%%)\n",
+              label.c_str(), own.size(), ownMedian, median(startUp), beyondMedian, toolsMedian,
+              ratio * 100, beyondRatio * 100);
+  if (!earlier.empty())
+    std::printf(
+        "  the earlier build: own CPU %.2f ms; this one saves %.2f ms (median of the pairs)\n",
+        median(earlier), median(saved));
 }
 
 void measure(benchmark::State& state, const std::string& label,
@@ -253,12 +287,12 @@ void BM_NotarizePKG(benchmark::State& state) {
 
 } // namespace
 
-BENCHMARK(BM_VerifyApp)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(20);
-BENCHMARK(BM_VerifyDMG)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(20);
-BENCHMARK(BM_VerifyPKG)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(20);
-BENCHMARK(BM_InspectDMG)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(20);
-BENCHMARK(BM_InspectPKG)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(20);
-BENCHMARK(BM_NotarizeDMG)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(20);
-BENCHMARK(BM_NotarizePKG)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(20);
+BENCHMARK(BM_VerifyApp)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(40);
+BENCHMARK(BM_VerifyDMG)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(40);
+BENCHMARK(BM_VerifyPKG)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(40);
+BENCHMARK(BM_InspectDMG)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(40);
+BENCHMARK(BM_InspectPKG)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(40);
+BENCHMARK(BM_NotarizeDMG)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(40);
+BENCHMARK(BM_NotarizePKG)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(40);
 
 BENCHMARK_MAIN();
