@@ -20,6 +20,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -182,16 +183,20 @@ Usage runBosun(const std::vector<std::string>& arguments, const char* binary = b
 
   Usage usage;
   siginfo_t info{};
-  while (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOWAIT) != 0) {
-  }
+  int waited = 0;
+  do {
+    waited = ::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOWAIT);
+  } while (waited != 0 && errno == EINTR);
   clockid_t clock{};
   timespec own{};
   const bool measured =
-      ::clock_getcpuclockid(pid, &clock) == 0 && ::clock_gettime(clock, &own) == 0;
+      waited == 0 && ::clock_getcpuclockid(pid, &clock) == 0 && ::clock_gettime(clock, &own) == 0;
   int status = 0;
-  while (::waitpid(pid, &status, 0) < 0) {
-  }
-  usage.succeeded = measured && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  pid_t reaped = 0;
+  do {
+    reaped = ::waitpid(pid, &status, 0);
+  } while (reaped < 0 && errno == EINTR);
+  usage.succeeded = measured && reaped == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
   usage.own = static_cast<double>(own.tv_sec) + static_cast<double>(own.tv_nsec) / 1e9;
   usage.total = childrenCPU() - before;
   return usage;
