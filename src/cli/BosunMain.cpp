@@ -7,6 +7,7 @@
 
 #include "cli/CLIError.hpp"
 #include "cli/Console.hpp"
+#include "cli/DiskImageCleanup.hpp"
 #include "cli/DoctorCommand.hpp"
 #include "cli/HelpCommand.hpp"
 #include "cli/InspectCommand.hpp"
@@ -48,6 +49,13 @@ constexpr CommandEntry commandTable[] = {
     {"help", "help [topic]", "Help for a command, `config` or `exit-codes`", help},
 };
 // clang-format on
+
+// An image the command attached and could not detach gets one more try as the command ends, and
+// a warning when it still stays; the exit code is the command's all the same.
+void detachRemainingImages(Console& console) {
+  for (const auto& target : DiskImageCleanup::detachRemembered())
+    console.warning("Could not detach " + target + ".");
+}
 
 } // namespace
 
@@ -95,11 +103,13 @@ ExitCode BosunMain::run(const std::vector<std::string>& arguments) {
     // A command stopped by Ctrl-C or SIGTERM leaves the failure line and the end of the process
     // to the signal handler, which is still cleaning up.
     SignalHandler::shared().waitWhileHandling();
+    detachRemainingImages(console);
     const CLIError error = CLIError::from(std::current_exception(), ExitCode::failure);
     console.failure(error);
     return error.code();
   }
   SignalHandler::shared().waitWhileHandling();
+  detachRemainingImages(console);
   // Unless the command is `update`, the update notice is shown here, from what an earlier run
   // cached.
   if (!isUpdate) UpdateNotice::show(*parsed);

@@ -10,13 +10,18 @@ namespace bosun {
 
 // Finds and detaches the disk images this tool (or the DMG builder) left attached: an attached
 // image counts as a leftover when its image path contains "Halyard_DMG_" or "Bosun_". Used on
-// cancellation and after a failed DMG build. Holds no state; nothing here reports an error.
+// cancellation, after a failed DMG build and as a command ends. Nothing here reports an error.
 namespace DiskImageCleanup {
 
 // Detaches every leftover image through its whole-disk device ("hdiutil detach DEV -force
 // -quiet"), in order, and every image this process attached and has not detached yet (an
-// inspected DMG has the user's name). Blocks until done; returns what could not be detached.
+// inspected DMG has the user's name). Blocks until done; returns what could not be detached,
+// which stays remembered (DiskImageMounts) for the sweep at the end of the command.
 std::vector<std::string> detachLeftoversSynchronously();
+
+// The sweep at the end of a command: detaches only what this process remembers as attached (no
+// tool runs when that is nothing) and returns what still could not be detached.
+std::vector<std::string> detachRemembered();
 
 // The whole-disk device of every leftover image, from "hdiutil info -plist"; empty when the tool
 // fails or its output cannot be read.

@@ -184,7 +184,8 @@ TEST_F(InspectStandIns, CtrlCWhileMountedPrintsOnlyTheCancellationAndDetaches) {
   EXPECT_TRUE(running(standIns.home().string()).empty()) << "a stand-in is still running";
 }
 
-TEST_F(InspectStandIns, DMGMountedByTheUserStaysMounted) {
+// A mount the user made stays; one the run made that will not go is named as the run ends.
+TEST_F(InspectStandIns, MountsTheUserMadeStayAndOnesThatWillNotGoAreNamed) {
   const auto app = standIns.makeApp("Mounted", true, true);
   const auto dmg = standIns.makeDMG("Mounted", contentsWith(app), true, true);
   const auto attach = standIns.toolOK("/usr/bin/hdiutil",
@@ -203,6 +204,15 @@ TEST_F(InspectStandIns, DMGMountedByTheUserStaysMounted) {
       << gatekeeperDetail;
   EXPECT_TRUE(fs::exists(mountPoint / "Mounted.app"));
   standIns.toolOK("/usr/bin/hdiutil", {"detach", mountPoint.string(), "-force"});
+
+  const auto attached = standIns.attachedImages();
+  const auto stuck = standIns.bosun({"inspect", dmg.string()}, {{"MACSIM_STUCK_VOLUMES", "1"}});
+  EXPECT_TRUE(stuck.exitedWith(0)) << stuck.standardError;
+  EXPECT_TRUE(stuck.standardError.ends_with("› Ejecting the DMG…\n! Could not detach " +
+                                            mountPoint.string() + ".\n"))
+      << stuck.standardError;
+  EXPECT_EQ(standIns.detachNamedIn(stuck.standardError), mountPoint.string());
+  EXPECT_EQ(standIns.attachedImages(), attached);
 }
 
 TEST_F(InspectStandIns, AppWithDebuggingAndWithoutLibraryValidation) {
@@ -356,4 +366,42 @@ TEST_F(InspectStandInPackages, PackageWithLinksOutOfItsFolder) {
   EXPECT_EQ(field(report, "installerScripts")["value"], "Scripts could not be inspected.");
   EXPECT_EQ(report["notice"], "Score limited to 80 because installer scripts need a closer look.");
   expectNoExpansionLeft();
+}
+
+// Paths are bytes: in a folder whose name is not UTF-8, notarize, verify and inspect treat an
+// app, a DMG and a PKG as anywhere else, and leave nothing behind.
+TEST_F(InspectStandInPackages, FolderWhoseNameIsNotUTF8) {
+  const auto app = standIns.makeApp("Odd", true, true);
+  const auto dmg = standIns.makeDMG("Odd", contentsWith(app), true, false);
+  const auto pkg = standIns.makePKG("Odd", payloadWith(app), {}, false);
+  const auto folder = standIns.work() / "w\xff";
+  fs::create_directory(folder);
+  for (const auto& file : {app, dmg, pkg})
+    fs::rename(file, folder / file.filename());
+  const auto attached = standIns.attachedImages();
+
+  for (const auto* name : {"Odd.dmg", "Odd.pkg"}) {
+    const auto file = folder / name;
+    const auto notarized =
+        standIns.bosun({"notarize", file.string(), "--profile", InspectionStandIns::profile});
+    ASSERT_TRUE(notarized.exitedWith(0)) << notarized.standardError;
+    EXPECT_EQ(notarized.standardOutput, file.string() + "\n");
+    const auto [status, report] = inspect(file); // the digest and the images stay the same
+    EXPECT_EQ(status, 0) << name;
+    EXPECT_EQ(report["score"], 100) << name;
+  }
+  // What is verified, and a file of it whose digest must not change.
+  const std::pair<fs::path, fs::path> checks[] = {
+      {folder / "Odd.app", folder / "Odd.app" / "Contents" / "MacOS" / "Odd"},
+      {folder / "Odd.dmg", folder / "Odd.dmg"},
+      {folder / "Odd.pkg", folder / "Odd.pkg"}};
+  for (const auto& [file, kept] : checks) {
+    const auto digest = InspectionStandIns::digest(kept);
+    const auto verified = standIns.bosun({"--json", "verify", file.string()});
+    EXPECT_TRUE(verified.exitedWith(0)) << verified.standardOutput;
+    EXPECT_TRUE(verified.outputIsJSONLines()) << verified.standardOutput;
+    EXPECT_EQ(InspectionStandIns::digest(kept), digest) << kept;
+  }
+  EXPECT_EQ(standIns.attachedImages(), attached);
+  EXPECT_TRUE(bosun::testing::noProcessNamingWithin({standIns.root().string()}));
 }

@@ -184,6 +184,16 @@ public:
     return attachment;
   }
 
+  // Detaches (forced, without the knobs of the run) what a run named in "! Could not detach
+  // TARGET.", and returns TARGET; empty when the run printed no such warning.
+  std::string detachNamedIn(const std::string& standardError) const {
+    static const std::regex warning("! Could not detach (.+)\\.\n");
+    std::smatch match;
+    if (!std::regex_search(standardError, match, warning)) return "";
+    toolOK("/usr/bin/hdiutil", {"detach", match[1].str(), "-force"});
+    return match[1].str();
+  }
+
   // work()/NAME.dmg: a compressed image holding the app, signed with `identity` unless it is
   // empty.
   std::filesystem::path makeDMG(const std::string& name, const std::filesystem::path& app,

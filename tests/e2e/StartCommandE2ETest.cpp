@@ -250,6 +250,12 @@ TEST_F(StartE2E, FailuresEndWithTheirStepsExitCodes) {
     EXPECT_FALSE(fs::exists(release / "Release.dmg"));
   }
 
+  // A build whose volume will not go fails, and the volume is named as the run ends.
+  const RunResult stuck = start({}, {{"MACSIM_STUCK_VOLUMES", "1"}});
+  EXPECT_TRUE(stuck.exitedWith(13)) << stuck.standardError;
+  EXPECT_TRUE(stand.detachNamedIn(stuck.standardError).starts_with("/dev/disk"))
+      << stuck.standardError;
+
   // A ZIP without an app.
   const auto savedApp = stand.work() / "Sample.app";
   fs::rename(app, savedApp);

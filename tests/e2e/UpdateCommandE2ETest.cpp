@@ -190,6 +190,14 @@ TEST_F(UpdateE2E, InstallsOnlyAVerifiedDownloadAndReplacesTheCommandInOneStep) {
   EXPECT_EQ(readAll(command), original);
   expectNothingLeftBehind();
 
+  // The same with a volume that will not go: named as the run ends, the exit code unchanged.
+  result = update({"update"}, {{"MACSIM_STUCK_VOLUMES", "1"}}, command);
+  EXPECT_TRUE(result.exitedWith(10)) << result.standardError;
+  EXPECT_TRUE(root.detachNamedIn(result.standardError).ends_with("/volume"))
+      << result.standardError;
+  EXPECT_EQ(readAll(command), original);
+  expectNothingLeftBehind();
+
   // The maker's signature, but the manifest's checksum belongs to something else.
   digest = serveSignedImage(makerIdentity);
   server->serveManifest(manifest("9.1.0", halyard::SHA256::hexDigest("something else")));

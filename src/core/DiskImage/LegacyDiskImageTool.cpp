@@ -5,7 +5,6 @@
 #include "core/Process/AppleTools.hpp"
 #include "core/Process/CoreCommand.hpp"
 #include "core/Support/PropertyList.hpp"
-#include "core/Support/Text.hpp"
 
 namespace halyard {
 
@@ -39,8 +38,7 @@ void LegacyDiskImageTool::compress(const std::filesystem::path& source,
 }
 
 LegacyDiskImageAttachment LegacyDiskImageTool::parseAttachPlist(std::string_view output) {
-  const std::string text = text::decodedUTF8(output);
-  std::string_view document = text;
+  std::string_view document = output;
   auto start = document.find("<?xml");
   if (start == std::string_view::npos) start = document.find("<plist");
   if (start != std::string_view::npos) document.remove_prefix(start);

@@ -137,11 +137,11 @@ std::string ModernDiskImageTool::run(const std::vector<std::string>& arguments) 
   const auto result = ProcessRunner::run(request);
   if (result.status == ToolProcessResult::launchFailedStatus)
     throw CoreCommandError(result.status, result.standardError);
-  if (result.succeeded()) return text::decodedUTF8(result.standardOutput);
+  if (result.succeeded()) return result.standardOutput;
 
   const std::string output = result.status == ToolProcessResult::timedOutStatus
                                  ? result.standardError
-                                 : text::decodedUTF8(result.standardOutput);
+                                 : result.standardOutput;
   const std::string trimmed = text::trimmed(output);
   const std::string head = "diskutil " + text::joined(arguments, " ") + " failed (status " +
                            std::to_string(result.status) + "): ";

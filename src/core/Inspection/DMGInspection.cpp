@@ -62,14 +62,15 @@ public:
   }
   bool owned() const { return !target_.empty(); }
 
-  // The result is ignored: there is nothing more the inspection could do about it.
+  // An image that did not detach stays remembered: the command tries once more as it ends and
+  // warns when it still cannot.
   void detach() {
     if (target_.empty()) return;
     const auto target = std::move(target_);
     target_.clear();
-    run_(AppleTools::hdiutil, {"detach", target, "-force"}, InspectionRunner::detachLimit,
-         std::nullopt);
-    DiskImageMounts::forgetAttached(target);
+    const auto detached = run_(AppleTools::hdiutil, {"detach", target, "-force"},
+                               InspectionRunner::detachLimit, std::nullopt);
+    if (detached.succeeded()) DiskImageMounts::forgetAttached(target);
   }
 
 private:

@@ -91,7 +91,8 @@ std::vector<std::string>& attachedTargets() {
 
 void DiskImageMounts::rememberAttached(const std::string& target) {
   const std::lock_guard<std::mutex> guard(attachedLock);
-  attachedTargets().push_back(target);
+  auto& targets = attachedTargets();
+  if (std::find(targets.begin(), targets.end(), target) == targets.end()) targets.push_back(target);
 }
 
 void DiskImageMounts::forgetAttached(const std::string& target) {

@@ -28,7 +28,8 @@ struct DiskImageMounts {
                    const std::vector<std::string_view>& imagePathMarkers);
 
   // The mount points or devices this process attached and has not detached yet, whatever the
-  // image is called, so that a cancellation can detach them. Safe from any thread.
+  // image is called, so that a cancellation or the end of the command can detach them; each is
+  // remembered once, and forgotten only once it has actually detached. Safe from any thread.
   static void rememberAttached(const std::string& target);
   static void forgetAttached(const std::string& target);
   static std::vector<std::string> attachedByThisProcess();

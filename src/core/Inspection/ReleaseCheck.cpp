@@ -23,8 +23,7 @@ struct CheckRun {
 CheckRun runMerged(const char* executable, std::vector<std::string> arguments, double limit) {
   const auto result = ProcessRunner::run(AppleTools::request(
       AppleTools::Runner::releaseCheck, executable, std::move(arguments), limit));
-  return {result.status, text::decodedUTF8(result.standardOutput),
-          text::trimmed(result.standardError)};
+  return {result.status, result.standardOutput, text::trimmed(result.standardError)};
 }
 
 using text::contains;

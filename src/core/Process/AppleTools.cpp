@@ -72,7 +72,6 @@ ProcessRunRequest AppleTools::request(Runner runner, std::filesystem::path execu
   case Runner::cleanup:
     request.discardStandardError = true;
     request.track = false;
-    request.rawOutput = true;
     break;
   }
   return request;

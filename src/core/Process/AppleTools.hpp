@@ -74,7 +74,7 @@ struct AppleTools {
     releaseCheck,  // streams merged, SIGTERM then SIGKILL, the result at the deadline
     identityQuery, // standard error discarded, SIGTERM then SIGKILL, no output on time-out
     notarization,  // SIGTERM then SIGKILL, no output on time-out
-    cleanup,       // untracked (it runs during cancellation), raw bytes, standard error discarded
+    cleanup,       // untracked (it runs during cancellation), standard error discarded
   };
   static ProcessRunRequest request(Runner runner, std::filesystem::path executable,
                                    std::vector<std::string> arguments, double timeout);

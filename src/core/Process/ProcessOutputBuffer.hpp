@@ -16,14 +16,8 @@ public:
 
   std::size_t size() const;
 
-  // The bytes as UTF-8 text, or "" when they are not valid UTF-8 (the whole stream, not just the
-  // bad part).
-  std::string text() const;
-
-  // The same, leaving the buffer empty (no copy of the bytes).
-  std::string takeText();
-
-  // The bytes as they came, leaving the buffer empty.
+  // The bytes exactly as they came (tool output may name paths that are not UTF-8), leaving the
+  // buffer empty.
   std::string takeBytes();
 
 private:

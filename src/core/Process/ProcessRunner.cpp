@@ -330,7 +330,8 @@ public:
           Descriptor errorPipe, Descriptor inputPipe)
       : request_(request), child_(std::move(child)), exitWatch_(std::move(exitWatch)),
         notice_(std::move(notice)), outputPipe_(std::move(outputPipe)),
-        errorPipe_(std::move(errorPipe)), inputPipe_(std::move(inputPipe)), chunk_(chunkSize) {
+        errorPipe_(std::move(errorPipe)), inputPipe_(std::move(inputPipe)),
+        chunk_(std::make_unique_for_overwrite<char[]>(chunkSize)) {
     if (const auto limit = effectiveLimit(request_.timeout)) {
       deadline_ = Clock::now() + std::chrono::duration_cast<Clock::duration>(
                                      std::chrono::duration<double>(*limit));
@@ -409,9 +410,9 @@ private:
 
   // Reads once; end of file or a read error closes the pipe. True when bytes arrived.
   bool readChunk(Descriptor& pipe, ProcessOutputBuffer& buffer) {
-    const ssize_t count = ::read(pipe.get(), chunk_.data(), chunk_.size());
+    const ssize_t count = ::read(pipe.get(), chunk_.get(), chunkSize);
     if (count > 0) {
-      buffer.append(std::string_view(chunk_.data(), static_cast<std::size_t>(count)));
+      buffer.append(std::string_view(chunk_.get(), static_cast<std::size_t>(count)));
       return true;
     }
     if (count < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) return false;
@@ -505,9 +506,7 @@ private:
     return {report_.status, take(outputBuffer_), take(errorBuffer_)};
   }
 
-  std::string take(ProcessOutputBuffer& buffer) const {
-    return request_.rawOutput ? buffer.takeBytes() : buffer.takeText();
-  }
+  static std::string take(ProcessOutputBuffer& buffer) { return buffer.takeBytes(); }
 
   // The time-out result goes to the caller now; the escalation, if any, carries on without it and
   // the child is still reaped. Output arriving later is discarded with the pipes.
@@ -569,7 +568,8 @@ private:
   Descriptor outputPipe_;
   Descriptor errorPipe_;
   Descriptor inputPipe_;
-  std::vector<char> chunk_;
+  // Left uninitialised: a run reads into it, and most runs read a few hundred bytes.
+  std::unique_ptr<char[]> chunk_;
   ProcessOutputBuffer outputBuffer_;
   ProcessOutputBuffer errorBuffer_;
   std::size_t inputOffset_ = 0;

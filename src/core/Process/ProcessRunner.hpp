@@ -55,9 +55,6 @@ struct ProcessRunRequest {
   // pipes (a tool that talks to the person at the terminal); nothing is captured.
   bool inheritStandardStreams = false;
 
-  // Deliver the streams' bytes as they came, without the UTF-8 check (binary output).
-  bool rawOutput = false;
-
   // Call the processExited hook of HalyardCoreLog when the child ends.
   bool reportExit = false;
 
@@ -72,11 +69,12 @@ struct ProcessRunRequest {
 //
 // How it works: posix_spawn with an argument vector (never a shell), every descriptor of ours
 // close-on-exec, the child's signal mask emptied and its signal dispositions reset. The calling
-// thread drains both pipes in one poll loop, which also watches the deadline and an exit notice;
-// a small reaper thread per run waits for the child, marks its handle as ended before reaping it,
-// and posts the status to that loop. The loop alone decides the result, so exactly one result is
-// delivered even when the exit and the deadline coincide (an exit already seen wins). The reaper
-// also reaps children whose time-out result was delivered early, so no zombie is left behind.
+// thread drains both pipes in one poll loop, which also watches the deadline and the child's end
+// (a pidfd on Linux, a kqueue on macOS; only where neither is available does a small reaper
+// thread post the exit to the loop). The child's handle is marked as ended before it is reaped.
+// The loop alone decides the result, so exactly one result is delivered even when the exit and
+// the deadline coincide (an exit already seen wins). A child whose time-out result was delivered
+// early is still reaped in the background, so no zombie is left behind.
 //
 // When the child has exited but a process it left behind keeps the pipes open, the runner reads
 // on until end of file or the deadline, whichever comes first, and then reports the child's own

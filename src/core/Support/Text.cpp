@@ -60,10 +60,6 @@ bool isValidUTF8(std::string_view bytes) {
   return true;
 }
 
-std::string decodedUTF8(std::string_view bytes) {
-  return isValidUTF8(bytes) ? std::string(bytes) : std::string();
-}
-
 std::string joinedOutput(std::string_view standardError, std::string_view standardOutput) {
   auto error = trimmed(standardError);
   auto output = trimmed(standardOutput);

@@ -12,10 +12,6 @@ std::string trimmed(std::string_view value);
 // True when the bytes are well-formed UTF-8.
 bool isValidUTF8(std::string_view bytes);
 
-// The bytes when they are well-formed UTF-8, else the empty string (a tool stream that is not
-// UTF-8 is delivered as empty, never as a failure).
-std::string decodedUTF8(std::string_view bytes);
-
 // The joined output of a tool step: both streams trimmed; trimmed standard error, one line feed,
 // trimmed standard output when both have text; otherwise whichever has text, or "".
 std::string joinedOutput(std::string_view standardError, std::string_view standardOutput);

@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "core/Inspection/DiskImageMounts.hpp"
 #include "core/Process/AppleTools.hpp"
 #include "core/Process/ToolProcess.hpp"
 #include "core/Support/HalyardCoreLog.hpp"
@@ -47,11 +48,15 @@ std::optional<fs::path> findCommand(const fs::path& volume) {
   return std::nullopt;
 }
 
-void detach(const fs::path& volume, bool force) {
+// True once the volume has detached; it is then no longer remembered. One that stays attached
+// stays remembered, so the command tries once more as it ends and warns when it still cannot.
+bool detach(const fs::path& volume, bool force) {
   std::vector<std::string> arguments{"detach", volume.string()};
   if (force) arguments.emplace_back("-force");
   arguments.emplace_back("-quiet");
-  ToolProcess::run(AppleTools::hdiutil, arguments, detachLimit);
+  if (!ToolProcess::run(AppleTools::hdiutil, arguments, detachLimit).succeeded()) return false;
+  DiskImageMounts::forgetAttached(volume.string());
+  return true;
 }
 
 } // namespace
@@ -166,20 +171,21 @@ BosunRelease::downloadVerifiedBinary(const BosunRelease& release,
                                          attachLimit);
   if (!attached.succeeded()) {
     HalyardCoreLog::debugMessage(attached.combined());
-    // A time-out may still leave the image attached.
+    // A time-out may still leave the image attached; any other failure attached nothing.
+    if (attached.status == ToolProcessResult::timedOutStatus)
+      DiskImageMounts::rememberAttached(volume.string());
     detach(volume, true);
     throw Failure(Failure::Kind::image, "The Bosun download could not be opened.");
   }
 
+  DiskImageMounts::rememberAttached(volume.string());
   const fs::path copy = folder / "bosun";
   try {
     const auto command = findCommand(volume);
     if (!command)
       throw Failure(Failure::Kind::image, "Bosun.dmg did not contain the bosun command.");
     fs::copy_file(*command, copy);
-    const auto detached =
-        ToolProcess::run(AppleTools::hdiutil, {"detach", volume.string(), "-quiet"}, detachLimit);
-    if (!detached.succeeded()) detach(volume, true);
+    if (!detach(volume, false)) detach(volume, true);
   } catch (const Failure&) {
     detach(volume, true);
     throw;

@@ -99,6 +99,8 @@ TEST(PackageIdentifierFinderTest, Patterns) {
             "com.example.two");
   EXPECT_EQ(F::inDistribution("<pkg-ref packageid=\"nope\"/>"), std::nullopt);
   EXPECT_EQ(F::inDistribution("<pkg-ref/> id=\"after-the-tag\""), std::nullopt);
+  EXPECT_EQ(F::inDistribution("<pkg-ref version=\"1\">x</pkg-ref><pkg-ref id=\"second\"/>"),
+            "second");
   EXPECT_EQ(F::inPackageInfo("<pkg-info format-version=\"2\" identifier=\"com.example.pkg\" "
                              "version=\"1\">"),
             "com.example.pkg");

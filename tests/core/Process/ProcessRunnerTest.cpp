@@ -46,11 +46,12 @@ TEST(ProcessRunnerStreams, ManySmallChunksArriveCompleteAndInOrder) {
   EXPECT_EQ(result.standardError, numberedLines(5000));
 }
 
-TEST(ProcessRunnerStreams, InvalidUTF8EmptiesOnlyThatStream) {
-  // "ok " then a lone continuation byte on standard output; valid "é" on standard error.
+TEST(ProcessRunnerStreams, BytesThatAreNotUTF8AreKeptAsTheyCame) {
+  // "ok " then a lone continuation byte (a path's byte, say) on standard output; "é" on standard
+  // error.
   const auto result = ToolProcess::run(toolHelper(), {"outhex", "6f6b2080", "errhex", "c3a9"}, 30);
   EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(result.standardOutput, "");
+  EXPECT_EQ(result.standardOutput, "ok \x80");
   EXPECT_EQ(result.standardError, "\xc3\xa9");
 }
 
