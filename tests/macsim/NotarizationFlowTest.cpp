@@ -74,6 +74,7 @@ TEST_F(NotarizationFlowTest, SignedAppIsAcceptedStapledAndAcceptedByGatekeeper) 
 
   const auto accepted = run("spctl", {"-a", "-vv", "--type", "execute", app.string()});
   EXPECT_EQ(accepted.status, 0);
+  EXPECT_EQ(run("spctl", {"-a", "-vv", "--type", "execute", app.string() + "/"}).status, 0);
   EXPECT_EQ(accepted.standardError,
             app.string() + ": accepted\nsource=Notarized Developer ID\norigin=" + developerID +
                 "\n");
