@@ -1,7 +1,5 @@
 #include "StandInFixture.hpp"
 
-#include <archive.h>
-#include <archive_entry.h>
 #include <gmock/gmock.h>
 #include <nlohmann/json.hpp>
 #include <regex>
@@ -25,21 +23,6 @@ std::vector<std::string> stringsFor(const std::string& plist, const std::string&
        it != std::sregex_iterator(); ++it)
     values.push_back((*it)[1].str());
   return values;
-}
-
-// The member names of an archive file, read with libarchive as any archive tool would.
-std::vector<std::string> archiveNames(const fs::path& file) {
-  std::vector<std::string> names;
-  struct archive* archive = archive_read_new();
-  archive_read_support_format_all(archive);
-  archive_read_support_filter_all(archive);
-  if (archive_read_open_filename(archive, file.c_str(), 16384) == ARCHIVE_OK) {
-    struct archive_entry* entry = nullptr;
-    while (archive_read_next_header(archive, &entry) == ARCHIVE_OK)
-      names.push_back(archive_entry_pathname(entry));
-  }
-  archive_read_free(archive);
-  return names;
 }
 
 } // namespace
@@ -92,8 +75,8 @@ TEST_F(DiskImageTest, ReadWriteImageIsWrittenBackConvertedAndAttachedReadOnly) {
   EXPECT_FALSE(fs::exists(mount));
   EXPECT_THAT(stringsFor(run("hdiutil", {"info", "-plist"}).standardOutput, "image-path"),
               Not(Contains(image.string())));
-  EXPECT_THAT(archiveNames(image), Contains("Demo.app/Contents/MacOS/Demo"));
-  EXPECT_THAT(archiveNames(image), Contains("Applications"));
+  EXPECT_THAT(archiveMemberNames(readFile(image)), Contains("Demo.app/Contents/MacOS/Demo"));
+  EXPECT_THAT(archiveMemberNames(readFile(image)), Contains("Applications"));
 
   // A converted image opens with ordinary archive tools whatever its compression.
   for (const char* format : {"UDZO", "ULFO", "ULMO", "UDBZ"}) {
@@ -105,7 +88,8 @@ TEST_F(DiskImageTest, ReadWriteImageIsWrittenBackConvertedAndAttachedReadOnly) {
     const auto converted = run("hdiutil", arguments);
     ASSERT_EQ(converted.status, 0) << converted.standardError;
     EXPECT_THAT(converted.standardOutput, HasSubstr("created: " + compressed.string() + "\n"));
-    EXPECT_THAT(archiveNames(compressed), Contains("Demo.app/Contents/Resources/readme.txt"))
+    EXPECT_THAT(archiveMemberNames(readFile(compressed)),
+                Contains("Demo.app/Contents/Resources/readme.txt"))
         << format;
   }
 
@@ -269,7 +253,7 @@ TEST_F(DiskImageTest, SizeIsEnforcedWhenTheVolumeIsWrittenBack) {
   fs::remove(mount / "big.bin");
   writeFile(mount / "small.bin", "fits");
   EXPECT_EQ(run("hdiutil", {"detach", device}).status, 0);
-  EXPECT_THAT(archiveNames(image), Contains("small.bin"));
+  EXPECT_THAT(archiveMemberNames(readFile(image)), Contains("small.bin"));
 
   writeFile(work / "folder/big.bin", std::string(2 * 1024 * 1024, 'x'));
   EXPECT_EQ(run("hdiutil", {"create", "-size", "1m", "-srcfolder", (work / "folder").string(),

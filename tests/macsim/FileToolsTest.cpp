@@ -48,19 +48,6 @@ std::string zipWith(const std::vector<Entry>& entries) {
   return std::string(buffer.data(), used);
 }
 
-std::vector<std::string> namesIn(const std::string& bytes) {
-  std::vector<std::string> names;
-  struct archive* archive = archive_read_new();
-  archive_read_support_format_all(archive);
-  archive_read_support_filter_all(archive);
-  archive_read_open_memory(archive, bytes.data(), bytes.size());
-  struct archive_entry* entry = nullptr;
-  while (archive_read_next_header(archive, &entry) == ARCHIVE_OK)
-    names.push_back(archive_entry_pathname(entry));
-  archive_read_free(archive);
-  return names;
-}
-
 } // namespace
 
 class FileToolsTest : public StandInFixture {};
@@ -89,7 +76,7 @@ TEST_F(FileToolsTest, ZipRoundTripKeepsTheParentLinksAndModes) {
   const auto app = makeApp("Demo", true);
   const fs::path zip = work / "Demo.zip";
   ASSERT_EQ(run("ditto", {"-c", "-k", "--keepParent", app.string(), zip.string()}).status, 0);
-  const auto names = namesIn(readFile(zip));
+  const auto names = archiveMemberNames(readFile(zip));
   EXPECT_THAT(names, ::testing::Contains("Demo.app/Contents/MacOS/Demo"));
   EXPECT_THAT(names, ::testing::Contains("Demo.app/Contents/Frameworks/Kit.framework/Kit"));
 
@@ -246,7 +233,7 @@ TEST_F(FileToolsTest, DittoArchivesFolderContentsWithoutTheParentAndMergesCopies
   writeFile(work / "src/sub/b.txt", "b");
   ASSERT_EQ(
       run("ditto", {"-c", "-k", (work / "src").string(), (work / "flat.zip").string()}).status, 0);
-  auto names = namesIn(readFile(work / "flat.zip"));
+  auto names = archiveMemberNames(readFile(work / "flat.zip"));
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{"a.txt", "sub/", "sub/b.txt"}));
 

@@ -2,6 +2,8 @@
 
 // The stand-ins' own tests: the shared stand-in root, its tools called by name.
 
+#include <archive.h>
+#include <archive_entry.h>
 #include <gtest/gtest.h>
 
 #include "StandInRoot.hpp"
@@ -9,6 +11,21 @@
 namespace macsim::testing {
 
 using bosun::testing::RunResult;
+
+// The member names of an archive, read with libarchive as any archive tool would.
+inline std::vector<std::string> archiveMemberNames(const std::string& bytes) {
+  std::vector<std::string> names;
+  struct archive* archive = archive_read_new();
+  archive_read_support_format_all(archive);
+  archive_read_support_filter_all(archive);
+  if (archive_read_open_memory(archive, bytes.data(), bytes.size()) == ARCHIVE_OK) {
+    struct archive_entry* entry = nullptr;
+    while (archive_read_next_header(archive, &entry) == ARCHIVE_OK)
+      names.push_back(archive_entry_pathname(entry));
+  }
+  archive_read_free(archive);
+  return names;
+}
 
 class StandInFixture : public ::testing::Test {
 protected:

@@ -76,9 +76,11 @@ public:
 
   const std::filesystem::path& home() const { return home_.path(); }
 
-  RunOptions options(std::vector<std::string> arguments) const {
+  // Runs `executable` (the built bosun unless another is named) in the home folder.
+  RunOptions options(std::vector<std::string> arguments,
+                     std::filesystem::path executable = BOSUN_BINARY) const {
     RunOptions result;
-    result.executable = BOSUN_BINARY;
+    result.executable = std::move(executable);
     result.arguments = std::move(arguments);
     result.baseEnvironment = scrubbedEnvironment(home());
     result.workingDirectory = home();

@@ -295,12 +295,7 @@ private:
   }
 
   RunOptions macsimOptions(std::vector<std::string> arguments) const {
-    RunOptions options;
-    options.executable = MACSIM_BINARY;
-    options.arguments = std::move(arguments);
-    options.baseEnvironment = scrubbedEnvironment(home());
-    options.workingDirectory = home();
-    return options;
+    return sandbox_.options(std::move(arguments), MACSIM_BINARY);
   }
 
   static const RunResult& checked(const RunResult& result, const std::string& what) {

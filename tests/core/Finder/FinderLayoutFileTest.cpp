@@ -12,8 +12,8 @@
 #include "core/Finder/DSStoreWriter.hpp"
 #include "core/Finder/FinderAlias.hpp"
 #include "core/Finder/FinderLayoutFile.hpp"
-#include "core/Support/HalyardCoreLog.hpp"
 #include "core/Support/TemporaryFolder.hpp"
+#include "support/NoteCapture.hpp"
 
 using namespace halyard;
 using namespace finder_test;
@@ -103,16 +103,6 @@ FileFacts demoFacts() {
   facts.volumeName = [](const fs::path&) { return std::optional<std::string>("Demo"); };
   return facts;
 }
-
-// Installs a note hook for the scope of one test.
-class NoteCatcher {
-public:
-  NoteCatcher() {
-    HalyardCoreLog::note = [this](const std::string& message) { notes.push_back(message); };
-  }
-  ~NoteCatcher() { HalyardCoreLog::note = nullptr; }
-  std::vector<std::string> notes;
-};
 
 const ReadRecord& find(const ReadFile& file, const std::string& name, const std::string& code) {
   for (const auto& record : file.records) {
@@ -250,7 +240,7 @@ TEST(FinderLayoutFile, WriteReplacesTheFileAndSendsTheNote) {
   TemporaryFolder folder("Halyard_Test_");
   const fs::path target = folder.path() / ".DS_Store";
   std::ofstream(target) << "an older layout";
-  NoteCatcher catcher;
+  bosun::testing::NoteCapture catcher;
 
   FinderLayoutFile::write(folder.path(), "My App.app", std::nullopt, {660, 400}, {160, 205},
                           {500, 205});
@@ -279,7 +269,7 @@ TEST(FinderLayoutFile, FailuresLeaveTheFolderUntouchedAndSendNoNote) {
   TemporaryFolder folder("Halyard_Test_");
   const fs::path target = folder.path() / ".DS_Store";
   std::ofstream(target) << "kept";
-  NoteCatcher catcher;
+  bosun::testing::NoteCapture catcher;
   FileFacts noFacts;
   noFacts.creationTime = [](const fs::path&) { return std::optional<Platform::FileTime>(); };
   noFacts.fileNumber = [](const fs::path&) { return std::optional<std::uint64_t>(); };

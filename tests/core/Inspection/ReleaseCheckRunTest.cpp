@@ -3,23 +3,13 @@
 #include <fstream>
 
 #include "core/Inspection/ReleaseCheck.hpp"
-#include "core/Support/HalyardCoreLog.hpp"
+#include "support/NoteCapture.hpp"
 #include "support/StandInRoot.hpp"
 
 using namespace halyard;
 using Status = ReleaseCheckStatus;
 
-namespace {
-
-struct NoteCapture {
-  std::vector<std::string> notes;
-  NoteCapture() {
-    HalyardCoreLog::note = [this](const std::string& message) { notes.push_back(message); };
-  }
-  ~NoteCapture() { HalyardCoreLog::note = nullptr; }
-};
-
-} // namespace
+namespace {} // namespace
 
 // The checks against the stand-in tools. The verdict for each kind of file is checked end to end
 // (VerifyE2E); here, what only the library shows.
@@ -27,7 +17,7 @@ TEST(ReleaseCheckRun, ReleasedAppPassesAndTheResultIsNoted) {
   bosun::testing::StandInRootInForce stand;
   stand.addReleaseSetUp();
   const auto app = stand.makeReleasedApp("My App");
-  NoteCapture capture;
+  bosun::testing::NoteCapture capture;
   const auto result = ReleaseCheck::run(app.string() + "/", ReleaseCheck::Kind::app);
   EXPECT_EQ(result, (ReleaseCheckResult{"My App.app", Status::passed(), Status::passed(),
                                         Status::passed()}));
