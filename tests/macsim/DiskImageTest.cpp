@@ -128,10 +128,7 @@ TEST_F(DiskImageTest, SignedImageIsNotarizedStapledAndAcceptedByGatekeeper) {
   const auto image = createImage("Demo");
   const auto [device, mount] = attach(image);
   const auto app = makeApp("Demo", true);
-  ASSERT_EQ(run("codesign", {"--force", "--options", "runtime", "--timestamp", "--sign",
-                             developerID, "--deep", app.string()})
-                .status,
-            0);
+  signForRelease(app, true);
   ASSERT_EQ(run("ditto", {app.string(), (mount / "Demo.app").string()}).status, 0);
   ASSERT_EQ(run("hdiutil", {"detach", device}).status, 0);
   const fs::path final = work / "Final.dmg";

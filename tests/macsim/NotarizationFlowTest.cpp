@@ -34,10 +34,7 @@ protected:
 
 TEST_F(NotarizationFlowTest, SignedAppIsAcceptedStapledAndAcceptedByGatekeeper) {
   const auto app = makeApp("Demo", true);
-  ASSERT_EQ(run("codesign", {"--force", "--options", "runtime", "--timestamp", "--sign",
-                             developerID, "--deep", app.string()})
-                .status,
-            0);
+  signForRelease(app, true);
   const auto zip = zipOf(app);
 
   // Before notarization Gatekeeper knows the Developer ID but has no ticket.
@@ -150,10 +147,7 @@ TEST_F(NotarizationFlowTest, MissingRuntimeTimestampAndDebuggingAreEachReported)
 
 TEST_F(NotarizationFlowTest, VerdictKnobAndOfflineUseTheRealMessages) {
   const auto app = makeApp("Demo");
-  ASSERT_EQ(run("codesign", {"--force", "--options", "runtime", "--timestamp", "--sign",
-                             developerID, app.string()})
-                .status,
-            0);
+  signForRelease(app);
   const auto zip = zipOf(app);
   EXPECT_THAT(submit(zip, {{"MACSIM_NOTARY_VERDICT", "Invalid"}}).standardOutput,
               HasSubstr("  status: Invalid\n"));
@@ -176,10 +170,7 @@ TEST_F(NotarizationFlowTest, VerdictKnobAndOfflineUseTheRealMessages) {
 
 TEST_F(NotarizationFlowTest, TamperingAfterNotarizationIsRejected) {
   const auto app = makeApp("Demo");
-  ASSERT_EQ(run("codesign", {"--force", "--options", "runtime", "--timestamp", "--sign",
-                             developerID, app.string()})
-                .status,
-            0);
+  signForRelease(app);
   ASSERT_THAT(submit(zipOf(app)).standardOutput, HasSubstr("  status: Accepted\n"));
   ASSERT_EQ(xcrun({"stapler", "staple", app.string()}).status, 0);
   writeFile(app / "Contents/Resources/readme.txt", "evil\n");
@@ -187,10 +178,7 @@ TEST_F(NotarizationFlowTest, TamperingAfterNotarizationIsRejected) {
   EXPECT_EQ(assessed.status, 3);
   EXPECT_EQ(assessed.standardError, app.string() + ": a sealed resource is missing or invalid\n");
   // Re-signing gives a new cdhash that the old ticket does not cover.
-  ASSERT_EQ(run("codesign", {"--force", "--options", "runtime", "--timestamp", "--sign",
-                             developerID, app.string()})
-                .status,
-            0);
+  signForRelease(app);
   EXPECT_EQ(xcrun({"stapler", "validate", app.string()}).status, 65);
 }
 
@@ -253,10 +241,7 @@ namespace macsim::testing {
 
 TEST_F(NotarizationFlowTest, SubmissionInfoHistoryAndLogFileUseTheTextFormats) {
   const auto app = makeApp("Demo");
-  ASSERT_EQ(run("codesign", {"--force", "--options", "runtime", "--timestamp", "--sign",
-                             developerID, app.string()})
-                .status,
-            0);
+  signForRelease(app);
   const auto zip = zipOf(app);
   const auto queued =
       xcrun({"notarytool", "submit", zip.string(), "--keychain-profile", "release"});
@@ -285,10 +270,7 @@ TEST_F(NotarizationFlowTest, SubmissionInfoHistoryAndLogFileUseTheTextFormats) {
 TEST_F(NotarizationFlowTest, DevelopmentSignedAndUnsignedCodeIsRejected) {
   addIdentity("Apple Development: dev@example.com (F6G7H8J9K0)");
   const auto app = makeApp("Demo");
-  ASSERT_EQ(run("codesign", {"--force", "--options", "runtime", "--timestamp", "--sign",
-                             "Apple Development", app.string()})
-                .status,
-            0);
+  signForRelease(app, false, "Apple Development");
   const auto assessed = run("spctl", {"-a", "-vv", "--type", "execute", app.string()});
   EXPECT_EQ(assessed.status, 3);
   EXPECT_EQ(assessed.standardError, app.string() +

@@ -26,10 +26,7 @@ protected:
     fs::create_directories(workspace / "root");
     fs::create_directories(workspace / "resources/en.lproj");
     const auto app = makeApp("Demo", true);
-    EXPECT_EQ(run("codesign", {"--force", "--options", "runtime", "--timestamp", "--sign",
-                               developerID, "--deep", app.string()})
-                  .status,
-              0);
+    signForRelease(app, true);
     EXPECT_EQ(run("ditto", {app.string(), (workspace / "root/Demo.app").string()}).status, 0);
     const auto analyzed = run("pkgbuild", {"--analyze", "--root", (workspace / "root").string(),
                                            (workspace / "component.plist").string()});
