@@ -211,17 +211,6 @@ TEST(FinderAlias, LongNamesAreCutInTheFixedPartOnly) {
   EXPECT_EQ(tagged(fields, 14).data.size(), 2u + 140u);
 }
 
-TEST(FinderAlias, OddLengthFieldsArePaddedOutsideTheirLength) {
-  FakeVolume volume;
-  volume.created = {{"/Volumes/V", 0}, {"/Volumes/V/abc/x", 0}};
-  volume.numbers = {{"/Volumes/V", 2}, {"/Volumes/V/abc", 5}, {"/Volumes/V/abc/x", 6}};
-  const Bytes record = FinderAlias::data("/Volumes/V/abc/x", "/Volumes/V", "V", volume.facts());
-  EXPECT_EQ(ByteVector(record.begin() + 150, record.begin() + 162),
-            hexBytes("00 00 00 03 61 62 63 00 00 10 00 08"));
-  EXPECT_EQ(readUInt16(record, 4), record.size());
-  EXPECT_EQ(record.size() % 2, 0u);
-}
-
 TEST(FinderAlias, MissingFactsAreUnreadableInReadingOrder) {
   const auto failure = [](FakeVolume volume) -> std::string {
     try {
