@@ -58,12 +58,7 @@ protected:
   // Signs as a release does (hardened runtime, secure timestamp), with --deep when asked.
   void signForRelease(const std::filesystem::path& app, bool deep = false,
                       const std::string& identity = developerID) const {
-    std::vector<std::string> arguments{"--force",     "--options", "runtime",
-                                       "--timestamp", "--sign",    identity};
-    if (deep) arguments.push_back("--deep");
-    arguments.push_back(app.string());
-    const auto signing = run("codesign", arguments);
-    ASSERT_EQ(signing.status, 0) << signing.standardError;
+    stand.signApp(app, identity, {}, deep);
   }
 
   static constexpr const char* developerID = bosun::testing::StandInRoot::application;

@@ -149,13 +149,15 @@ public:
   }
 
   // Signs an app as a release does (hardened runtime, secure timestamp), with the entitlements
-  // of that property-list file when one is given.
+  // of that property-list file when one is given, and nested code too when `deep`.
   void signApp(const std::filesystem::path& app, const std::string& identity = application,
-               const std::filesystem::path& entitlements = {}) const {
+               const std::filesystem::path& entitlements = {}, bool deep = false) const {
     std::vector<std::string> arguments{"--force", "--options", "runtime", "--timestamp"};
     if (!entitlements.empty())
       arguments.insert(arguments.end(), {"--entitlements", entitlements.string()});
-    arguments.insert(arguments.end(), {"--sign", identity, app.string()});
+    arguments.insert(arguments.end(), {"--sign", identity});
+    if (deep) arguments.push_back("--deep");
+    arguments.push_back(app.string());
     toolOK("/usr/bin/codesign", arguments);
   }
 
