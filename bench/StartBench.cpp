@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "core/Support/TemporaryFolder.hpp"
+#include "support/ChildRun.hpp"
 
 namespace fs = std::filesystem;
 
@@ -65,12 +66,19 @@ pid_t spawn(const std::string& program, const std::vector<std::string>& argument
   return pid;
 }
 
+// Set-up steps go through the tests' child-process helper; only the timed run needs its own
+// spawn (its process entry is read while it runs and after it exits).
 bool runChecked(const std::string& program, const std::vector<std::string>& arguments,
                 const std::map<std::string, std::string>& environment) {
-  const pid_t pid = spawn(program, arguments, environment);
-  int status = 0;
-  return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) &&
-         WEXITSTATUS(status) == 0;
+  bosun::testing::RunOptions options;
+  options.executable = program;
+  options.arguments = arguments;
+  options.baseEnvironment = environment;
+  try {
+    return bosun::testing::runProgram(options).exitedWith(0);
+  } catch (const std::exception&) {
+    return false;
+  }
 }
 
 // A stand-in Mac with the identities and profile of a release, and a release folder with the app.
@@ -82,12 +90,8 @@ struct Fixture {
   Fixture() {
     const fs::path home = folder.path() / "home";
     fs::create_directories(home / "tmp");
-    environment = {{"PATH", "/usr/bin:/bin"},
-                   {"HOME", home.string()},
-                   {"TMPDIR", (home / "tmp").string()},
-                   {"XDG_CONFIG_HOME", (home / ".config").string()},
-                   {"BOSUN_NO_UPDATE_CHECK", "1"},
-                   {"BOSUN_TOOL_ROOT", (folder.path() / "root").string()}};
+    environment = bosun::testing::scrubbedEnvironment(home);
+    environment["BOSUN_TOOL_ROOT"] = (folder.path() / "root").string();
     const fs::path app = folder.path() / "Release" / "Big.app";
     fs::create_directories(app / "Contents" / "MacOS");
     ready = runChecked(MACSIM_BINARY, {"init", environment["BOSUN_TOOL_ROOT"]}, environment) &&

@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
-#include "../e2e/StandInRoot.hpp"
 #include "cli/ReleasePipeline.hpp"
+#include "support/StandInRoot.hpp"
 
 using bosun::AppTicketOutcome;
 using bosun::ReleasePipeline;
@@ -18,25 +16,14 @@ namespace {
 // by the test, over a stand-in Mac: which of them signs the app and which notarizes it.
 class ReleasePipelineAppBundle : public ::testing::Test {
 protected:
-  StandInRoot stand;
+  bosun::testing::StandInRootInForce stand;
   fs::path release;
-  std::string savedTemporary;
 
   void SetUp() override {
     stand.addReleaseSetUp();
     release = stand.work() / "Release";
     fs::create_directories(release);
     fs::rename(stand.makeApp("Sample"), release / "Sample.app");
-    if (const char* value = std::getenv("TMPDIR")) savedTemporary = value;
-    ::setenv("BOSUN_TOOL_ROOT", stand.root().c_str(), 1);
-    ::setenv("TMPDIR", (stand.home() / "tmp").c_str(), 1);
-  }
-  void TearDown() override {
-    ::unsetenv("BOSUN_TOOL_ROOT");
-    if (savedTemporary.empty())
-      ::unsetenv("TMPDIR");
-    else
-      ::setenv("TMPDIR", savedTemporary.c_str(), 1);
   }
 
   ReleasePlan plan() const {
@@ -90,10 +77,10 @@ TEST_F(ReleasePipelineAppBundle, OnlyAMissingTicketWithoutSkippingLeadsToSigning
     EXPECT_EQ(outcome.appCheck->signing.isPassed(), test.signsAndNotarizes);
     if (test.signsAndNotarizes) {
       // The app notarized is the signed working copy in the run's workspace, never the user's.
-      const auto inTemporary = fs::relative(notarized.front(), stand.home() / "tmp").string();
+      const auto inTemporary = fs::relative(notarized.front(), stand.temporary()).string();
       EXPECT_TRUE(inTemporary.starts_with("Bosun_")) << notarized.front();
     }
-    EXPECT_TRUE(fs::is_empty(stand.home() / "tmp"));
+    EXPECT_TRUE(fs::is_empty(stand.temporary()));
   }
 }
 

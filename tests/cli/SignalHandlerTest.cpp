@@ -6,10 +6,7 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 #include <thread>
 
@@ -19,19 +16,12 @@
 #include "core/Process/ChildProcess.hpp"
 #include "core/Process/ProcessRegistry.hpp"
 #include "core/Process/ProcessRunner.hpp"
-#include "core/Support/TemporaryFolder.hpp"
+#include "support/StandInRoot.hpp"
 
 using namespace bosun;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream buffer;
-  buffer << in.rdbuf();
-  return buffer.str();
-}
 
 std::string entity(const std::string& device) {
   return "<dict><key>content-hint</key><string>Apple_HFS</string><key>dev-entry</key><string>" +
@@ -49,29 +39,30 @@ std::string infoList(const std::string& images) {
          images + "</array></dict></plist>\n";
 }
 
-// A tool root whose usr/bin/hdiutil is the recording stand-in; BOSUN_TOOL_ROOT points at it for
-// the fixture's lifetime.
-class FakeToolRoot {
+// A stand-in root in force for this process with two images attached: one a run left behind
+// (below a "Halyard_DMG_" folder) and one of the user's.
+class LeftoverImages {
 public:
-  FakeToolRoot() : root_("Halyard_FakeRoot_") {
-    fs::create_directories(bin());
-    fs::create_symlink(fs::path(TEST_HELPER_DIR) / "fake_hdiutil", bin() / "hdiutil");
-    setenv("BOSUN_TOOL_ROOT", root_.path().c_str(), 1);
-  }
-  ~FakeToolRoot() { unsetenv("BOSUN_TOOL_ROOT"); }
+  LeftoverImages() : leftover(attach("Halyard_DMG_1/rw.dmg")), users(attach("Users.dmg")) {}
 
-  fs::path bin() const { return root_.path() / "usr/bin"; }
-  const fs::path& path() const { return root_.path(); }
-  void answer(const std::string& plist) const {
-    std::ofstream(bin() / "hdiutil-info.plist") << plist;
+  bool attached(const fs::path& image) const {
+    return stand.toolOK("hdiutil", {"info"}).find(": " + image.string() + "\n") !=
+           std::string::npos;
   }
-  void set(const std::string& file, const std::string& value) const {
-    std::ofstream(bin() / file) << value;
-  }
-  std::string calls() const { return readFile(bin() / "hdiutil.log"); }
+
+  bosun::testing::StandInRootInForce stand;
+  const fs::path leftover;
+  const fs::path users;
 
 private:
-  halyard::TemporaryFolder root_;
+  fs::path attach(const std::string& name) const {
+    const auto image = stand.work() / name;
+    fs::create_directories(image.parent_path());
+    stand.toolOK("hdiutil", {"create", "-size", "1m", "-fs", "HFS+", "-volname",
+                             image.stem().string(), image.string()});
+    stand.attach(image);
+    return image;
+  }
 };
 
 bool processGone(pid_t pid) {
@@ -106,45 +97,36 @@ TEST(DiskImageCleanup, UnreadableListingsGiveNoDevices) {
                   .empty());
 }
 
-TEST(DiskImageCleanup, DetachesEachLeftoverOnceThroughTheToolRoot) {
-  FakeToolRoot root;
-  root.answer(
-      infoList(image("/tmp/Halyard_DMG_1/rw.dmg", entity("/dev/disk4s1") + entity("/dev/disk4")) +
-               image("/Volumes/Mine.dmg", entity("/dev/disk9")) +
-               image("/tmp/Bosun_2/b.dmg", entity("/dev/disk5"))));
-  DiskImageCleanup::detachLeftoversSynchronously();
-  EXPECT_EQ(root.calls(), "info -plist\n"
-                          "detach /dev/disk4 -force -quiet\n"
-                          "detach /dev/disk5 -force -quiet\n");
+// A device detached twice (say the whole disk and then its partition) would fail the second time.
+TEST(DiskImageCleanup, DetachesEachLeftoverOnceAndLeavesTheUsersImages) {
+  LeftoverImages images;
+  EXPECT_TRUE(DiskImageCleanup::detachLeftoversSynchronously().empty());
+  EXPECT_FALSE(images.attached(images.leftover));
+  EXPECT_TRUE(images.attached(images.users));
 }
 
-TEST(DiskImageCleanup, WithoutLeftoversOrWithAFailingToolOnlyTheListingRuns) {
-  {
-    FakeToolRoot root;
-    root.answer(infoList(image("/Volumes/Mine.dmg", entity("/dev/disk9"))));
-    DiskImageCleanup::detachLeftoversSynchronously();
-    EXPECT_EQ(root.calls(), "info -plist\n");
-  }
-  FakeToolRoot root;
-  root.answer(infoList(image("/tmp/Bosun_1/a.dmg", entity("/dev/disk4"))));
-  root.set("hdiutil-status", "1");
-  DiskImageCleanup::detachLeftoversSynchronously();
-  EXPECT_EQ(root.calls(), "info -plist\n");
+TEST(DiskImageCleanup, AFailingListingDetachesNothing) {
+  LeftoverImages images;
+  // The listing fails, though it prints what a working one would.
+  images.stand.set("MACSIM_HDIUTIL_STDOUT", images.stand.toolOK("hdiutil", {"info", "-plist"}));
+  images.stand.set("MACSIM_HDIUTIL_FAIL", "1");
+  images.stand.set("MACSIM_HDIUTIL_WHEN", "info");
+  EXPECT_TRUE(DiskImageCleanup::detachLeftoversSynchronously().empty());
+  EXPECT_TRUE(images.attached(images.leftover));
 }
 
 TEST(DiskImageCleanup, ItsToolsAreNotStoppedByTheCancellationTheyServe) {
-  FakeToolRoot root;
-  root.answer(infoList(image("/tmp/Halyard_DMG_1/rw.dmg", entity("/dev/disk4"))));
-  root.set("hdiutil-delay", "0.2");
+  LeftoverImages images;
+  images.stand.set("MACSIM_HDIUTIL_DELAY", "0.2");
   halyard::ProcessRegistry::shared().beginCancelling();
-  DiskImageCleanup::detachLeftoversSynchronously();
+  const auto failed = DiskImageCleanup::detachLeftoversSynchronously();
   halyard::ProcessRegistry::shared().endCancelling();
-  EXPECT_EQ(root.calls(), "info -plist\ndetach /dev/disk4 -force -quiet\n");
+  EXPECT_TRUE(failed.empty());
+  EXPECT_FALSE(images.attached(images.leftover));
 }
 
 TEST(SignalHandler, CancellationRunsEachRegisteredCleanupOnceAndPrintsBothLines) {
-  FakeToolRoot root;
-  root.answer(infoList(image("/tmp/Bosun_1/a.dmg", entity("/dev/disk3"))));
+  LeftoverImages images;
   SignalHandler handler;
   int first = 0;
   int removed = 0;
@@ -174,7 +156,7 @@ TEST(SignalHandler, CancellationRunsEachRegisteredCleanupOnceAndPrintsBothLines)
   ASSERT_NE(cancelled, std::string::npos) << errorText;
   EXPECT_LT(cancelling, cancelled);
   EXPECT_EQ(captured.output(), "");
-  EXPECT_NE(root.calls().find("detach /dev/disk3 -force -quiet\n"), std::string::npos);
+  EXPECT_FALSE(images.attached(images.leftover));
 }
 
 // The whole sequence in a real process: a front-end program waits for a long tool, the signal
@@ -182,17 +164,15 @@ TEST(SignalHandler, CancellationRunsEachRegisteredCleanupOnceAndPrintsBothLines)
 class InterruptedRun : public ::testing::TestWithParam<int> {};
 
 TEST_P(InterruptedRun, EndsWith130AfterCleaningUp) {
-  FakeToolRoot root;
-  root.answer(
-      infoList(image("/tmp/Halyard_DMG_9/rw.dmg", entity("/dev/disk6s1") + entity("/dev/disk6")) +
-               image("/Volumes/Users.dmg", entity("/dev/disk2"))));
-  const auto workspace = root.path() / "Bosun_Workspace";
+  LeftoverImages images;
+  const auto workspace = images.stand.work() / "Bosun_Workspace";
   fs::create_directories(workspace / "inside");
-  const auto pidFile = root.path() / "tool.pid";
+  const auto pidFile = images.stand.work() / "tool.pid";
+  const auto bin = images.stand.root() / "usr/bin";
 
   // Under the tool root, as every tool the program runs (the program itself too, for this run).
-  fs::create_symlink(fs::path(TEST_HELPER_DIR) / "tool_helper", root.bin() / "longtool");
-  fs::create_symlink(fs::path(TEST_HELPER_DIR) / "cancel_scenario", root.bin() / "scenario");
+  fs::create_symlink(fs::path(TEST_HELPER_DIR) / "tool_helper", bin / "longtool");
+  fs::create_symlink(fs::path(TEST_HELPER_DIR) / "cancel_scenario", bin / "scenario");
 
   halyard::ProcessRunRequest request;
   request.executable = "/usr/bin/scenario";
@@ -213,11 +193,11 @@ TEST_P(InterruptedRun, EndsWith130AfterCleaningUp) {
   runner.join();
   ASSERT_EQ(running.size(), 1u);
   ASSERT_TRUE(fs::exists(pidFile)) << "the tool never started: " << result.standardError;
-  const pid_t toolPid = static_cast<pid_t>(std::stoi(readFile(pidFile)));
+  const pid_t toolPid = static_cast<pid_t>(std::stoi(bosun::testing::fileContents(pidFile)));
 
   EXPECT_EQ(result.status, 130) << result.standardError;
   // The verbose log showed the tool's command line through the installed hook.
-  EXPECT_NE(result.standardError.find("$ " + (root.bin() / "longtool").string() + " pidfile "),
+  EXPECT_NE(result.standardError.find("$ " + (bin / "longtool").string() + " pidfile "),
             std::string::npos);
   EXPECT_EQ(result.standardOutput, "");
   const auto cancelling = result.standardError.find("Cancelling…");
@@ -229,7 +209,8 @@ TEST_P(InterruptedRun, EndsWith130AfterCleaningUp) {
       << "printed twice: " << result.standardError;
   EXPECT_TRUE(processGone(toolPid)) << "the tool is still running";
   EXPECT_FALSE(fs::exists(workspace));
-  EXPECT_EQ(root.calls(), "info -plist\ndetach /dev/disk6 -force -quiet\n");
+  EXPECT_FALSE(images.attached(images.leftover));
+  EXPECT_TRUE(images.attached(images.users));
 }
 
 INSTANTIATE_TEST_SUITE_P(SignalHandler, InterruptedRun, ::testing::Values(SIGINT, SIGTERM),

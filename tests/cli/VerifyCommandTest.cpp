@@ -4,15 +4,12 @@
 #include <fstream>
 
 #include "cli/CLIError.hpp"
-#include "cli/CheckPayload.hpp"
 #include "cli/ParsedArguments.hpp"
 #include "cli/VerifyCommand.hpp"
 #include "core/Support/TemporaryFolder.hpp"
 
 using namespace bosun;
 using halyard::ReleaseCheck;
-using halyard::ReleaseCheckResult;
-using halyard::ReleaseCheckStatus;
 
 namespace {
 
@@ -76,13 +73,4 @@ TEST_F(VerifyArguments, TildeNamesTheHomeFolder) {
   const auto home = target({"~/Home.dmg"});
   saved ? ::setenv("HOME", previous.c_str(), 1) : ::unsetenv("HOME");
   EXPECT_EQ(home.path, folder.path() / "Home.dmg");
-}
-
-TEST(CheckPayload, PassedIsTextAndFailedIsAnObjectWithTheReason) {
-  const ReleaseCheckResult result{"My App.dmg", ReleaseCheckStatus::passed(),
-                                  ReleaseCheckStatus::failed("Gatekeeper rejects it"),
-                                  ReleaseCheckStatus::failed("No ticket stapled")};
-  EXPECT_EQ(checkPayload(result).dump(),
-            R"({"file":"My App.dmg","notarization":{"failed":"Gatekeeper rejects it"},)"
-            R"("signing":"passed","stapling":{"failed":"No ticket stapled"}})");
 }

@@ -48,19 +48,6 @@ std::string zipWith(const std::vector<Entry>& entries) {
   return std::string(buffer.data(), used);
 }
 
-std::vector<std::string> namesIn(const std::string& bytes) {
-  std::vector<std::string> names;
-  struct archive* archive = archive_read_new();
-  archive_read_support_format_all(archive);
-  archive_read_support_filter_all(archive);
-  archive_read_open_memory(archive, bytes.data(), bytes.size());
-  struct archive_entry* entry = nullptr;
-  while (archive_read_next_header(archive, &entry) == ARCHIVE_OK)
-    names.push_back(archive_entry_pathname(entry));
-  archive_read_free(archive);
-  return names;
-}
-
 } // namespace
 
 class FileToolsTest : public StandInFixture {};
@@ -77,7 +64,7 @@ TEST_F(FileToolsTest, ExtractionRefusesEntriesThatLeaveTheDestination) {
     const auto result = run("ditto", {"-x", "-k", "--sequesterRsrc", "--rsrc",
                                       (work / "bad.zip").string(), destination.string()});
     EXPECT_EQ(result.status, 1) << entries.back().name;
-    EXPECT_THAT(result.err, HasSubstr("ditto: "));
+    EXPECT_THAT(result.standardError, HasSubstr("ditto: "));
     EXPECT_FALSE(fs::exists(work / "evil.txt"));
     EXPECT_FALSE(fs::exists(base / "evil.txt"));
     // Nothing at all is written from a refused archive.
@@ -89,7 +76,7 @@ TEST_F(FileToolsTest, ZipRoundTripKeepsTheParentLinksAndModes) {
   const auto app = makeApp("Demo", true);
   const fs::path zip = work / "Demo.zip";
   ASSERT_EQ(run("ditto", {"-c", "-k", "--keepParent", app.string(), zip.string()}).status, 0);
-  const auto names = namesIn(readFile(zip));
+  const auto names = archiveMemberNames(readFile(zip));
   EXPECT_THAT(names, ::testing::Contains("Demo.app/Contents/MacOS/Demo"));
   EXPECT_THAT(names, ::testing::Contains("Demo.app/Contents/Frameworks/Kit.framework/Kit"));
 
@@ -114,10 +101,11 @@ TEST_F(FileToolsTest, ZipRoundTripKeepsTheParentLinksAndModes) {
   const auto corrupt =
       run("ditto", {"-x", "-k", (work / "corrupt.zip").string(), (work / "c").string()});
   EXPECT_EQ(corrupt.status, 1);
-  EXPECT_THAT(corrupt.err, HasSubstr("ditto: "));
+  EXPECT_THAT(corrupt.standardError, HasSubstr("ditto: "));
   writeFile(work / "text.zip", "hello");
-  EXPECT_EQ(run("ditto", {"-x", "-k", (work / "text.zip").string(), (work / "c").string()}).err,
-            "ditto: Couldn't read PKZip signature\n");
+  EXPECT_EQ(
+      run("ditto", {"-x", "-k", (work / "text.zip").string(), (work / "c").string()}).standardError,
+      "ditto: Couldn't read PKZip signature\n");
 }
 
 TEST_F(FileToolsTest, DittoCopiesFoldersIntoNewPathsAndFilesIntoFolders) {
@@ -126,16 +114,16 @@ TEST_F(FileToolsTest, DittoCopiesFoldersIntoNewPathsAndFilesIntoFolders) {
                        6, 0),
             0);
   ASSERT_EQ(run("ditto", {app.string(), (work / "copy/Demo.app").string()}).status, 0);
-  EXPECT_EQ(readFile(work / "copy/Demo.app/Contents/Resources/readme.txt"), "hello\n");
+  EXPECT_EQ(readFile(work / "copy/Demo.app/Contents/Resources/readme.txt"), "Sample resource\n");
   EXPECT_EQ(run("xattr", {"-p", "com.apple.quarantine",
                           (work / "copy/Demo.app/Contents/Info.plist").string()})
-                .out,
+                .standardOutput,
             "0081;x\n");
   fs::create_directories(work / "folder");
   ASSERT_EQ(
       run("ditto", {(app / "Contents/Info.plist").string(), (work / "folder").string()}).status, 0);
   EXPECT_TRUE(fs::exists(work / "folder/Info.plist"));
-  EXPECT_EQ(run("ditto", {(work / "absent").string(), (work / "x").string()}).err,
+  EXPECT_EQ(run("ditto", {(work / "absent").string(), (work / "x").string()}).standardError,
             "ditto: " + (work / "absent").string() + ": No such file or directory\n");
 }
 
@@ -144,17 +132,19 @@ TEST_F(FileToolsTest, XattrPrintsClearsAndReportsMissingAttributes) {
   const fs::path file = app / "Contents/MacOS/Demo";
   ASSERT_EQ(run("xattr", {"-w", "com.apple.quarantine", "0083;65a1;Safari;", file.string()}).status,
             0);
-  EXPECT_EQ(run("xattr", {"-p", "com.apple.quarantine", file.string()}).out, "0083;65a1;Safari;\n");
+  EXPECT_EQ(run("xattr", {"-p", "com.apple.quarantine", file.string()}).standardOutput,
+            "0083;65a1;Safari;\n");
   ASSERT_EQ(run("xattr", {"-cr", app.string()}).status, 0);
   const auto missing = run("xattr", {"-p", "com.apple.quarantine", file.string()});
   EXPECT_EQ(missing.status, 1);
-  EXPECT_EQ(missing.err, "xattr: " + file.string() + ": No such xattr: com.apple.quarantine\n");
+  EXPECT_EQ(missing.standardError,
+            "xattr: " + file.string() + ": No such xattr: com.apple.quarantine\n");
   EXPECT_EQ(run("xattr", {"-cr", (work / "absent").string()}).status, 1);
 }
 
 TEST_F(FileToolsTest, ShasumMatchesThePublishedTestVectors) {
   writeFile(work / "abc.txt", "abc");
-  EXPECT_EQ(run("shasum", {"-a", "256", (work / "abc.txt").string()}).out,
+  EXPECT_EQ(run("shasum", {"-a", "256", (work / "abc.txt").string()}).standardOutput,
             "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad  " +
                 (work / "abc.txt").string() + "\n");
   const std::map<std::string, std::string> abc = {
@@ -165,29 +155,31 @@ TEST_F(FileToolsTest, ShasumMatchesThePublishedTestVectors) {
       {"512", "ddaf35a193617abacc417349ae20413112e6fa4e89a97ea20a9eeee64b55d39a2192992a274fc1a8"
               "36ba3c23a3feebbd454d4423643ce80e2a9ac94fa54ca49f"}};
   for (const auto& [algorithm, digest] : abc)
-    EXPECT_EQ(
-        run("shasum", {"-a", algorithm, (work / "abc.txt").string()}).out.substr(0, digest.size()),
-        digest)
+    EXPECT_EQ(run("shasum", {"-a", algorithm, (work / "abc.txt").string()})
+                  .standardOutput.substr(0, digest.size()),
+              digest)
         << algorithm;
 
   // Two-block messages, an empty one, and a million bytes.
   writeFile(work / "448.txt", "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq");
-  EXPECT_EQ(run("shasum", {"-a", "1", (work / "448.txt").string()}).out.substr(0, 40),
+  EXPECT_EQ(run("shasum", {"-a", "1", (work / "448.txt").string()}).standardOutput.substr(0, 40),
             "84983e441c3bd26ebaae4aa1f95129e5e54670f1");
-  EXPECT_EQ(run("shasum", {"-a", "256", (work / "448.txt").string()}).out.substr(0, 64),
+  EXPECT_EQ(run("shasum", {"-a", "256", (work / "448.txt").string()}).standardOutput.substr(0, 64),
             "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
   writeFile(work / "896.txt", "abcdefghbcdefghicdefghijdefghijkefghijklfghijklmghijklmnhijklmno"
                               "ijklmnopjklmnopqklmnopqrlmnopqrsmnopqrstnopqrstu");
-  EXPECT_EQ(run("shasum", {"-a", "512", (work / "896.txt").string()}).out.substr(0, 128),
+  EXPECT_EQ(run("shasum", {"-a", "512", (work / "896.txt").string()}).standardOutput.substr(0, 128),
             "8e959b75dae313da8cf4f72814fc143f8f7779c6eb9f7fa17299aeadb6889018501d289e4900f7e4"
             "331b99dec4b5433ac7d329eeb6dd26545e96e55b874be909");
   writeFile(work / "empty.txt", "");
-  EXPECT_EQ(run("shasum", {"-a", "256", (work / "empty.txt").string()}).out.substr(0, 64),
-            "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+  EXPECT_EQ(
+      run("shasum", {"-a", "256", (work / "empty.txt").string()}).standardOutput.substr(0, 64),
+      "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
   writeFile(work / "million.txt", std::string(1000000, 'a'));
-  EXPECT_EQ(run("shasum", {"-a", "256", (work / "million.txt").string()}).out.substr(0, 64),
-            "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
-  EXPECT_EQ(run("shasum", {(work / "million.txt").string()}).out.substr(0, 40),
+  EXPECT_EQ(
+      run("shasum", {"-a", "256", (work / "million.txt").string()}).standardOutput.substr(0, 64),
+      "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+  EXPECT_EQ(run("shasum", {(work / "million.txt").string()}).standardOutput.substr(0, 40),
             "34aa973cd4c4daa4f61eeb2bdbad27316534016f");
 
   EXPECT_EQ(run("shasum", {"-a", "256", (work / "absent").string()}).status, 1);
@@ -204,8 +196,8 @@ TEST_F(FileToolsTest, MachOFixturesHaveRealHeadersThatLipoReads) {
   EXPECT_EQ(bytes.substr(0, 8), std::string("\xCA\xFE\xBA\xBE\x00\x00\x00\x02", 8));
   EXPECT_EQ(bytes.substr(8, 8), std::string("\x01\x00\x00\x07\x00\x00\x00\x03", 8));
   EXPECT_EQ(bytes.substr(28, 4), std::string("\x01\x00\x00\x0C", 4));
-  EXPECT_EQ(run("lipo", {"-archs", universal.string()}).out, "x86_64 arm64\n");
-  EXPECT_EQ(run("lipo", {"-info", universal.string()}).out,
+  EXPECT_EQ(run("lipo", {"-archs", universal.string()}).standardOutput, "x86_64 arm64\n");
+  EXPECT_EQ(run("lipo", {"-info", universal.string()}).standardOutput,
             "Architectures in the fat file: " + universal.string() + " are: x86_64 arm64 \n");
 
   const fs::path thin = work / "thin";
@@ -214,19 +206,21 @@ TEST_F(FileToolsTest, MachOFixturesHaveRealHeadersThatLipoReads) {
   const std::string header = readFile(thin).substr(0, 16);
   EXPECT_EQ(header,
             std::string("\xCF\xFA\xED\xFE\x0C\x00\x00\x01\x00\x00\x00\x00\x02\x00\x00\x00", 16));
-  EXPECT_EQ(run("lipo", {"-archs", thin.string()}).out, "arm64\n");
+  EXPECT_EQ(run("lipo", {"-archs", thin.string()}).standardOutput, "arm64\n");
   ASSERT_EQ(macsim({"machO", "--arch", "i386", "--arch", "x86_64", "--arch", "arm64",
                     (work / "three").string()})
                 .status,
             0);
-  EXPECT_EQ(run("lipo", {"-archs", (work / "three").string()}).out, "i386 x86_64 arm64\n");
+  EXPECT_EQ(run("lipo", {"-archs", (work / "three").string()}).standardOutput,
+            "i386 x86_64 arm64\n");
 
   writeFile(work / "script", "#!/bin/sh\n");
   const auto notMachO = run("lipo", {"-archs", (work / "script").string()});
   EXPECT_EQ(notMachO.status, 1);
-  EXPECT_EQ(notMachO.err, "fatal error: /usr/bin/lipo: can't figure out the architecture type "
-                          "of: " +
-                              (work / "script").string() + "\n");
+  EXPECT_EQ(notMachO.standardError,
+            "fatal error: /usr/bin/lipo: can't figure out the architecture type "
+            "of: " +
+                (work / "script").string() + "\n");
   EXPECT_EQ(macsim({"machO", "--arch", "sparc", (work / "x").string()}).status, 2);
 }
 
@@ -239,7 +233,7 @@ TEST_F(FileToolsTest, DittoArchivesFolderContentsWithoutTheParentAndMergesCopies
   writeFile(work / "src/sub/b.txt", "b");
   ASSERT_EQ(
       run("ditto", {"-c", "-k", (work / "src").string(), (work / "flat.zip").string()}).status, 0);
-  auto names = namesIn(readFile(work / "flat.zip"));
+  auto names = archiveMemberNames(readFile(work / "flat.zip"));
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{"a.txt", "sub/", "sub/b.txt"}));
 

@@ -34,22 +34,20 @@ protected:
 
 TEST_F(NotarizationFlowTest, SignedAppIsAcceptedStapledAndAcceptedByGatekeeper) {
   const auto app = makeApp("Demo", true);
-  ASSERT_EQ(run("codesign", {"--force", "--options", "runtime", "--timestamp", "--sign",
-                             developerID, "--deep", app.string()})
-                .status,
-            0);
+  signForRelease(app, true);
   const auto zip = zipOf(app);
 
   // Before notarization Gatekeeper knows the Developer ID but has no ticket.
   const auto before = run("spctl", {"-a", "-vv", "--type", "execute", app.string()});
   EXPECT_EQ(before.status, 3);
-  EXPECT_EQ(before.err, app.string() + ": rejected\nsource=Unnotarized Developer ID\norigin=" +
-                            developerID + "\n");
+  EXPECT_EQ(before.standardError,
+            app.string() + ": rejected\nsource=Unnotarized Developer ID\norigin=" + developerID +
+                "\n");
 
   const auto submitted = submit(zip);
-  ASSERT_EQ(submitted.status, 0) << submitted.err;
-  const std::string id = submissionID(submitted.out);
-  EXPECT_EQ(submitted.out,
+  ASSERT_EQ(submitted.status, 0) << submitted.standardError;
+  const std::string id = submissionID(submitted.standardOutput);
+  EXPECT_EQ(submitted.standardOutput,
             "Conducting pre-submission checks for Demo.zip and initiating connection to the "
             "Apple notary service...\nSubmission ID received\n  id: " +
                 id + "\nSuccessfully uploaded file\n  id: " + id + "\n  path: " + zip.string() +
@@ -59,21 +57,24 @@ TEST_F(NotarizationFlowTest, SignedAppIsAcceptedStapledAndAcceptedByGatekeeper) 
 
   const auto unstapled = xcrun({"stapler", "validate", app.string()});
   EXPECT_EQ(unstapled.status, 65);
-  EXPECT_EQ(unstapled.out,
+  EXPECT_EQ(unstapled.standardOutput,
             "Processing: " + app.string() + "\nDemo.app does not have a ticket stapled to it.\n");
 
   const auto stapled = xcrun({"stapler", "staple", app.string()});
   EXPECT_EQ(stapled.status, 0);
-  EXPECT_EQ(stapled.out,
+  EXPECT_EQ(stapled.standardOutput,
             "Processing: " + app.string() + "\nThe staple and validate action worked!\n");
   const auto validated = xcrun({"stapler", "validate", app.string()});
   EXPECT_EQ(validated.status, 0);
-  EXPECT_EQ(validated.out, "Processing: " + app.string() + "\nThe validate action worked!\n");
+  EXPECT_EQ(validated.standardOutput,
+            "Processing: " + app.string() + "\nThe validate action worked!\n");
 
   const auto accepted = run("spctl", {"-a", "-vv", "--type", "execute", app.string()});
   EXPECT_EQ(accepted.status, 0);
-  EXPECT_EQ(accepted.err, app.string() + ": accepted\nsource=Notarized Developer ID\norigin=" +
-                              developerID + "\n");
+  EXPECT_EQ(run("spctl", {"-a", "-vv", "--type", "execute", app.string() + "/"}).status, 0);
+  EXPECT_EQ(accepted.standardError,
+            app.string() + ": accepted\nsource=Notarized Developer ID\norigin=" + developerID +
+                "\n");
   // The stapled ticket is enough offline, and it travels with a copy.
   ASSERT_EQ(run("ditto", {app.string(), (work / "Copy.app").string()}).status, 0);
   EXPECT_EQ(run("spctl", {"--assess", "-vvv", "--type", "exec", (work / "Copy.app").string()},
@@ -82,7 +83,7 @@ TEST_F(NotarizationFlowTest, SignedAppIsAcceptedStapledAndAcceptedByGatekeeper) 
             0);
 
   const auto log = xcrun({"notarytool", "log", id, "--keychain-profile", "release"});
-  const auto json = nlohmann::json::parse(log.out);
+  const auto json = nlohmann::json::parse(log.standardOutput);
   EXPECT_EQ(json["status"], "Accepted");
   EXPECT_EQ(json["statusSummary"], "Ready for distribution");
   EXPECT_TRUE(json["issues"].is_null());
@@ -96,12 +97,12 @@ TEST_F(NotarizationFlowTest, AdHocAppIsInvalidWithALogNamingEachItem) {
                                 "release", "--wait", "--output-format", "json"});
   // Like the real tool: the command succeeds, the verdict says Invalid.
   ASSERT_EQ(submitted.status, 0);
-  const auto result = nlohmann::json::parse(submitted.out);
+  const auto result = nlohmann::json::parse(submitted.standardOutput);
   EXPECT_EQ(result["status"], "Invalid");
   EXPECT_EQ(result["message"], "Processing complete");
 
   const auto log = nlohmann::json::parse(
-      xcrun({"notarytool", "log", result["id"], "--keychain-profile", "release"}).out);
+      xcrun({"notarytool", "log", result["id"], "--keychain-profile", "release"}).standardOutput);
   EXPECT_EQ(log["status"], "Invalid");
   EXPECT_EQ(log["statusCode"], 4000);
   std::set<std::string> paths;
@@ -129,10 +130,11 @@ TEST_F(NotarizationFlowTest, MissingRuntimeTimestampAndDebuggingAreEachReported)
                 .status,
             0);
   const auto submitted = submit(zipOf(app));
-  EXPECT_THAT(submitted.out, HasSubstr("  status: Invalid\n"));
-  const auto log = nlohmann::json::parse(
-      xcrun({"notarytool", "log", submissionID(submitted.out), "--keychain-profile", "release"})
-          .out);
+  EXPECT_THAT(submitted.standardOutput, HasSubstr("  status: Invalid\n"));
+  const auto log =
+      nlohmann::json::parse(xcrun({"notarytool", "log", submissionID(submitted.standardOutput),
+                                   "--keychain-profile", "release"})
+                                .standardOutput);
   std::set<std::string> messages;
   for (const auto& issue : log["issues"])
     messages.insert(issue["message"].get<std::string>());
@@ -145,23 +147,20 @@ TEST_F(NotarizationFlowTest, MissingRuntimeTimestampAndDebuggingAreEachReported)
 
 TEST_F(NotarizationFlowTest, VerdictKnobAndOfflineUseTheRealMessages) {
   const auto app = makeApp("Demo");
-  ASSERT_EQ(run("codesign", {"--force", "--options", "runtime", "--timestamp", "--sign",
-                             developerID, app.string()})
-                .status,
-            0);
+  signForRelease(app);
   const auto zip = zipOf(app);
-  EXPECT_THAT(submit(zip, {{"MACSIM_NOTARY_VERDICT", "Invalid"}}).out,
+  EXPECT_THAT(submit(zip, {{"MACSIM_NOTARY_VERDICT", "Invalid"}}).standardOutput,
               HasSubstr("  status: Invalid\n"));
 
   const auto offline = submit(zip, {{"MACSIM_OFFLINE", "1"}});
   EXPECT_EQ(offline.status, 1);
-  EXPECT_THAT(offline.err, HasSubstr("The Internet connection appears to be offline."));
+  EXPECT_THAT(offline.standardError, HasSubstr("The Internet connection appears to be offline."));
 
-  ASSERT_THAT(submit(zip).out, HasSubstr("  status: Accepted\n"));
+  ASSERT_THAT(submit(zip).standardOutput, HasSubstr("  status: Accepted\n"));
   const auto staple = xcrun({"stapler", "staple", app.string()}, {{"MACSIM_OFFLINE", "1"}});
   EXPECT_NE(staple.status, 0);
-  EXPECT_THAT(staple.out, HasSubstr("The Internet connection appears to be offline."));
-  EXPECT_THAT(staple.out, HasSubstr("The staple and validate action failed!"));
+  EXPECT_THAT(staple.standardOutput, HasSubstr("The Internet connection appears to be offline."));
+  EXPECT_THAT(staple.standardOutput, HasSubstr("The staple and validate action failed!"));
   // Offline, only a stapled ticket counts.
   EXPECT_EQ(
       run("spctl", {"-a", "-vv", "--type", "execute", app.string()}, {{"MACSIM_OFFLINE", "1"}})
@@ -171,21 +170,15 @@ TEST_F(NotarizationFlowTest, VerdictKnobAndOfflineUseTheRealMessages) {
 
 TEST_F(NotarizationFlowTest, TamperingAfterNotarizationIsRejected) {
   const auto app = makeApp("Demo");
-  ASSERT_EQ(run("codesign", {"--force", "--options", "runtime", "--timestamp", "--sign",
-                             developerID, app.string()})
-                .status,
-            0);
-  ASSERT_THAT(submit(zipOf(app)).out, HasSubstr("  status: Accepted\n"));
+  signForRelease(app);
+  ASSERT_THAT(submit(zipOf(app)).standardOutput, HasSubstr("  status: Accepted\n"));
   ASSERT_EQ(xcrun({"stapler", "staple", app.string()}).status, 0);
   writeFile(app / "Contents/Resources/readme.txt", "evil\n");
   const auto assessed = run("spctl", {"-a", "-vv", "--type", "execute", app.string()});
   EXPECT_EQ(assessed.status, 3);
-  EXPECT_EQ(assessed.err, app.string() + ": a sealed resource is missing or invalid\n");
+  EXPECT_EQ(assessed.standardError, app.string() + ": a sealed resource is missing or invalid\n");
   // Re-signing gives a new cdhash that the old ticket does not cover.
-  ASSERT_EQ(run("codesign", {"--force", "--options", "runtime", "--timestamp", "--sign",
-                             developerID, app.string()})
-                .status,
-            0);
+  signForRelease(app);
   EXPECT_EQ(xcrun({"stapler", "validate", app.string()}).status, 65);
 }
 
@@ -193,16 +186,16 @@ TEST_F(NotarizationFlowTest, CredentialsAreChecked) {
   const auto history =
       xcrun({"notarytool", "history", "--keychain-profile", "release", "--output-format", "json"});
   EXPECT_EQ(history.status, 0);
-  EXPECT_TRUE(nlohmann::json::parse(history.out)["history"].is_array());
+  EXPECT_TRUE(nlohmann::json::parse(history.standardOutput)["history"].is_array());
 
   const auto missing = xcrun({"notarytool", "history", "--keychain-profile", "nobody"});
   EXPECT_EQ(missing.status, 1);
-  EXPECT_EQ(missing.err, "Error: No Keychain password item found for profile: nobody\n");
+  EXPECT_EQ(missing.standardError, "Error: No Keychain password item found for profile: nobody\n");
 
   const auto noKey = xcrun(
       {"notarytool", "history", "--key", (work / "absent.p8").string(), "--key-id", "ABC123"});
   EXPECT_NE(noKey.status, 0);
-  EXPECT_THAT(noKey.err, HasSubstr("absent.p8"));
+  EXPECT_THAT(noKey.standardError, HasSubstr("absent.p8"));
 
   EXPECT_EQ(xcrun({"notarytool", "log", "00000000-0000-0000-0000-000000000000",
                    "--keychain-profile", "release"})
@@ -216,28 +209,30 @@ TEST_F(NotarizationFlowTest, StoreCredentialsPromptsForWhatIsMissing) {
       xcrun({"notarytool", "store-credentials", "ci", "--apple-id", "dev@example.com"});
   // No terminal input: the prompt for the password finds nothing.
   EXPECT_NE(stored.status, 0);
-  EXPECT_THAT(stored.out, HasSubstr("App-specific password for dev@example.com: "));
+  EXPECT_THAT(stored.standardOutput, HasSubstr("App-specific password for dev@example.com: "));
 
   const auto answered = run("xcrun", {"notarytool", "store-credentials", "ci"}, {},
                             "dev@example.com\nabcd-efgh\nA1B2C3D4E5\n");
-  EXPECT_EQ(answered.status, 0) << answered.err;
-  EXPECT_THAT(answered.out, HasSubstr("Developer Apple ID: "));
-  EXPECT_THAT(answered.out, HasSubstr("Developer Team ID: "));
-  EXPECT_THAT(answered.out, HasSubstr("To use them, specify `--keychain-profile \"ci\"`"));
+  EXPECT_EQ(answered.status, 0) << answered.standardError;
+  EXPECT_THAT(answered.standardOutput, HasSubstr("Developer Apple ID: "));
+  EXPECT_THAT(answered.standardOutput, HasSubstr("Developer Team ID: "));
+  EXPECT_THAT(answered.standardOutput,
+              HasSubstr("To use them, specify `--keychain-profile \"ci\"`"));
   EXPECT_EQ(xcrun({"notarytool", "history", "--keychain-profile", "ci"}).status, 0);
 }
 
 TEST_F(NotarizationFlowTest, XcrunFindsDeveloperToolsAndRefusesOthers) {
   const auto found = xcrun({"--find", "notarytool"});
   EXPECT_EQ(found.status, 0);
-  const fs::path path(found.out.substr(0, found.out.size() - 1));
+  const fs::path path(found.standardOutput.substr(0, found.standardOutput.size() - 1));
   EXPECT_TRUE(path.is_absolute());
   EXPECT_TRUE(fs::exists(path));
   EXPECT_EQ(xcrun({"--find", "stapler"}).status, 0);
   const auto unknown = xcrun({"--find", "frobnicate"});
   EXPECT_EQ(unknown.status, 72);
-  EXPECT_EQ(unknown.err, "xcrun: error: unable to find utility \"frobnicate\", not a developer "
-                         "tool or in PATH\n");
+  EXPECT_EQ(unknown.standardError,
+            "xcrun: error: unable to find utility \"frobnicate\", not a developer "
+            "tool or in PATH\n");
 }
 
 } // namespace macsim::testing
@@ -246,50 +241,50 @@ namespace macsim::testing {
 
 TEST_F(NotarizationFlowTest, SubmissionInfoHistoryAndLogFileUseTheTextFormats) {
   const auto app = makeApp("Demo");
-  ASSERT_EQ(run("codesign", {"--force", "--options", "runtime", "--timestamp", "--sign",
-                             developerID, app.string()})
-                .status,
-            0);
+  signForRelease(app);
   const auto zip = zipOf(app);
   const auto queued =
       xcrun({"notarytool", "submit", zip.string(), "--keychain-profile", "release"});
   ASSERT_EQ(queued.status, 0);
-  EXPECT_THAT(queued.out, ::testing::EndsWith("  path: " + zip.string() + "\n"));
-  const std::string id = submissionID(queued.out);
+  EXPECT_THAT(queued.standardOutput, ::testing::EndsWith("  path: " + zip.string() + "\n"));
+  const std::string id = submissionID(queued.standardOutput);
 
   const auto info = xcrun({"notarytool", "info", id, "--keychain-profile", "release"});
-  EXPECT_THAT(info.out, HasSubstr("Successfully received submission info\n  createdDate: "));
-  EXPECT_THAT(info.out, HasSubstr("\n  id: " + id + "\n  name: Demo.zip\n  status: Accepted\n"));
+  EXPECT_THAT(info.standardOutput,
+              HasSubstr("Successfully received submission info\n  createdDate: "));
+  EXPECT_THAT(info.standardOutput,
+              HasSubstr("\n  id: " + id + "\n  name: Demo.zip\n  status: Accepted\n"));
   const auto history = xcrun({"notarytool", "history", "--keychain-profile", "release"});
-  EXPECT_THAT(history.out, HasSubstr("Successfully received submission history.\n  ----"));
-  EXPECT_THAT(history.out, HasSubstr("  id: " + id + "\n"));
+  EXPECT_THAT(history.standardOutput,
+              HasSubstr("Successfully received submission history.\n  ----"));
+  EXPECT_THAT(history.standardOutput, HasSubstr("  id: " + id + "\n"));
 
   const fs::path logFile = work / "log.json";
   const auto saved =
       xcrun({"notarytool", "log", id, "--keychain-profile", "release", logFile.string()});
-  EXPECT_THAT(saved.out, HasSubstr("Successfully downloaded submission log\n  id: " + id));
+  EXPECT_THAT(saved.standardOutput,
+              HasSubstr("Successfully downloaded submission log\n  id: " + id));
   EXPECT_EQ(nlohmann::json::parse(readFile(logFile))["jobId"], id);
 }
 
 TEST_F(NotarizationFlowTest, DevelopmentSignedAndUnsignedCodeIsRejected) {
   addIdentity("Apple Development: dev@example.com (F6G7H8J9K0)");
   const auto app = makeApp("Demo");
-  ASSERT_EQ(run("codesign", {"--force", "--options", "runtime", "--timestamp", "--sign",
-                             "Apple Development", app.string()})
-                .status,
-            0);
+  signForRelease(app, false, "Apple Development");
   const auto assessed = run("spctl", {"-a", "-vv", "--type", "execute", app.string()});
   EXPECT_EQ(assessed.status, 3);
-  EXPECT_EQ(assessed.err, app.string() + ": rejected\norigin=Apple Development: dev@example.com "
-                                         "(F6G7H8J9K0)\n");
+  EXPECT_EQ(assessed.standardError, app.string() +
+                                        ": rejected\norigin=Apple Development: dev@example.com "
+                                        "(F6G7H8J9K0)\n");
   const auto plain = makeApp("Plain");
-  EXPECT_EQ(run("spctl", {"-a", "-vv", "--type", "execute", plain.string()}).err,
+  EXPECT_EQ(run("spctl", {"-a", "-vv", "--type", "execute", plain.string()}).standardError,
             plain.string() + ": rejected\nsource=no usable signature\n");
   // A library is no app, whatever its signature.
   ASSERT_EQ(macsim({"machO", "--type", "dylib", (work / "lib.dylib").string()}).status, 0);
   ASSERT_EQ(run("codesign", {"--sign", developerID, (work / "lib.dylib").string()}).status, 0);
-  EXPECT_THAT(run("spctl", {"-a", "-v", "--type", "execute", (work / "lib.dylib").string()}).err,
-              HasSubstr(": rejected (the code is valid but does not seem to be an app)\n"));
+  EXPECT_THAT(
+      run("spctl", {"-a", "-v", "--type", "execute", (work / "lib.dylib").string()}).standardError,
+      HasSubstr(": rejected (the code is valid but does not seem to be an app)\n"));
 }
 
 TEST_F(NotarizationFlowTest, StaplerAndSpctlUsageErrors) {
@@ -346,7 +341,7 @@ TEST_F(NotarizationFlowTest, AppleIDCredentialsAndAPIKeyProfiles) {
   const auto stored =
       xcrun({"notarytool", "store-credentials", "api", "--key", (work / "key.p8").string(),
              "--key-id", "ABC123", "--issuer", "69a6de70-0000-0000-0000-000000000000"});
-  EXPECT_EQ(stored.status, 0) << stored.err;
+  EXPECT_EQ(stored.status, 0) << stored.standardError;
   EXPECT_EQ(xcrun({"notarytool", "history", "--keychain-profile", "api"}).status, 0);
   const auto offline = run("xcrun", {"notarytool", "store-credentials", "late"},
                            {{"MACSIM_OFFLINE", "1"}}, "dev@example.com\nsecret\nA1B2C3D4E5\n");

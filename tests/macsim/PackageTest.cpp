@@ -26,14 +26,11 @@ protected:
     fs::create_directories(workspace / "root");
     fs::create_directories(workspace / "resources/en.lproj");
     const auto app = makeApp("Demo", true);
-    EXPECT_EQ(run("codesign", {"--force", "--options", "runtime", "--timestamp", "--sign",
-                               developerID, "--deep", app.string()})
-                  .status,
-              0);
+    signForRelease(app, true);
     EXPECT_EQ(run("ditto", {app.string(), (workspace / "root/Demo.app").string()}).status, 0);
     const auto analyzed = run("pkgbuild", {"--analyze", "--root", (workspace / "root").string(),
                                            (workspace / "component.plist").string()});
-    EXPECT_EQ(analyzed.status, 0) << analyzed.err;
+    EXPECT_EQ(analyzed.status, 0) << analyzed.standardError;
     std::string plist = readFile(workspace / "component.plist");
     EXPECT_THAT(plist,
                 HasSubstr("<key>RootRelativeBundlePath</key>\n\t\t<string>Demo.app</string>"));
@@ -59,8 +56,8 @@ protected:
     }
     component.push_back((workspace / "com.example.Demo.component.pkg").string());
     const auto built = run("pkgbuild", component);
-    EXPECT_EQ(built.status, 0) << built.err;
-    EXPECT_THAT(built.out, HasSubstr("pkgbuild: Wrote package to "));
+    EXPECT_EQ(built.status, 0) << built.standardError;
+    EXPECT_THAT(built.standardOutput, HasSubstr("pkgbuild: Wrote package to "));
 
     writeFile(workspace / "resources/en.lproj/License.rtf", "{\\rtf1 License}");
     writeFile(workspace / "Distribution.xml",
@@ -82,8 +79,8 @@ protected:
     if (sign) product.insert(product.end(), {"--sign", installerID, "--timestamp"});
     product.push_back((work / "Demo.pkg").string());
     const auto assembled = run("productbuild", product);
-    EXPECT_EQ(assembled.status, 0) << assembled.err;
-    EXPECT_THAT(assembled.out, HasSubstr("productbuild: Wrote product to "));
+    EXPECT_EQ(assembled.status, 0) << assembled.standardError;
+    EXPECT_THAT(assembled.standardOutput, HasSubstr("productbuild: Wrote product to "));
     return work / "Demo.pkg";
   }
 };
@@ -92,27 +89,28 @@ TEST_F(PackageTest, PackageIsBuiltSignedExpandedCheckedNotarizedAndStapled) {
   const auto unsignedPackage = buildPackage(true, false);
   const auto unsignedCheck = run("pkgutil", {"--check-signature", unsignedPackage.string()});
   EXPECT_EQ(unsignedCheck.status, 1);
-  EXPECT_EQ(unsignedCheck.out, "Package \"Demo.pkg\":\n   Status: no signature\n");
+  EXPECT_EQ(unsignedCheck.standardOutput, "Package \"Demo.pkg\":\n   Status: no signature\n");
 
   const fs::path signedPackage = work / "Signed.pkg";
   const auto signing =
       run("productsign", {"--sign", installerID, unsignedPackage.string(), signedPackage.string()});
-  ASSERT_EQ(signing.status, 0) << signing.err;
-  EXPECT_THAT(signing.out, HasSubstr("productsign: signing product with identity \"" +
-                                     std::string(installerID) + "\""));
-  EXPECT_THAT(signing.out,
+  ASSERT_EQ(signing.status, 0) << signing.standardError;
+  EXPECT_THAT(signing.standardOutput, HasSubstr("productsign: signing product with identity \"" +
+                                                std::string(installerID) + "\""));
+  EXPECT_THAT(signing.standardOutput,
               HasSubstr("productsign: Wrote signed product archive to " + signedPackage.string()));
 
   const auto check = run("pkgutil", {"--check-signature", signedPackage.string()});
   EXPECT_EQ(check.status, 0);
-  EXPECT_THAT(check.out, HasSubstr("Package \"Signed.pkg\":\n   Status: signed by a developer "
-                                   "certificate issued by Apple for distribution\n"));
-  EXPECT_THAT(check.out, HasSubstr("   Signed with a trusted timestamp on: "));
-  EXPECT_THAT(check.out, HasSubstr("   Certificate Chain:\n    1. " + std::string(installerID) +
-                                   "\n       Expires: "));
-  EXPECT_THAT(check.out, HasSubstr("    2. Developer ID Certification Authority\n"));
-  EXPECT_THAT(check.out, HasSubstr("    3. Apple Root CA\n"));
-  EXPECT_THAT(check.out, Not(HasSubstr("Notarization:")));
+  EXPECT_THAT(check.standardOutput,
+              HasSubstr("Package \"Signed.pkg\":\n   Status: signed by a developer "
+                        "certificate issued by Apple for distribution\n"));
+  EXPECT_THAT(check.standardOutput, HasSubstr("   Signed with a trusted timestamp on: "));
+  EXPECT_THAT(check.standardOutput, HasSubstr("   Certificate Chain:\n    1. " +
+                                              std::string(installerID) + "\n       Expires: "));
+  EXPECT_THAT(check.standardOutput, HasSubstr("    2. Developer ID Certification Authority\n"));
+  EXPECT_THAT(check.standardOutput, HasSubstr("    3. Apple Root CA\n"));
+  EXPECT_THAT(check.standardOutput, Not(HasSubstr("Notarization:")));
 
   // The expanded package has the layout of a product archive.
   const fs::path expanded = work / "expanded";
@@ -137,18 +135,18 @@ TEST_F(PackageTest, PackageIsBuiltSignedExpandedCheckedNotarizedAndStapled) {
 
   const auto submitted = xcrun(
       {"notarytool", "submit", signedPackage.string(), "--keychain-profile", "release", "--wait"});
-  ASSERT_THAT(submitted.out, HasSubstr("  status: Accepted\n"));
+  ASSERT_THAT(submitted.standardOutput, HasSubstr("  status: Accepted\n"));
   EXPECT_EQ(xcrun({"stapler", "staple", signedPackage.string()}).status, 0);
   EXPECT_EQ(xcrun({"stapler", "validate", signedPackage.string()}).status, 0);
-  EXPECT_THAT(run("pkgutil", {"--check-signature", signedPackage.string()}).out,
+  EXPECT_THAT(run("pkgutil", {"--check-signature", signedPackage.string()}).standardOutput,
               HasSubstr("   Notarization: trusted by the Apple notary service\n"));
   const auto gatekeeper =
       run("spctl", {"--assess", "-vv", "--type", "install", signedPackage.string()},
           {{"MACSIM_OFFLINE", "1"}});
   EXPECT_EQ(gatekeeper.status, 0);
-  EXPECT_EQ(gatekeeper.err, signedPackage.string() +
-                                ": accepted\nsource=Notarized Developer ID\norigin=" + installerID +
-                                "\n");
+  EXPECT_EQ(gatekeeper.standardError,
+            signedPackage.string() +
+                ": accepted\nsource=Notarized Developer ID\norigin=" + installerID + "\n");
 
   // Tampering with the signed package breaks its checksum.
   {
@@ -158,19 +156,20 @@ TEST_F(PackageTest, PackageIsBuiltSignedExpandedCheckedNotarizedAndStapled) {
   }
   const auto broken = run("pkgutil", {"--check-signature", signedPackage.string()});
   EXPECT_EQ(broken.status, 1);
-  EXPECT_THAT(broken.out, HasSubstr("   Status: package is invalid (checksum did not verify)\n"));
+  EXPECT_THAT(broken.standardOutput,
+              HasSubstr("   Status: package is invalid (checksum did not verify)\n"));
 }
 
 TEST_F(PackageTest, UnsignedOrWronglySignedPackagesAreRefusedByTheNotaryService) {
   const auto package = buildPackage(false, false);
   const auto submitted =
       xcrun({"notarytool", "submit", package.string(), "--keychain-profile", "release", "--wait"});
-  EXPECT_THAT(submitted.out, HasSubstr("  status: Invalid\n"));
+  EXPECT_THAT(submitted.standardOutput, HasSubstr("  status: Invalid\n"));
   // An application identity cannot sign installers.
   const auto wrong =
       run("productsign", {"--sign", developerID, package.string(), (work / "x.pkg").string()});
   EXPECT_EQ(wrong.status, 1);
-  EXPECT_THAT(wrong.err, HasSubstr("Could not find appropriate signing identity"));
+  EXPECT_THAT(wrong.standardError, HasSubstr("Could not find appropriate signing identity"));
   EXPECT_FALSE(fs::exists(work / "x.pkg"));
 }
 
@@ -184,7 +183,7 @@ TEST_F(PackageTest, ProductbuildSignsAndChecksItsDistribution) {
       run("productbuild", {"--distribution", (workspace / "Broken.xml").string(), "--package-path",
                            workspace.string(), (work / "b.pkg").string()});
   EXPECT_EQ(malformed.status, 1);
-  EXPECT_THAT(malformed.err, HasSubstr("is not well-formed XML"));
+  EXPECT_THAT(malformed.standardError, HasSubstr("is not well-formed XML"));
 
   writeFile(workspace / "Other.xml",
             "<installer-gui-script minSpecVersion=\"2\"><pkg-ref id=\"x\" version=\"1\">"
@@ -193,7 +192,8 @@ TEST_F(PackageTest, ProductbuildSignsAndChecksItsDistribution) {
       run("productbuild", {"--distribution", (workspace / "Other.xml").string(), "--package-path",
                            workspace.string(), (work / "b.pkg").string()});
   EXPECT_EQ(missing.status, 1);
-  EXPECT_THAT(missing.err, HasSubstr("Cannot locate component package \"other.component.pkg\""));
+  EXPECT_THAT(missing.standardError,
+              HasSubstr("Cannot locate component package \"other.component.pkg\""));
 
   writeFile(workspace / "Empty.xml", "<installer-gui-script minSpecVersion=\"2\"/>");
   EXPECT_EQ(run("productbuild",
@@ -214,7 +214,7 @@ TEST_F(PackageTest, ExpansionNeverWritesOutsideItsFolder) {
   const auto expanded =
       run("pkgutil", {"--expand-full", (work / "evil.pkg").string(), (work / "e").string()});
   EXPECT_EQ(expanded.status, 1);
-  EXPECT_THAT(expanded.err, HasSubstr("symbolic link leads outside"));
+  EXPECT_THAT(expanded.standardError, HasSubstr("symbolic link leads outside"));
   EXPECT_FALSE(fs::exists(work / "e"));
 }
 
@@ -229,8 +229,8 @@ TEST_F(PackageTest, ComponentPackagesCanBeSignedAndExpandedFlat) {
   const auto built = run("pkgbuild", {"--root", (work / "root").string(), "--identifier",
                                       "com.example.Tool", "--version", "2.0", "--sign", installerID,
                                       "--timestamp", (work / "Tool.pkg").string()});
-  ASSERT_EQ(built.status, 0) << built.err;
-  EXPECT_THAT(built.out, HasSubstr("pkgbuild: Adding component at Tool.app\n"));
+  ASSERT_EQ(built.status, 0) << built.standardError;
+  EXPECT_THAT(built.standardOutput, HasSubstr("pkgbuild: Adding component at Tool.app\n"));
   EXPECT_EQ(run("pkgutil", {"--check-signature", (work / "Tool.pkg").string()}).status, 0);
 
   ASSERT_EQ(
@@ -246,7 +246,7 @@ TEST_F(PackageTest, ComponentPackagesCanBeSignedAndExpandedFlat) {
             1);
   EXPECT_EQ(run("pkgutil", {"--check-signature", (work / "absent.pkg").string()}).status, 1);
   writeFile(work / "text.pkg", "not a package");
-  EXPECT_THAT(run("pkgutil", {"--check-signature", (work / "text.pkg").string()}).out,
+  EXPECT_THAT(run("pkgutil", {"--check-signature", (work / "text.pkg").string()}).standardOutput,
               HasSubstr("Status: package is invalid"));
 }
 

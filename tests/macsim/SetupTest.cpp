@@ -31,7 +31,7 @@ TEST_F(SetupTest, ToolsFindTheirRootFromTheirOwnPathWithoutTheEnvironment) {
   addIdentity(developerID);
   const auto result = run("security", {"find-identity", "-v", "-p", "codesigning"});
   EXPECT_EQ(result.status, 0);
-  EXPECT_THAT(result.out, HasSubstr(developerID));
+  EXPECT_THAT(result.standardOutput, HasSubstr(developerID));
 }
 
 TEST_F(SetupTest, FindIdentityListsValidIdentitiesOfThePolicyInTheRealFormat) {
@@ -49,28 +49,29 @@ TEST_F(SetupTest, FindIdentityListsValidIdentitiesOfThePolicyInTheRealFormat) {
             0);
 
   const auto codesigning = run("security", {"find-identity", "-v", "-p", "codesigning"});
-  EXPECT_EQ(codesigning.out, "  1) 3C4E6F0011223344556677889900AABBCCDDEEFF \"Developer ID "
-                             "Application: Example Corp (A1B2C3D4E5)\"\n"
-                             "     1 valid identities found\n");
+  EXPECT_EQ(codesigning.standardOutput,
+            "  1) 3C4E6F0011223344556677889900AABBCCDDEEFF \"Developer ID "
+            "Application: Example Corp (A1B2C3D4E5)\"\n"
+            "     1 valid identities found\n");
   const auto basic = run("security", {"find-identity", "-v", "-p", "basic"});
-  EXPECT_EQ(basic.out, "  1) 3C4E6F0011223344556677889900AABBCCDDEEFF \"Developer ID "
-                       "Application: Example Corp (A1B2C3D4E5)\"\n"
-                       "  2) 8A1B2C0011223344556677889900AABBCCDDEEFF \"Developer ID "
-                       "Installer: Example Corp (A1B2C3D4E5)\"\n"
-                       "     2 valid identities found\n");
+  EXPECT_EQ(basic.standardOutput, "  1) 3C4E6F0011223344556677889900AABBCCDDEEFF \"Developer ID "
+                                  "Application: Example Corp (A1B2C3D4E5)\"\n"
+                                  "  2) 8A1B2C0011223344556677889900AABBCCDDEEFF \"Developer ID "
+                                  "Installer: Example Corp (A1B2C3D4E5)\"\n"
+                                  "     2 valid identities found\n");
   // Without -v the expired identity shows among the matching ones, marked.
-  EXPECT_THAT(run("security", {"find-identity", "-p", "codesigning"}).out,
+  EXPECT_THAT(run("security", {"find-identity", "-p", "codesigning"}).standardOutput,
               HasSubstr("\"Apple Development: dev@example.com (F6G7H8J9K0)\" "
                         "(CSSMERR_TP_CERT_EXPIRED)"));
 
   ASSERT_EQ(macsim({"identity", "remove", developerID}).status, 0);
-  EXPECT_EQ(run("security", {"find-identity", "-v", "-p", "codesigning"}).out,
+  EXPECT_EQ(run("security", {"find-identity", "-v", "-p", "codesigning"}).standardOutput,
             "     0 valid identities found\n");
 }
 
 TEST_F(SetupTest, ProfilesAndUsageErrors) {
   EXPECT_EQ(macsim({"profile", "add", "release"}).status, 0);
-  EXPECT_THAT(macsim({"profile", "list"}).out, HasSubstr("release"));
+  EXPECT_THAT(macsim({"profile", "list"}).standardOutput, HasSubstr("release"));
   EXPECT_EQ(macsim({"profile", "remove", "release"}).status, 0);
   EXPECT_NE(macsim({"profile", "remove", "release"}).status, 0);
   EXPECT_EQ(macsim({"frobnicate"}).status, 2);
@@ -83,13 +84,13 @@ TEST_F(SetupTest, ShowKeychainInfoReadsTheLoginKeychainUnlessItIsLocked) {
   const std::string keychain = (root / "var/macsim/keychain.json").string();
   const auto unlocked = run("security", {"show-keychain-info"});
   EXPECT_EQ(unlocked.status, 0);
-  EXPECT_EQ(unlocked.out, "");
-  EXPECT_EQ(unlocked.err, "Keychain \"" + keychain + "\" no-timeout\n");
+  EXPECT_EQ(unlocked.standardOutput, "");
+  EXPECT_EQ(unlocked.standardError, "Keychain \"" + keychain + "\" no-timeout\n");
 
   const auto locked = run("security", {"show-keychain-info"}, {{"MACSIM_KEYCHAIN_LOCKED", "1"}});
   EXPECT_EQ(locked.status, 36);
-  EXPECT_EQ(locked.err, "security: SecKeychainCopySettings " + keychain +
-                            ": User interaction is not allowed.\n");
+  EXPECT_EQ(locked.standardError, "security: SecKeychainCopySettings " + keychain +
+                                      ": User interaction is not allowed.\n");
 
   EXPECT_EQ(run("security", {"show-keychain-info", "/nowhere.keychain-db"}).status, 50);
 }
@@ -103,8 +104,8 @@ TEST_F(SetupTest, HelpDocumentsEveryCommandAndKnob) {
         "MACSIM_<TOOL>_DELAY", "MACSIM_<TOOL>_FAIL", "MACSIM_<TOOL>_STDOUT", "MACSIM_<TOOL>_STDERR",
         "MACSIM_<TOOL>_WHEN", "MACSIM_OFFLINE", "MACSIM_NOTARY_VERDICT", "MACSIM_BUSY_EJECTS",
         "MACSIM_STUCK_VOLUMES", "MACSIM_KEYCHAIN_LOCKED", "security show-keychain-info"})
-    EXPECT_THAT(help.out, HasSubstr(text));
-  EXPECT_THAT(help.out, HasSubstr("MACSIM_TICKET_PROPAGATION=N"));
+    EXPECT_THAT(help.standardOutput, HasSubstr(text));
+  EXPECT_THAT(help.standardOutput, HasSubstr("MACSIM_TICKET_PROPAGATION=N"));
 }
 
 TEST_F(SetupTest, KnobsMakeAToolFailSlowOrOnlyForOneVerb) {
@@ -113,14 +114,14 @@ TEST_F(SetupTest, KnobsMakeAToolFailSlowOrOnlyForOneVerb) {
                             {"MACSIM_SHASUM_STDOUT", "partial"},
                             {"MACSIM_SHASUM_STDERR", "broken pipe"}});
   EXPECT_EQ(failing.status, 7);
-  EXPECT_EQ(failing.out, "partial\n");
-  EXPECT_EQ(failing.err, "broken pipe\n");
+  EXPECT_EQ(failing.standardOutput, "partial\n");
+  EXPECT_EQ(failing.standardError, "broken pipe\n");
 
   // WHEN limits the knob to calls that name the word.
   const std::map<std::string, std::string> onlyVerify = {{"MACSIM_CODESIGN_FAIL", "1"},
                                                          {"MACSIM_CODESIGN_WHEN", "--verify"}};
-  EXPECT_EQ(run("codesign", {"--verify", "/nonexistent"}, onlyVerify).err, "");
-  EXPECT_EQ(run("codesign", {"-dv", "/nonexistent"}, onlyVerify).err,
+  EXPECT_EQ(run("codesign", {"--verify", "/nonexistent"}, onlyVerify).standardError, "");
+  EXPECT_EQ(run("codesign", {"-dv", "/nonexistent"}, onlyVerify).standardError,
             "/nonexistent: No such file or directory\n");
 
   // Through xcrun the knob of the tool that runs applies.
@@ -148,7 +149,7 @@ TEST_F(SetupTest, ConcurrentToolsNeverLoseEachOthersKeychainChanges) {
   for (auto& thread : threads)
     thread.join();
   const auto listed = run("security", {"find-identity", "-v", "-p", "codesigning"});
-  EXPECT_THAT(listed.out, HasSubstr("     8 valid identities found\n"));
+  EXPECT_THAT(listed.standardOutput, HasSubstr("     8 valid identities found\n"));
 }
 
 TEST_F(SetupTest, AnIdentityInTwoKeychainsIsListedTwiceAndNamesMayBeAmbiguous) {
@@ -156,8 +157,8 @@ TEST_F(SetupTest, AnIdentityInTwoKeychainsIsListedTwiceAndNamesMayBeAmbiguous) {
   ASSERT_EQ(macsim({"identity", "add", developerID, "--hash", hash}).status, 0);
   ASSERT_EQ(macsim({"identity", "add", developerID, "--hash", hash}).status, 0);
   const auto listed = run("security", {"find-identity", "-v", "-p", "codesigning"});
-  EXPECT_THAT(listed.out, HasSubstr("  1) " + hash));
-  EXPECT_THAT(listed.out, HasSubstr("  2) " + hash));
+  EXPECT_THAT(listed.standardOutput, HasSubstr("  1) " + hash));
+  EXPECT_THAT(listed.standardOutput, HasSubstr("  2) " + hash));
   // The same certificate twice is not ambiguous for codesign...
   writeFile(work / "tool", "#!/bin/sh\n");
   EXPECT_EQ(run("codesign", {"--sign", "Example Corp", (work / "tool").string()}).status, 0);
@@ -166,7 +167,7 @@ TEST_F(SetupTest, AnIdentityInTwoKeychainsIsListedTwiceAndNamesMayBeAmbiguous) {
   const auto ambiguous =
       run("codesign", {"--force", "--sign", "Example Corp", (work / "tool").string()});
   EXPECT_EQ(ambiguous.status, 1);
-  EXPECT_THAT(ambiguous.err, HasSubstr("Example Corp: ambiguous (matches "));
+  EXPECT_THAT(ambiguous.standardError, HasSubstr("Example Corp: ambiguous (matches "));
   // The full name or the hash picks one.
   EXPECT_EQ(run("codesign", {"--force", "--sign", hash, (work / "tool").string()}).status, 0);
 }

@@ -32,8 +32,8 @@ TEST_F(SysctlTest, AnswersTheProcessorQuestionFromTheKnobElseTheMachine) {
   for (const auto& test : cases) {
     const auto result = run("sysctl", test.arguments, test.environment);
     EXPECT_EQ(result.status, test.status);
-    EXPECT_EQ(result.out, test.out);
-    EXPECT_EQ(result.err, test.err);
+    EXPECT_EQ(result.standardOutput, test.out);
+    EXPECT_EQ(result.standardError, test.err);
   }
 }
 

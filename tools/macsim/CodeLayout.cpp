@@ -140,7 +140,9 @@ CodeLayout CodeLayout::of(const fs::path& given) {
 }
 
 bool CodeLayout::isApp() const {
-  return kind == Kind::bundle && lower(path.extension().string()) == ".app";
+  // "X.app/" (as shells complete folder names) names the app as well.
+  const fs::path named = path.filename().empty() ? path.parent_path() : path;
+  return kind == Kind::bundle && lower(named.extension().string()) == ".app";
 }
 
 std::optional<std::string> CodeLayout::bundleIdentifier() const {

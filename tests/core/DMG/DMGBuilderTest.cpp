@@ -15,8 +15,7 @@
 #include "core/Support/CancellationError.hpp"
 #include "core/Support/Error.hpp"
 #include "core/Support/HalyardCoreLog.hpp"
-#include "e2e/StandInRoot.hpp"
-#include "support/ScopedEnvironment.hpp"
+#include "support/StandInRoot.hpp"
 
 // The independent .DS_Store reader of the Finder tests, compiled into this program too.
 #include "core/Finder/DSStoreTestReader.cpp"
@@ -26,12 +25,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using bosun::testing::StandInRoot;
-
-std::string contents(const fs::path& path) {
-  std::ostringstream bytes;
-  bytes << std::ifstream(path, std::ios::binary).rdbuf();
-  return bytes.str();
-}
 
 void writeFile(const fs::path& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
@@ -48,7 +41,7 @@ std::vector<std::string> tree(const fs::path& root) {
     if (entry.is_symlink())
       line += "-> " + fs::read_symlink(entry.path()).string();
     else if (entry.is_regular_file())
-      line += contents(entry.path());
+      line += bosun::testing::fileContents(entry.path());
     lines.push_back(line);
   }
   std::sort(lines.begin(), lines.end());
@@ -87,10 +80,7 @@ protected:
   void SetUp() override {
     // The modern tools need system 27 under the stand-in root.
     stand_.macsim({"init", stand_.root().string(), "--macos", "27.0"});
-    fs::create_directories(temporary());
     fs::create_directories(out());
-    set("TMPDIR", temporary().string());
-    set("BOSUN_TOOL_ROOT", stand_.root().string());
     HalyardCoreLog::note = [this](const std::string& text) { notes.push_back(text); };
   }
   void TearDown() override {
@@ -98,9 +88,9 @@ protected:
     EXPECT_EQ(attachedImages(), "") << "an image was left attached";
     EXPECT_TRUE(fs::is_empty(temporary())) << "the workspace was left behind";
   }
-  void set(const std::string& name, const std::string& value) { environment_.set(name, value); }
+  void set(const std::string& name, const std::string& value) { stand_.set(name, value); }
 
-  fs::path temporary() const { return stand_.home() / "builder-tmp"; }
+  fs::path temporary() const { return stand_.temporary(); }
   fs::path out() const { return stand_.work() / "out"; }
 
   // The image paths `hdiutil info -plist` lists.
@@ -152,9 +142,8 @@ protected:
                          [&](const std::string& text) { return text.rfind(prefix, 0) == 0; });
   }
 
-  StandInRoot stand_;
+  bosun::testing::StandInRootInForce stand_;
   std::vector<std::string> notes;
-  bosun::testing::ScopedEnvironment environment_;
 };
 
 TEST(DMGBuilderRules, VolumeNamesOutputPathsAndImageSizes) {
@@ -228,14 +217,15 @@ TEST_F(DMGBuilderTest, EachEngineBuildsTheDesignedVolume) {
     EXPECT_EQ(tree(volume.mountPoint / "Demo.app"), tree(app));
     EXPECT_EQ(fs::read_symlink(volume.mountPoint / "Applications"), "/Applications");
 
-    const std::string png = contents(volume.mountPoint / ".support" / "background.png");
+    const std::string png =
+        bosun::testing::fileContents(volume.mountPoint / ".support" / "background.png");
     ASSERT_GE(png.size(), 24u);
     EXPECT_EQ(png.substr(1, 3), "PNG");
     EXPECT_EQ(bigEndian(png, 16), 1600u); // IHDR width and height: twice the window
     EXPECT_EQ(bigEndian(png, 20), 1000u);
 
     // 800 × 500: icons 125 points either side of x 400, at y 230 + 26.5 (rounded half up).
-    const std::string store = contents(volume.mountPoint / ".DS_Store");
+    const std::string store = bosun::testing::fileContents(volume.mountPoint / ".DS_Store");
     const auto file = finder_test::readDSStore({store.begin(), store.end()});
     std::map<std::string, std::pair<std::uint32_t, std::uint32_t>> icons;
     for (const auto& record : file.records)
@@ -348,7 +338,7 @@ TEST_F(DMGBuilderTest, FailuresLeaveAnExistingOutputByteForByte) {
     for (const auto& [name, value] : failure.knobs)
       ::unsetenv(name.c_str());
     EXPECT_EQ(notesStartingWith(fallbackNote), failure.modern ? 1 : 0);
-    EXPECT_EQ(contents(output), "the previous release");
+    EXPECT_EQ(bosun::testing::fileContents(output), "the previous release");
     EXPECT_EQ(std::distance(fs::directory_iterator(out()), fs::directory_iterator()), 1);
     EXPECT_EQ(attachedImages(), "");
     EXPECT_TRUE(fs::is_empty(temporary()));

@@ -10,8 +10,8 @@
 #include "core/Design/DesignTestSupport.hpp"
 #include "core/Design/StickerPictureLoader.hpp"
 #include "core/Support/AtomicFile.hpp"
-#include "core/Support/HalyardCoreLog.hpp"
 #include "core/Support/TemporaryFolder.hpp"
+#include "support/NoteCapture.hpp"
 
 using namespace halyard;
 namespace fs = std::filesystem;
@@ -32,15 +32,6 @@ std::string templateText(const std::string& stickers, const std::string& labels 
          R"( "angleDegrees": 0, "radialCenter": [0, 0], "radialRadius": 0}, "stickers": [)" +
          stickers + "]" + labels + "}}";
 }
-
-class NoteCatcher {
-public:
-  NoteCatcher() {
-    HalyardCoreLog::note = [this](const std::string& message) { notes.push_back(message); };
-  }
-  ~NoteCatcher() { HalyardCoreLog::note = nullptr; }
-  std::vector<std::string> notes;
-};
 
 } // namespace
 
@@ -75,7 +66,7 @@ TEST(DMGTemplateBackground, RendersTheCanvasAndStylesTheRequestWithItsLabels) {
                    R"(, "exportLabelPillEnabled": false,)"
                    R"( "exportLabelPillColor": {"r": 0.1, "g": 0.2, "b": 0.3, "a": 0.4},)"
                    R"( "exportLabelTextColor": {"r": 0.9, "g": 0.8, "b": 0.7, "a": 1})"));
-  NoteCatcher catcher;
+  bosun::testing::NoteCapture catcher;
   const auto prepared = DMGTemplateBackground::prepare(designFile, folder.path() / "a" / "b");
 
   EXPECT_EQ(prepared.imageURL, folder.path() / "a" / "b" / "Halyard_Template_Background.png");

@@ -8,8 +8,8 @@
 
 #include "core/DMG/FinderAppleScriptStyler.hpp"
 #include "core/Process/CoreCommand.hpp"
-#include "core/Signing/ScriptedToolRoot.hpp"
 #include "core/Support/UserFolders.hpp"
+#include "support/ScriptedToolRoot.hpp"
 
 using namespace halyard;
 namespace fs = std::filesystem;

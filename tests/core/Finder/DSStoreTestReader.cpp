@@ -3,6 +3,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "support/UTF8Encoding.hpp"
+
 namespace finder_test {
 
 namespace {
@@ -11,33 +13,6 @@ void need(const ByteVector& bytes, std::size_t offset, std::size_t count, const 
   if (offset > bytes.size() || count > bytes.size() - offset) {
     throw std::runtime_error(std::string("truncated: ") + what);
   }
-}
-
-// UTF-16 to UTF-8 by the textbook rules, independent of the code under test.
-std::string utf8(const std::u16string& text) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    std::uint32_t c = text[i];
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size()) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<std::uint32_t>(text[++i]) - 0xDC00);
-    }
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
 }
 
 struct Block {
@@ -149,7 +124,7 @@ ReadFile readDSStore(const ByteVector& bytes) {
     at += 4;
     for (std::uint32_t u = 0; u < units; ++u, at += 2)
       record.name += char16_t(readUInt16(bytes, at));
-    record.nameUTF8 = utf8(record.name);
+    record.nameUTF8 = bosun::testing::utf8FromUTF16(record.name);
     need(bytes, at, 8, "code and type");
     record.code.assign(bytes.begin() + static_cast<std::ptrdiff_t>(at),
                        bytes.begin() + static_cast<std::ptrdiff_t>(at + 4));

@@ -152,27 +152,22 @@ TEST(DSStoreWriter, FixedPartsOfTheContainerMatchTheFileMap) {
   EXPECT_TRUE(std::all_of(file.begin() + 56, file.begin() + 2052, [](auto b) { return b == 0; }));
 }
 
+// The fixed parts are pinned byte for byte above; here the reader follows the file's own pointers
+// to several records of different kinds.
 TEST(DSStoreWriter, ReaderFollowsThePointersToEveryRecord) {
   const ReadFile file = readDSStore(DSStoreWriter::data({
       {"a", "flag", DSStoreRecord::Bool{true}},
       {"a", "glag", DSStoreRecord::Long{0xDEADBEEF}},
       {"b", "blob", DSStoreRecord::Blob{{9, 8, 7}}},
   }));
-  EXPECT_EQ(file.allocatorOffset, 2048u);
-  EXPECT_EQ(file.allocatorSize, 2048u);
-  EXPECT_EQ(file.blockAddresses, (std::vector<std::uint32_t>{0x80B, 0x25, 0x200D}));
-  EXPECT_EQ(file.directory, (std::map<std::string, std::uint32_t>{{"DSDB", 1}}));
+  // The free lists the byte checks above do not spell out, each at its own size.
   for (int i = 0; i < 32; ++i) {
     const bool free = (i >= 6 && i <= 10) || i == 12 || (i >= 14 && i <= 30);
     EXPECT_EQ(file.freeLists[i], free ? std::vector<std::uint32_t>{std::uint32_t{1} << i}
                                       : std::vector<std::uint32_t>{})
         << "size 2^" << i;
   }
-  EXPECT_EQ(file.rootBlock, 2u);
-  EXPECT_EQ(file.levels, 0u);
   EXPECT_EQ(file.recordCount, 3u);
-  EXPECT_EQ(file.nodeCount, 1u);
-  EXPECT_EQ(file.pageSize, 4096u);
   // The bool takes one byte and the next record follows it directly.
   EXPECT_EQ(file.nodeLength, 8u + 15u + 18u + 21u);
   ASSERT_EQ(file.records.size(), 3u);

@@ -211,60 +211,49 @@ TEST(FinderAlias, LongNamesAreCutInTheFixedPartOnly) {
   EXPECT_EQ(tagged(fields, 14).data.size(), 2u + 140u);
 }
 
-TEST(FinderAlias, OddLengthFieldsArePaddedOutsideTheirLength) {
-  FakeVolume volume;
-  volume.created = {{"/Volumes/V", 0}, {"/Volumes/V/abc/x", 0}};
-  volume.numbers = {{"/Volumes/V", 2}, {"/Volumes/V/abc", 5}, {"/Volumes/V/abc/x", 6}};
-  const Bytes record = FinderAlias::data("/Volumes/V/abc/x", "/Volumes/V", "V", volume.facts());
-  EXPECT_EQ(ByteVector(record.begin() + 150, record.begin() + 162),
-            hexBytes("00 00 00 03 61 62 63 00 00 10 00 08"));
-  EXPECT_EQ(readUInt16(record, 4), record.size());
-  EXPECT_EQ(record.size() % 2, 0u);
-}
-
-TEST(FinderAlias, MissingFactsAreUnreadableInReadingOrder) {
-  const auto failure = [](FakeVolume volume) -> std::string {
-    try {
-      FinderAlias::data("/Volumes/Demo/.support/background.png", "/Volumes/Demo", "Demo",
-                        volume.facts());
-    } catch (const FinderAlias::Failure& error) {
-      EXPECT_EQ(error.kind(), FinderAlias::Failure::Kind::unreadable);
-      return error.what();
-    }
-    return "no failure";
+TEST(FinderAlias, RefusalsNameTheFirstMissingFactOrTheFileOutsideTheVolume) {
+  const std::string picture = "/Volumes/Demo/.support/background.png";
+  // The Demo volume without those creation times and file numbers.
+  const auto without = [](std::vector<std::string> dates, std::vector<std::string> numbers) {
+    FakeVolume volume = demoVolume();
+    for (const auto& path : dates)
+      volume.created.erase(path);
+    for (const auto& path : numbers)
+      volume.numbers.erase(path);
+    return volume;
   };
-  FakeVolume noVolumeDate = demoVolume();
-  noVolumeDate.created.erase("/Volumes/Demo");
-  noVolumeDate.created.erase("/Volumes/Demo/.support/background.png");
-  EXPECT_EQ(failure(noVolumeDate), "Could not read file details for /Volumes/Demo");
-
-  FakeVolume noFileDate = demoVolume();
-  noFileDate.created.erase("/Volumes/Demo/.support/background.png");
-  noFileDate.numbers.clear();
-  EXPECT_EQ(failure(noFileDate),
-            "Could not read file details for /Volumes/Demo/.support/background.png");
-
-  FakeVolume noFolderNumber = demoVolume();
-  noFolderNumber.numbers.erase("/Volumes/Demo/.support");
-  EXPECT_EQ(failure(noFolderNumber), "Could not read file details for /Volumes/Demo/.support");
-}
-
-TEST(FinderAlias, FileOutsideTheVolumeIsRefused) {
-  FakeVolume volume;
-  volume.created = {{"/Volumes/Demo", 0}, {"/Volumes/Demo2/x", 0}};
-  volume.numbers = {
-      {"/Volumes/Demo", 2}, {"/Volumes/Demo2/x", 3}, {"/Volumes/Demo2", 4}, {"/Volumes", 1}};
-  const auto kind = [&](const fs::path& file) {
-    try {
-      FinderAlias::data(file, "/Volumes/Demo", "Demo", volume.facts());
-    } catch (const FinderAlias::Failure& error) {
-      return error.kind();
-    }
-    return FinderAlias::Failure::Kind::fieldTooLong; // stands for "no failure"
+  FakeVolume beside = demoVolume(); // with the facts of a neighbour of the volume
+  beside.created["/Volumes/Demo2/x"] = 0;
+  beside.numbers.insert({{"/Volumes/Demo2/x", 3}, {"/Volumes/Demo2", 4}, {"/Volumes", 1}});
+  const std::string unreadable = "Could not read file details for ";
+  const std::string outside = "The file is not inside the volume it should be found on: ";
+  using Kind = FinderAlias::Failure::Kind;
+  const struct {
+    FakeVolume volume;
+    std::string file;
+    Kind kind;
+    std::string message;
+  } cases[] = {
+      // The facts are read in order: the volume's date, the file's, then the folder's number.
+      {without({"/Volumes/Demo", picture}, {}), picture, Kind::unreadable,
+       unreadable + "/Volumes/Demo"},
+      {without({picture}, {picture, "/Volumes/Demo/.support"}), picture, Kind::unreadable,
+       unreadable + picture},
+      {without({}, {"/Volumes/Demo/.support"}), picture, Kind::unreadable,
+       unreadable + "/Volumes/Demo/.support"},
+      // A name that merely starts with the volume's path is not inside it; nor is the volume.
+      {beside, "/Volumes/Demo2/x", Kind::notInsideVolume, outside + "/Volumes/Demo2/x"},
+      {beside, "/Volumes/Demo", Kind::notInsideVolume, outside + "/Volumes/Demo"},
   };
-  // A name that merely starts with the volume's path is not inside it.
-  EXPECT_EQ(kind("/Volumes/Demo2/x"), FinderAlias::Failure::Kind::notInsideVolume);
-  EXPECT_EQ(kind("/Volumes/Demo"), FinderAlias::Failure::Kind::notInsideVolume);
+  for (const auto& test : cases) {
+    try {
+      FinderAlias::data(test.file, "/Volumes/Demo", "Demo", test.volume.facts());
+      ADD_FAILURE() << "no failure: " << test.message;
+    } catch (const FinderAlias::Failure& error) {
+      EXPECT_EQ(error.kind(), test.kind) << test.message;
+      EXPECT_STREQ(error.what(), test.message.c_str());
+    }
+  }
 }
 
 TEST(FinderAlias, FieldsLongerThanTheirLengthCanSayAreRefused) {

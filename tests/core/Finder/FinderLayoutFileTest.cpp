@@ -1,19 +1,17 @@
 #include <gtest/gtest.h>
 
-#include <plist/plist.h>
-
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <limits>
-#include <memory>
 
 #include "DSStoreTestReader.hpp"
 #include "core/Finder/DSStoreWriter.hpp"
 #include "core/Finder/FinderAlias.hpp"
 #include "core/Finder/FinderLayoutFile.hpp"
-#include "core/Support/HalyardCoreLog.hpp"
+#include "core/Support/PropertyList.hpp"
 #include "core/Support/TemporaryFolder.hpp"
+#include "support/NoteCapture.hpp"
 
 using namespace halyard;
 using namespace finder_test;
@@ -23,62 +21,36 @@ using FinderLayoutFile::Size;
 
 namespace {
 
-// A property list read back with the library's own parser.
+// A binary property list read back with the core's property-list reader (type-strict: a key
+// of another type counts as missing).
 class ReadPlist {
 public:
-  explicit ReadPlist(const ByteVector& bytes) {
+  explicit ReadPlist(const ByteVector& bytes)
+      : list_(PropertyList::parse(
+            std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()))) {
     EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 8), "bplist00");
-    plist_t root = nullptr;
-    plist_from_bin(reinterpret_cast<const char*>(bytes.data()), static_cast<uint32_t>(bytes.size()),
-                   &root);
-    root_.reset(root);
-    if (!root || plist_get_node_type(root) != PLIST_DICT) throw std::runtime_error("no dict");
+    if (!PropertyList::isDictionary(list_.node())) throw std::runtime_error("no dict");
   }
 
-  std::size_t size() const { return plist_dict_get_size(root_.get()); }
-  bool has(const char* key) const { return plist_dict_get_item(root_.get(), key) != nullptr; }
-
-  bool boolean(const char* key) const {
-    uint8_t value = 0;
-    plist_get_bool_val(item(key, PLIST_BOOLEAN), &value);
-    return value != 0;
-  }
+  std::size_t size() const { return PropertyList::entries(list_.node()).size(); }
+  bool has(const char* key) const { return PropertyList::item(list_.node(), key) != nullptr; }
+  bool boolean(const char* key) const { return found(list_.boolean(key), key); }
   std::uint64_t integer(const char* key) const {
-    uint64_t value = 0;
-    plist_get_uint_val(item(key, PLIST_UINT), &value);
-    return value;
+    return static_cast<std::uint64_t>(found(list_.integer(key), key));
   }
-  double real(const char* key) const {
-    double value = 0;
-    plist_get_real_val(item(key, PLIST_REAL), &value);
-    return value;
-  }
-  std::string string(const char* key) const {
-    char* text = nullptr;
-    plist_get_string_val(item(key, PLIST_STRING), &text);
-    std::unique_ptr<char, decltype(&std::free)> owner(text, &std::free);
-    return text ? text : "";
-  }
+  double real(const char* key) const { return found(PropertyList::real(list_.node(), key), key); }
+  std::string string(const char* key) const { return found(list_.string(key), key); }
   ByteVector data(const char* key) const {
-    char* bytes = nullptr;
-    uint64_t length = 0;
-    plist_get_data_val(item(key, PLIST_DATA), &bytes, &length);
-    std::unique_ptr<char, decltype(&std::free)> value(bytes, &std::free);
-    return ByteVector(bytes, bytes + length);
+    const auto bytes = found(PropertyList::data(list_.node(), key), key);
+    return ByteVector(bytes.begin(), bytes.end());
   }
 
 private:
-  plist_t item(const char* key, plist_type expected) const {
-    plist_t node = plist_dict_get_item(root_.get(), key);
-    if (!node || plist_get_node_type(node) != expected) {
-      throw std::runtime_error(std::string("missing or mistyped key ") + key);
-    }
-    return node;
+  template <typename T> static T found(const std::optional<T>& value, const char* key) {
+    if (!value) throw std::runtime_error(std::string("missing or mistyped key ") + key);
+    return *value;
   }
-  struct Free {
-    void operator()(void* node) const { plist_free(static_cast<plist_t>(node)); }
-  };
-  std::unique_ptr<void, Free> root_;
+  PropertyList list_;
 };
 
 ByteVector fileBytes(const fs::path& path) {
@@ -103,16 +75,6 @@ FileFacts demoFacts() {
   facts.volumeName = [](const fs::path&) { return std::optional<std::string>("Demo"); };
   return facts;
 }
-
-// Installs a note hook for the scope of one test.
-class NoteCatcher {
-public:
-  NoteCatcher() {
-    HalyardCoreLog::note = [this](const std::string& message) { notes.push_back(message); };
-  }
-  ~NoteCatcher() { HalyardCoreLog::note = nullptr; }
-  std::vector<std::string> notes;
-};
 
 const ReadRecord& find(const ReadFile& file, const std::string& name, const std::string& code) {
   for (const auto& record : file.records) {
@@ -250,7 +212,7 @@ TEST(FinderLayoutFile, WriteReplacesTheFileAndSendsTheNote) {
   TemporaryFolder folder("Halyard_Test_");
   const fs::path target = folder.path() / ".DS_Store";
   std::ofstream(target) << "an older layout";
-  NoteCatcher catcher;
+  bosun::testing::NoteCapture catcher;
 
   FinderLayoutFile::write(folder.path(), "My App.app", std::nullopt, {660, 400}, {160, 205},
                           {500, 205});
@@ -279,7 +241,7 @@ TEST(FinderLayoutFile, FailuresLeaveTheFolderUntouchedAndSendNoNote) {
   TemporaryFolder folder("Halyard_Test_");
   const fs::path target = folder.path() / ".DS_Store";
   std::ofstream(target) << "kept";
-  NoteCatcher catcher;
+  bosun::testing::NoteCapture catcher;
   FileFacts noFacts;
   noFacts.creationTime = [](const fs::path&) { return std::optional<Platform::FileTime>(); };
   noFacts.fileNumber = [](const fs::path&) { return std::optional<std::uint64_t>(); };

@@ -1,47 +1,29 @@
 #pragma once
 
-// A stand-in root for the import tests, put in force for this process (BOSUN_TOOL_ROOT, and
-// TMPDIR inside the fixture so working copies land there), and app bundles built from real
-// stand-in Mach-O files: frameworks, helper apps, libraries, plug-ins.
+// A stand-in root for the import tests, put in force for this process (working copies land in
+// its private TMPDIR), and app bundles built from real stand-in Mach-O files: frameworks, helper
+// apps, libraries, plug-ins.
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <fstream>
-#include <optional>
 
-#include "e2e/StandInRoot.hpp"
+#include "support/StandInRoot.hpp"
 
 namespace halyard::testing {
 
 class ImportStandIns : public ::testing::Test {
 protected:
-  void SetUp() override {
-    remember("BOSUN_TOOL_ROOT");
-    remember("TMPDIR");
-    ::setenv("BOSUN_TOOL_ROOT", standIns.root().c_str(), 1);
-    std::filesystem::create_directories(temporary());
-    ::setenv("TMPDIR", temporary().c_str(), 1);
-    standIns.addIdentity(developerID);
-  }
-  void TearDown() override {
-    for (const auto& [name, value] : saved_) {
-      if (value)
-        ::setenv(name.c_str(), value->c_str(), 1);
-      else
-        ::unsetenv(name.c_str());
-    }
-  }
+  void SetUp() override { standIns.addIdentity(developerID); }
 
   static constexpr const char* developerID = bosun::testing::StandInRoot::application;
 
-  std::filesystem::path temporary() const { return standIns.home() / "tmp"; }
+  std::filesystem::path temporary() const { return standIns.temporary(); }
   std::filesystem::path work() const { return standIns.work(); }
 
   // A Mach-O file: "execute" (mode 755), "dylib" (644) or "bundle" (755).
   void machO(const std::filesystem::path& file, const std::string& type = "execute") const {
-    std::filesystem::create_directories(file.parent_path());
-    run(standIns.macsim({"machO", "--type", type, file.string()}), "macsim machO");
+    standIns.machO(file, {}, type);
   }
 
   static void writeInfo(const std::filesystem::path& file, const std::string& executable,
@@ -104,18 +86,9 @@ protected:
     codesign({"--force", "--deep", "--sign", "-", path.string()});
   }
 
-  bosun::testing::StandInRoot standIns;
+  bosun::testing::StandInRootInForce standIns;
 
 private:
-  void remember(const std::string& name) {
-    const char* value = std::getenv(name.c_str());
-    saved_.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
-  }
-  static void run(const bosun::testing::RunResult& result, const std::string& what) {
-    if (!result.exitedWith(0)) throw std::runtime_error(what + " failed: " + result.standardError);
-  }
-
-  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
   mutable int counter_ = 0;
 };
 

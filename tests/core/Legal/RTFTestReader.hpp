@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "support/UTF8Encoding.hpp"
+
 namespace halyard::rtftest {
 
 struct RTFTestRun {
@@ -25,23 +27,7 @@ struct RTFTestRun {
   bool operator==(const RTFTestRun&) const = default;
 };
 
-inline void appendUTF8(std::string& out, std::uint32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
+using bosun::testing::appendUTF8;
 
 // Runs of equal formatting, merged.
 inline std::vector<RTFTestRun> readTestRTF(const std::string& rtf) {

@@ -16,8 +16,7 @@
 #include "core/Notarization/ArtifactNotarizationCoordinator.hpp"
 #include "core/Notarization/BundleNotarizationCoordinator.hpp"
 #include "core/Notarization/BundleNotarizationCoordinatorError.hpp"
-#include "e2e/StandInRoot.hpp"
-#include "support/ScopedEnvironment.hpp"
+#include "support/StandInRoot.hpp"
 
 namespace halyard {
 namespace {
@@ -29,32 +28,15 @@ using ::testing::HasSubstr;
 using Kind = AppTicketStapleOutcome::Kind;
 using Case = BundleNotarizationCoordinatorError::Case;
 
-std::string contents(const fs::path& path) {
-  std::ostringstream bytes;
-  bytes << std::ifstream(path, std::ios::binary).rdbuf();
-  return bytes.str();
-}
-
-std::vector<std::string> names(const fs::path& folder) {
-  std::vector<std::string> result;
-  for (const auto& entry : fs::directory_iterator(folder))
-    result.push_back(entry.path().filename().string());
-  std::sort(result.begin(), result.end());
-  return result;
-}
-
 class AppNotarizationStandInTest : public ::testing::Test {
 protected:
   void SetUp() override {
     stand_.addReleaseSetUp();
-    fs::create_directories(temporary());
     fs::create_directories(out());
-    set("TMPDIR", temporary().string());
-    set("BOSUN_TOOL_ROOT", stand_.root().string());
   }
-  void set(const std::string& name, const std::string& value) { environment_.set(name, value); }
+  void set(const std::string& name, const std::string& value) { stand_.set(name, value); }
 
-  fs::path temporary() const { return stand_.home() / "notary-tmp"; }
+  fs::path temporary() const { return stand_.temporary(); }
   fs::path out() const { return stand_.work() / "out"; }
 
   fs::path signedApp(const std::string& name) const {
@@ -90,8 +72,7 @@ protected:
     return destination;
   }
 
-  StandInRoot stand_;
-  bosun::testing::ScopedEnvironment environment_;
+  bosun::testing::StandInRootInForce stand_;
   std::vector<std::string> progress_;
   std::vector<double> slept_;
   AppBundleNotarizer::Progress record = [this](const std::string& line) {
@@ -242,7 +223,7 @@ TEST_F(AppNotarizationStandInTest, CoordinatorRebuildsTheDMGFromTheStapledApp) {
   ASSERT_TRUE(result.appValidationOutput && result.dmgValidationOutput);
   EXPECT_THAT(*result.appValidationOutput, HasSubstr("The validate action worked!"));
   EXPECT_THAT(*result.dmgValidationOutput, HasSubstr("The validate action worked!"));
-  EXPECT_THAT(names(out()), ElementsAre("My App.dmg"));
+  EXPECT_THAT(bosun::testing::sortedFileNames(out()), ElementsAre("My App.dmg"));
   EXPECT_TRUE(validates(dmg));
   EXPECT_TRUE(fs::is_empty(temporary()));
 }
@@ -268,8 +249,8 @@ TEST_F(AppNotarizationStandInTest, FailedRebuildLeavesThePreviousDMGAsItWas) {
     EXPECT_EQ(error.description(), "Halyard rebuilt the DMG from the stapled application bundle, "
                                    "but the new DMG file was not found afterward.");
   }
-  EXPECT_EQ(contents(dmg), "previous build");
-  EXPECT_THAT(names(out()), ElementsAre("My App.dmg"));
+  EXPECT_EQ(bosun::testing::fileContents(dmg), "previous build");
+  EXPECT_THAT(bosun::testing::sortedFileNames(out()), ElementsAre("My App.dmg"));
   EXPECT_TRUE(fs::is_empty(temporary()));
 }
 

@@ -7,7 +7,7 @@
 
 #include "core/Notarization/ArtifactNotarizationCoordinator.hpp"
 #include "core/Notarization/ArtifactNotarizationCoordinatorError.hpp"
-#include "core/Signing/ScriptedToolRoot.hpp"
+#include "support/ScriptedToolRoot.hpp"
 
 namespace halyard {
 namespace {

@@ -13,8 +13,7 @@
 #include "core/PKG/PKGDistribution.hpp"
 #include "core/Process/ProcessRegistry.hpp"
 #include "core/Support/PropertyList.hpp"
-#include "e2e/StandInRoot.hpp"
-#include "support/ScopedEnvironment.hpp"
+#include "support/StandInRoot.hpp"
 
 namespace halyard {
 namespace {
@@ -24,32 +23,15 @@ using bosun::testing::StandInRoot;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
-std::string contents(const fs::path& path) {
-  std::ostringstream bytes;
-  bytes << std::ifstream(path, std::ios::binary).rdbuf();
-  return bytes.str();
-}
-
-std::vector<std::string> names(const fs::path& folder) {
-  std::vector<std::string> result;
-  for (const auto& entry : fs::directory_iterator(folder))
-    result.push_back(entry.path().filename().string());
-  std::sort(result.begin(), result.end());
-  return result;
-}
-
 class PKGBuilderStandInTest : public ::testing::Test {
 protected:
   void SetUp() override {
     stand_.addIdentity(StandInRoot::installer);
-    fs::create_directories(temporary());
     fs::create_directories(out());
-    set("TMPDIR", temporary().string());
-    set("BOSUN_TOOL_ROOT", stand_.root().string());
   }
-  void set(const std::string& name, const std::string& value) { environment_.set(name, value); }
+  void set(const std::string& name, const std::string& value) { stand_.set(name, value); }
 
-  fs::path temporary() const { return stand_.home() / "builder-tmp"; }
+  fs::path temporary() const { return stand_.temporary(); }
   fs::path out() const { return stand_.work() / "out"; }
 
   PKGBuildRequest request(const fs::path& app) const {
@@ -71,8 +53,7 @@ protected:
     return folder;
   }
 
-  StandInRoot stand_;
-  bosun::testing::ScopedEnvironment environment_;
+  bosun::testing::StandInRootInForce stand_;
 };
 
 TEST_F(PKGBuilderStandInTest, SignedPackageWithLicensesInstallsTheAppUnchanged) {
@@ -86,7 +67,7 @@ TEST_F(PKGBuilderStandInTest, SignedPackageWithLicensesInstallsTheAppUnchanged) 
               ElementsAre("Preparing the app for the installer…", "Building the installer package…",
                           "Assembling and signing the installer…"));
   EXPECT_TRUE(fs::is_empty(temporary()));
-  EXPECT_THAT(names(out()), ElementsAre("Demo.pkg"));
+  EXPECT_THAT(bosun::testing::sortedFileNames(out()), ElementsAre("Demo.pkg"));
   const auto signature = stand_.tool("/usr/sbin/pkgutil", {"--check-signature", demo.outputURL});
   EXPECT_TRUE(signature.exitedWith(0));
   EXPECT_THAT(signature.standardOutput, HasSubstr("1. Developer ID Installer: Example Corp"));
@@ -100,14 +81,17 @@ TEST_F(PKGBuilderStandInTest, SignedPackageWithLicensesInstallsTheAppUnchanged) 
                            "2.5",
                            "com.example.demo.component.pkg",
                            true};
-  EXPECT_EQ(contents(expanded / "Distribution"), expected.text());
-  EXPECT_THAT(names(expanded / "Resources"), ElementsAre("en.lproj", "zh_Hans.lproj"));
-  EXPECT_EQ(contents(expanded / "Resources/en.lproj/License.rtf"), "{\\rtf1 English}");
-  EXPECT_EQ(contents(expanded / "Resources/zh_Hans.lproj/License.rtf"), "{\\rtf1 Chinese}");
+  EXPECT_EQ(bosun::testing::fileContents(expanded / "Distribution"), expected.text());
+  EXPECT_THAT(bosun::testing::sortedFileNames(expanded / "Resources"),
+              ElementsAre("en.lproj", "zh_Hans.lproj"));
+  EXPECT_EQ(bosun::testing::fileContents(expanded / "Resources/en.lproj/License.rtf"),
+            "{\\rtf1 English}");
+  EXPECT_EQ(bosun::testing::fileContents(expanded / "Resources/zh_Hans.lproj/License.rtf"),
+            "{\\rtf1 Chinese}");
 
   // Built from the edited component list: nothing is relocated.
   const auto component = expanded / "com.example.demo.component.pkg";
-  const std::string info = contents(component / "PackageInfo");
+  const std::string info = bosun::testing::fileContents(component / "PackageInfo");
   EXPECT_THAT(info, HasSubstr("relocatable=\"false\" identifier=\"com.example.demo\""));
   EXPECT_THAT(info, HasSubstr("install-location=\"/Applications\""));
   EXPECT_THAT(info, HasSubstr("<relocate>\n    </relocate>"));
@@ -116,7 +100,8 @@ TEST_F(PKGBuilderStandInTest, SignedPackageWithLicensesInstallsTheAppUnchanged) 
     const auto copy = component / "Payload" / fs::relative(entry.path(), app.parent_path());
     ASSERT_TRUE(fs::exists(copy)) << copy;
     if (!entry.is_regular_file()) continue;
-    EXPECT_EQ(contents(copy), contents(entry.path())) << copy;
+    EXPECT_EQ(bosun::testing::fileContents(copy), bosun::testing::fileContents(entry.path()))
+        << copy;
     ++files;
   }
   EXPECT_GE(files, 3);
@@ -133,13 +118,13 @@ TEST_F(PKGBuilderStandInTest, UnsignedPackageReplacesThePreviousOne) {
   tool.signingIdentity = "  ";
   EXPECT_EQ(build(tool).back(), "Assembling the installer…");
   EXPECT_TRUE(fs::is_empty(temporary()));
-  EXPECT_THAT(names(out()), ElementsAre("My Tool.pkg"));
+  EXPECT_THAT(bosun::testing::sortedFileNames(out()), ElementsAre("My Tool.pkg"));
   const auto signature = stand_.tool("/usr/sbin/pkgutil", {"--check-signature", tool.outputURL});
   EXPECT_TRUE(signature.exitedWith(1));
   EXPECT_THAT(signature.standardOutput, HasSubstr("   Status: no signature\n"));
 
   const auto expanded = expand(tool.outputURL);
-  const std::string distribution = contents(expanded / "Distribution");
+  const std::string distribution = bosun::testing::fileContents(expanded / "Distribution");
   EXPECT_THAT(distribution, HasSubstr("hostArchitectures=\"arm64,x86_64\"/>\n"));
   EXPECT_THAT(distribution, HasSubstr(" version=\"1.0\" onConclusion=\"none\">"
                                       "com.halyard.My-Tool.component.pkg</pkg-ref>\n"));
@@ -159,8 +144,8 @@ TEST_F(PKGBuilderStandInTest, FailingProductbuildKeepsThePreviousPackageAndLeave
     EXPECT_EQ(error.description(), "productbuild failed: productbuild: error: The disk is full.");
   }
   EXPECT_TRUE(fs::is_empty(temporary()));
-  EXPECT_THAT(names(out()), ElementsAre("Demo.pkg"));
-  EXPECT_EQ(contents(demo.outputURL), "an older package");
+  EXPECT_THAT(bosun::testing::sortedFileNames(out()), ElementsAre("Demo.pkg"));
+  EXPECT_EQ(bosun::testing::fileContents(demo.outputURL), "an older package");
 }
 
 TEST_F(PKGBuilderStandInTest, UnsafeNamesAreRefusedBeforeAnythingIsMade) {

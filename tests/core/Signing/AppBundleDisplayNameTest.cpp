@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <optional>
 
 #include "core/Signing/AppBundleDisplayName.hpp"
 #include "core/Support/TemporaryFolder.hpp"
@@ -31,34 +32,35 @@ protected:
 
 } // namespace
 
-TEST_F(AppBundleDisplayNameTest, DisplayNameWinsAndIsTrimmed) {
-  const auto bundle = bundleWithInfo(
-      "X.app", xmlInfo("<key>CFBundleName</key><string>Short</string>"
-                       "<key>CFBundleDisplayName</key><string>  Fancy App\n</string>"));
-  EXPECT_EQ(appBundleDisplayName(bundle), "Fancy App");
-}
-
-TEST_F(AppBundleDisplayNameTest, BlankOrNonTextDisplayNameFallsBackToBundleName) {
-  EXPECT_EQ(appBundleDisplayName(bundleWithInfo(
-                "A.app", xmlInfo("<key>CFBundleDisplayName</key><string> \t </string>"
-                                 "<key>CFBundleName</key><string>Plain Name</string>"))),
-            "Plain Name");
-  EXPECT_EQ(appBundleDisplayName(
-                bundleWithInfo("B.app", xmlInfo("<key>CFBundleDisplayName</key><integer>7</integer>"
-                                                "<key>CFBundleName</key><string>Other</string>"))),
-            "Other");
-}
-
-TEST_F(AppBundleDisplayNameTest, FallsBackToTheFileNameWithoutExtension) {
-  EXPECT_EQ(appBundleDisplayName(bundleWithInfo(
-                "My App.app", xmlInfo("<key>CFBundleName</key><string>   </string>"))),
-            "My App");
-  EXPECT_EQ(appBundleDisplayName(bundleWithInfo("Broken.app", "<plist><dict><key>")), "Broken");
-  EXPECT_EQ(appBundleDisplayName(bundleWithInfo(
-                "List.app", "<plist version=\"1.0\"><array><string>x</string></array></plist>")),
-            "List");
-  EXPECT_EQ(appBundleDisplayName(folder.path() / "Missing.app"), "Missing");
-  EXPECT_EQ(appBundleDisplayName(folder.path() / "Slash.v2.app/"), "Slash.v2");
+TEST_F(AppBundleDisplayNameTest, DisplayNameThenBundleNameThenFileName) {
+  const struct {
+    const char* bundle;
+    std::optional<std::string> info; // none: no Info.plist at all
+    const char* expected;
+  } cases[] = {
+      {"X.app",
+       xmlInfo("<key>CFBundleName</key><string>Short</string>"
+               "<key>CFBundleDisplayName</key><string>  Fancy App\n</string>"),
+       "Fancy App"},
+      {"A.app",
+       xmlInfo("<key>CFBundleDisplayName</key><string> \t </string>"
+               "<key>CFBundleName</key><string>Plain Name</string>"),
+       "Plain Name"},
+      {"B.app",
+       xmlInfo("<key>CFBundleDisplayName</key><integer>7</integer>"
+               "<key>CFBundleName</key><string>Other</string>"),
+       "Other"},
+      {"My App.app", xmlInfo("<key>CFBundleName</key><string>   </string>"), "My App"},
+      {"Broken.app", "<plist><dict><key>", "Broken"},
+      {"List.app", "<plist version=\"1.0\"><array><string>x</string></array></plist>", "List"},
+      {"Missing.app", std::nullopt, "Missing"},
+      {"Slash.v2.app/", std::nullopt, "Slash.v2"},
+  };
+  for (const auto& test : cases) {
+    const auto bundle =
+        test.info ? bundleWithInfo(test.bundle, *test.info) : folder.path() / test.bundle;
+    EXPECT_EQ(appBundleDisplayName(bundle), test.expected) << test.bundle;
+  }
 }
 
 TEST_F(AppBundleDisplayNameTest, ReadsABinaryInfoPlist) {

@@ -1,13 +1,16 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
+#include <gmock/gmock.h>
+
+#include <fstream>
 
 #include "core/Process/CoreCommand.hpp"
 #include "core/Signing/CodeSigner.hpp"
-#include "core/Signing/ScriptedToolRoot.hpp"
+#include "support/StandInRoot.hpp"
 
 using namespace halyard;
-using halyard::testing::ScriptedToolRoot;
+using bosun::testing::StandInRoot;
+using ::testing::StartsWith;
 using Strings = std::vector<std::string>;
 
 TEST(CodeSignerArguments, AppSignatureAsksForRuntimeTimestampAndKeepsMetadata) {
@@ -48,51 +51,36 @@ TEST(DeepVerificationResult, OnlyAProcessTimeOutCountsAsTimedOut) {
             DeepVerificationResult::failed("odd"));
 }
 
-TEST(CodeSignerRuns, PathWithSpacesArrivesAsOneArgument) {
-  ScriptedToolRoot tools;
-  tools.addRecordingTool("/usr/bin/codesign", "args", "exit 0");
-  CodeSigner::signApp(tools.root() / "My App.app", "Developer ID Application: E (T)", true, 30);
-  const auto recorded = tools.recordedLines("args");
-  ASSERT_EQ(recorded.size(), 9u);
-  EXPECT_EQ(recorded[6], "Developer ID Application: E (T)");
-  EXPECT_EQ(recorded[8], (tools.root() / "My App.app").string());
-}
+namespace {
 
-TEST(CodeSignerRuns, DeepVerificationOutcomes) {
-  ScriptedToolRoot tools;
-  tools.addTool("/usr/bin/codesign", "echo 'anything at all' >&2; exit 0");
-  EXPECT_EQ(CodeSigner::deepVerify("/x/X.app", 30), DeepVerificationResult::passed());
+// The signer against the stand-in codesign, with one Developer ID Application identity.
+class CodeSignerRuns : public ::testing::Test {
+protected:
+  void SetUp() override { stand.addIdentity(StandInRoot::application); }
+  bosun::testing::StandInRootInForce stand;
+};
 
-  tools.addTool("/usr/bin/codesign",
-                "echo 'X.app: a sealed resource is missing or invalid' >&2; exit 1");
-  EXPECT_EQ(CodeSigner::deepVerify("/x/X.app", 30),
-            DeepVerificationResult::failed("X.app: a sealed resource is missing or invalid"));
+} // namespace
+
+TEST_F(CodeSignerRuns, SignsAPathWithSpacesAndReportsVerificationOutcomes) {
+  const auto app = stand.makeApp("My App");
+  CodeSigner::signApp(app, StandInRoot::application, true, 30);
+  EXPECT_EQ(CodeSigner::deepVerify(app, 30), DeepVerificationResult::passed());
+
+  std::ofstream(app / "Contents/Resources/readme.txt") << "changed after signing";
+  const auto tampered = CodeSigner::deepVerify(app, 30);
+  EXPECT_EQ(tampered.kind(), DeepVerificationResult::Kind::failed);
+  EXPECT_THAT(tampered.failureText(),
+              StartsWith(app.string() + ": a sealed resource is missing or invalid"));
 
   // The tool root has no codesign at all: a failure, not a time-out.
-  std::filesystem::remove(tools.root() / "usr/bin/codesign");
-  EXPECT_EQ(CodeSigner::deepVerify("/x/X.app", 30).kind(), DeepVerificationResult::Kind::failed);
+  std::filesystem::remove(stand.root() / "usr/bin/codesign");
+  EXPECT_EQ(CodeSigner::deepVerify(app, 30).kind(), DeepVerificationResult::Kind::failed);
 }
 
-TEST(CodeSignerRuns, DeepVerificationStoppedByItsLimitIsTimedOut) {
-  ScriptedToolRoot tools;
-  tools.addTool("/usr/bin/codesign", "exec sleep 30");
-  const auto start = std::chrono::steady_clock::now();
+TEST_F(CodeSignerRuns, StoppedByTheLimitIsATimeOut) {
+  stand.set("MACSIM_CODESIGN_DELAY", "30");
   EXPECT_EQ(CodeSigner::deepVerify("/x/X.app", 0.5), DeepVerificationResult::timedOut());
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
-}
-
-TEST(CodeSignerRuns, SigningFailuresPassThroughUnchanged) {
-  ScriptedToolRoot tools;
-  tools.addTool("/usr/bin/codesign", "echo 'X.app: no identity found' >&2; exit 1");
-  try {
-    CodeSigner::signApp("/x/X.app", "nobody", false, 30);
-    FAIL() << "signing should have failed";
-  } catch (const CoreCommandError& error) {
-    EXPECT_EQ(error.code(), 1);
-    EXPECT_EQ(error.description(), "X.app: no identity found");
-  }
-
-  tools.addTool("/usr/bin/codesign", "exec sleep 30");
   try {
     CodeSigner::signApp("/x/X.app", "nobody", false, 0.5);
     FAIL() << "signing should have timed out";
@@ -102,11 +90,19 @@ TEST(CodeSignerRuns, SigningFailuresPassThroughUnchanged) {
   }
 }
 
-TEST(CodeSignerRuns, DiskImageOperationsReturnTheToolsOutput) {
-  ScriptedToolRoot tools;
-  tools.addTool("/usr/bin/codesign", "echo ' X.dmg: valid on disk ' >&2; exit 0");
-  EXPECT_EQ(CodeSigner::verifyDiskImage("/o/X.dmg"), "X.dmg: valid on disk");
-  tools.addTool("/usr/bin/codesign", "echo 'X.dmg: signed' ; exit 0");
-  EXPECT_EQ(CodeSigner::signDiskImage("/o/X.dmg", "Developer ID Application: E (T)"),
-            "X.dmg: signed");
+TEST_F(CodeSignerRuns, FailuresPassThroughAndDiskImageOperationsReturnTheToolsOutput) {
+  try {
+    CodeSigner::signApp(stand.makeApp("X"), "nobody", false, 30);
+    FAIL() << "signing should have failed";
+  } catch (const CoreCommandError& error) {
+    EXPECT_EQ(error.code(), 1);
+    EXPECT_EQ(error.description(), "nobody: no identity found");
+  }
+
+  const auto image = stand.work() / "X.dmg";
+  std::ofstream(image) << "image";
+  EXPECT_EQ(CodeSigner::signDiskImage(image, StandInRoot::application), "");
+  EXPECT_EQ(CodeSigner::verifyDiskImage(image), image.string() + ": valid on disk\n" +
+                                                    image.string() +
+                                                    ": satisfies its Designated Requirement");
 }

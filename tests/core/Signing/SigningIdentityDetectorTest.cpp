@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "core/Signing/ScriptedToolRoot.hpp"
 #include "core/Signing/SigningIdentityDetector.hpp"
+#include "support/StandInRoot.hpp"
 
 using namespace halyard;
-using halyard::testing::ScriptedToolRoot;
+using bosun::testing::StandInRoot;
 using Strings = std::vector<std::string>;
 
 namespace {
@@ -25,48 +25,56 @@ const char* const listing =
     "     5 valid identities found\n";
 } // namespace
 
-TEST(SigningIdentityParsing, KeepsOwnKindInOrderOnceWithInnerQuotes) {
-  EXPECT_EQ(SigningIdentityDetector::parseIdentities(listing, kApplication),
-            (Strings{"Developer ID Application: Example Corp (A1B2C3D4E5)",
-                     "Developer ID Application: Other \"Q\" Ltd (Z9Y8X7W6V5)"}));
-  EXPECT_EQ(SigningIdentityDetector::parseIdentities(listing, kInstaller),
-            (Strings{"Developer ID Installer: Example Corp (A1B2C3D4E5)"}));
+TEST(SigningIdentityParsing, KeepsNamesOfTheKindVerbatimInOrderOnce) {
+  const struct {
+    std::string output;
+    SigningIdentityKind kind;
+    Strings expected;
+  } cases[] = {
+      {listing,
+       kApplication,
+       {"Developer ID Application: Example Corp (A1B2C3D4E5)",
+        "Developer ID Application: Other \"Q\" Ltd (Z9Y8X7W6V5)"}},
+      {listing, kInstaller, {"Developer ID Installer: Example Corp (A1B2C3D4E5)"}},
+      // No pair of quotes, or near misses of the prefix.
+      {"no quotes here\n"
+       "  1) AB \"Developer ID Application: Cut\n"
+       "  2) AB \"developer id application: Lower (T)\"\n"
+       "  3) AB \"Developer ID Application (T)\"\n"
+       "  4) AB \" Developer ID Application: Lead (T)\"\n\n\n"
+       "     0 valid identities found",
+       kApplication,
+       {}},
+      {"", kApplication, {}},
+      // Taken verbatim, without trimming.
+      {"1) AB \"Developer ID Application:  Two  Blanks (T) \"\r\n",
+       kApplication,
+       {"Developer ID Application:  Two  Blanks (T) "}},
+  };
+  for (const auto& test : cases)
+    EXPECT_EQ(SigningIdentityDetector::parseIdentities(test.output, test.kind), test.expected)
+        << test.output;
 }
 
-TEST(SigningIdentityParsing, SkipsLinesWithoutAPairOfQuotesAndNearMisses) {
-  const auto output = std::string("no quotes here\n") +
-                      "  1) AB \"Developer ID Application: Cut\n" +
-                      "  2) AB \"developer id application: Lower (T)\"\n" +
-                      "  3) AB \"Developer ID Application (T)\"\n" +
-                      "  4) AB \" Developer ID Application: Lead (T)\"\n" + "\n\n" +
-                      "     0 valid identities found";
-  EXPECT_TRUE(SigningIdentityDetector::parseIdentities(output, kApplication).empty());
-  EXPECT_TRUE(SigningIdentityDetector::parseIdentities("", kApplication).empty());
-}
+// Against the stand-in security tool: installer identities are listed only by the "basic"
+// policy, so finding one shows which policy was asked for.
+TEST(SigningIdentityDetection, AsksThePolicyOfTheKindAndReadsStandardOutputWhateverTheStatus) {
+  bosun::testing::StandInRootInForce stand;
+  stand.addIdentity(StandInRoot::application);
+  stand.addIdentity(StandInRoot::installer);
+  EXPECT_EQ(SigningIdentityDetector::identities(kInstaller), (Strings{StandInRoot::installer}));
+  EXPECT_EQ(SigningIdentityDetector::identities(kApplication), (Strings{StandInRoot::application}));
 
-TEST(SigningIdentityParsing, NameIsTakenVerbatimWithoutTrimming) {
-  EXPECT_EQ(SigningIdentityDetector::parseIdentities(
-                "1) AB \"Developer ID Application:  Two  Blanks (T) \"\r\n", kApplication),
-            (Strings{"Developer ID Application:  Two  Blanks (T) "}));
-}
-
-TEST(SigningIdentityDetection, ReadsStandardOutputWhateverTheExitStatus) {
-  ScriptedToolRoot tools;
-  tools.addRecordingTool("/usr/bin/security", "args",
-                         "printf '  1) AB \"Developer ID Installer: E (T)\"\\n'\n"
-                         "echo '  2) AB \"Developer ID Installer: On stderr (T)\"' >&2\n"
-                         "exit 1");
+  stand.set("MACSIM_SECURITY_FAIL", "1");
+  stand.set("MACSIM_SECURITY_STDOUT", "  1) AB \"Developer ID Installer: E (T)\"");
+  stand.set("MACSIM_SECURITY_STDERR", "  2) AB \"Developer ID Installer: On stderr (T)\"");
   EXPECT_EQ(SigningIdentityDetector::identities(kInstaller),
             (Strings{"Developer ID Installer: E (T)"}));
-  EXPECT_EQ(tools.recordedLines("args"), (Strings{"find-identity", "-v", "-p", "basic"}));
-}
 
-TEST(SigningIdentityDetection, UnreadableOrMissingToolGivesNoIdentities) {
-  ScriptedToolRoot tools;
-  tools.addTool("/usr/bin/security",
-                "printf '  1) AB \"Developer ID Application: Caf\\351 (T)\"\\n'"); // Latin-1
+  // Not UTF-8 (Latin-1), or no tool at all: no identities.
+  stand.set("MACSIM_SECURITY_STDOUT", "  1) AB \"Developer ID Application: Caf\xE9 (T)\"");
   EXPECT_TRUE(SigningIdentityDetector::identities(kApplication).empty());
-
-  std::filesystem::remove(tools.root() / "usr/bin/security");
+  stand.set("MACSIM_SECURITY_FAIL", "");
+  std::filesystem::remove(stand.root() / "usr/bin/security");
   EXPECT_TRUE(SigningIdentityDetector::identities(kApplication).empty());
 }

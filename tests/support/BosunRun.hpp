@@ -27,6 +27,21 @@ inline std::string fileContents(const std::filesystem::path& file) {
   return content.str();
 }
 
+// Writes `text` as the whole file, making its folder first.
+inline void writeFile(const std::filesystem::path& file, const std::string& text) {
+  std::filesystem::create_directories(file.parent_path());
+  std::ofstream(file, std::ios::binary | std::ios::trunc) << text;
+}
+
+// The names in a folder, sorted.
+inline std::vector<std::string> sortedFileNames(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 // The running processes whose command line contains every one of `parts` (from /proc).
 inline std::vector<pid_t> processesNaming(const std::vector<std::string>& parts) {
   std::vector<pid_t> found;
@@ -61,9 +76,11 @@ public:
 
   const std::filesystem::path& home() const { return home_.path(); }
 
-  RunOptions options(std::vector<std::string> arguments) const {
+  // Runs `executable` (the built bosun unless another is named) in the home folder.
+  RunOptions options(std::vector<std::string> arguments,
+                     std::filesystem::path executable = BOSUN_BINARY) const {
     RunOptions result;
-    result.executable = BOSUN_BINARY;
+    result.executable = std::move(executable);
     result.arguments = std::move(arguments);
     result.baseEnvironment = scrubbedEnvironment(home());
     result.workingDirectory = home();

@@ -1,16 +1,19 @@
 #pragma once
 
-// A fresh stand-in root for end-to-end tests, and the fixtures made with the stand-in tools
-// themselves: identities and notary profiles, app bundles with real Mach-O executables, signed,
-// notarized and stapled apps, DMGs and PKGs. Every tool call goes through the stand-ins, so a
-// fixture is exactly what the real tools would have produced under the same root. Failing set-up
-// steps throw std::runtime_error with the tool's output.
+// A fresh stand-in root (`macsim init`) in a fresh home folder, shared by the stand-ins' own
+// tests, the core tests that run the library against the stand-ins, and the end-to-end tests.
+// The fixtures are made with the stand-in tools themselves: identities and notary profiles, app
+// bundles with real Mach-O executables, signed, notarized and stapled apps, DMGs and PKGs. Every
+// tool call goes through the stand-ins, so a fixture is exactly what the real tools would have
+// produced under the same root. Failing set-up steps throw std::runtime_error with the tool's
+// output.
 
 #include <fstream>
 #include <regex>
 #include <stdexcept>
 
 #include "BosunRun.hpp"
+#include "ScopedEnvironment.hpp"
 
 namespace bosun::testing {
 
@@ -19,6 +22,8 @@ struct AppFixture {
   std::string identifier = "com.example.sample";
   std::string version = "1.0";
   std::vector<std::string> architectures = {"arm64", "x86_64"};
+  // Nested code as well: a framework, a dylib, a helper app and a helper tool.
+  bool nested = false;
 };
 
 // An attached read-write image.
@@ -63,19 +68,26 @@ public:
   }
 
   // `macsim ARGUMENTS` for set-up commands.
-  RunResult macsim(std::vector<std::string> arguments) const {
-    return runProgram(macsimOptions(std::move(arguments)));
+  RunResult macsim(std::vector<std::string> arguments,
+                   std::map<std::string, std::string> extraEnvironment = {}) const {
+    auto options = macsimOptions(std::move(arguments));
+    options.environment = std::move(extraEnvironment);
+    return runProgram(options);
   }
 
-  // A stand-in tool by its platform path (for example "/usr/bin/codesign").
-  RunResult tool(const std::string& platformPath, std::vector<std::string> arguments,
-                 std::map<std::string, std::string> extraEnvironment = {}) const {
+  // A stand-in tool by its platform path (for example "/usr/bin/codesign") or its name
+  // ("codesign"), run as the product runs it: absolute path, argument vector, no shell, and no
+  // BOSUN_TOOL_ROOT (a tool finds its root from its own path).
+  RunResult tool(const std::string& tool, std::vector<std::string> arguments,
+                 std::map<std::string, std::string> extraEnvironment = {},
+                 std::optional<std::string> input = std::nullopt) const {
     RunOptions options;
-    options.executable = root() / std::filesystem::path(platformPath).relative_path();
+    options.executable = root() / std::filesystem::path(platformPath(tool)).relative_path();
     options.arguments = std::move(arguments);
-    options.baseEnvironment = environment();
+    options.baseEnvironment = scrubbedEnvironment(home());
     options.environment = std::move(extraEnvironment);
     options.workingDirectory = work();
+    options.standardInput = std::move(input);
     return runProgram(options);
   }
 
@@ -85,8 +97,11 @@ public:
     return checked(tool(platformPath, std::move(arguments)), what).standardOutput;
   }
 
-  void addIdentity(const std::string& name) const {
-    checked(macsim({"identity", "add", name, "--root", root().string()}), "macsim identity add");
+  // Returns the identity's hash.
+  std::string addIdentity(const std::string& name) const {
+    return checked(macsim({"identity", "add", name, "--root", root().string()}),
+                   "macsim identity add")
+        .standardOutput.substr(0, 40);
   }
   void addProfile(const std::string& name = profile) const {
     checked(macsim({"profile", "add", name, "--root", root().string()}), "macsim profile add");
@@ -103,13 +118,7 @@ public:
     const auto app = work() / (name + ".app");
     std::filesystem::create_directories(app / "Contents" / "MacOS");
     std::filesystem::create_directories(app / "Contents" / "Resources");
-    std::vector<std::string> arguments{"machO"};
-    for (const auto& architecture : fixture.architectures) {
-      arguments.push_back("--arch");
-      arguments.push_back(architecture);
-    }
-    arguments.push_back((app / "Contents" / "MacOS" / name).string());
-    checked(macsim(arguments), "macsim machO");
+    machO(app / "Contents" / "MacOS" / name, fixture.architectures);
     std::ofstream(app / "Contents" / "Info.plist")
         << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
            "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
@@ -124,17 +133,31 @@ public:
         << "  <key>LSMinimumSystemVersion</key><string>11.0</string>\n"
         << "</dict>\n</plist>\n";
     std::ofstream(app / "Contents" / "Resources" / "readme.txt") << "Sample resource\n";
+    if (fixture.nested) addNestedCode(app / "Contents");
     return app;
   }
 
+  // A Mach-O file (`type` "execute", "dylib" or "bundle") with those architectures (none: the
+  // stand-in's default).
+  void machO(const std::filesystem::path& file, const std::vector<std::string>& architectures,
+             const std::string& type = "execute") const {
+    std::vector<std::string> arguments{"machO", "--type", type};
+    for (const auto& architecture : architectures)
+      arguments.insert(arguments.end(), {"--arch", architecture});
+    arguments.push_back(file.string());
+    checked(macsim(arguments), "macsim machO");
+  }
+
   // Signs an app as a release does (hardened runtime, secure timestamp), with the entitlements
-  // of that property-list file when one is given.
+  // of that property-list file when one is given, and nested code too when `deep`.
   void signApp(const std::filesystem::path& app, const std::string& identity = application,
-               const std::filesystem::path& entitlements = {}) const {
+               const std::filesystem::path& entitlements = {}, bool deep = false) const {
     std::vector<std::string> arguments{"--force", "--options", "runtime", "--timestamp"};
     if (!entitlements.empty())
       arguments.insert(arguments.end(), {"--entitlements", entitlements.string()});
-    arguments.insert(arguments.end(), {"--sign", identity, app.string()});
+    arguments.insert(arguments.end(), {"--sign", identity});
+    if (deep) arguments.push_back("--deep");
+    arguments.push_back(app.string());
     toolOK("/usr/bin/codesign", arguments);
   }
 
@@ -253,13 +276,38 @@ public:
   }
 
 private:
+  void addNestedCode(const std::filesystem::path& contents) const {
+    const auto framework = contents / "Frameworks" / "Kit.framework";
+    machO(framework / "Versions" / "A" / "Kit", {"arm64"}, "dylib");
+    writeFile(framework / "Versions" / "A" / "Resources" / "Info.plist",
+              "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>CFBundleIdentifier</key>"
+              "<string>com.example.Kit</string></dict></plist>\n");
+    std::filesystem::create_directory_symlink("A", framework / "Versions" / "Current");
+    std::filesystem::create_symlink("Versions/Current/Kit", framework / "Kit");
+    machO(contents / "Frameworks" / "libextra.dylib", {"arm64"}, "dylib");
+    const auto helper = contents / "Library" / "LoginItems" / "Helper.app" / "Contents";
+    writeFile(helper / "Info.plist",
+              "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>CFBundleExecutable</key>"
+              "<string>Helper</string></dict></plist>\n");
+    machO(helper / "MacOS" / "Helper", {"arm64"});
+    machO(contents / "Helpers" / "tool", {"arm64"});
+  }
+
+  static std::string platformPath(const std::string& tool) {
+    if (tool.find('/') != std::string::npos) return tool;
+    static const std::map<std::string, std::string> paths = {
+        {"diskutil", "/usr/sbin/diskutil"},
+        {"spctl", "/usr/sbin/spctl"},
+        {"pkgutil", "/usr/sbin/pkgutil"},
+        {"sysctl", "/usr/sbin/sysctl"},
+        {"notarytool", "/Library/Developer/CommandLineTools/usr/bin/notarytool"},
+        {"stapler", "/Library/Developer/CommandLineTools/usr/bin/stapler"}};
+    const auto found = paths.find(tool);
+    return found != paths.end() ? found->second : "/usr/bin/" + tool;
+  }
+
   RunOptions macsimOptions(std::vector<std::string> arguments) const {
-    RunOptions options;
-    options.executable = MACSIM_BINARY;
-    options.arguments = std::move(arguments);
-    options.baseEnvironment = scrubbedEnvironment(home());
-    options.workingDirectory = home();
-    return options;
+    return sandbox_.options(std::move(arguments), MACSIM_BINARY);
   }
 
   static const RunResult& checked(const RunResult& result, const std::string& what) {
@@ -270,6 +318,25 @@ private:
   }
 
   BosunSandbox sandbox_;
+};
+
+// The stand-in root in force for this test program's own process, for tests that run the library
+// in-process: BOSUN_TOOL_ROOT names it and TMPDIR is a private folder beside it (so a test can
+// check that nothing is left there). `set` changes further variables (MACSIM_ knobs); all are put
+// back when it goes.
+class StandInRootInForce : public StandInRoot {
+public:
+  StandInRootInForce() {
+    std::filesystem::create_directories(temporary());
+    set("TMPDIR", temporary().string());
+    set("BOSUN_TOOL_ROOT", root().string());
+  }
+
+  std::filesystem::path temporary() const { return home() / "process-tmp"; }
+  void set(const std::string& name, const std::string& value) { environment_.set(name, value); }
+
+private:
+  ScopedEnvironment environment_;
 };
 
 } // namespace bosun::testing

@@ -1,7 +1,8 @@
 #pragma once
 
-// A throw-away tool root whose tools are small shell scripts written by the test, so that core
-// operations can be run against tools that answer, fail or hang exactly as a test needs.
+// A throw-away tool root whose tools are small shell scripts written by the test, for what the
+// stand-in tools cannot show: the exact command lines a component runs, in order. Anything a real
+// tool could answer (output, failures, delays) comes from the stand-ins and their MACSIM_ knobs.
 // Installing one points BOSUN_TOOL_ROOT at it; the previous value comes back afterwards.
 
 #include <sys/stat.h>
