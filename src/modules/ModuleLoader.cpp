@@ -14,7 +14,7 @@
 
 #include "core/DMG/ArtworkFunctions.hpp"
 #include "core/Legal/DocumentReaderFunctions.hpp"
-#include "core/Support/Error.hpp"
+#include "core/Support/ModuleLoadError.hpp"
 #include "core/Support/ResourceDirectory.hpp"
 
 namespace halyard {
@@ -56,7 +56,7 @@ template <typename Table> const Table& loaded() {
   static LoadedModule module;
   static std::once_flag once;
   std::call_once(once, [] { module = load(Table::moduleName, Table::entryName); });
-  if (module.table == nullptr) throw Error("Halyard.module", 1, module.failure);
+  if (module.table == nullptr) throw ModuleLoadError(module.failure);
   return *static_cast<const Table*>(module.table);
 }
 

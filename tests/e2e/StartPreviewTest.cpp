@@ -63,24 +63,4 @@ TEST(StartPreview, WritesTheBackgroundAtTwiceTheWindowSizeAndNothingElse) {
   }
 }
 
-// A program whose drawing module is missing says which module and why, and writes nothing.
-TEST(StartPreview, NamesTheMissingDrawingModule) {
-  BosunSandbox sandbox;
-  fs::create_directories(sandbox.home() / "Releases" / "MyApp.app" / "Contents");
-  const fs::path lonely = sandbox.home() / "bin" / "bosun";
-  fs::create_directories(lonely.parent_path());
-  fs::copy_file(BOSUN_BINARY, lonely);
-
-  auto options = sandbox.options(
-      {"start", "Releases", "--no-sign", "--no-notarize", "--dry-run", "--preview", "window.png"});
-  options.executable = lonely.string();
-  const RunResult result = bosun::testing::runProgram(options);
-  EXPECT_FALSE(result.exitedWith(0));
-  EXPECT_NE(result.standardError.find("The module bosun-artwork could not be loaded: "),
-            std::string::npos)
-      << result.standardError;
-  EXPECT_NE(result.standardError.find("bosun-artwork.so"), std::string::npos);
-  EXPECT_FALSE(fs::exists(sandbox.home() / "window.png"));
-}
-
 } // namespace

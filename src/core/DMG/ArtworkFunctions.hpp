@@ -32,7 +32,7 @@ struct ArtworkFunctions {
                             const std::filesystem::path& path) = nullptr;
 
   // The table in use: the drawing code linked into the program, or the module's. Throws
-  // halyard::Error when the module cannot be loaded.
+  // ModuleLoadError when the module cannot be loaded.
   static const ArtworkFunctions& current();
   // The drawing code's own table (built only where the drawing code is).
   static const ArtworkFunctions& drawing();

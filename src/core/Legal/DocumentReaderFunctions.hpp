@@ -21,7 +21,7 @@ struct DocumentReaderFunctions {
   std::optional<StyledText> (*readWord)(const std::filesystem::path& file) = nullptr;
 
   // The table in use: the readers linked into the program, or the module's. Throws
-  // halyard::Error when the module cannot be loaded.
+  // ModuleLoadError when the module cannot be loaded.
   static const DocumentReaderFunctions& current();
   // The readers' own table (built only where the readers are).
   static const DocumentReaderFunctions& readers();

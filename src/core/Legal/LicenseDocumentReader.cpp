@@ -13,6 +13,7 @@
 #include "core/Legal/TextEncoding.hpp"
 #include "core/Legal/WebArchiveReader.hpp"
 #include "core/Support/HalyardCoreLog.hpp"
+#include "core/Support/ModuleLoadError.hpp"
 #include "core/Support/RegularFileReader.hpp"
 #include "core/Support/Text.hpp"
 
@@ -96,6 +97,8 @@ std::optional<StyledText> LicenseDocumentReader::read(const std::filesystem::pat
   std::optional<StyledText> text;
   try {
     text = reader->second(url);
+  } catch (const ModuleLoadError&) {
+    throw; // the document may be fine: the program cannot read it
   } catch (const std::exception&) {
     text.reset();
   }
