@@ -27,17 +27,17 @@ struct LoadedModule {
 };
 
 LoadedModule load(const std::string& name, const char* entryName) {
-  const std::string fileName = name + BOSUN_MODULE_SUFFIX;
-  std::filesystem::path chosen = std::filesystem::path(BOSUN_MODULE_DIR) / fileName;
-  if (const auto executable = ResourceDirectory::executablePath()) {
-    const std::filesystem::path folder = executable->parent_path();
-    chosen = folder / BOSUN_MODULE_DIR / fileName;
-    const std::filesystem::path buildTree = folder / "lib" / "bosun" / fileName;
-    std::error_code error;
-    if (!std::filesystem::exists(chosen, error) && std::filesystem::exists(buildTree, error))
-      chosen = buildTree;
-  }
   const std::string prefix = "The module " + name + " could not be loaded: ";
+  // Never a path relative to the working folder: that would load whatever lies there.
+  const auto executable = ResourceDirectory::executablePath();
+  if (!executable) return {nullptr, prefix + "the program's own location is unknown."};
+  const std::string fileName = name + BOSUN_MODULE_SUFFIX;
+  const std::filesystem::path folder = executable->parent_path();
+  std::filesystem::path chosen = folder / BOSUN_MODULE_DIR / fileName;
+  const std::filesystem::path buildTree = folder / "lib" / "bosun" / fileName;
+  std::error_code error;
+  if (!std::filesystem::exists(chosen, error) && std::filesystem::exists(buildTree, error))
+    chosen = buildTree;
   void* handle = ::dlopen(chosen.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle == nullptr) {
     const char* reason = ::dlerror();
