@@ -1,7 +1,9 @@
 # Third-party libraries, all from the system's package manager (scripts/bootstrap installs them).
 # They are gathered on interface targets whose include directories are SYSTEM so that our warning
-# flags never apply to their headers: bosun::deps for the product (HalyardCore and what links it)
-# and bosun::macsim_deps for the stand-in tools, which use only a few of them.
+# flags never apply to their headers: bosun::deps for the product (HalyardCore and what links it),
+# bosun::artwork_deps and bosun::documents_deps for the drawing code and the PDF and Word readers
+# (bosun loads those as modules, so their libraries stay off its start-up), and
+# bosun::macsim_deps for the stand-in tools, which use only a few of them.
 
 find_package(PkgConfig REQUIRED)
 find_package(nlohmann_json 3.10 REQUIRED)
@@ -33,14 +35,16 @@ target_link_libraries(bosun_deps INTERFACE
   LibArchive::LibArchive
   PkgConfig::NETTLE
   Threads::Threads
-  PkgConfig::PLIST
-  PkgConfig::CAIRO
-  PkgConfig::PNG
-  PkgConfig::PANGO
-  PkgConfig::PIXBUF
-  PkgConfig::RSVG
-  PkgConfig::POPPLER
-  PkgConfig::GSF)
+  PkgConfig::PLIST)
+
+add_library(bosun_artwork_deps INTERFACE)
+add_library(bosun::artwork_deps ALIAS bosun_artwork_deps)
+target_link_libraries(bosun_artwork_deps INTERFACE
+  PkgConfig::CAIRO PkgConfig::PNG PkgConfig::PANGO PkgConfig::PIXBUF PkgConfig::RSVG)
+
+add_library(bosun_documents_deps INTERFACE)
+add_library(bosun::documents_deps ALIAS bosun_documents_deps)
+target_link_libraries(bosun_documents_deps INTERFACE PkgConfig::POPPLER PkgConfig::GSF)
 
 add_library(bosun_macsim_deps INTERFACE)
 add_library(bosun::macsim_deps ALIAS bosun_macsim_deps)
@@ -57,7 +61,8 @@ get_target_property(curl_include_dirs CURL::libcurl INTERFACE_INCLUDE_DIRECTORIE
 target_include_directories(bosun_deps SYSTEM INTERFACE ${curl_include_dirs})
 target_link_libraries(bosun_deps INTERFACE ${CMAKE_DL_LIBS})
 
-# Mark every dependency's include directories as system headers.
+# Mark every dependency's include directories as system headers. The whole core library sees the
+# drawing libraries' headers (its artwork types name cairo's), without linking them.
 foreach(dep IN ITEMS PkgConfig::PLIST PkgConfig::CAIRO PkgConfig::PNG PkgConfig::PANGO PkgConfig::PIXBUF
                      PkgConfig::RSVG PkgConfig::POPPLER PkgConfig::GSF PkgConfig::NETTLE)
   get_target_property(dirs ${dep} INTERFACE_INCLUDE_DIRECTORIES)

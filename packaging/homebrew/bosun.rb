@@ -32,8 +32,9 @@ class Bosun < Formula
     ]
     system "cmake", "-S", ".", "-B", "build", *args, *std_cmake_args
     system "cmake", "--build", "build"
-    # The install puts the program in bin, its artwork in share/bosun, the manual page in
-    # share/man/man1 and the completions where bash-completion@2, zsh and fish look for them.
+    # The install puts the program in bin, the modules it loads when it draws or reads a PDF or
+    # Word document in lib/bosun, its artwork in share/bosun, the manual page in share/man/man1
+    # and the completions where bash-completion@2, zsh and fish look for them.
     system "cmake", "--install", "build"
   end
 
@@ -43,6 +44,8 @@ class Bosun < Formula
     assert_match "0    success", output
     assert_match "130  cancelled", output
     assert_path_exists man1/"bosun.1"
+    assert_path_exists lib/"bosun/bosun-artwork.so"
+    assert_path_exists lib/"bosun/bosun-documents.so"
     assert_path_exists zsh_completion/"_bosun"
     assert_path_exists fish_completion/"bosun.fish"
   end

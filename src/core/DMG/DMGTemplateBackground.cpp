@@ -1,6 +1,6 @@
 #include "core/DMG/DMGTemplateBackground.hpp"
 
-#include "core/Design/DesignRenderer.hpp"
+#include "core/DMG/ArtworkFunctions.hpp"
 #include "core/Support/HalyardCoreLog.hpp"
 
 #include <system_error>
@@ -36,7 +36,7 @@ DMGTemplateBackground::prepare(const std::filesystem::path& templateURL,
                     " could not be created: " + error.message());
   }
   const auto imageURL = outputFolder / imageFileName;
-  DesignRenderer::renderPNG(restored.canvas, 1.0, imageURL);
+  ArtworkFunctions::current().renderTemplatePNG(restored.canvas, 1.0, imageURL);
   HalyardCoreLog::noteMessage("Template background rendered from " +
                               templateURL.filename().string());
   return {restored, imageURL};

@@ -1,9 +1,6 @@
 #include "core/DMG/DMGWindowArtwork.hpp"
 
-#include <algorithm>
-#include <cmath>
-
-#include "core/Design/StickerPictureLoader.hpp"
+#include "core/DMG/ArtworkFunctions.hpp"
 
 namespace halyard {
 
@@ -19,13 +16,14 @@ DMGWindowArtwork DMGWindowArtwork::make(const DMGBuildRequest& request,
   artwork.arrowCentre = {layout.arrowPos.x, layout.arrowPos.y + dy};
   artwork.arrowSide = halyardFinderArrowSide(window);
   if (request.exportLabelPillEnabled) {
+    const auto pillSize = ArtworkFunctions::current().labelPadSize;
     const double ly = halyardFinderLabelPillOffsetY(window);
     artwork.labelPads = {
         {{artwork.appIcon.x, artwork.appIcon.y + ly},
-         DMGArtwork::labelPadSize(appDisplayName),
+         pillSize(appDisplayName),
          request.exportLabelPillColor},
         {{artwork.folderIcon.x, artwork.folderIcon.y + ly},
-         DMGArtwork::labelPadSize("Applications"),
+         pillSize("Applications"),
          request.exportLabelPillColor},
     };
   }
@@ -33,15 +31,7 @@ DMGWindowArtwork DMGWindowArtwork::make(const DMGBuildRequest& request,
 }
 
 std::optional<std::string> DMGWindowArtwork::backgroundPNG(const DMGBuildRequest& request) const {
-  std::optional<DesignImage> picture;
-  if (request.backgroundImageURL) picture = StickerPictureLoader::load(*request.backgroundImageURL);
-  const DMGArrowTone tone = DMGArrowTones::resolve(picture, arrowCentre, windowSize);
-  // Sides beyond any bitmap are cut before the conversion; such an arrow cannot be drawn anyway.
-  const double side = std::min(std::trunc(arrowSide), 1e9);
-  const auto arrow = DMGArtwork::arrowPNG(request.arrowSymbol, tone, static_cast<int>(side));
-  if (!arrow) return std::nullopt;
-  return DMGArtwork::composeBackground(request.backgroundImageURL, windowSize, arrow, arrowCentre,
-                                       arrowSide, backingScale, labelPads);
+  return ArtworkFunctions::current().windowBackgroundPNG(*this, request);
 }
 
 } // namespace halyard

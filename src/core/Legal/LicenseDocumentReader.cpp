@@ -4,16 +4,16 @@
 #include <functional>
 #include <map>
 
+#include "core/Legal/DocumentReaderFunctions.hpp"
 #include "core/Legal/HTMLDocumentReader.hpp"
 #include "core/Legal/LicenseFormatter.hpp"
 #include "core/Legal/MarkdownReader.hpp"
 #include "core/Legal/OfficeDocumentReader.hpp"
-#include "core/Legal/PDFDocumentReader.hpp"
 #include "core/Legal/RTFReader.hpp"
 #include "core/Legal/TextEncoding.hpp"
 #include "core/Legal/WebArchiveReader.hpp"
-#include "core/Legal/WordDocumentReader.hpp"
 #include "core/Support/HalyardCoreLog.hpp"
+#include "core/Support/ModuleLoadError.hpp"
 #include "core/Support/RegularFileReader.hpp"
 #include "core/Support/Text.hpp"
 
@@ -40,6 +40,15 @@ std::optional<StyledText> readMarkdown(const std::filesystem::path& path) {
   return MarkdownReader::read(TextEncoding::decodeDocument(contents(path)));
 }
 
+// PDF and Word 97 documents are read by libraries loaded only when such a document comes.
+std::optional<StyledText> readPDF(const std::filesystem::path& path) {
+  return DocumentReaderFunctions::current().readPDF(path);
+}
+
+std::optional<StyledText> readWord(const std::filesystem::path& path) {
+  return DocumentReaderFunctions::current().readWord(path);
+}
+
 std::optional<StyledText> readPlainText(const std::filesystem::path& path) {
   return LicenseDocumentReader::plainText(contents(path));
 }
@@ -49,7 +58,7 @@ const std::map<std::string, Reader>& readers() {
       {"rtf", readRTF},
       {"rtfd", readRTFD},
       {"docx", OfficeDocumentReader::read},
-      {"doc", WordDocumentReader::read},
+      {"doc", readWord},
       {"odt", OfficeDocumentReader::read},
       {"html", HTMLDocumentReader::read},
       {"htm", HTMLDocumentReader::read},
@@ -59,7 +68,7 @@ const std::map<std::string, Reader>& readers() {
       {"markdown", readMarkdown},
       {"txt", readPlainText},
       {"text", readPlainText},
-      {"pdf", PDFDocumentReader::read},
+      {"pdf", readPDF},
   };
   return table;
 }
@@ -88,6 +97,8 @@ std::optional<StyledText> LicenseDocumentReader::read(const std::filesystem::pat
   std::optional<StyledText> text;
   try {
     text = reader->second(url);
+  } catch (const ModuleLoadError&) {
+    throw; // the document may be fine: the program cannot read it
   } catch (const std::exception&) {
     text.reset();
   }

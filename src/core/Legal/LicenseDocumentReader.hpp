@@ -10,8 +10,9 @@ namespace halyard {
 
 // Reads a license document into styled text, by the lower-cased extension of its name. Every
 // reader treats the file as untrusted: at most `maximumBytes` are read, and any failure (an
-// unreadable, oversized or malformed file) yields nothing, never an exception. A result whose
-// plain string is only white space and line breaks is nothing too.
+// unreadable, oversized or malformed file) yields nothing, never an exception; only a reader the
+// program cannot load throws (ModuleLoadError), so a broken installation never drops a license
+// without a word. A result whose plain string is only white space and line breaks is nothing too.
 struct LicenseDocumentReader {
   // Larger files are not license documents anyone can be asked to read.
   static constexpr std::uintmax_t maximumBytes = 32 * 1024 * 1024;

@@ -9,8 +9,7 @@
 
 namespace halyard {
 
-namespace {
-std::optional<std::filesystem::path> executablePath() {
+std::optional<std::filesystem::path> ResourceDirectory::executablePath() {
 #ifdef __APPLE__
   uint32_t size = 0;
   _NSGetExecutablePath(nullptr, &size);
@@ -28,7 +27,6 @@ std::optional<std::filesystem::path> executablePath() {
   return resolved;
 #endif
 }
-} // namespace
 
 std::vector<std::filesystem::path> ResourceDirectory::candidates() {
   std::vector<std::filesystem::path> result;

@@ -11,6 +11,9 @@ namespace halyard {
 // folder (the installed tree: <prefix>/bin/bosun and <prefix>/share/bosun); share/bosun inside
 // that folder (the build tree, whose programs sit at its top). No path is compiled in.
 struct ResourceDirectory {
+  // The running program's file, its links resolved; nothing when the system cannot say.
+  static std::optional<std::filesystem::path> executablePath();
+
   static std::vector<std::filesystem::path> candidates();
 
   // The first candidate that holds `relative` (a file or folder), as a full path.
