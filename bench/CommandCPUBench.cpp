@@ -12,8 +12,8 @@
 
 #include <benchmark/benchmark.h>
 
-#include <fcntl.h>
-#include <spawn.h>
+#include "QuietSpawn.hpp"
+
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -29,8 +29,6 @@
 
 #include "core/Process/CoreCommand.hpp"
 #include "core/Support/TemporaryFolder.hpp"
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 
@@ -166,20 +164,9 @@ struct Usage {
 Usage runBosun(const std::vector<std::string>& arguments, const char* binary = bosunBinary()) {
   std::vector<std::string> storage{binary};
   storage.insert(storage.end(), arguments.begin(), arguments.end());
-  std::vector<char*> argv;
-  for (auto& argument : storage)
-    argv.push_back(argument.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  for (const int stream : {0, 1, 2})
-    posix_spawn_file_actions_addopen(&actions, stream, "/dev/null", stream ? O_WRONLY : O_RDONLY,
-                                     0);
   const double before = childrenCPU();
-  pid_t pid = 0;
-  const int error = posix_spawn(&pid, binary, &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (error != 0) return {};
+  const pid_t pid = bosun::bench::spawnQuietly(std::move(storage));
+  if (pid < 0) return {};
 
   Usage usage;
   siginfo_t info{};

@@ -6,8 +6,8 @@
 
 #include <benchmark/benchmark.h>
 
-#include <fcntl.h>
-#include <spawn.h>
+#include "QuietSpawn.hpp"
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -43,10 +43,6 @@ pid_t spawn(const std::string& program, const std::vector<std::string>& argument
             const std::map<std::string, std::string>& environment) {
   std::vector<std::string> storage{program};
   storage.insert(storage.end(), arguments.begin(), arguments.end());
-  std::vector<char*> argv;
-  for (auto& argument : storage)
-    argv.push_back(argument.data());
-  argv.push_back(nullptr);
   std::vector<std::string> entries;
   for (const auto& [name, value] : environment)
     entries.push_back(name + "=" + value);
@@ -54,16 +50,7 @@ pid_t spawn(const std::string& program, const std::vector<std::string>& argument
   for (auto& entry : entries)
     envp.push_back(entry.data());
   envp.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  pid_t pid = -1;
-  if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()) != 0)
-    pid = -1;
-  posix_spawn_file_actions_destroy(&actions);
-  return pid;
+  return bosun::bench::spawnQuietly(std::move(storage), envp.data());
 }
 
 // Set-up steps go through the tests' child-process helper; only the timed run needs its own

@@ -6,8 +6,8 @@
 
 #include <benchmark/benchmark.h>
 
-#include <fcntl.h>
-#include <spawn.h>
+#include "QuietSpawn.hpp"
+
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -21,8 +21,6 @@
 #include <vector>
 
 #include "core/Support/TemporaryFolder.hpp"
-
-extern char** environ;
 
 namespace {
 
@@ -47,19 +45,9 @@ struct Timing {
 };
 
 Timing timedRun(std::vector<std::string> arguments) {
-  std::vector<char*> argv;
-  for (auto& argument : arguments)
-    argv.push_back(argument.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
   const auto start = std::chrono::steady_clock::now();
-  pid_t pid = 0;
-  const int error = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (error != 0) return {};
+  const pid_t pid = bosun::bench::spawnQuietly(std::move(arguments));
+  if (pid < 0) return {};
   int status = 0;
   rusage usage{};
   while (wait4(pid, &status, 0, &usage) < 0) {

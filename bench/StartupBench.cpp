@@ -8,8 +8,8 @@
 
 #include <benchmark/benchmark.h>
 
-#include <fcntl.h>
-#include <spawn.h>
+#include "QuietSpawn.hpp"
+
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -20,8 +20,6 @@
 #include <cstdlib>
 #include <string>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -39,21 +37,9 @@ struct Timing {
 Timing timedRun(const char* program, const std::vector<std::string>& arguments) {
   std::vector<std::string> storage{program};
   storage.insert(storage.end(), arguments.begin(), arguments.end());
-  std::vector<char*> argv;
-  for (auto& argument : storage)
-    argv.push_back(argument.data());
-  argv.push_back(nullptr);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
   const auto start = std::chrono::steady_clock::now();
-  pid_t pid = 0;
-  const int error = posix_spawn(&pid, program, &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (error != 0) return {};
+  const pid_t pid = bosun::bench::spawnQuietly(std::move(storage));
+  if (pid < 0) return {};
   int status = 0;
   rusage usage{};
   while (wait4(pid, &status, 0, &usage) < 0) {
