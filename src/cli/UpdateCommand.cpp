@@ -2,9 +2,6 @@
 
 #include <fcntl.h>
 #include <unistd.h>
-#if defined(__APPLE__)
-#include <mach-o/dyld.h>
-#endif
 
 #include <cerrno>
 #include <chrono>
@@ -19,6 +16,7 @@
 #include "cli/SignalHandler.hpp"
 #include "cli/UpdateCompatibility.hpp"
 #include "cli/UpdateNotice.hpp"
+#include "core/Support/ResourceDirectory.hpp"
 #include "core/Support/UUID.hpp"
 #include "core/Updates/BosunRelease.hpp"
 #include "core/Updates/ReleaseVersion.hpp"
@@ -79,18 +77,7 @@ ExitCode exitCodeFor(const BosunRelease::Failure& failure) {
 } // namespace
 
 std::optional<fs::path> UpdateCommand::runningExecutable() {
-  std::error_code error;
-#if defined(__APPLE__)
-  uint32_t size = 0;
-  _NSGetExecutablePath(nullptr, &size);
-  std::string buffer(size, '\0');
-  if (_NSGetExecutablePath(buffer.data(), &size) != 0) return std::nullopt;
-  const fs::path path = fs::canonical(buffer.c_str(), error);
-#else
-  const fs::path path = fs::canonical("/proc/self/exe", error);
-#endif
-  if (error) return std::nullopt;
-  return path;
+  return halyard::ResourceDirectory::executablePath();
 }
 
 void UpdateCommand::checkReplaceable(const fs::path& executable, const std::string& latest) {
