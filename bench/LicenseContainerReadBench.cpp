@@ -18,6 +18,7 @@
 #include "core/Legal/PDFDocumentReader.hpp"
 #include "core/Support/RegularFileReader.hpp"
 #include "core/Support/TemporaryFolder.hpp"
+#include "support/MinimalPDF.hpp"
 
 namespace {
 
@@ -93,10 +94,7 @@ const std::filesystem::path& docx() {
 const std::filesystem::path& pdf() {
   static const std::filesystem::path path = [] {
     std::mt19937 random(2);
-    std::vector<std::string> objects = {"<< /Type /Catalog /Pages 2 0 R >>", "",
-                                        "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica "
-                                        "/Encoding /WinAnsiEncoding >>"};
-    std::string kids;
+    std::vector<std::string> contents;
     std::size_t total = 0;
     while (total < targetSize) {
       std::string content = "BT /F1 9 Tf 12 TL 40 800 Td";
@@ -104,32 +102,10 @@ const std::filesystem::path& pdf() {
         content += " (" + words(random, 12) + ") '";
       content += " ET";
       total += content.size();
-      const std::size_t page = objects.size() + 1;
-      kids += std::to_string(page) + " 0 R ";
-      objects.push_back("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Resources << "
-                        "/Font << /F1 3 0 R >> >> /Contents " +
-                        std::to_string(page + 1) + " 0 R >>");
-      objects.push_back("<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content +
-                        "\nendstream");
+      contents.push_back(std::move(content));
     }
-    const std::size_t pages = (objects.size() - 3) / 2;
-    objects[1] = "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pages) + " >>";
-    std::string file = "%PDF-1.4\n";
-    std::vector<std::size_t> offsets;
-    for (std::size_t index = 0; index < objects.size(); ++index) {
-      offsets.push_back(file.size());
-      file += std::to_string(index + 1) + " 0 obj\n" + objects[index] + "\nendobj\n";
-    }
-    const std::size_t xref = file.size();
-    file += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
-    for (const std::size_t offset : offsets) {
-      const std::string number = std::to_string(offset);
-      file += std::string(10 - number.size(), '0') + number + " 00000 n \n";
-    }
-    file += "trailer\n<< /Size " + std::to_string(objects.size() + 1) +
-            " /Root 1 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
     const auto result = folder().path() / "eula.pdf";
-    std::ofstream(result, std::ios::binary) << file;
+    std::ofstream(result, std::ios::binary) << bosun::testing::minimalPDF(contents, "0 0 595 842");
     return result;
   }();
   return path;

@@ -4,16 +4,13 @@
 
 #include "StandInRoot.hpp"
 
+using bosun::testing::contains;
 using bosun::testing::RunResult;
 using bosun::testing::StandInRoot;
 using nlohmann::json;
 namespace fs = std::filesystem;
 
 namespace {
-
-bool contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
 
 class DoctorE2E : public ::testing::Test {
 protected:

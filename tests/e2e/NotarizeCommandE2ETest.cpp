@@ -7,6 +7,7 @@
 
 #include "StandInRoot.hpp"
 
+using bosun::testing::contains;
 using bosun::testing::fileContents;
 using bosun::testing::noProcessNamingWithin;
 using bosun::testing::processesNaming;
@@ -16,10 +17,6 @@ using nlohmann::json;
 namespace fs = std::filesystem;
 
 namespace {
-
-bool contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
 
 class NotarizeE2E : public ::testing::Test {
 protected:

@@ -6,6 +6,7 @@
 
 #include "StandInRoot.hpp"
 
+using bosun::testing::contains;
 using bosun::testing::fileContents;
 using bosun::testing::noProcessNamingWithin;
 using bosun::testing::processesNaming;
@@ -15,10 +16,6 @@ using nlohmann::json;
 namespace fs = std::filesystem;
 
 namespace {
-
-bool contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
 
 // Every entry below a folder: relative path → kind, permissions and content (or link target).
 std::map<std::string, std::string> snapshot(const fs::path& folder) {

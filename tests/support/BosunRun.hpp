@@ -19,6 +19,11 @@
 
 namespace bosun::testing {
 
+// Whether `part` occurs in `text`.
+inline bool contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
 // The whole content of a file (empty when it cannot be read).
 inline std::string fileContents(const std::filesystem::path& file) {
   std::ifstream stream(file, std::ios::binary);

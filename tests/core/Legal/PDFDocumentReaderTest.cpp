@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "MinimalPDF.hpp"
 #include "core/Legal/PDFDocumentReader.hpp"
 #include "core/Support/TemporaryFolder.hpp"
 
@@ -11,41 +12,12 @@ using halyard::PDFDocumentReader;
 
 namespace {
 
-// A PDF with one page per text, each shown in Helvetica with the Windows ANSI encoding; the
-// cross-reference table holds the objects' real offsets.
+// One page per text, each shown with font F1.
 std::string pdf(const std::vector<std::string>& pages) {
-  std::vector<std::string> objects = {"<< /Type /Catalog /Pages 2 0 R >>", "",
-                                      "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica "
-                                      "/Encoding /WinAnsiEncoding >>"};
-  std::string kids;
-  for (const auto& text : pages) {
-    const std::size_t page = objects.size() + 1;
-    kids += std::to_string(page) + " 0 R ";
-    objects.push_back("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 400 100] /Resources << /Font "
-                      "<< /F1 3 0 R >> >> /Contents " +
-                      std::to_string(page + 1) + " 0 R >>");
-    const std::string content = "BT /F1 12 Tf 20 50 Td (" + text + ") Tj ET";
-    objects.push_back("<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content +
-                      "\nendstream");
-  }
-  objects[1] =
-      "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pages.size()) + " >>";
-
-  std::string file = "%PDF-1.4\n";
-  std::vector<std::size_t> offsets;
-  for (std::size_t index = 0; index < objects.size(); ++index) {
-    offsets.push_back(file.size());
-    file += std::to_string(index + 1) + " 0 obj\n" + objects[index] + "\nendobj\n";
-  }
-  const std::size_t xref = file.size();
-  file += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
-  for (const std::size_t offset : offsets) {
-    const std::string number = std::to_string(offset);
-    file += std::string(10 - number.size(), '0') + number + " 00000 n \n";
-  }
-  file += "trailer\n<< /Size " + std::to_string(objects.size() + 1) +
-          " /Root 1 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
-  return file;
+  std::vector<std::string> contents;
+  for (const auto& text : pages)
+    contents.push_back("BT /F1 12 Tf 20 50 Td (" + text + ") Tj ET");
+  return bosun::testing::minimalPDF(contents, "0 0 400 100");
 }
 
 TEST(PDFDocumentReaderTest, ReadsEveryPageAndRefusesDamagedFiles) {
