@@ -5,8 +5,6 @@
 
 #include <algorithm>
 
-#include <unicode/unistr.h>
-
 #include "cli/CLIError.hpp"
 #include "cli/ConfigurationResolver.hpp"
 #include "cli/ParsedArguments.hpp"
@@ -29,13 +27,6 @@ namespace {
 using Finding = DoctorCommand::Finding;
 using Mark = Console::Mark;
 using halyard::ToolProcessResult;
-
-bool containsIgnoringCase(const std::string& text, const std::string& part) {
-  auto folded = [](const std::string& value) {
-    return icu::UnicodeString::fromUTF8(value).foldCase();
-  };
-  return folded(text).indexOf(folded(part)) >= 0;
-}
 
 // A tool's output for a one-line detail: trimmed, lines joined with blanks, control characters
 // made visible.
@@ -178,10 +169,7 @@ Finding DoctorCommand::identityFinding(std::string_view label,
     if (required) finding.code = ExitCode::credentials;
     return finding;
   }
-  const bool installed =
-      std::any_of(available.begin(), available.end(),
-                  [&](const std::string& name) { return containsIgnoringCase(name, *configured); });
-  if (installed) {
+  if (halyard::SigningIdentityDetector::firstMatch(available, *configured)) {
     finding.detail = *configured;
     return finding;
   }
@@ -209,9 +197,13 @@ Finding DoctorCommand::keychainFinding(const ToolProcessResult& result) {
     return timedOut("identities", label, "security show-keychain-info", keychainInfoTimeLimit);
   if (result.succeeded()) {
     // `Keychain "PATH" no-timeout`: name the keychain that was read.
-    const std::string output = result.combined();
+    // Further settings may follow the name on the line ("lock-on-sleep timeout=300s"): it ends
+    // at the first quote followed by a blank, or at the line's last quote.
+    const std::string combined = result.combined();
+    const std::string output = combined.substr(0, combined.find('\n'));
     const auto first = output.find('"');
-    const auto last = output.rfind('"');
+    auto last = output.find("\" ", first == std::string::npos ? 0 : first + 1);
+    if (last == std::string::npos) last = output.rfind('"');
     std::string detail = "unlocked";
     if (first != std::string::npos && last > first)
       detail += " (" + oneLine(output.substr(first + 1, last - first - 1)) + ")";

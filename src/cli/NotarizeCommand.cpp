@@ -104,11 +104,7 @@ std::optional<std::string> signingIdentity(const ParsedArguments& parsed,
 
   const auto installed = halyard::SigningIdentityDetector::identities(
       isDMG ? halyard::SigningIdentityKind::application : halyard::SigningIdentityKind::installer);
-  const std::string wanted = halyard::text::lowercasedASCII(identity);
-  const bool found = std::any_of(installed.begin(), installed.end(), [&](const std::string& name) {
-    return halyard::text::lowercasedASCII(name).find(wanted) != std::string::npos;
-  });
-  if (!found) {
+  if (!halyard::SigningIdentityDetector::firstMatch(installed, identity)) {
     throw CLIError(ExitCode::credentials,
                    "The signing identity \"" + identity + "\" was not found in your keychain.",
                    installed.empty() ? "Add --no-sign to keep the file's current signature."

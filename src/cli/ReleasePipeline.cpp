@@ -121,17 +121,6 @@ std::string fileName(const fs::path& path) {
   return path.filename().string();
 }
 
-// The first installed identity whose name contains the configured one, in any letter case.
-std::optional<std::string> installedMatch(const std::string& identity,
-                                          const std::vector<std::string>& installed) {
-  const std::string wanted = halyard::text::lowercasedASCII(identity);
-  const auto found = std::find_if(installed.begin(), installed.end(), [&](const std::string& name) {
-    return halyard::text::lowercasedASCII(name).find(wanted) != std::string::npos;
-  });
-  if (found == installed.end()) return std::nullopt;
-  return *found;
-}
-
 halyard::ReleaseCheck::Kind checkKind(OutputKind format) {
   return format == OutputKind::pkg ? halyard::ReleaseCheck::Kind::pkg
                                    : halyard::ReleaseCheck::Kind::dmg;
@@ -451,7 +440,7 @@ ReleasePlan ReleasePipeline::preflight(const ReleasePlan& plan) const {
     console.step("Checking signing identities…");
     const auto installed =
         halyard::SigningIdentityDetector::identities(halyard::SigningIdentityKind::application);
-    if (!installedMatch(*plan.identity, installed)) {
+    if (!halyard::SigningIdentityDetector::firstMatch(installed, *plan.identity)) {
       throw CLIError(ExitCode::credentials,
                      "The signing identity \"" + *plan.identity +
                          "\" was not found in your keychain.",
@@ -463,7 +452,8 @@ ReleasePlan ReleasePipeline::preflight(const ReleasePlan& plan) const {
   if (plan.format == OutputKind::pkg && plan.installerIdentity) {
     const auto installed =
         halyard::SigningIdentityDetector::identities(halyard::SigningIdentityKind::installer);
-    const auto match = installedMatch(*plan.installerIdentity, installed);
+    const auto match =
+        halyard::SigningIdentityDetector::firstMatch(installed, *plan.installerIdentity);
     if (!match) {
       throw CLIError(ExitCode::credentials,
                      "The installer identity \"" + *plan.installerIdentity +

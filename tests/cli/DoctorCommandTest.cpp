@@ -28,6 +28,13 @@ TEST(DoctorCommandTest, TimedOutAndSilentToolsBecomeFindingsThatNameThem) {
   // Exit 0 with nothing printed is no path to a tool.
   EXPECT_EQ(DoctorCommand::developerToolFinding("notarytool", {0, " \n", ""}).code,
             ExitCode::configuration);
+  // Settings may follow the name on the line.
+  EXPECT_EQ(DoctorCommand::keychainFinding(
+                {0, "",
+                 "Keychain \"/Users/a/Library/Keychains/login.keychain-db\" lock-on-sleep "
+                 "timeout=300s salt=\"x\"\n"})
+                .detail,
+            "unlocked (/Users/a/Library/Keychains/login.keychain-db)");
   EXPECT_EQ(DoctorCommand::keychainFinding({51, "", ""}).detail,
             "security show-keychain-info ended with status 51. codesign would wait for a password "
             "prompt that never comes in CI; unlock the keychain first (security "

@@ -52,8 +52,9 @@ TEST_F(DoctorE2E, EverythingInOrderPassesInOrderAndExitsZero) {
         "Library/Developer/CommandLineTools/usr/bin/stapler"})
     expected += "✓ " + fs::path(tool).filename().string() + " - " + root() + "/" + tool + "\n";
   expected += "✓ User config - " + userConfig().string() +
-              "\n› Checking signing identities…\n✓ Keychain - unlocked (" + root() +
-              "/var/macsim/keychain.json)\n✓ Developer ID Application - Developer ID Application: "
+              "\n› Checking signing identities…\n✓ Keychain - unlocked (" + stand.home().string() +
+              "/Library/Keychains/login.keychain-db)\n✓ Developer ID Application - Developer ID "
+              "Application: "
               "Example Corp\n✓ Developer ID Installer - " +
               StandInRoot::installer +
               "\n› Checking notarization credentials with Apple…\n✓ Notarization - keychain "
@@ -133,11 +134,12 @@ TEST_F(DoctorE2E, ALockedKeychainIsAWarningWithoutExitCode) {
   stand.addReleaseSetUp();
   const auto result = doctor({"--no-sign", "--no-notarize"}, {{"MACSIM_KEYCHAIN_LOCKED", "1"}});
   EXPECT_TRUE(result.exitedWith(0)) << result.standardError;
-  EXPECT_TRUE(contains(result.standardError,
-                       "\n! Keychain - security: SecKeychainCopySettings " + root() +
-                           "/var/macsim/keychain.json: User interaction is not allowed. codesign "
-                           "would wait for a password prompt that never comes in CI; unlock the "
-                           "keychain first (security unlock-keychain).\n"))
+  EXPECT_TRUE(contains(
+      result.standardError,
+      "\n! Keychain - security: SecKeychainCopySettings " + stand.home().string() +
+          "/Library/Keychains/login.keychain-db: User interaction is not allowed. codesign "
+          "would wait for a password prompt that never comes in CI; unlock the "
+          "keychain first (security unlock-keychain).\n"))
       << result.standardError;
 }
 

@@ -156,6 +156,19 @@ TEST_F(StartE2E, AZipInputAndALicenseInTwoLanguages) {
       contains(fileContents(expanded / "Resources" / "en.lproj" / "License.rtf"), "Use it well."));
   EXPECT_TRUE(contains(fileContents(expanded / "Resources" / "fr_FR.lproj" / "License.rtf"),
                        "Utilisez-la bien."));
+
+  // A DMG with the agreement: every later attach answers it (the image asks before it mounts).
+  fs::remove(release / "Sample.zip");
+  const RunResult dmg = start({});
+  ASSERT_TRUE(dmg.exitedWith(0)) << dmg.standardError;
+  const auto dmgPath = (release / "Release.dmg").string();
+  const auto inspected = stand.bosun({"inspect", "--json", dmgPath});
+  EXPECT_TRUE(inspected.exitedWith(0)) << inspected.standardError;
+  EXPECT_TRUE(contains(inspected.standardOutput, "Mounted successfully (read-only).") &&
+              contains(inspected.standardOutput, "\"Found Sample.app\""))
+      << inspected.standardOutput;
+  const auto verified = stand.bosun({"verify", dmgPath});
+  EXPECT_TRUE(verified.exitedWith(0)) << verified.standardError;
 }
 
 TEST_F(StartE2E, ADesignerTemplateIsRenderedAndABrokenOneIsAnInputError) {

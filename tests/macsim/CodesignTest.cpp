@@ -164,6 +164,34 @@ TEST_F(CodesignTest, DisplayShowsAuthorityTimestampAndFlagsByVerbosity) {
   EXPECT_THAT(shown.standardError, Not(HasSubstr("Authority=")));
 }
 
+TEST_F(CodesignTest, OptionsArePrintedAsTheFlagsValueAndEveryName) {
+  const struct {
+    const char* options;
+    const char* identity;
+    const char* flags;
+  } rows[] = {
+      {"runtime", "-", "flags=0x10002(adhoc,runtime)"},
+      {"kill,library,restrict,runtime", nullptr,
+       "flags=0x12a00(kill,restrict,library-validation,runtime)"},
+      {"host,hard,expires", nullptr, "flags=0x501(host,hard,expires)"},
+      {"linker-signed,runtime", nullptr, "flags=0x30000(runtime,linker-signed)"},
+  };
+  const auto app = makeApp("Flags");
+  for (const auto& row : rows) {
+    ASSERT_EQ(run("codesign", {"--force", "--options", row.options, "--sign",
+                               row.identity ? row.identity : developerID, app.string()})
+                  .status,
+              0)
+        << row.options;
+    EXPECT_THAT(run("codesign", {"-dv", app.string()}).standardError,
+                HasSubstr(" " + std::string(row.flags) + " hashes="))
+        << row.options;
+  }
+  EXPECT_EQ(run("codesign", {"--force", "--options", "runtime,turbo", "--sign", "-", app.string()})
+                .status,
+            2);
+}
+
 TEST_F(CodesignTest, EntitlementsAreSignedInAndPreservedOnResigning) {
   const auto app = makeApp("Demo");
   writeFile(work / "e.plist",
@@ -269,9 +297,9 @@ TEST_F(CodesignTest, DamagedOrForgedSignatureRecordsAreNeverTrusted) {
   ASSERT_EQ(run("codesign", {"--sign", developerID, (work / "file").string()}).status, 0);
   // A record edited by hand no longer matches its own cdhash.
   std::string bytes = readFile(work / "file");
-  const auto at = bytes.find("\"runtime\":false");
+  const auto at = bytes.find("\"flags\":0");
   ASSERT_NE(at, std::string::npos);
-  bytes.replace(at, 15, "\"runtime\":true ");
+  bytes.replace(at, 9, "\"flags\":1");
   writeFile(work / "file", bytes);
   EXPECT_EQ(run("codesign", {"--verify", "--verbose=2", (work / "file").string()}).standardError,
             (work / "file").string() +

@@ -8,8 +8,11 @@
 
 namespace fs = std::filesystem;
 using ::testing::Contains;
+using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::IsEmpty;
 using ::testing::Not;
+using ::testing::StartsWith;
 
 namespace macsim::testing {
 
@@ -237,6 +240,58 @@ TEST_F(DiskImageTest, LicenseResourcesAreAddedReadBackAndBoundBySignature) {
       run("hdiutil", {"udifrez", "-xml", (work / "bad.plist").string(), "", compressed.string()})
           .status,
       1);
+}
+
+// The real tool shows an image's agreement and attaches it only when the answer agrees.
+TEST_F(DiskImageTest, AnImageWithAnAgreementAttachesOnlyAfterAgreeing) {
+  const auto image = createImage("Terms");
+  const fs::path compressed = work / "Terms-ro.dmg";
+  ASSERT_EQ(
+      run("hdiutil", {"convert", image.string(), "-format", "UDZO", "-o", compressed.string()})
+          .status,
+      0);
+  // "Erste Zeile" and "First line" as base64: the German text is first, English is chosen.
+  writeFile(work / "sla.plist",
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+            "<key>TEXT</key><array>"
+            "<dict><key>Data</key><data>RXJzdGUgWmVpbGU=</data><key>ID</key><integer>5000"
+            "</integer><key>Name</key><string>German</string></dict>"
+            "<dict><key>Data</key><data>Rmlyc3QgbGluZQ==</data><key>ID</key><integer>5001"
+            "</integer><key>Name</key><string>English</string></dict>"
+            "</array></dict></plist>\n");
+  ASSERT_EQ(
+      run("hdiutil", {"udifrez", "-xml", (work / "sla.plist").string(), "", compressed.string()})
+          .status,
+      0);
+  const std::vector<std::string> arguments{"attach", "-nobrowse", "-readonly", "-plist",
+                                           compressed.string()};
+  for (const auto& refusal : {std::optional<std::string>(), std::optional<std::string>("N\n"),
+                              std::optional<std::string>("")}) {
+    const auto refused = run("hdiutil", arguments, {}, refusal);
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.standardOutput, "First line\nAgree Y/N? ");
+    EXPECT_EQ(refused.standardError, "hdiutil: attach canceled\n");
+  }
+  EXPECT_THAT(stringsFor(run("hdiutil", {"info", "-plist"}).standardOutput, "image-path"),
+              IsEmpty());
+
+  const auto agreed = run("hdiutil", arguments, {}, std::string("Y\n"));
+  ASSERT_EQ(agreed.status, 0) << agreed.standardError;
+  EXPECT_THAT(agreed.standardOutput, StartsWith("First line\nAgree Y/N? <?xml"));
+  EXPECT_THAT(stringsFor(agreed.standardOutput, "mount-point"),
+              ElementsAre((root / "Volumes/Terms").string()));
+}
+
+// `hdiutil info` names an image by its real path, whatever link it was attached through.
+TEST_F(DiskImageTest, InfoListsTheResolvedImagePathAndTheRealKeys) {
+  const auto image = createImage("Linked");
+  fs::create_directory_symlink(work, root / "linked-work");
+  attach(root / "linked-work" / "Linked.dmg");
+  const auto info = run("hdiutil", {"info", "-plist"}).standardOutput;
+  EXPECT_THAT(stringsFor(info, "image-path"), ElementsAre(fs::canonical(image).string()));
+  for (const char* key : {"hdid-pid", "blockcount", "blocksize", "icon-path", "diskimages2"})
+    EXPECT_THAT(info, HasSubstr(std::string("<key>") + key + "</key>")) << key;
+  EXPECT_THAT(info, Not(HasSubstr("image-alias")));
 }
 
 TEST_F(DiskImageTest, SizeIsEnforcedWhenTheVolumeIsWrittenBack) {

@@ -6,6 +6,7 @@
 
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
+using ::testing::MatchesRegex;
 
 namespace macsim::testing {
 
@@ -117,7 +118,14 @@ TEST_F(NotarizationFlowTest, AdHocAppIsInvalidWithALogNamingEachItem) {
                        "Demo.zip/Demo.app/Contents/Helpers/tool",
                        "Demo.zip/Demo.app/Contents/Library/LoginItems/Helper.app/Contents/MacOS/"
                        "Helper"}));
-  EXPECT_EQ(xcrun({"stapler", "staple", app.string()}).status, 65);
+  // The record is named "2/" and the code directory hash, as on a Mac.
+  const auto staple = xcrun({"stapler", "staple", app.string()});
+  EXPECT_EQ(staple.status, 65);
+  EXPECT_THAT(staple.standardOutput,
+              MatchesRegex("Processing: .*\nCloudKit query for Demo.app \\(2/[0-9a-f]{40}\\) "
+                           "failed due to \"Record not found\".\nCould not find base64 encoded "
+                           "ticket in response for 2/[0-9a-f]{40}\nThe staple and validate action "
+                           "failed! Error 65.\n"));
 }
 
 TEST_F(NotarizationFlowTest, MissingRuntimeTimestampAndDebuggingAreEachReported) {

@@ -1,6 +1,7 @@
 #include "StandInFixture.hpp"
 
 #include <gmock/gmock.h>
+#include <map>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -81,16 +82,24 @@ TEST_F(SetupTest, ProfilesAndUsageErrors) {
 }
 
 TEST_F(SetupTest, ShowKeychainInfoReadsTheLoginKeychainUnlessItIsLocked) {
-  const std::string keychain = (root / "var/macsim/keychain.json").string();
-  const auto unlocked = run("security", {"show-keychain-info"});
-  EXPECT_EQ(unlocked.status, 0);
-  EXPECT_EQ(unlocked.standardOutput, "");
-  EXPECT_EQ(unlocked.standardError, "Keychain \"" + keychain + "\" no-timeout\n");
+  // Named by its file in the user's home, as on a Mac.
+  const std::map<std::string, std::string> home{{"HOME", "/Users/tester"}};
+  const std::string keychain = "/Users/tester/Library/Keychains/login.keychain-db";
+  for (const std::vector<std::string>& arguments : {std::vector<std::string>{"show-keychain-info"},
+                                                    {"show-keychain-info", "login.keychain"},
+                                                    {"show-keychain-info", keychain}}) {
+    const auto unlocked = run("security", arguments, home);
+    EXPECT_EQ(unlocked.status, 0);
+    EXPECT_EQ(unlocked.standardOutput, "");
+    EXPECT_EQ(unlocked.standardError, "Keychain \"" + keychain + "\" no-timeout\n");
+  }
 
-  const auto locked = run("security", {"show-keychain-info"}, {{"MACSIM_KEYCHAIN_LOCKED", "1"}});
-  EXPECT_EQ(locked.status, 36);
-  EXPECT_EQ(locked.standardError, "security: SecKeychainCopySettings " + keychain +
-                                      ": User interaction is not allowed.\n");
+  auto locked = home;
+  locked["MACSIM_KEYCHAIN_LOCKED"] = "1";
+  const auto refused = run("security", {"show-keychain-info"}, locked);
+  EXPECT_EQ(refused.status, 36);
+  EXPECT_EQ(refused.standardError, "security: SecKeychainCopySettings " + keychain +
+                                       ": User interaction is not allowed.\n");
 
   EXPECT_EQ(run("security", {"show-keychain-info", "/nowhere.keychain-db"}).status, 50);
 }

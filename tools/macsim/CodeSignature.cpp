@@ -23,7 +23,7 @@ nlohmann::json recordOf(const CodeSignature& signature) {
           {"authority", optionalText(signature.authority)},
           {"team", optionalText(signature.teamIdentifier)},
           {"identityHash", signature.identityHash},
-          {"runtime", signature.runtime},
+          {"flags", signature.optionFlags},
           {"timestamp", optionalText(signature.timestamp)},
           {"signingTime", signature.signingTime},
           {"entitlements", optionalText(signature.entitlements)},
@@ -36,17 +36,35 @@ nlohmann::json recordOf(const CodeSignature& signature) {
 
 } // namespace
 
+namespace {
+
+struct NamedFlag {
+  std::uint32_t bit;
+  const char* name;
+};
+
+// codesign's names, in ascending bit order.
+constexpr NamedFlag namedFlags[] = {{0x1, "host"},           {0x2, "adhoc"},
+                                    {0x100, "hard"},         {0x200, "kill"},
+                                    {0x400, "expires"},      {0x800, "restrict"},
+                                    {0x1000, "enforcement"}, {0x2000, "library-validation"},
+                                    {0x10000, "runtime"},    {0x20000, "linker-signed"}};
+
+} // namespace
+
+std::optional<std::uint32_t> CodeSignature::optionFlag(const std::string& name) {
+  if (name == "library") return 0x2000;
+  if (name == "adhoc" || name == "enforcement") return std::nullopt;
+  for (const auto& flag : namedFlags)
+    if (name == flag.name) return flag.bit;
+  return std::nullopt;
+}
+
 std::string CodeSignature::flagsText() const {
-  unsigned value = 0;
+  const std::uint32_t value = optionFlags | (isAdHoc() ? 0x2u : 0u);
   std::string names;
-  if (isAdHoc()) {
-    value |= 0x2;
-    names = "adhoc";
-  }
-  if (runtime) {
-    value |= 0x10000;
-    names += names.empty() ? "runtime" : ",runtime";
-  }
+  for (const auto& flag : namedFlags)
+    if ((value & flag.bit) != 0) names += (names.empty() ? "" : ",") + std::string(flag.name);
   char hex[16];
   std::snprintf(hex, sizeof hex, "0x%x", value);
   return std::string(hex) + "(" + (names.empty() ? "none" : names) + ")";
@@ -81,7 +99,7 @@ CodeSignature CodeSignature::fromJson(const nlohmann::json& json, bool& intact) 
   signature.authority = textOrNone(json, "authority");
   signature.teamIdentifier = textOrNone(json, "team");
   signature.identityHash = json.value("identityHash", "");
-  signature.runtime = json.value("runtime", false);
+  signature.optionFlags = json.value("flags", std::uint32_t{0});
   signature.timestamp = textOrNone(json, "timestamp");
   signature.signingTime = json.value("signingTime", "");
   signature.entitlements = textOrNone(json, "entitlements");

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
@@ -17,7 +18,9 @@ struct CodeSignature {
   std::optional<std::string> authority; // identity name; none for an ad hoc signature
   std::optional<std::string> teamIdentifier;
   std::string identityHash;
-  bool runtime = false;
+  // CodeDirectory option flags given with --options (never the ad hoc bit, which follows from
+  // the missing authority).
+  std::uint32_t optionFlags = 0;
   std::optional<std::string> timestamp;    // secure timestamp (ISO 8601, UTC)
   std::string signingTime;                 // ISO 8601, UTC
   std::optional<std::string> entitlements; // XML property list
@@ -27,9 +30,17 @@ struct CodeSignature {
   int resourceCount = 0;
   int infoEntries = 0;
 
+  static constexpr std::uint32_t runtimeFlag = 0x10000;
+
   bool isAdHoc() const { return !authority.has_value(); }
-  // "0x10000(runtime)", "0x2(adhoc)", "0x10002(adhoc,runtime)" or "0x0(none)".
+  bool runtime() const { return (optionFlags & runtimeFlag) != 0; }
+  // The hex value and the names of every flag set, in ascending bit order:
+  // "0x10000(runtime)", "0x10002(adhoc,runtime)", "0x12a00(kill,restrict,library-validation,
+  // runtime)" or "0x0(none)".
   std::string flagsText() const;
+  // The bit of one name `--options` takes (kill, hard, host, expires, restrict, library,
+  // library-validation, runtime, linker-signed); none for another word.
+  static std::optional<std::uint32_t> optionFlag(const std::string& name);
   std::string cdhash() const;
   bool allowsDebugging() const; // com.apple.security.get-task-allow is true
 

@@ -48,8 +48,8 @@ void signItem(const fs::path& path, const SigningRequest& request,
     }
   }
   const bool keep = existing && existing->intact;
-  signature.runtime =
-      request.runtime || (request.preserveFlags && keep && existing->signature.runtime);
+  signature.optionFlags = request.optionFlags;
+  if (request.preserveFlags && keep) signature.optionFlags |= existing->signature.optionFlags;
   if (request.entitlements)
     signature.entitlements = request.entitlements;
   else if (request.preserveEntitlements && keep)

@@ -2,6 +2,7 @@
 
 #include "Keychain.hpp"
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -12,7 +13,7 @@ namespace macsim {
 struct SigningRequest {
   std::optional<SigningIdentity> identity; // none: ad hoc ("--sign -")
   bool force = false;
-  bool runtime = false;
+  std::uint32_t optionFlags = 0; // --options, as CodeDirectory flag bits
   bool timestamp = false;
   bool preserveIdentifier = false;
   bool preserveEntitlements = false;

@@ -30,7 +30,8 @@ struct Options {
   bool sign = false, verify = false, display = false, remove = false;
   std::string identity;
   bool force = false, deep = false, strict = false, xml = false;
-  bool runtime = false, timestamp = false;
+  std::uint32_t optionFlags = 0;
+  bool timestamp = false;
   bool preserveIdentifier = false, preserveEntitlements = false, preserveFlags = false;
   std::optional<std::string> entitlements, identifier, requirement;
   int verbosity = 0;
@@ -45,11 +46,9 @@ void applyOptionsList(Options& options, const std::string& list) {
   std::stringstream stream(list);
   std::string flag;
   while (std::getline(stream, flag, ',')) {
-    if (flag == "runtime")
-      options.runtime = true;
-    else if (flag != "library" && flag != "kill" && flag != "hard" && flag != "host" &&
-             flag != "restrict" && flag != "linker-signed")
-      usage("invalid option flag \"" + flag + "\"");
+    const auto bit = CodeSignature::optionFlag(flag);
+    if (!bit) usage("invalid option flag \"" + flag + "\"");
+    options.optionFlags |= *bit;
   }
 }
 
@@ -196,7 +195,7 @@ int sign(const ToolContext& context, const Options& options) {
         Keychain(store).find(options.identity, Keychain::Purpose::codeSigning, "codesign");
   }
   request.force = options.force;
-  request.runtime = options.runtime;
+  request.optionFlags = options.optionFlags;
   request.timestamp = options.timestamp;
   request.preserveIdentifier = options.preserveIdentifier;
   request.preserveEntitlements = options.preserveEntitlements;
@@ -305,7 +304,7 @@ std::string details(const std::string& path, const CodeLayout& layout,
   else
     line("Info.plist=not bound");
   line("TeamIdentifier=" + signature.teamIdentifier.value_or("not set"));
-  if (signature.runtime) line("Runtime Version=15.5.0");
+  if (signature.runtime()) line("Runtime Version=15.5.0");
   if (layout.kind == CodeLayout::Kind::bundle)
     line("Sealed Resources version=2 rules=13 files=" + std::to_string(signature.resourceCount));
   else

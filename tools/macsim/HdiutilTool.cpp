@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <iostream>
 
 namespace fs = std::filesystem;
 
@@ -164,6 +165,35 @@ int create(const std::vector<std::string>& arguments) {
   return 0;
 }
 
+// The agreement an image's license resources show before it mounts: the English "TEXT"
+// resource, or the first language's; none for an image without one.
+std::optional<std::string> agreementText(const fs::path& image) {
+  if (!fs::is_regular_file(image) || !DiskImage::isImage(image)) return std::nullopt;
+  const auto resources = PropertyList::parse(DiskImage::resources(image).value_or(""));
+  if (!resources.isDictionary()) return std::nullopt;
+  const auto texts = PropertyList::elements(PropertyList::item(resources.node(), "TEXT"));
+  if (texts.empty()) return std::nullopt;
+  plist_t chosen = texts.front();
+  for (plist_t entry : texts)
+    if (PropertyList::string(entry, "Name") == "English") {
+      chosen = entry;
+      break;
+    }
+  return PropertyList::data(chosen, "Data").value_or("");
+}
+
+// Like the real tool, an image with a license agreement is attached only after the user agrees:
+// the text, then the question, then one line read from standard input.
+void askForAgreement(const fs::path& image) {
+  const auto text = agreementText(image);
+  if (!text) return;
+  Output::out(*text + (text->empty() || text->back() == '\n' ? "" : "\n") + "Agree Y/N? ");
+  std::string answer;
+  if (!std::getline(std::cin, answer)) answer.clear();
+  if (!answer.empty() && answer.back() == '\r') answer.pop_back();
+  if (answer != "Y" && answer != "y") throw ToolFailure("hdiutil: attach canceled", 1);
+}
+
 int attach(const ToolContext& context, const std::vector<std::string>& arguments) {
   VolumeMounter::Request request;
   bool plist = false;
@@ -199,6 +229,7 @@ int attach(const ToolContext& context, const std::vector<std::string>& arguments
     }
   }
   if (!image) throw ToolFailure("hdiutil: attach: no image given\n" + std::string(usageText), 1);
+  askForAgreement(*image);
   Attachment attachment;
   try {
     request.image = *image;
@@ -320,11 +351,23 @@ int info(const ToolContext& context, const std::vector<std::string>& arguments) 
     document.setString("framework", "671.100.2");
     auto images = PropertyList::array();
     for (const auto& attachment : attachments) {
+      // The real listing names each image by its path with links resolved (/tmp is
+      // /private/tmp on a Mac) and has no alias key.
+      std::error_code error;
+      fs::path resolved = fs::weakly_canonical(attachment.image, error);
+      if (error) resolved = attachment.image;
+      const auto bytes = fs::file_size(attachment.image, error);
       auto item = PropertyList::dictionary();
       item.setBoolean("autodiskmount", true);
-      item.setString("image-alias", attachment.image);
+      item.setInteger("blockcount", error ? 0 : (bytes + 511) / 512);
+      item.setInteger("blocksize", 512);
+      item.setBoolean("diskimages2", true);
+      item.setInteger("hdid-pid", static_cast<std::uint64_t>(400 + attachment.disk));
+      item.setString("icon-path",
+                     "/System/Library/PrivateFrameworks/DiskImages2.framework/Resources/"
+                     "CDiskImage.icns");
       item.setBoolean("image-encrypted", false);
-      item.setString("image-path", attachment.image);
+      item.setString("image-path", resolved.string());
       item.setString("image-type", DiskImage::formatDescription(attachment.format));
       item.setInteger("owner-uid", 0);
       item.setBoolean("removable", true);

@@ -51,7 +51,7 @@ THE MODEL
 
 TOOLS AND CALLS
   security find-identity [-v] [-p codesigning|basic]
-  security show-keychain-info [KEYCHAIN]   (the login keychain is var/macsim/keychain.json)
+  security show-keychain-info [KEYCHAIN]   (the login keychain is ~/Library/Keychains/login.keychain-db)
   codesign --sign ID|- [--force] [--options runtime] [--timestamp] [--deep] [--entitlements F]
            [--preserve-metadata=identifier,entitlements,flags] [-i ID] PATH...
   codesign --verify [--deep] [--strict] [--verbose=N|-v...] [-R REQUIREMENT] PATH...

@@ -106,7 +106,7 @@ private:
     if (signature.authority.value_or("").rfind("Developer ID Application:", 0) != 0)
       issue(notDeveloperID);
     if (!signature.timestamp) issue(noTimestamp);
-    if (executable && !signature.runtime) issue(noRuntime);
+    if (executable && !signature.runtime()) issue(noRuntime);
     if (signature.allowsDebugging()) issue(debuggable);
     if (findings_.issues.size() == before)
       findings_.tickets.push_back({display(item), signature.cdhash(), architecture});

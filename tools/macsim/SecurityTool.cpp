@@ -5,6 +5,7 @@
 #include "Tools.hpp"
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace macsim {
 
@@ -77,13 +78,18 @@ int findIdentity(const ToolContext& context, const std::vector<std::string>& arg
 // `security show-keychain-info [KEYCHAIN]`: the lock settings of the login keychain, on standard
 // error as the real tool prints them. A locked keychain cannot be read without the password
 // prompt, which a tool run without a user session is not allowed to show.
-int showKeychainInfo(const ToolContext& context, const std::vector<std::string>& arguments) {
-  const std::string login = (context.stateFolder() / "keychain.json").string();
+// The login keychain is named by its file in the user's home, as on a Mac (the stand-in keeps its
+// contents in var/macsim/keychain.json).
+int showKeychainInfo(const std::vector<std::string>& arguments) {
+  const char* home = std::getenv("HOME");
+  const std::string login =
+      std::string(home && *home ? home : "/var/root") + "/Library/Keychains/login.keychain-db";
   if (arguments.size() > 1)
     throw ToolFailure("Usage: show-keychain-info [keychain]\n"
                       "    Show the settings for keychain.",
                       2);
-  const std::string keychain = arguments.empty() ? login : arguments.front();
+  std::string keychain = arguments.empty() ? login : arguments.front();
+  if (keychain == "login.keychain" || keychain == "login.keychain-db") keychain = login;
   if (keychain != login)
     throw ToolFailure("security: SecKeychainCopySettings " + keychain +
                           ": The specified keychain could not be found.",
@@ -106,7 +112,7 @@ int runSecurity(const ToolContext& context) {
   if (command == "find-identity")
     return findIdentity(context, {context.arguments.begin() + 1, context.arguments.end()});
   if (command == "show-keychain-info")
-    return showKeychainInfo(context, {context.arguments.begin() + 1, context.arguments.end()});
+    return showKeychainInfo({context.arguments.begin() + 1, context.arguments.end()});
   throw ToolFailure("security: unknown command \"" + command + "\"", 2);
 }
 

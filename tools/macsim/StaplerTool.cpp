@@ -26,7 +26,7 @@ int staple(const ToolContext& context, const std::string& path) {
                                           : Digest::sha256(path).substr(0, 40));
   std::string text = "Processing: " + path + "\n";
   if (Knobs::offline()) {
-    text += "CloudKit query for " + name + " (2/2/" + lookup +
+    text += "CloudKit query for " + name + " (2/" + lookup +
             ") failed due to \"The Internet connection appears to be offline.\".\n"
             "Error Domain=NSURLErrorDomain Code=-1009 \"The Internet connection appears to be "
             "offline.\"\nThe staple and validate action failed! Error 68.\n";
@@ -41,9 +41,9 @@ int staple(const ToolContext& context, const std::string& path) {
   const bool propagating =
       ticket && service.countStapleBeforePropagation(*digest, Knobs::ticketPropagationStaples());
   if (!ticket || propagating) {
-    text += "CloudKit query for " + name + " (2/2/" + lookup +
+    text += "CloudKit query for " + name + " (2/" + lookup +
             ") failed due to \"Record not found\".\n"
-            "Could not find base64 encoded ticket in response for 2/2/" +
+            "Could not find base64 encoded ticket in response for 2/" +
             lookup + "\nThe staple and validate action failed! Error 65.\n";
     Output::out(text);
     return 65;

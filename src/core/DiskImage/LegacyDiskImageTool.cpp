@@ -19,7 +19,7 @@ void LegacyDiskImageTool::createReadWrite(const std::filesystem::path& image, lo
 LegacyDiskImageAttachment LegacyDiskImageTool::attach(const std::filesystem::path& image) {
   const auto output = CoreCommand::captureData(
       AppleTools::hdiutil, {"attach", "-noverify", "-noautoopen", "-plist", image.string()},
-      AppleTools::diskImageLimit);
+      AppleTools::diskImageLimit, AppleTools::licenseAgreementAnswer);
   return parseAttachPlist(output);
 }
 
@@ -38,12 +38,7 @@ void LegacyDiskImageTool::compress(const std::filesystem::path& source,
 }
 
 LegacyDiskImageAttachment LegacyDiskImageTool::parseAttachPlist(std::string_view output) {
-  std::string_view document = output;
-  auto start = document.find("<?xml");
-  if (start == std::string_view::npos) start = document.find("<plist");
-  if (start != std::string_view::npos) document.remove_prefix(start);
-
-  const auto list = PropertyList::parse(document);
+  const auto list = PropertyList::parseToolOutput(output);
   if (!PropertyList::isDictionary(list.node())) throw LegacyDiskImageError();
   const plist_t entities = list.arrayItem("system-entities");
   if (entities == nullptr) throw LegacyDiskImageError();

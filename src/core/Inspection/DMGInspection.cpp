@@ -122,7 +122,7 @@ InspectionReport DMGInspection::inspect(const std::filesystem::path& file,
     const auto attach =
         run(AppleTools::hdiutil,
             {"attach", "-nobrowse", "-readonly", "-noverify", "-noautoopen", "-plist", dmg},
-            InspectionRunner::queryLimit, std::nullopt);
+            InspectionRunner::queryLimit, AppleTools::licenseAgreementAnswer);
     if (attach.status == 0) {
       mountPoint = DiskImageMounts::firstMountPoint(attach.standardOutput);
       // Attached without a mounted volume: release the device all the same.

@@ -4,6 +4,7 @@
 
 #include "core/Inspection/InspectionFieldCatalogue.hpp"
 #include "core/Inspection/InspectionText.hpp"
+#include "core/Signing/CodeDirectoryFlags.hpp"
 #include "core/Support/Text.hpp"
 
 namespace halyard {
@@ -123,7 +124,8 @@ std::vector<InspectionField> DMGInspectionRules::signatureDetails(const ProcessO
   else
     fields.push_back(dmgField(ID::timestamp, "No secure timestamp.", S::warning));
 
-  if (output.find("(runtime)") != std::string::npos)
+  const auto flags = CodeDirectoryFlags::parse(output);
+  if (flags && flags->hardenedRuntime())
     fields.push_back(dmgField(ID::hardenedRuntime, "Enabled.", S::pass));
   else
     fields.push_back(

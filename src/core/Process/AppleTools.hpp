@@ -45,6 +45,11 @@ struct AppleTools {
   // disk image (the empty argument is part of the tool's syntax).
   static std::vector<std::string> udifrez(const std::filesystem::path& resourcePlist,
                                           const std::filesystem::path& image);
+  // What every `hdiutil attach` writes to the tool's standard input. An image with a license
+  // agreement prints the agreement and waits for an answer there before it attaches (and without
+  // an agreeing one exits 1); for other images the answer is never read.
+  static constexpr const char* licenseAgreementAnswer = "Y\n";
+
   // The system's name and version (ProductName, ProductVersion, ProductBuildVersion).
   static constexpr const char* systemVersionFile =
       "/System/Library/CoreServices/SystemVersion.plist";

@@ -35,8 +35,9 @@ std::string CoreCommand::capture(const std::filesystem::path& executable,
 }
 
 std::string CoreCommand::captureData(const std::filesystem::path& executable,
-                                     const std::vector<std::string>& arguments, double timeout) {
-  auto result = ToolProcess::run(executable, arguments, timeout);
+                                     const std::vector<std::string>& arguments, double timeout,
+                                     const std::optional<std::string>& standardInput) {
+  auto result = ToolProcess::run(executable, arguments, timeout, standardInput);
   if (result.succeeded()) return std::move(result.standardOutput);
   auto description = result.combined();
   if (description.empty()) description = failedWithStatus(result.status);

@@ -31,9 +31,10 @@ struct CoreCommand {
                              const std::vector<std::string>& arguments, double timeout,
                              const std::optional<std::string>& timeoutMessage = std::nullopt);
 
-  // The untrimmed standard output bytes on success.
+  // The untrimmed standard output bytes on success; `standardInput` is written to the tool.
   static std::string captureData(const std::filesystem::path& executable,
-                                 const std::vector<std::string>& arguments, double timeout);
+                                 const std::vector<std::string>& arguments, double timeout,
+                                 const std::optional<std::string>& standardInput = std::nullopt);
 };
 
 } // namespace halyard

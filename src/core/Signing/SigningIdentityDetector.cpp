@@ -1,11 +1,32 @@
 #include "core/Signing/SigningIdentityDetector.hpp"
 
 #include <algorithm>
+#include <cstdint>
+#include <unicode/unistr.h>
 
 #include "core/Process/AppleTools.hpp"
 #include "core/Support/Text.hpp"
 
 namespace halyard {
+
+bool SigningIdentityDetector::matches(std::string_view installedName, std::string_view configured) {
+  auto folded = [](std::string_view value) {
+    return icu::UnicodeString::fromUTF8(
+               icu::StringPiece(value.data(), static_cast<std::int32_t>(value.size())))
+        .foldCase();
+  };
+  return folded(installedName).indexOf(folded(configured)) >= 0;
+}
+
+std::optional<std::string>
+SigningIdentityDetector::firstMatch(const std::vector<std::string>& installed,
+                                    std::string_view configured) {
+  const auto found = std::find_if(installed.begin(), installed.end(), [&](const std::string& name) {
+    return matches(name, configured);
+  });
+  if (found == installed.end()) return std::nullopt;
+  return *found;
+}
 
 std::vector<std::string> SigningIdentityDetector::parseIdentities(std::string_view output,
                                                                   SigningIdentityKind kind) {

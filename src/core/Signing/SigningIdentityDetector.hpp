@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,6 +17,15 @@ struct SigningIdentityDetector {
   // The full names of the valid identities of `kind`, in the order `security` lists them,
   // without duplicates. Never throws: any failure gives an empty list.
   static std::vector<std::string> identities(SigningIdentityKind kind);
+
+  // Whether an installed identity answers to the configured name: the configured text occurs in
+  // the installed name, compared with Unicode case folding ("jörg" finds "JÖRG MÜLLER").
+  // The one rule for every command that checks an identity.
+  static bool matches(std::string_view installedName, std::string_view configured);
+
+  // The first of `installed` that `matches` the configured name.
+  static std::optional<std::string> firstMatch(const std::vector<std::string>& installed,
+                                               std::string_view configured);
 
   // The names in `find-identity` output: the text between the first and the last double quote
   // of each line, kept when it begins with the kind's prefix, first occurrence only.

@@ -34,7 +34,10 @@ PropertyList PropertyList::parse(std::string_view bytes) {
 }
 
 PropertyList PropertyList::parseToolOutput(std::string_view output) {
-  const auto start = output.find("<?xml");
+  // The list is the last thing printed and has one XML declaration; what comes before it (a
+  // license agreement's text, which may itself quote XML) is not part of it.
+  auto start = output.rfind("<?xml");
+  if (start == std::string_view::npos) start = output.rfind("<plist");
   if (start != std::string_view::npos) output.remove_prefix(start);
   return parse(output);
 }

@@ -27,8 +27,8 @@ public:
 
   // XML or binary bytes.
   static PropertyList parse(std::string_view bytes);
-  // A tool's output: any text before the XML declaration (warnings some tools print first) is
-  // skipped.
+  // A tool's output: any text before the list's XML declaration (warnings some tools print
+  // first, a license agreement `hdiutil attach` shows) is skipped.
   static PropertyList parseToolOutput(std::string_view output);
   // A regular file of at most `limit` bytes; anything else gives an empty list.
   static PropertyList readFile(const std::filesystem::path& path,

@@ -168,7 +168,7 @@ BosunRelease::downloadVerifiedBinary(const BosunRelease& release,
   const auto attached = ToolProcess::run(AppleTools::hdiutil,
                                          {"attach", image.string(), "-nobrowse", "-readonly",
                                           "-noautoopen", "-mountpoint", volume.string()},
-                                         attachLimit);
+                                         attachLimit, AppleTools::licenseAgreementAnswer);
   if (!attached.succeeded()) {
     HalyardCoreLog::debugMessage(attached.combined());
     // A time-out may still leave the image attached; any other failure attached nothing.

@@ -1,10 +1,13 @@
 // What the two families read out of the disk-image tools' answers.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <set>
+#include <unistd.h>
 
 #include "core/DiskImage/LegacyDiskImageTool.hpp"
 #include "core/DiskImage/ModernDiskImageTool.hpp"
+#include "core/Inspection/DiskImageMounts.hpp"
 
 namespace halyard {
 namespace {
@@ -30,6 +33,10 @@ TEST(LegacyAttachOutput, DeviceAndMountPointAreTheFirstOfEachInAnyEntity) {
       {attachPlist(entity("/dev/disk4") + entity("") + entity("", "/Volumes/App") +
                    entity("/dev/disk4s2", "/Volumes/Other")),
        {"/dev/disk4", "/Volumes/App"}},
+      // An image with a license agreement: its text (which may quote XML) comes first.
+      {"Terms <?xml version=\"1.0\"?> <plist>\nAgree Y/N? " +
+           attachPlist(entity("/dev/disk6") + entity("/dev/disk6s1", "/Volumes/Terms")),
+       {"/dev/disk6", "/Volumes/Terms"}},
       {"Checksumming...\n<plist version=\"1.0\"><dict><key>system-entities</key><array>" +
            entity("", "/Volumes/X") + entity("/dev/disk3s1") + "</array></dict></plist>",
        {"/dev/disk3s1", "/Volumes/X"}},
@@ -53,6 +60,35 @@ TEST(LegacyAttachOutput, DeviceAndMountPointAreTheFirstOfEachInAnyEntity) {
       EXPECT_STREQ(error.what(), "Failed to mount.");
     }
   }
+}
+
+// hdiutil's listings as a Mac prints them: an APFS image's mount point is on the synthesized
+// container's volume, and `info` names images by their resolved paths.
+TEST(HdiutilListings, MountPointsInAnyEntityAndImagesByTheirResolvedPath) {
+  const std::string apfs = attachPlist(entity("/dev/disk4") + entity("/dev/disk4s1") +
+                                       entity("/dev/disk5") + entity("/dev/disk5s1", "/Volumes/A"));
+  EXPECT_EQ(DiskImageMounts::firstMountPoint("License\nAgree Y/N? " + apfs),
+            std::filesystem::path("/Volumes/A"));
+  EXPECT_EQ(DiskImageMounts::firstDeviceEntry(apfs), "/dev/disk4");
+
+  const auto folder =
+      std::filesystem::temp_directory_path() / ("bosun-listing-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(folder / "real");
+  std::filesystem::create_directory_symlink(folder / "real", folder / "linked");
+  { std::ofstream(folder / "real" / "X.dmg") << "image"; }
+  const std::string info =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+      "<key>framework</key><string>671.100.2</string><key>images</key><array><dict>"
+      "<key>blockcount</key><integer>40960</integer><key>hdid-pid</key><integer>512</integer>"
+      "<key>image-path</key><string>" +
+      (folder / "real" / "X.dmg").string() + "</string><key>system-entities</key><array>" +
+      entity("/dev/disk5") + entity("/dev/disk5s1", "/Volumes/X") +
+      "</array></dict></array>"
+      "<key>revision</key><string>671.100.2</string></dict></plist>\n";
+  EXPECT_EQ(DiskImageMounts::existingMountPoint(info, folder / "linked" / "X.dmg"),
+            std::filesystem::path("/Volumes/X"));
+  EXPECT_EQ(DiskImageMounts::existingMountPoint(info, folder / "real" / "Y.dmg"), std::nullopt);
+  std::filesystem::remove_all(folder);
 }
 
 TEST(ModernAttachOutput, DeviceNodesAndMountCandidates) {

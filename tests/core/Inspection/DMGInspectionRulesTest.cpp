@@ -70,6 +70,37 @@ TEST(DMGInspectionRulesTest, SignatureDetailsOfADeveloperIDApp) {
                                        std::nullopt, S::pass, 5));
 }
 
+// The CodeDirectory line as macOS prints it: the hex value, then every flag set by name.
+TEST(DMGInspectionRulesTest, HardenedRuntimeIsReadFromEveryFlagsShape) {
+  const struct {
+    const char* flags;
+    bool enabled;
+  } rows[] = {
+      {"flags=0x10000(runtime)", true},
+      {"flags=0x10002(adhoc,runtime)", true},
+      {"flags=0x12a00(kill,restrict,library-validation,runtime)", true},
+      {"flags=0x30000(runtime,linker-signed)", true},
+      {"flags=0x10000", true}, // the value alone
+      {"flags=0x2000(library-validation)", false},
+      {"flags=0x20002(adhoc,linker-signed)", false},
+      {"flags=0x0(none)", false},
+      {"flags=0xzz(runtime)", false},
+  };
+  for (const auto& row : rows) {
+    const auto fields = DMGInspectionRules::signatureDetails(
+        outcome(0, std::string("Identifier=x\nCodeDirectory v=20500 size=512 ") + row.flags +
+                       " hashes=9+7 location=embedded\nTeamIdentifier=A1B2C3D4E5\n"));
+    EXPECT_EQ(fields[4].value(),
+              row.enabled ? "Enabled." : "Not enabled (required for notarization).")
+        << row.flags;
+  }
+  // A runtime word elsewhere in the output is not the flag list.
+  EXPECT_EQ(DMGInspectionRules::signatureDetails(
+                outcome(0, "Identifier=com.example.runtime\nExecutable=/V/(runtime).app\n"))[4]
+                .status(),
+            S::warning);
+}
+
 TEST(DMGInspectionRulesTest, SignatureDetailsOfAdHocAndDevelopmentSignatures) {
   const auto adHoc = DMGInspectionRules::signatureDetails(
       outcome(0, "Executable=/V/X.app/Contents/MacOS/X\nIdentifier=x\nCodeDirectory v=20400 "

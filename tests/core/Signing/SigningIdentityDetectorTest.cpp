@@ -78,3 +78,28 @@ TEST(SigningIdentityDetection, AsksThePolicyOfTheKindAndReadsStandardOutputWhate
   std::filesystem::remove(stand.root() / "usr/bin/security");
   EXPECT_TRUE(SigningIdentityDetector::identities(kApplication).empty());
 }
+
+// doctor, start and notarize all ask this one question, so they cannot disagree.
+TEST(SigningIdentityMatching, ConfiguredTextIsFoundWithUnicodeCaseFolding) {
+  const std::vector<std::string> installed{"Developer ID Application: Example Corp (A1B2C3D4E5)",
+                                           "Developer ID Application: JÖRG MÜLLER (F6G7H8J9K0)",
+                                           "Developer ID Application: Straße GmbH (K1L2M3N4P5)"};
+  const struct {
+    const char* configured;
+    const char* found; // nullptr: no match
+  } rows[] = {
+      {"jörg müller", "Developer ID Application: JÖRG MÜLLER (F6G7H8J9K0)"},
+      {"F6G7H8J9K0", "Developer ID Application: JÖRG MÜLLER (F6G7H8J9K0)"},
+      {"STRASSE", "Developer ID Application: Straße GmbH (K1L2M3N4P5)"},
+      {"example corp", "Developer ID Application: Example Corp (A1B2C3D4E5)"},
+      {"jorg muller", nullptr},
+      {"Developer ID Installer", nullptr},
+  };
+  for (const auto& row : rows) {
+    const auto match = SigningIdentityDetector::firstMatch(installed, row.configured);
+    if (row.found)
+      EXPECT_EQ(match, std::optional<std::string>(row.found)) << row.configured;
+    else
+      EXPECT_EQ(match, std::nullopt) << row.configured;
+  }
+}
