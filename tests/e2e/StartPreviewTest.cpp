@@ -37,14 +37,14 @@ std::pair<uint32_t, uint32_t> pngSize(const fs::path& path) {
   return {number(16), number(20)};
 }
 
-// The preview is the DMG's background at twice the window size (compact is 960 × 600 points),
-// with the default artwork and with a template, and the release folder is left as it was.
-TEST(StartPreview, WritesTheBackgroundAtTwiceTheWindowSizeAndNothingElse) {
+// The preview is the DMG's window at twice its size (compact is 960 × 600 points, and the title
+// bar 28), with the default artwork and with a template, and the release folder is left as it was.
+TEST(StartPreview, WritesTheWindowAtTwiceItsSizeAndNothingElse) {
   struct Case {
     bool withTemplate;
     std::pair<uint32_t, uint32_t> size;
   };
-  for (const Case& test : {Case{false, {1920, 1200}}, Case{true, {1920, 1200}}}) {
+  for (const Case& test : {Case{false, {1920, 1256}}, Case{true, {1920, 1256}}}) {
     BosunSandbox sandbox;
     const fs::path releases = sandbox.home() / "Releases";
     fs::create_directories(releases / "MyApp.app" / "Contents");
