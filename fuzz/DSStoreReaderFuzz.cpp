@@ -5,9 +5,27 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 
 #include "core/Finder/DSStoreReader.hpp"
 #include "core/Finder/FinderWindowLayout.hpp"
+
+namespace {
+
+// A path below the volume root: not empty, not absolute, and no component leads upwards.
+bool staysInside(const std::string& path) {
+  if (path.empty() || path.front() == '/') return false;
+  std::size_t start = 0;
+  while (start <= path.size()) {
+    std::size_t end = path.find('/', start);
+    if (end == std::string::npos) end = path.size();
+    if (path.compare(start, end - start, "..") == 0) return false;
+    start = end + 1;
+  }
+  return true;
+}
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace halyard;
@@ -21,14 +39,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (layout.iconSize && !(*layout.iconSize >= 16 && *layout.iconSize <= 512)) std::abort();
     if (layout.backgroundAlias) {
       if (const auto path = FinderWindowLayout::aliasRelativePath(*layout.backgroundAlias)) {
-        if (path->empty() || path->front() == '/' || path->find("..") == 0) std::abort();
+        if (!staysInside(*path)) std::abort();
       }
     }
   } catch (const DSStoreReader::Failure&) {
   }
   // The alias reader alone, on the same bytes.
   if (const auto path = FinderWindowLayout::aliasRelativePath(bytes)) {
-    if (path->empty() || path->front() == '/') std::abort();
+    if (!staysInside(*path)) std::abort();
   }
   return 0;
 }
