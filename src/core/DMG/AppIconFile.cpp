@@ -1,5 +1,7 @@
 #include "core/DMG/AppIconFile.hpp"
 
+#include <algorithm>
+
 #include "core/Support/Error.hpp"
 #include "core/Support/PropertyList.hpp"
 #include "core/Support/RegularFileReader.hpp"

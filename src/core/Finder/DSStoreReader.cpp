@@ -6,6 +6,7 @@
 #include <optional>
 #include <set>
 #include <string_view>
+#include <utility>
 
 namespace halyard::DSStoreReader {
 
