@@ -49,7 +49,7 @@ Output:
   -f, --format dmg|pkg       What to build (default: dmg)
   --overwrite                Replace an existing output file
   --dry-run                  Show the plan and exit without changing anything
-  --preview <file.png>       With --dry-run: also write the DMG's background picture
+  --preview <file.png>       With --dry-run: also draw the DMG's window as a picture
 
 Signing and notarization:
   --identity <name>          Developer ID Application identity
@@ -93,10 +93,11 @@ The file is updated in place unless you pass --output.
 
 Exit code 0 when everything passed. See `bosun help exit-codes`.)TEXT";
 
-constexpr std::string_view kInspectUsage = R"TEXT(Usage: bosun inspect <file.dmg | file.pkg> [--json] [--verbose]
+constexpr std::string_view kInspectUsage = R"TEXT(Usage: bosun inspect <file.dmg | file.pkg> [--json] [--verbose] [--preview <file.png>]
 
 Mounts or expands the file read-only and reports signing, Gatekeeper, notarization,
-stapling, contents and installer scripts, with a trust score.
+stapling, contents and installer scripts, with a trust score. --preview also draws
+a DMG's window as the Finder will show it (from its .DS_Store, or the Finder's defaults).
 Exit code 0 when no check failed, 14 when at least one did.)TEXT";
 
 constexpr std::string_view kVerifyUsage = R"TEXT(Usage: bosun verify <file.app | file.dmg | file.pkg> [--deep] [--json]

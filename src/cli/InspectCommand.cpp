@@ -6,6 +6,7 @@
 #include "cli/Redactor.hpp"
 #include "cli/SignalHandler.hpp"
 #include "cli/StandardizedPath.hpp"
+#include "cli/WindowPreview.hpp"
 #include "core/Inspection/InspectionService.hpp"
 #include "core/Inspection/InspectionText.hpp"
 #include "core/Support/Text.hpp"
@@ -115,14 +116,24 @@ ExitCode InspectCommand::exitCode(const halyard::InspectionReport& report) {
 
 ExitCode InspectCommand::run(const ParsedArguments& parsed) {
   const auto file = checkedFile(parsed);
+  const auto preview = parsed.value("preview");
+  if (preview && halyard::inspectionFileKind(file) != halyard::InspectionFileKind::dmg)
+    throw CLIError(ExitCode::usage, "--preview shows a DMG's window; a PKG has none.",
+                   "Leave out --preview.");
   auto& console = Console::shared();
   console.step("Inspecting " + text::printable(file.filename().string()) + "…");
   // Once a cancellation has begun, the tools it stopped report failures that are no findings:
   // neither progress nor the report is printed, only the cancellation.
   auto& signals = SignalHandler::shared();
-  const auto report = halyard::InspectionService::inspect(file, [&](const std::string& message) {
-    if (!signals.isHandling()) console.step(text::printable(message));
-  });
+  std::optional<halyard::FinderWindowScene> window;
+  halyard::InspectionService::WindowSeen windowSeen;
+  if (preview) windowSeen = [&](const halyard::FinderWindowScene& seen) { window = seen; };
+  const auto report = halyard::InspectionService::inspect(
+      file,
+      [&](const std::string& message) {
+        if (!signals.isHandling()) console.step(text::printable(message));
+      },
+      halyard::InspectionRunner::standard(), windowSeen);
   signals.waitWhileHandling();
   if (console.isJSON()) {
     console.event("report", Redactor::redact(reportObject(report), {"file"}));
@@ -130,6 +141,14 @@ ExitCode InspectCommand::run(const ParsedArguments& parsed) {
     // Redacted as one text, so that a secret spanning lines (a PEM private key) is caught.
     console.result(
         Redactor::redact(halyard::text::joined(textLines(report, console.isVerbose()), "\n")));
+  }
+  if (preview) {
+    if (!window)
+      throw CLIError(ExitCode::input, "No preview was drawn: the DMG could not be mounted.",
+                     "Check the report above for why it did not mount.");
+    const std::filesystem::path destination = commandLinePath(*preview);
+    WindowPreview::write(*window, destination);
+    console.result(destination.string());
   }
   return exitCode(report);
 }

@@ -2,7 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "cli/BackgroundPreview.hpp"
+#include "cli/WindowPreview.hpp"
 #include "cli/CLIError.hpp"
 #include "cli/CheckPayload.hpp"
 #include "cli/ProjectFolder.hpp"
@@ -60,7 +60,7 @@ ExitCode StartCommand::run(const ParsedArguments& arguments) {
   if (arguments.hasFlag("dry-run")) {
     if (const auto preview = arguments.value("preview")) {
       const std::filesystem::path destination = commandLinePath(*preview);
-      BackgroundPreview::write(plan, destination);
+      WindowPreview::write(plan, destination);
       Console::shared().result(destination.string());
     }
     reportDryRun(plan);

@@ -43,6 +43,21 @@ TEST_F(InspectWithoutTools, ArgumentErrors) {
   EXPECT_EQ(result.standardError,
             "✗ inspect works with .dmg and .pkg files.\n  Use `bosun verify` for an .app.\n");
   EXPECT_EQ(result.standardOutput, "");
+
+  // A package has no window to draw; an image that does not mount gives its report but no
+  // picture, and says so.
+  std::ofstream(sandbox.home() / "App.pkg") << "not really a package";
+  result = inspect({"App.pkg", "--preview", "window.png"});
+  EXPECT_TRUE(result.exitedWith(2));
+  EXPECT_EQ(result.standardError, "✗ --preview shows a DMG's window; a PKG has none.\n"
+                                  "  Leave out --preview.\n");
+  std::ofstream(sandbox.home() / "App.dmg") << "not really an image";
+  result = inspect({"App.dmg", "--preview", "window.png"});
+  EXPECT_TRUE(result.exitedWith(5));
+  EXPECT_NE(result.standardOutput.find("Trust score"), std::string::npos);
+  EXPECT_NE(result.standardError.find("✗ No preview was drawn: the DMG could not be mounted."),
+            std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(sandbox.home() / "window.png"));
 }
 
 TEST_F(InspectWithoutTools, JSONModeWritesOnlyJSONLines) {

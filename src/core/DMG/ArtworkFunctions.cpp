@@ -5,6 +5,7 @@
 
 #include "core/DMG/DMGArtwork.hpp"
 #include "core/DMG/DMGWindowArtwork.hpp"
+#include "core/DMG/FinderWindowPicture.hpp"
 #include "core/Design/DesignRenderer.hpp"
 #include "core/Design/StickerPictureLoader.hpp"
 
@@ -31,13 +32,13 @@ std::optional<std::string> drawWindowBackground(const DMGWindowArtwork& artwork,
 
 const ArtworkFunctions& ArtworkFunctions::drawing() {
   static const ArtworkFunctions table{DMGArtwork::labelPadSize, drawWindowBackground,
-                                      DesignRenderer::renderPNG};
+                                      FinderWindowPicture::png, DesignRenderer::renderPNG};
   return table;
 }
 
 } // namespace halyard
 
 // The entry the program looks up after loading the module.
-extern "C" const halyard::ArtworkFunctions* bosun_artwork_functions_v1() {
+extern "C" const halyard::ArtworkFunctions* bosun_artwork_functions_v2() {
   return &halyard::ArtworkFunctions::drawing();
 }

@@ -92,7 +92,8 @@ void append(std::vector<InspectionField>& fields, std::vector<InspectionField> m
 InspectionReport DMGInspection::inspect(const std::filesystem::path& file,
                                         InspectionFileFields fileFields,
                                         const InspectionService::Progress& progress,
-                                        const InspectionRunner::Function& run) {
+                                        const InspectionRunner::Function& run,
+                                        const InspectionService::WindowSeen& windowSeen) {
   const auto dmg = file.string();
 
   progress("Checking the DMG signature…");
@@ -141,6 +142,13 @@ InspectionReport DMGInspection::inspect(const std::filesystem::path& file,
 
   std::vector<InspectionField> contents{Rules::mountability(mounted),
                                         Rules::appBundle(app, mounted)};
+  std::vector<InspectionField> windowFields;
+  if (mounted) {
+    progress("Reading the window layout…");
+    const VolumeWindow window = VolumeWindow::read(*mountPoint);
+    windowFields = Rules::windowFields(window);
+    if (windowSeen) windowSeen(window.scene);
+  }
   std::vector<InspectionField> signing{std::move(dmgSignature)};
   std::vector<InspectionField> trust;
   bool appNotarized = false;
@@ -183,6 +191,7 @@ InspectionReport DMGInspection::inspect(const std::filesystem::path& file,
     trust.push_back(std::move(unavailable[1]));
   }
 
+  append(contents, std::move(windowFields));
   trust.push_back(Rules::fileGatekeeper(assessment, signatureCheck.status == 0, dmgNotarized));
   trust.push_back(Rules::notarization(appNotarized, dmgNotarized));
   trust.push_back(Rules::fileStapled(ticket));

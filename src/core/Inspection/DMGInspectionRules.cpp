@@ -1,5 +1,6 @@
 #include "core/Inspection/DMGInspectionRules.hpp"
 
+#include <cmath>
 #include <sstream>
 
 #include "core/Inspection/InspectionFieldCatalogue.hpp"
@@ -182,6 +183,52 @@ InspectionField DMGInspectionRules::fileStapled(const ProcessOutcome& validation
   if (ticketValidated(validation))
     return dmgField(ID::fileStapled, "Yes - the DMG opens even without internet.", S::pass);
   return dmgField(ID::fileStapled, "No ticket stapled to the DMG.", S::warning);
+}
+
+std::vector<InspectionField> DMGInspectionRules::windowFields(const VolumeWindow& window) {
+  const auto field = [](ID id, std::string value, S status,
+                        std::optional<std::string> detail = std::nullopt) {
+    return dmgField(id, std::move(value), status, std::move(detail));
+  };
+  std::vector<InspectionField> fields;
+  if (window.layout == VolumeWindow::Layout::malformed) {
+    fields.push_back(field(ID::windowBackground,
+                           "The window layout file could not be read; the Finder shows its "
+                           "defaults (a plain white window).",
+                           S::warning, window.layoutProblem));
+  } else if (window.layout == VolumeWindow::Layout::missing) {
+    fields.push_back(field(ID::windowBackground,
+                           "No window layout file; the Finder shows its defaults (a plain white "
+                           "window).",
+                           S::info));
+  } else if (window.backgroundPath) {
+    fields.push_back(
+        field(ID::windowBackground, "Background picture " + *window.backgroundPath + ".", S::pass));
+  } else if (window.backgroundMissing) {
+    fields.push_back(field(ID::windowBackground,
+                           "The background picture the layout names is not on the volume.",
+                           S::warning));
+  } else {
+    fields.push_back(field(ID::windowBackground, "No background picture.", S::info));
+  }
+
+  const auto& scene = window.scene;
+  const std::string geometry = "Window " + std::to_string(std::lround(scene.windowSize.width)) +
+                               " x " + std::to_string(std::lround(scene.windowSize.height)) +
+                               " points, icons " + std::to_string(std::lround(scene.iconSize)) +
+                               " points.";
+  if (window.offWindowItems.empty()) {
+    fields.push_back(
+        field(ID::iconPlacement, "Every icon lies inside the window.", S::pass, geometry));
+  } else {
+    const bool one = window.offWindowItems.size() == 1;
+    fields.push_back(field(ID::iconPlacement,
+                           (one ? "The icon of " : "The icons of ") +
+                               text::joined(window.offWindowItems, ", ") +
+                               (one ? " lies" : " lie") + " outside the window.",
+                           S::warning, geometry));
+  }
+  return fields;
 }
 
 } // namespace halyard

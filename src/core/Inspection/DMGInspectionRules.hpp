@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "core/DMG/VolumeWindow.hpp"
 #include "core/Inspection/AppBundleInfo.hpp"
 #include "core/Inspection/InspectionField.hpp"
 #include "core/Inspection/InspectionRunner.hpp"
@@ -41,6 +42,11 @@ struct DMGInspectionRules {
                                         bool dmgNotarized);
   static InspectionField notarization(bool appNotarized, bool dmgNotarized);
   static InspectionField fileStapled(const ProcessOutcome& validation);
+
+  // windowBackground and iconPlacement for the window the volume opens: a background picture
+  // passes, a missing one or a layout file that cannot be read is a warning, no picture at all
+  // is information; an icon not wholly inside the window is a warning.
+  static std::vector<InspectionField> windowFields(const VolumeWindow& window);
 };
 
 } // namespace halyard

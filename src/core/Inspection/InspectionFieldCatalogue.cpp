@@ -65,6 +65,10 @@ InspectionFieldCatalogue::Entry InspectionFieldCatalogue::entry(InspectionFieldI
     return {C::installer, "Sensitive actions", 7};
   case ID::internalVisibility:
     return {C::contents, "Internal package visibility", 0};
+  case ID::windowBackground:
+    return {C::contents, "Window background", 0};
+  case ID::iconPlacement:
+    return {C::contents, "Icon placement", 0};
   }
   return {C::file, "", 0};
 }

@@ -15,6 +15,7 @@ constexpr std::array<ID, inspectionFieldIDCount> allIDs{
     ID::appGatekeeper,      ID::fileGatekeeper,   ID::notarization,
     ID::appStapled,         ID::fileStapled,      ID::installerScripts,
     ID::privilegedCommands, ID::sensitiveActions, ID::internalVisibility,
+    ID::windowBackground,   ID::iconPlacement,
 };
 
 constexpr std::array<std::string_view, inspectionFieldIDCount> rawValues{
@@ -27,6 +28,7 @@ constexpr std::array<std::string_view, inspectionFieldIDCount> rawValues{
     "appGatekeeper",      "fileGatekeeper",   "notarization",
     "appStapled",         "fileStapled",      "installerScripts",
     "privilegedCommands", "sensitiveActions", "internalVisibility",
+    "windowBackground",   "iconPlacement",
 };
 } // namespace
 

@@ -35,9 +35,12 @@ enum class InspectionFieldID {
   privilegedCommands,
   sensitiveActions,
   internalVisibility,
+  // The DMG's window as the Finder opens it.
+  windowBackground,
+  iconPlacement,
 };
 
-inline constexpr std::size_t inspectionFieldIDCount = 27;
+inline constexpr std::size_t inspectionFieldIDCount = 29;
 
 // Every identifier, in declaration order.
 const std::array<InspectionFieldID, inspectionFieldIDCount>& allInspectionFieldIDs();

@@ -9,13 +9,14 @@ namespace halyard {
 
 InspectionReport InspectionService::inspect(const std::filesystem::path& file,
                                             const Progress& progress,
-                                            const InspectionRunner::Function& run) {
+                                            const InspectionRunner::Function& run,
+                                            const WindowSeen& windowSeen) {
   const auto kind = inspectionFileKind(file);
   progress("Reading file…");
   auto fileFields = InspectionFileFields::make(file, kind, run);
   if (kind == InspectionFileKind::pkg)
     return PKGInspection::inspect(file, std::move(fileFields), progress, run);
-  return DMGInspection::inspect(file, std::move(fileFields), progress, run);
+  return DMGInspection::inspect(file, std::move(fileFields), progress, run, windowSeen);
 }
 
 InspectionCategory InspectionService::category(InspectionCategoryID id, std::string title,

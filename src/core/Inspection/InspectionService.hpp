@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/DMG/FinderWindowScene.hpp"
 #include "core/Inspection/InspectionCategory.hpp"
 #include "core/Inspection/InspectionFileFields.hpp"
 #include "core/Inspection/InspectionReport.hpp"
@@ -18,10 +19,13 @@ namespace halyard {
 struct InspectionService {
   // Receives one short progress line at a time; may be called from any thread.
   using Progress = std::function<void(const std::string& message)>;
+  // Receives a DMG's window as read from its mounted volume (not called when it did not mount).
+  using WindowSeen = std::function<void(const FinderWindowScene& window)>;
 
   static InspectionReport
   inspect(const std::filesystem::path& file, const Progress& progress,
-          const InspectionRunner::Function& run = InspectionRunner::standard());
+          const InspectionRunner::Function& run = InspectionRunner::standard(),
+          const WindowSeen& windowSeen = {});
 
   // A category with its summary computed from the fields.
   static InspectionCategory category(InspectionCategoryID id, std::string title,
@@ -38,7 +42,8 @@ struct DMGInspection {
   static InspectionReport inspect(const std::filesystem::path& file,
                                   InspectionFileFields fileFields,
                                   const InspectionService::Progress& progress,
-                                  const InspectionRunner::Function& run);
+                                  const InspectionRunner::Function& run,
+                                  const InspectionService::WindowSeen& windowSeen = {});
 };
 
 // The PKG path: signature, Gatekeeper and ticket of the package, then its expanded contents.

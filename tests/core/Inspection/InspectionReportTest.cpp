@@ -25,9 +25,9 @@ TEST(InspectionFieldTest, DetailIsTrimmedAndEmptyDetailIsNone) {
 
 TEST(InspectionFieldTest, IdentifiersRoundTripThroughRawValues) {
   const auto& all = allInspectionFieldIDs();
-  ASSERT_EQ(all.size(), 27u);
+  ASSERT_EQ(all.size(), 29u);
   EXPECT_EQ(rawValue(all.front()), "accessibility");
-  EXPECT_EQ(rawValue(all.back()), "internalVisibility");
+  EXPECT_EQ(rawValue(all.back()), "iconPlacement");
   for (const auto id : all)
     EXPECT_EQ(inspectionFieldIDFromRawValue(rawValue(id)), id);
   EXPECT_EQ(inspectionFieldIDFromRawValue("SHA256"), std::nullopt);

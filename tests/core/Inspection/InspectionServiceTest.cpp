@@ -118,7 +118,7 @@ TEST(InspectionServiceTest, PerfectDMGMountedAndEjectedByTheService) {
             (std::vector<ID>{ID::accessibility, ID::fileSize, ID::sha256, ID::quarantine}));
   EXPECT_EQ(ids(report.categories()[1]),
             (std::vector<ID>{ID::mountability, ID::appBundle, ID::appVersion, ID::minimumSystem,
-                             ID::architectures}));
+                             ID::architectures, ID::windowBackground, ID::iconPlacement}));
   EXPECT_EQ(
       ids(report.categories()[2]),
       (std::vector<ID>{ID::dmgSignature, ID::appSignature, ID::developer, ID::teamIdentifier,
@@ -132,6 +132,7 @@ TEST(InspectionServiceTest, PerfectDMGMountedAndEjectedByTheService) {
             (std::vector<std::string>{"Reading file…", "Checking the DMG signature…",
                                       "Checking Gatekeeper and the stapled ticket for the DMG…",
                                       "Mounting the DMG read-only…",
+                                      "Reading the window layout…",
                                       "Verifying the app signature (deep and strict)…",
                                       "Reading the app's entitlements…",
                                       "Asking Gatekeeper about the app…", "Ejecting the DMG…"}));

@@ -1,4 +1,4 @@
-#include "cli/BackgroundPreview.hpp"
+#include "cli/WindowPreview.hpp"
 
 #include "cli/CLIError.hpp"
 #include "core/DMG/DMGTemplateBackground.hpp"
@@ -9,7 +9,7 @@
 
 namespace bosun {
 
-void BackgroundPreview::write(const ReleasePlan& plan, const std::filesystem::path& destination) {
+void WindowPreview::write(const ReleasePlan& plan, const std::filesystem::path& destination) {
   if (plan.format != OutputKind::dmg)
     throw CLIError(ExitCode::usage, "--preview shows a DMG's window; this plan builds a PKG.",
                    "Leave out --preview, or pass --format dmg.");
@@ -41,9 +41,17 @@ void BackgroundPreview::write(const ReleasePlan& plan, const std::filesystem::pa
   }
 
   // The pills are sized for the app's name as its file shows it.
-  const std::string appName = plan.project.appSource.stem().string();
-  const auto png = halyard::DMGWindowArtwork::make(request, appName).backgroundPNG(request);
-  if (!png) throw CLIError(ExitCode::build, "The background could not be drawn.");
+  const auto& app = plan.project.appSource;
+  auto background =
+      halyard::DMGWindowArtwork::make(request, app.stem().string()).backgroundPNG(request);
+  if (!background) throw CLIError(ExitCode::build, "The background could not be drawn.");
+  write(halyard::FinderWindowScene::forRelease(request, app, std::move(background)), destination);
+}
+
+void WindowPreview::write(const halyard::FinderWindowScene& scene,
+                          const std::filesystem::path& destination) {
+  const auto png = scene.png();
+  if (!png) throw CLIError(ExitCode::build, "The window could not be drawn.");
   try {
     halyard::AtomicFile::writeAll(destination, *png);
   } catch (const std::exception& error) {
