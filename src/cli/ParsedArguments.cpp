@@ -41,6 +41,7 @@ const std::set<std::string>& ParsedArguments::valueOptions() {
       "template",       "name",       "window",   "compression",
       "arrow",          "app-bundle", "app",      "config",
       "create-profile", "apple-id",   "team-id",  "preview",
+      "appcast",        "download-url", "ed-key-file",
   };
   return options;
 }
@@ -70,6 +71,8 @@ const std::set<std::string>& ParsedArguments::flagOptions() {
       "legacy",
       "reversed",
       "no-reversed",
+      "volume-icon",
+      "no-volume-icon",
       "no-template",
       "no-license",
       "text",
