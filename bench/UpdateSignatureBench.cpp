@@ -55,7 +55,8 @@ void BM_LibrarySHA256(benchmark::State& state) {
 
 void BM_Ed25519SignFile(benchmark::State& state) {
   const auto& file = diskImage();
-  const auto key = halyard::EdSigningKey::fromBase64("nWGxne/9WmC6hEr0kuwsxERJxWl7MmkZcDusAxyuf2A=");
+  const auto key =
+      halyard::EdSigningKey::fromBase64("nWGxne/9WmC6hEr0kuwsxERJxWl7MmkZcDusAxyuf2A=");
   for (auto _ : state)
     benchmark::DoNotOptimize(key.signFile(file));
   state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(fileSize));

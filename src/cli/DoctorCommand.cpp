@@ -15,6 +15,7 @@
 #include "cli/SettingDefinition.hpp"
 #include "cli/StandardizedPath.hpp"
 #include "core/Appcast/AppcastFeed.hpp"
+#include "core/Appcast/EdSigningKey.hpp"
 #include "core/Inspection/InspectionText.hpp"
 #include "core/Process/AppleTools.hpp"
 #include "core/Process/ToolProcess.hpp"
@@ -150,6 +151,15 @@ Finding credentialsCheck(const ConfigurationResolver& configuration, bool offlin
   return {"credentials", label, Mark::failed, oneLine(validation.message), ExitCode::credentials};
 }
 
+// A setting's value as doctor shows it: an update key typed where its file's path belongs is
+// never shown.
+std::optional<std::string> shownValue(std::string_view key,
+                                      const std::optional<std::string>& value) {
+  if (key == "edKeyFile" && value && halyard::EdSigningKey::isKeyText(*value))
+    return std::string("<redacted>");
+  return value;
+}
+
 std::optional<std::filesystem::path> projectFolder(const ParsedArguments& parsed) {
   if (parsed.positionals.size() > 1)
     throw CLIError(ExitCode::usage, "doctor takes at most one folder.",
@@ -202,8 +212,14 @@ std::vector<Finding> DoctorCommand::updateFeedFindings(const ConfigurationResolv
 
   std::optional<std::filesystem::path> keyFile;
   std::error_code error;
-  if (const auto file = configuration.value("edKeyFile"))
-    keyFile = standardizedPath(*file, std::filesystem::current_path(error), home);
+  const auto file = configuration.value("edKeyFile");
+  if (file && halyard::EdSigningKey::isKeyText(*file)) {
+    findings.push_back({"credentials", "Update signing key", Mark::failed,
+                        "the key file setting holds a key, not the path of a file",
+                        ExitCode::credentials});
+    return findings;
+  }
+  if (file) keyFile = standardizedPath(*file, std::filesystem::current_path(error), home);
   try {
     // The key is read and dropped at once; only its public half is shown.
     const auto key = FeedPublication::loadKey(keyFile);
@@ -299,7 +315,8 @@ DoctorCommand::settingsListing(const ConfigurationResolver& configuration) {
     const auto& setting = configuration.setting(definition.key);
     std::string line = "  " + definition.key;
     line.append(width - definition.key.size(), ' ');
-    lines.push_back(line + "  " + setting.value.value_or("-") + "  (" + setting.source + ")");
+    lines.push_back(line + "  " + shownValue(definition.key, setting.value).value_or("-") + "  (" +
+                    setting.source + ")");
   }
   return lines;
 }
@@ -317,7 +334,7 @@ nlohmann::json DoctorCommand::payload(const std::vector<Finding>& findings,
   for (const auto& definition : SettingDefinition::all()) {
     const auto& setting = configuration.setting(definition.key);
     nlohmann::json entry{{"source", setting.source}};
-    if (setting.value) entry["value"] = *setting.value;
+    if (const auto value = shownValue(definition.key, setting.value)) entry["value"] = *value;
     settings[definition.key] = std::move(entry);
   }
   return {{"exitCode", exitCodeNumber(code)},
@@ -378,8 +395,8 @@ ExitCode DoctorCommand::run(const ParsedArguments& parsed) {
 
   add(credentialsCheck(configuration, parsed.hasFlag("offline"), console));
   std::error_code noFolder;
-  for (auto& finding :
-       updateFeedFindings(configuration, folder ? *folder : std::filesystem::current_path(noFolder)))
+  for (auto& finding : updateFeedFindings(
+           configuration, folder ? *folder : std::filesystem::current_path(noFolder)))
     add(std::move(finding));
 
   if (console.isJSON()) {

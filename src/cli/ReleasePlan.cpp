@@ -5,6 +5,7 @@
 #include "cli/CLIError.hpp"
 #include "cli/StandardizedPath.hpp"
 #include "core/Appcast/AppcastItem.hpp"
+#include "core/Appcast/EdSigningKey.hpp"
 #include "core/Support/Text.hpp"
 #include "core/Support/UserFolders.hpp"
 
@@ -44,6 +45,9 @@ std::string fileNamesJoined(const std::vector<fs::path>& paths) {
 const char* kNoIdentityHint = "Run `bosun setup`, pass --identity \"Developer ID Application: Name "
                               "(TEAMID)\", or add --no-sign --no-notarize.";
 
+const char* kKeyInsteadOfPath =
+    "--ed-key-file takes the path of a file that holds the key, not the key itself.";
+
 // The update feed: a feed file (relative to the release folder, like the output), the https
 // folder the file will be served from, and the key file (relative to the current folder, like
 // the API key file). Without a feed the other two are not examined.
@@ -64,8 +68,14 @@ void addUpdateFeed(ReleasePlan& plan, const ConfigurationResolver& configuration
                    "The download URL must be an https:// folder address (no spaces, ? or #).",
                    "Got \"" + *plan.downloadURL + "\".");
   }
-  if (const auto keyFile = configuration.value("edKeyFile"))
+  if (const auto keyFile = configuration.value("edKeyFile")) {
+    // A key typed in place of its file's path would be shown as a path everywhere.
+    if (halyard::EdSigningKey::isKeyText(*keyFile)) {
+      throw CLIError(ExitCode::credentials, kKeyInsteadOfPath,
+                     "Save the key in a file only you can read and pass its path.");
+    }
     plan.edKeyFile = standardizedPath(*keyFile, fs::current_path(), home);
+  }
 }
 
 } // namespace

@@ -69,8 +69,7 @@ std::vector<SettingDefinition> makeTable() {
       boolean("volumeIcon", "Volume icon from the app", "BOSUN_VOLUME_ICON", "volume-icon",
               "no-volume-icon", "false"),
       text("appcast", "Update feed (appcast) file", "BOSUN_APPCAST", "appcast"),
-      text("downloadURL", "Download folder URL for the feed", "BOSUN_DOWNLOAD_URL",
-           "download-url"),
+      text("downloadURL", "Download folder URL for the feed", "BOSUN_DOWNLOAD_URL", "download-url"),
       text("edKeyFile", "Ed25519 update key file", "BOSUN_ED_KEY_FILE", "ed-key-file"),
   };
 }

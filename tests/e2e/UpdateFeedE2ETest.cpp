@@ -77,7 +77,8 @@ TEST_F(UpdateFeedE2E, ASuccessfulReleaseAddsItsSignedItem) {
       "type=\"application/octet-stream\" sparkle:edSignature=\"([A-Za-z0-9+/=]{88})\"/>\\s*"
       "</item>\\s*</channel>");
   ASSERT_TRUE(std::regex_search(text, match, itemPattern)) << text;
-  EXPECT_TRUE(contains(text, "xmlns:sparkle=\"http://www.andymatuschak.org/xml-namespaces/sparkle\""));
+  EXPECT_TRUE(
+      contains(text, "xmlns:sparkle=\"http://www.andymatuschak.org/xml-namespaces/sparkle\""));
   EXPECT_EQ(match[1].str(), std::to_string(fs::file_size(dmg)));
 
   // openssl checks the signature of the DMG's bytes with the public key.
@@ -94,10 +95,9 @@ TEST_F(UpdateFeedE2E, ASuccessfulReleaseAddsItsSignedItem) {
     ASSERT_TRUE(openssl({"base64", "-d", "-in", (work / (std::string(name) + ".b64")).string(),
                          "-out", (work / name).string()})
                     .exitedWith(0));
-  const RunResult verified =
-      openssl({"pkeyutl", "-verify", "-pubin", "-keyform", "DER", "-inkey",
-               (work / "public").string(), "-rawin", "-in", dmg.string(), "-sigfile",
-               (work / "signature").string()});
+  const RunResult verified = openssl({"pkeyutl", "-verify", "-pubin", "-keyform", "DER", "-inkey",
+                                      (work / "public").string(), "-rawin", "-in", dmg.string(),
+                                      "-sigfile", (work / "signature").string()});
   EXPECT_TRUE(verified.exitedWith(0)) << verified.standardOutput << verified.standardError;
 
   EXPECT_FALSE(contains(run.standardOutput + run.standardError, privateKey));
@@ -117,23 +117,54 @@ TEST_F(UpdateFeedE2E, NothingIsBuiltWhenTheFeedCouldNotBePublished) {
     int exitCode;
     std::string message;
   } cases[] = {
-      {"no key in the keychain", {"--download-url", "https://example.com/"}, {}, "", 4,
+      {"no key in the keychain",
+       {"--download-url", "https://example.com/"},
+       {},
+       "",
+       4,
        "✗ No Ed25519 update key was found in your login keychain.\n"},
       {"a key file without a key",
-       {"--download-url", "https://example.com/", "--ed-key-file", "short.key"}, {}, "", 4,
+       {"--download-url", "https://example.com/", "--ed-key-file", "short.key"},
+       {},
+       "",
+       4,
        "✗ The Ed25519 key file " + (stand.work() / "short.key").string() +
            " does not hold a usable private key.\n"},
       {"a feed that is not well-formed",
-       {"--download-url", "https://example.com/", "--ed-key-file", "update.key"}, {}, notAFeed,
-       5, "✗ The feed " + feed.string() + " is not well-formed XML: "},
-      {"no download URL", {}, {}, "", 3,
+       {"--download-url", "https://example.com/", "--ed-key-file", "update.key"},
+       {},
+       notAFeed,
+       5,
+       "✗ The feed " + feed.string() + " is not well-formed XML: "},
+      {"the key itself given as the key file",
+       {"--download-url", "https://example.com/", "--ed-key-file", privateKey},
+       {},
+       "",
+       4,
+       "✗ --ed-key-file takes the path of a file that holds the key, not the key itself.\n"},
+      {"no download URL",
+       {},
+       {},
+       "",
+       3,
        "✗ --appcast needs --download-url, the folder the file will be served from.\n"},
-      {"an http download URL", {"--download-url", "http://example.com/"}, {}, "", 3,
+      {"an http download URL",
+       {"--download-url", "http://example.com/"},
+       {},
+       "",
+       3,
        "✗ The download URL must be an https:// folder address (no spaces, ? or #).\n"},
-      {"a failed build", {"--download-url", "https://example.com/"},
-       {{"MACSIM_HDIUTIL_FAIL", "1"}, {"MACSIM_HDIUTIL_WHEN", "create"}}, aFeed, 13, "✗ "},
-      {"a failed check", {"--download-url", "https://example.com/"},
-       {{"MACSIM_CODESIGN_FAIL", "1"}, {"MACSIM_CODESIGN_WHEN", "-dvv"}}, aFeed, 14,
+      {"a failed build",
+       {"--download-url", "https://example.com/"},
+       {{"MACSIM_HDIUTIL_FAIL", "1"}, {"MACSIM_HDIUTIL_WHEN", "create"}},
+       aFeed,
+       13,
+       "✗ "},
+      {"a failed check",
+       {"--download-url", "https://example.com/"},
+       {{"MACSIM_CODESIGN_FAIL", "1"}, {"MACSIM_CODESIGN_WHEN", "-dvv"}},
+       aFeed,
+       14,
        "! The update feed feed.xml was left as it was, because some checks did not pass.\n"},
   };
   for (const auto& test : cases) {
@@ -145,6 +176,7 @@ TEST_F(UpdateFeedE2E, NothingIsBuiltWhenTheFeedCouldNotBePublished) {
     const RunResult run = start(test.arguments, test.environment);
     EXPECT_TRUE(run.exitedWith(test.exitCode)) << run.status << run.standardError;
     EXPECT_TRUE(contains(run.standardError, test.message)) << run.standardError;
+    EXPECT_FALSE(contains(run.standardOutput + run.standardError, privateKey));
     EXPECT_EQ(fs::exists(release / "Release.dmg"), test.exitCode == 14);
     if (test.feed.empty())
       EXPECT_FALSE(fs::exists(feed));
@@ -160,15 +192,24 @@ TEST_F(UpdateFeedE2E, DoctorReportsTheFeedTheAddressAndTheKey) {
   const RunResult run =
       stand.bosun({"doctor", "Release", "--offline", "--appcast", "feed.xml", "--download-url",
                    "http://example.com/", "--ed-key-file", "update.key"});
-  EXPECT_TRUE(contains(run.standardError, "✓ Update feed - " + feed.string() +
-                                              " (made by the first release)\n"))
+  EXPECT_TRUE(contains(run.standardError,
+                       "✓ Update feed - " + feed.string() + " (made by the first release)\n"))
       << run.standardError;
   EXPECT_TRUE(contains(run.standardError, "✗ Download URL - \"http://example.com/\" is not an "
                                           "https:// folder address\n"));
-  EXPECT_TRUE(contains(run.standardError, "✓ Update signing key - readable from " +
-                                              (stand.work() / "update.key").string() +
-                                              ", public key 11qYAYKxCrfVS/7TyWQHOg7hcvPapiMlrwIaaPcHURo=\n"));
+  EXPECT_TRUE(contains(run.standardError,
+                       "✓ Update signing key - readable from " +
+                           (stand.work() / "update.key").string() +
+                           ", public key 11qYAYKxCrfVS/7TyWQHOg7hcvPapiMlrwIaaPcHURo=\n"));
   EXPECT_FALSE(contains(run.standardOutput + run.standardError, privateKey));
+
+  // The key typed in place of the file's path is neither read as a path nor listed.
+  const RunResult typed = stand.bosun(
+      {"doctor", "Release", "--offline", "--appcast", "feed.xml", "--ed-key-file", privateKey});
+  EXPECT_TRUE(contains(typed.standardError, "✗ Update signing key - the key file setting holds a "
+                                            "key, not the path of a file\n"));
+  EXPECT_TRUE(contains(typed.standardOutput, "<redacted>  (--ed-key-file)\n"));
+  EXPECT_FALSE(contains(typed.standardOutput + typed.standardError, privateKey));
 }
 
 } // namespace

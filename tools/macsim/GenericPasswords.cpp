@@ -30,10 +30,9 @@ bool GenericPasswords::add(const std::string& service, const std::string& accoun
     items = kept;
   });
   std::error_code ignored;
-  std::filesystem::permissions(store_.folder() / documentName,
-                               std::filesystem::perms::owner_read |
-                                   std::filesystem::perms::owner_write,
-                               ignored);
+  std::filesystem::permissions(
+      store_.folder() / documentName,
+      std::filesystem::perms::owner_read | std::filesystem::perms::owner_write, ignored);
   return added;
 }
 

@@ -112,9 +112,8 @@ GenericPasswordOptions genericPasswordOptions(const std::string& command,
     const auto& argument = arguments[i];
     const auto value = [&]() -> std::string {
       if (i + 1 >= arguments.size())
-        throw ToolFailure("security: " + command + ": option requires an argument -- " +
-                              argument.substr(1),
-                          2);
+        throw ToolFailure(
+            "security: " + command + ": option requires an argument -- " + argument.substr(1), 2);
       return arguments[++i];
     };
     if (argument == "-s")

@@ -78,10 +78,10 @@ Document parse(const std::string& bytes, const std::string& name) {
                     &xmlFreeDoc);
   if (!document || context->wellFormed == 0) {
     const xmlError* error = xmlCtxtGetLastError(context.get());
-    std::string reason = error != nullptr && error->message != nullptr
-                             ? text::trimmed(error->message) + " (line " +
-                                   std::to_string(error->line) + ")"
-                             : "unreadable";
+    std::string reason =
+        error != nullptr && error->message != nullptr
+            ? text::trimmed(error->message) + " (line " + std::to_string(error->line) + ")"
+            : "unreadable";
     throw AppcastFeedError("The feed " + name + " is not well-formed XML: " + reason + ".");
   }
   return document;
@@ -181,7 +181,8 @@ void insert(xmlDoc* document, xmlNode* channel, xmlNs* ns, const AppcastItem& it
   } else if (lastElement != nullptr) {
     const std::string indent = indentationBefore(lastElement);
     xmlNode* after = lastElement;
-    if (!indent.empty()) after = xmlAddNextSibling(after, xmlNewDocText(document, xml(indent.c_str())));
+    if (!indent.empty())
+      after = xmlAddNextSibling(after, xmlNewDocText(document, xml(indent.c_str())));
     xmlAddNextSibling(after, newItem(document, ns, item, indent));
   } else {
     xmlAddChild(channel, newItem(document, ns, item, ""));

@@ -10,8 +10,8 @@ namespace halyard {
 std::string AppcastItem::rfc822Date(std::time_t time) {
   static constexpr std::array<const char*, 7> days = {"Sun", "Mon", "Tue", "Wed",
                                                       "Thu", "Fri", "Sat"};
-  static constexpr std::array<const char*, 12> months = {
-      "Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  static constexpr std::array<const char*, 12> months = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
   std::tm utc{};
   ::gmtime_r(&time, &utc);
   char text[40];

@@ -63,6 +63,15 @@ EdSigningKey EdSigningKey::fromBase64(std::string_view text) {
   return key;
 }
 
+bool EdSigningKey::isKeyText(std::string_view text) {
+  try {
+    fromBase64(text);
+    return true;
+  } catch (const EdSigningKeyError&) {
+    return false;
+  }
+}
+
 EdSigningKey EdSigningKey::fromFile(const fs::path& file) {
   SecretText contents;
   try {

@@ -42,6 +42,9 @@ public:
   // followed by its public key, which must be the one the seed gives. Throws EdSigningKeyError.
   static EdSigningKey fromBase64(std::string_view text);
   static EdSigningKey fromFile(const std::filesystem::path& file);
+  // Whether the text is a key fromBase64 accepts (for example a key typed where its file's path
+  // belongs, which must then never be shown).
+  static bool isKeyText(std::string_view text);
   // `security find-generic-password -s SERVICE -a ACCOUNT -w` through the tool root.
   static EdSigningKey fromKeychain();
 

@@ -50,18 +50,18 @@ void VolumeIcon::apply(const fs::path& iconFile, const fs::path& volumeRoot) {
   fs::copy_file(iconFile, volumeRoot / fileName, fs::copy_options::overwrite_existing);
   std::string current;
   try {
-    current = bytesOfHexText(CoreCommand::captureData(AppleTools::xattr,
-                                                      {"-px", finderInfoAttribute,
-                                                       volumeRoot.string()},
-                                                      AppleTools::quickQueryLimit))
-                  .value_or("");
+    current =
+        bytesOfHexText(CoreCommand::captureData(AppleTools::xattr,
+                                                {"-px", finderInfoAttribute, volumeRoot.string()},
+                                                AppleTools::quickQueryLimit))
+            .value_or("");
   } catch (const CoreCommandError&) {
     // No Finder information yet (xattr exits 1); a tool that cannot run fails the write below.
   }
-  CoreCommand::run(AppleTools::xattr,
-                   {"-wx", finderInfoAttribute, hexText(withCustomIconFlag(current)),
-                    volumeRoot.string()},
-                   AppleTools::quickQueryLimit);
+  CoreCommand::run(
+      AppleTools::xattr,
+      {"-wx", finderInfoAttribute, hexText(withCustomIconFlag(current)), volumeRoot.string()},
+      AppleTools::quickQueryLimit);
 }
 
 std::string VolumeIcon::withCustomIconFlag(std::string_view finderInfo) {

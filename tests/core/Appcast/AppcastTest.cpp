@@ -72,10 +72,18 @@ TEST(EdSigningKeyTest, FileSignaturesVerifyWithAnotherImplementation) {
   const auto verify = [&] {
     bosun::testing::RunOptions options;
     options.executable = "/usr/bin/openssl";
-    options.arguments = {"pkeyutl",  "-verify",       "-pubin", "-keyform",
-                         "DER",      "-inkey",        (folder.path() / "public.der").string(),
-                         "-rawin",   "-in",           file.string(),
-                         "-sigfile", (folder.path() / "signature").string()};
+    options.arguments = {"pkeyutl",
+                         "-verify",
+                         "-pubin",
+                         "-keyform",
+                         "DER",
+                         "-inkey",
+                         (folder.path() / "public.der").string(),
+                         "-rawin",
+                         "-in",
+                         file.string(),
+                         "-sigfile",
+                         (folder.path() / "signature").string()};
     return bosun::testing::runProgram(options).exitedWith(0);
   };
   EXPECT_TRUE(verify());
@@ -103,11 +111,16 @@ TEST(AppcastItemTest, DatesAddressesAndEncoding) {
   EXPECT_EQ(AppcastItem::enclosureURL("https://example.com/dl/", "a/b#c?.dmg"),
             "https://example.com/dl/a%2Fb%23c%3F.dmg");
   const std::pair<const char*, bool> folders[] = {
-      {"https://example.com/downloads/", true}, {"HTTPS://Example.com", true},
-      {"http://example.com/", false},           {"https://", false},
-      {"https:///downloads", false},            {"https://example.com/a b", false},
-      {"https://example.com/?v=1", false},      {"https://example.com/#top", false},
-      {"ftp://example.com/", false},            {"https://example.com/\x7F", false},
+      {"https://example.com/downloads/", true},
+      {"HTTPS://Example.com", true},
+      {"http://example.com/", false},
+      {"https://", false},
+      {"https:///downloads", false},
+      {"https://example.com/a b", false},
+      {"https://example.com/?v=1", false},
+      {"https://example.com/#top", false},
+      {"ftp://example.com/", false},
+      {"https://example.com/\x7F", false},
   };
   for (const auto& [url, accepted] : folders)
     EXPECT_EQ(AppcastItem::isDownloadFolderURL(url), accepted) << url;

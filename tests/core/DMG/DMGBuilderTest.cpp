@@ -210,13 +210,15 @@ TEST(DMGBuilderRules, VolumeIconComesOnlyFromTheAppsOwnIconFile) {
   for (const auto& [name, expected] : names) {
     writeFile(app / "Contents" / "Info.plist",
               "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>CFBundleIconFile</key>"
-              "<string>" + name + "</string></dict></plist>");
+              "<string>" +
+                  name + "</string></dict></plist>");
     const auto found = VolumeIcon::appIconFile(app);
     EXPECT_EQ(found ? found->filename().string() : "", expected) << name;
   }
 
   // Bytes 8 and 9 are the Finder flags: 0x0400 joins the flags already there.
-  EXPECT_EQ(VolumeIcon::withCustomIconFlag(""), std::string(8, '\0') + "\x04" + std::string(23, '\0'));
+  EXPECT_EQ(VolumeIcon::withCustomIconFlag(""),
+            std::string(8, '\0') + "\x04" + std::string(23, '\0'));
   EXPECT_EQ(VolumeIcon::withCustomIconFlag(std::string(40, '\x11')),
             std::string(8, '\x11') + "\x15\x11" + std::string(22, '\x11'));
   EXPECT_EQ(VolumeIcon::bytesOfHexText("00 0a\nFF"), std::string("\0\x0a\xff", 3));
