@@ -1,5 +1,7 @@
 #include "cli/FeedPublication.hpp"
 
+#include <unistd.h>
+
 #include <ctime>
 
 #include "cli/CLIError.hpp"
@@ -60,6 +62,18 @@ FeedPublication FeedPublication::prepare(const ReleasePlan& plan) {
   } catch (const halyard::AppcastFeedError& error) {
     throw CLIError(ExitCode::input, error.what(),
                    "Fix the feed, or pass another --appcast file (a missing one is created).");
+  }
+  // The feed is replaced by a file written beside it: its folder (or the nearest one that
+  // exists, where the missing ones will be made) must take new files.
+  fs::path folder = plan.appcast->parent_path();
+  std::error_code error;
+  while (!fs::exists(folder, error) && folder.has_parent_path() && folder.parent_path() != folder)
+    folder = folder.parent_path();
+  if (::access(folder.c_str(), W_OK | X_OK) != 0) {
+    throw CLIError(ExitCode::input,
+                   "The feed " + plan.appcast->string() + " cannot be written: " + folder.string() +
+                       " does not take new files.",
+                   "Choose another --appcast file, or make the folder writable.");
   }
   return publication;
 }
