@@ -24,6 +24,8 @@ pkg_check_modules(POPPLER REQUIRED IMPORTED_TARGET poppler-cpp)
 pkg_check_modules(GSF REQUIRED IMPORTED_TARGET libgsf-1)
 # SHA-256 comes from nettle: it loads in a fraction of the time libcrypto takes at every start.
 pkg_check_modules(NETTLE REQUIRED IMPORTED_TARGET nettle)
+# Ed25519 (signing update files) is in nettle's public-key half, hogweed.
+pkg_check_modules(HOGWEED REQUIRED IMPORTED_TARGET hogweed)
 
 add_library(bosun_deps INTERFACE)
 add_library(bosun::deps ALIAS bosun_deps)
@@ -34,6 +36,7 @@ target_link_libraries(bosun_deps INTERFACE
   LibXml2::LibXml2
   LibArchive::LibArchive
   PkgConfig::NETTLE
+  PkgConfig::HOGWEED
   Threads::Threads
   PkgConfig::PLIST)
 
@@ -64,7 +67,8 @@ target_link_libraries(bosun_deps INTERFACE ${CMAKE_DL_LIBS})
 # Mark every dependency's include directories as system headers. The whole core library sees the
 # drawing libraries' headers (its artwork types name cairo's), without linking them.
 foreach(dep IN ITEMS PkgConfig::PLIST PkgConfig::CAIRO PkgConfig::PNG PkgConfig::PANGO PkgConfig::PIXBUF
-                     PkgConfig::RSVG PkgConfig::POPPLER PkgConfig::GSF PkgConfig::NETTLE)
+                     PkgConfig::RSVG PkgConfig::POPPLER PkgConfig::GSF PkgConfig::NETTLE
+                     PkgConfig::HOGWEED)
   get_target_property(dirs ${dep} INTERFACE_INCLUDE_DIRECTORIES)
   if(dirs)
     target_include_directories(bosun_deps SYSTEM INTERFACE ${dirs})

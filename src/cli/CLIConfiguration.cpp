@@ -21,7 +21,7 @@ struct Member {
   BoolMember boolean = nullptr;
 };
 
-constexpr std::array<Member, 19> members{{
+constexpr std::array<Member, 23> members{{
     {"identity", &CLIConfiguration::identity},
     {"installerIdentity", &CLIConfiguration::installerIdentity},
     {"keychainProfile", &CLIConfiguration::keychainProfile},
@@ -41,6 +41,10 @@ constexpr std::array<Member, 19> members{{
     {"deepVerify", nullptr, &CLIConfiguration::deepVerify},
     {"modernDiskTools", nullptr, &CLIConfiguration::modernDiskTools},
     {"reversed", nullptr, &CLIConfiguration::reversed},
+    {"volumeIcon", nullptr, &CLIConfiguration::volumeIcon},
+    {"appcast", &CLIConfiguration::appcast},
+    {"downloadURL", &CLIConfiguration::downloadURL},
+    {"edKeyFile", &CLIConfiguration::edKeyFile},
 }};
 
 const Member* memberNamed(std::string_view key) {

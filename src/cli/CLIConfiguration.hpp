@@ -45,6 +45,10 @@ struct CLIConfiguration {
   std::optional<bool> deepVerify;
   std::optional<bool> modernDiskTools;
   std::optional<bool> reversed;
+  std::optional<bool> volumeIcon;
+  std::optional<std::string> appcast;
+  std::optional<std::string> downloadURL;
+  std::optional<std::string> edKeyFile; // the path of the key file, never the key
 
   // Strict decoding: the bytes must be UTF-8 JSON holding one object, within the size and depth
   // limits, and every known member must have its JSON type (null counts as absent). Any other

@@ -7,14 +7,18 @@
 
 #include "cli/CLIError.hpp"
 #include "cli/ConfigurationResolver.hpp"
+#include "cli/FeedPublication.hpp"
 #include "cli/ParsedArguments.hpp"
 #include "cli/Redactor.hpp"
 #include "cli/SettingDefinition.hpp"
 #include "cli/StandardizedPath.hpp"
+#include "core/Appcast/AppcastFeed.hpp"
+#include "core/Appcast/EdSigningKey.hpp"
 #include "core/Inspection/InspectionText.hpp"
 #include "core/Process/AppleTools.hpp"
 #include "core/Process/ToolProcess.hpp"
 #include "core/Signing/SigningIdentityDetector.hpp"
+#include "core/Support/Base64.hpp"
 #include "core/Support/PropertyList.hpp"
 #include "core/Support/Text.hpp"
 #include "core/Support/ToolRoot.hpp"
@@ -138,6 +142,15 @@ Finding credentialsCheck(const ConfigurationResolver& configuration, bool offlin
   return {"credentials", label, Mark::failed, oneLine(validation.message), ExitCode::credentials};
 }
 
+// A setting's value as doctor shows it: an update key typed where its file's path belongs is
+// never shown.
+std::optional<std::string> shownValue(std::string_view key,
+                                      const std::optional<std::string>& value) {
+  if (key == "edKeyFile" && value && halyard::EdSigningKey::isKeyText(*value))
+    return std::string("<redacted>");
+  return value;
+}
+
 std::optional<std::filesystem::path> projectFolder(const ParsedArguments& parsed) {
   if (parsed.positionals.size() > 1)
     throw CLIError(ExitCode::usage, "doctor takes at most one folder.",
@@ -156,6 +169,62 @@ std::optional<std::filesystem::path> projectFolder(const ParsedArguments& parsed
 }
 
 } // namespace
+
+std::vector<Finding> DoctorCommand::updateFeedFindings(const ConfigurationResolver& configuration,
+                                                       const std::filesystem::path& releaseFolder) {
+  std::vector<Finding> findings;
+  const auto feed = configuration.value("appcast");
+  if (!feed) return findings;
+  const auto home = halyard::UserFolders::home();
+  const auto feedPath = standardizedPath(*feed, releaseFolder, home);
+  try {
+    halyard::AppcastFeed::check(feedPath);
+    std::error_code error;
+    const bool exists = std::filesystem::exists(feedPath, error);
+    findings.push_back({"config", "Update feed", Mark::passed,
+                        oneLine(feedPath.string()) + (exists ? "" : " (made by the first release)"),
+                        std::nullopt});
+  } catch (const halyard::AppcastFeedError& error) {
+    findings.push_back(
+        {"config", "Update feed", Mark::failed, oneLine(error.what()), ExitCode::input});
+  }
+
+  const auto url = configuration.value("downloadURL");
+  if (!url)
+    findings.push_back({"config", "Download URL", Mark::failed,
+                        "none configured; the feed needs the folder the file is served from",
+                        ExitCode::configuration});
+  else if (!halyard::AppcastItem::isDownloadFolderURL(*url))
+    findings.push_back({"config", "Download URL", Mark::failed,
+                        "\"" + oneLine(*url) + "\" is not an https:// folder address",
+                        ExitCode::configuration});
+  else
+    findings.push_back({"config", "Download URL", Mark::passed, oneLine(*url), std::nullopt});
+
+  std::optional<std::filesystem::path> keyFile;
+  std::error_code error;
+  const auto file = configuration.value("edKeyFile");
+  if (file && halyard::EdSigningKey::isKeyText(*file)) {
+    findings.push_back({"credentials", "Update signing key", Mark::failed,
+                        "the key file setting holds a key, not the path of a file",
+                        ExitCode::credentials});
+    return findings;
+  }
+  if (file) keyFile = standardizedPath(*file, std::filesystem::current_path(error), home);
+  try {
+    // The key is read and dropped at once; only its public half is shown.
+    const auto key = FeedPublication::loadKey(keyFile);
+    findings.push_back({"credentials", "Update signing key", Mark::passed,
+                        "readable from " +
+                            (keyFile ? oneLine(keyFile->string()) : "the login keychain") +
+                            ", public key " + halyard::Base64::encoded(key.publicKey()),
+                        std::nullopt});
+  } catch (const CLIError& failure) {
+    findings.push_back({"credentials", "Update signing key", Mark::failed,
+                        oneLine(failure.message()), ExitCode::credentials});
+  }
+  return findings;
+}
 
 Finding DoctorCommand::identityFinding(std::string_view label,
                                        const std::optional<std::string>& configured,
@@ -238,7 +307,8 @@ DoctorCommand::settingsListing(const ConfigurationResolver& configuration) {
     const auto& setting = configuration.setting(definition.key);
     std::string line = "  " + definition.key;
     line.append(width - definition.key.size(), ' ');
-    lines.push_back(line + "  " + setting.value.value_or("-") + "  (" + setting.source + ")");
+    lines.push_back(line + "  " + shownValue(definition.key, setting.value).value_or("-") + "  (" +
+                    setting.source + ")");
   }
   return lines;
 }
@@ -256,7 +326,7 @@ nlohmann::json DoctorCommand::payload(const std::vector<Finding>& findings,
   for (const auto& definition : SettingDefinition::all()) {
     const auto& setting = configuration.setting(definition.key);
     nlohmann::json entry{{"source", setting.source}};
-    if (setting.value) entry["value"] = *setting.value;
+    if (const auto value = shownValue(definition.key, setting.value)) entry["value"] = *value;
     settings[definition.key] = std::move(entry);
   }
   return {{"exitCode", exitCodeNumber(code)},
@@ -267,7 +337,8 @@ nlohmann::json DoctorCommand::payload(const std::vector<Finding>& findings,
 
 ExitCode DoctorCommand::run(const ParsedArguments& parsed) {
   // A configuration that cannot be resolved ends the command before any check.
-  const ConfigurationResolver configuration(parsed, projectFolder(parsed));
+  const auto folder = projectFolder(parsed);
+  const ConfigurationResolver configuration(parsed, folder);
   auto& console = Console::shared();
   std::vector<Finding> findings;
   auto add = [&](Finding finding) {
@@ -315,6 +386,10 @@ ExitCode DoctorCommand::run(const ParsedArguments& parsed) {
                         configuration.boolean("notarize")));
 
   add(credentialsCheck(configuration, parsed.hasFlag("offline"), console));
+  std::error_code noFolder;
+  for (auto& finding : updateFeedFindings(
+           configuration, folder ? *folder : std::filesystem::current_path(noFolder)))
+    add(std::move(finding));
 
   if (console.isJSON()) {
     console.event("doctor", payload(findings, configuration));

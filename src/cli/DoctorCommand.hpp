@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -66,6 +67,12 @@ struct DoctorCommand {
   // read without a prompt; otherwise a warning with the tool's words and how to unlock it (no
   // exit code: a signing identity may live in another keychain), or a time-out.
   static Finding keychainFinding(const halyard::ToolProcessResult& result);
+
+  // With an update feed configured: the feed (a well-formed feed, or none yet), the download URL
+  // (an https folder) and the signing key (readable; only its public half is shown). Relative
+  // feed paths are taken from the release folder. Nothing without a feed.
+  static std::vector<Finding> updateFeedFindings(const ConfigurationResolver& configuration,
+                                                 const std::filesystem::path& releaseFolder);
 
   // The code of the first finding that has one, else `success`.
   static ExitCode exitCode(const std::vector<Finding>& findings);

@@ -73,9 +73,18 @@ DMG layout:
   --compression zlib|lzfse|lzma   (default: zlib; lzfse needs macOS 10.11+, lzma 10.15+)
   --arrow <SF Symbol>        Arrow between the app and Applications (default: arrow.right)
   --reversed                 Applications on the left
+  --volume-icon / --no-volume-icon   Show the app's icon (.icns) on the mounted
+                             volume (default: off)
   --modern / --legacy        Disk image tools (modern = diskutil image, macOS 27+)
   --app <name>               Pick the app when the folder has several
   --no-license               Ignore license documents in the folder
+
+Update feed (for apps that update themselves from an appcast):
+  --appcast <feed.xml>       After a successful release, add the file to this feed
+                             (created if missing; relative to the release folder)
+  --download-url <https URL> The folder the file will be served from
+  --ed-key-file <file>       The Ed25519 private key (Base64); default: the key the
+                             updater's key tool keeps in your login keychain
 
 stdout gets the path of the finished file; progress and checks go to stderr.)TEXT";
 

@@ -36,11 +36,12 @@ size_t characterLength(std::string_view text, size_t index) {
 
 const std::set<std::string>& ParsedArguments::valueOptions() {
   static const std::set<std::string> options = {
-      "output",         "format",     "identity", "installer-identity",
-      "profile",        "key",        "key-id",   "issuer",
-      "template",       "name",       "window",   "compression",
-      "arrow",          "app-bundle", "app",      "config",
-      "create-profile", "apple-id",   "team-id",  "preview",
+      "output",         "format",       "identity",    "installer-identity",
+      "profile",        "key",          "key-id",      "issuer",
+      "template",       "name",         "window",      "compression",
+      "arrow",          "app-bundle",   "app",         "config",
+      "create-profile", "apple-id",     "team-id",     "preview",
+      "appcast",        "download-url", "ed-key-file",
   };
   return options;
 }
@@ -70,6 +71,8 @@ const std::set<std::string>& ParsedArguments::flagOptions() {
       "legacy",
       "reversed",
       "no-reversed",
+      "volume-icon",
+      "no-volume-icon",
       "no-template",
       "no-license",
       "text",

@@ -126,7 +126,7 @@ std::vector<std::string> optionWords() {
 }
 
 bool completesPaths(const std::string& option) {
-  return option == "output" || option == "config" ||
+  return option == "output" || option == "config" || option == "ed-key-file" ||
          !ReferencePages::optionExtensions(option).empty();
 }
 
@@ -152,6 +152,7 @@ std::vector<std::string> ReferencePages::optionExtensions(std::string_view optio
   if (option == "template") return {"hyd"};
   if (option == "key") return {"p8"};
   if (option == "preview") return {"png"};
+  if (option == "appcast") return {"xml"};
   return {};
 }
 

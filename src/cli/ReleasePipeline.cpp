@@ -13,6 +13,7 @@
 #include "cli/SignalHandler.hpp"
 #include "core/DMG/DMGBuilder.hpp"
 #include "core/DMG/DMGTemplateBackground.hpp"
+#include "core/DMG/VolumeIcon.hpp"
 #include "core/Import/ImportPreparationManager.hpp"
 #include "core/Import/ZipAppExtractor.hpp"
 #include "core/Inspection/ReleaseCheck.hpp"
@@ -137,6 +138,7 @@ public:
     workspace_ =
         makePrivateFolder(temporaries_, halyard::UserFolders::temporary(), workspacePrefix);
     stageApp();
+    if (plan_.appcast) readAppVersions();
     prepareAppBundle();
     const halyard::LicenseAgreement agreement = licenseAgreement();
     // The file is made and finished in a private folder beside the output, so that the rename
@@ -174,6 +176,16 @@ private:
     }
     console_.detail("Working copy: " + app_.string());
     displayName_ = halyard::appBundleDisplayName(app_);
+  }
+
+  // The feed item needs the app's bundle version; without one nothing is built.
+  void readAppVersions() {
+    appVersions_ = halyard::AppBundleVersions::read(app_);
+    if (!appVersions_->version) {
+      throw CLIError(ExitCode::input,
+                     fileName(app_) + " has no CFBundleVersion, which the update feed needs.",
+                     "Set CFBundleVersion in the app's Info.plist, or leave out --appcast.");
+    }
   }
 
   bool signsApp() const { return plan_.sign && plan_.identity.has_value(); }
@@ -294,6 +306,12 @@ private:
     request.exportLabelPillColor = halyard::CodableColor::white();
     request.exportLabelTextColor = halyard::CodableColor::black();
     request.compression = plan_.compression;
+    if (plan_.volumeIcon) {
+      request.volumeIconURL = halyard::VolumeIcon::appIconFile(app_);
+      if (!request.volumeIconURL)
+        console_.warning(fileName(app_) + " has no .icns icon file, so the DMG's volume keeps the "
+                                          "standard disk icon.");
+    }
     if (const auto& designTemplate = plan_.project.templateURL) {
       console_.step("Rendering the background from " + fileName(*designTemplate) + "…");
       try {
@@ -382,6 +400,7 @@ private:
     outcome.artifactCheck = halyard::ReleaseCheck::run(plan_.outputURL, checkKind(plan_.format));
     outcome.artifactCheck.fileName = plan_.artifactName;
     outcome.problems = ReleasePipeline::problems(plan_, outcome.appCheck, outcome.artifactCheck);
+    outcome.appVersions = appVersions_;
     return outcome;
   }
 
@@ -393,6 +412,7 @@ private:
   fs::path workspace_;
   fs::path app_;
   std::string displayName_;
+  std::optional<halyard::AppBundleVersions> appVersions_;
 };
 
 } // namespace

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/ReleasePlan.hpp"
+#include "core/Appcast/AppBundleVersions.hpp"
 #include "core/DMG/DMGBuildRequest.hpp"
 #include "core/Inspection/ReleaseCheckResult.hpp"
 #include "core/Legal/LicenseAgreement.hpp"
@@ -23,6 +24,8 @@ struct ReleaseOutcome {
   std::optional<halyard::ReleaseCheckResult> appCheck;
   halyard::ReleaseCheckResult artifactCheck;
   std::vector<std::string> problems;
+  // The app's name and versions, read when the plan has an update feed.
+  std::optional<halyard::AppBundleVersions> appVersions;
 };
 
 // How looking for Apple's ticket of an app ended.

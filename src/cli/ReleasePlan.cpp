@@ -4,6 +4,8 @@
 
 #include "cli/CLIError.hpp"
 #include "cli/StandardizedPath.hpp"
+#include "core/Appcast/AppcastItem.hpp"
+#include "core/Appcast/EdSigningKey.hpp"
 #include "core/Support/Text.hpp"
 #include "core/Support/UserFolders.hpp"
 
@@ -42,6 +44,39 @@ std::string fileNamesJoined(const std::vector<fs::path>& paths) {
 
 const char* kNoIdentityHint = "Run `bosun setup`, pass --identity \"Developer ID Application: Name "
                               "(TEAMID)\", or add --no-sign --no-notarize.";
+
+const char* kKeyInsteadOfPath =
+    "--ed-key-file takes the path of a file that holds the key, not the key itself.";
+
+// The update feed: a feed file (relative to the release folder, like the output), the https
+// folder the file will be served from, and the key file (relative to the current folder, like
+// the API key file). Without a feed the other two are not examined.
+void addUpdateFeed(ReleasePlan& plan, const ConfigurationResolver& configuration,
+                   const fs::path& home) {
+  const auto feed = configuration.value("appcast");
+  if (!feed) return;
+  plan.appcast = standardizedPath(*feed, plan.project.folder, home);
+  plan.downloadURL = configuration.value("downloadURL");
+  if (!plan.downloadURL) {
+    throw CLIError(ExitCode::configuration,
+                   "--appcast needs --download-url, the folder the file will be served from.",
+                   "Pass --download-url https://example.com/downloads/ (the file's name is "
+                   "added to it).");
+  }
+  if (!halyard::AppcastItem::isDownloadFolderURL(*plan.downloadURL)) {
+    throw CLIError(ExitCode::configuration,
+                   "The download URL must be an https:// folder address (no spaces, ? or #).",
+                   "Got \"" + *plan.downloadURL + "\".");
+  }
+  if (const auto keyFile = configuration.value("edKeyFile")) {
+    // A key typed in place of its file's path would be shown as a path everywhere.
+    if (halyard::EdSigningKey::isKeyText(*keyFile)) {
+      throw CLIError(ExitCode::credentials, kKeyInsteadOfPath,
+                     "Save the key in a file only you can read and pass its path.");
+    }
+    plan.edKeyFile = standardizedPath(*keyFile, fs::current_path(), home);
+  }
+}
 
 } // namespace
 
@@ -166,6 +201,8 @@ ReleasePlan ReleasePlan::make(const ProjectFolder& project,
   plan.window = configuration.windowPreset();
   plan.compression = configuration.compression();
   plan.arrow = configuration.value("arrow").value_or("arrow.right");
+  plan.volumeIcon = plan.format == OutputKind::dmg && configuration.boolean("volumeIcon");
+  addUpdateFeed(plan, configuration, home);
   return plan;
 }
 
@@ -196,6 +233,7 @@ std::vector<std::string> ReleasePlan::steps() const {
                                    : "the default Halyard style";
     result.push_back("Build " + artifactName + " (" + std::string(rawValue(window)) + " window, " +
                      std::string(halyard::title(compression)) + " compression, " + design + ")");
+    if (volumeIcon) result.emplace_back("Show the app's icon (.icns) on the volume");
   }
 
   if (!project.legalDocuments.empty()) {
@@ -209,6 +247,12 @@ std::vector<std::string> ReleasePlan::steps() const {
     result.push_back("Sign " + artifactName);
   }
   result.emplace_back("Check signing, notarization and stapling");
+  if (appcast) {
+    result.push_back("Sign " + artifactName + " with the Ed25519 update key (" +
+                     (edKeyFile ? edKeyFile->filename().string() : "login keychain") +
+                     ") and add it to " + appcast->filename().string() + ", served from " +
+                     *downloadURL);
+  }
   return result;
 }
 

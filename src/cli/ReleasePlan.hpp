@@ -37,6 +37,12 @@ struct ReleasePlan {
   std::string arrow;
   bool reversed = false;
   bool overwrite = false;
+  bool volumeIcon = false; // a DMG whose volume shows the app's icon
+  // The update feed the finished file is added to, the https folder it will be served from, and
+  // the file holding the Ed25519 key that signs it (none: the key in the login keychain).
+  std::optional<std::filesystem::path> appcast;
+  std::optional<std::string> downloadURL;
+  std::optional<std::filesystem::path> edKeyFile;
 
   // Combines the project, the settings and the command line. Throws CLIError at the first
   // inconsistency, with a hint naming the option that fixes it.

@@ -66,6 +66,11 @@ std::vector<SettingDefinition> makeTable() {
               "legacy", "false"),
       boolean("reversed", "Reversed DMG layout", "BOSUN_REVERSED", "reversed", "no-reversed",
               "false"),
+      boolean("volumeIcon", "Volume icon from the app", "BOSUN_VOLUME_ICON", "volume-icon",
+              "no-volume-icon", "false"),
+      text("appcast", "Update feed (appcast) file", "BOSUN_APPCAST", "appcast"),
+      text("downloadURL", "Download folder URL for the feed", "BOSUN_DOWNLOAD_URL", "download-url"),
+      text("edKeyFile", "Ed25519 update key file", "BOSUN_ED_KEY_FILE", "ed-key-file"),
   };
 }
 

@@ -16,6 +16,7 @@
 #include "cli/SettingDefinition.hpp"
 #include "cli/TerminalSession.hpp"
 #include "cli/TildeExpansion.hpp"
+#include "core/Appcast/EdSigningKey.hpp"
 #include "core/Notarization/NotaryCredentials.hpp"
 #include "core/Process/AppleTools.hpp"
 #include "core/Process/ProcessRunner.hpp"
@@ -231,6 +232,13 @@ CLIConfiguration SetupCommand::configurationFromFlags(const ParsedArguments& arg
       }
       if (on || off) configuration.set(on ? "true" : "false", setting.key);
     }
+  }
+  // The config file never holds a secret: an update key typed in place of its file's path is
+  // refused, not saved.
+  if (configuration.edKeyFile && halyard::EdSigningKey::isKeyText(*configuration.edKeyFile)) {
+    throw CLIError(ExitCode::usage,
+                   "--ed-key-file takes the path of a file that holds the key, not the key itself.",
+                   "The key is never saved in the config file.");
   }
   return configuration;
 }

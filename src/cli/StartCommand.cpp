@@ -5,11 +5,13 @@
 #include "cli/WindowPreview.hpp"
 #include "cli/CLIError.hpp"
 #include "cli/CheckPayload.hpp"
+#include "cli/FeedPublication.hpp"
 #include "cli/ProjectFolder.hpp"
 #include "cli/ReleasePipeline.hpp"
 #include "cli/SetupCommand.hpp"
 #include "cli/StandardizedPath.hpp"
 #include "cli/TerminalSession.hpp"
+#include "core/DMG/VolumeIcon.hpp"
 #include "core/Support/Text.hpp"
 
 namespace bosun {
@@ -62,11 +64,37 @@ ExitCode StartCommand::run(const ParsedArguments& arguments) {
       const std::filesystem::path destination = commandLinePath(*preview);
       WindowPreview::write(plan, destination);
       Console::shared().result(destination.string());
+      if (plan.volumeIcon) describeVolumeIcon(plan);
     }
     reportDryRun(plan);
     return ExitCode::success;
   }
-  return report(ReleasePipeline().run(plan), plan);
+  // The update key and the feed are checked before anything is built.
+  std::optional<FeedPublication> feed;
+  if (plan.appcast) feed.emplace(FeedPublication::prepare(plan));
+  const ReleaseOutcome outcome = ReleasePipeline().run(plan);
+  if (feed) {
+    if (outcome.problems.empty())
+      feed->publish(plan, outcome);
+    else
+      Console::shared().warning("The update feed " + plan.appcast->filename().string() +
+                                " was left as it was, because some checks did not pass.");
+  }
+  return report(outcome, plan);
+}
+
+void StartCommand::describeVolumeIcon(const ReleasePlan& plan, Console& console) {
+  const auto& source = plan.project.appSource;
+  if (plan.project.isZip) {
+    console.info("Volume icon: the app's icon, once " + source.filename().string() +
+                 " is unpacked");
+  } else if (const auto icon = halyard::VolumeIcon::appIconFile(source)) {
+    console.info("Volume icon: " + icon->filename().string() + " from " +
+                 source.filename().string());
+  } else {
+    console.warning(source.filename().string() + " has no .icns icon file, so the DMG's volume "
+                                                 "will keep the standard disk icon.");
+  }
 }
 
 bool StartCommand::needsSetup(const ConfigurationResolver& configuration) {

@@ -23,6 +23,9 @@ struct StartCommand {
   // The plan as information lines, and its steps as numbered detail lines.
   static void describe(const ReleasePlan& plan, Console& console = Console::shared());
 
+  // With --preview: where the volume's icon will come from (a warning when the app has none).
+  static void describeVolumeIcon(const ReleasePlan& plan, Console& console = Console::shared());
+
   // The end of a dry run: the JSON event "plan", or "Dry run: nothing was changed." on standard
   // output.
   static void reportDryRun(const ReleasePlan& plan, Console& console = Console::shared());

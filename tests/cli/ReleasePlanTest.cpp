@@ -171,4 +171,15 @@ TEST_F(ReleasePlanTest, StepsFollowTheAppBundleModeAndTheFormat) {
   // Signed, not notarized: a DMG is signed after the build, a PKG gets no signing step.
   EXPECT_EQ(make({"--no-notarize", "--identity", "Dev"}).steps().at(3), "Sign Releases.dmg");
   EXPECT_EQ(make({"--no-notarize", "--identity", "Dev", "--format", "pkg"}).steps().size(), 4u);
+
+  // The volume icon belongs to a DMG only; the feed, relative to the release folder, comes last.
+  const auto published =
+      make(with(kUnsigned, {"--volume-icon", "--appcast", "feeds/appcast.xml", "--download-url",
+                            "https://example.com/dl/", "--ed-key-file", "/keys/update.key"}));
+  EXPECT_EQ(published.appcast, releases / "feeds" / "appcast.xml");
+  EXPECT_EQ(published.steps().at(2), "Show the app's icon (.icns) on the volume");
+  EXPECT_EQ(published.steps().back(),
+            "Sign Releases.dmg with the Ed25519 update key (update.key) and add it to "
+            "appcast.xml, served from https://example.com/dl/");
+  EXPECT_FALSE(make(with(kUnsigned, {"--volume-icon", "--format", "pkg"})).volumeIcon);
 }

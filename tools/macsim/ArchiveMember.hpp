@@ -2,6 +2,8 @@
 
 #include <ctime>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace macsim {
 
@@ -14,6 +16,9 @@ struct ArchiveMember {
   std::string linkTarget;
   unsigned mode = 0644;
   std::time_t modified = 0;
+  // Extended attributes under their file-system names ("user.com.apple.FinderInfo"); kept by
+  // the tar format only.
+  std::vector<std::pair<std::string, std::string>> attributes;
 };
 
 } // namespace macsim

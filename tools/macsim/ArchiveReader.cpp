@@ -50,6 +50,12 @@ std::vector<ArchiveMember> ArchiveReader::read(std::string_view bytes) {
       member.type = ArchiveMember::Type::file;
       break;
     }
+    archive_entry_xattr_reset(entry);
+    const char* attribute = nullptr;
+    const void* value = nullptr;
+    size_t size = 0;
+    while (archive_entry_xattr_next(entry, &attribute, &value, &size) == ARCHIVE_OK)
+      member.attributes.emplace_back(attribute, std::string(static_cast<const char*>(value), size));
     if (member.type == ArchiveMember::Type::file) {
       char buffer[65536];
       while (true) {

@@ -1,5 +1,6 @@
 #include "ArchiveWriter.hpp"
 
+#include "ExtendedAttributes.hpp"
 #include "Files.hpp"
 
 #include <archive.h>
@@ -14,7 +15,7 @@ namespace macsim {
 
 namespace {
 
-ArchiveMember memberFor(const fs::path& item, const std::string& name) {
+ArchiveMember memberFor(const fs::path& item, const std::string& name, bool withAttributes) {
   struct stat info {};
   if (::lstat(item.c_str(), &info) != 0) throw std::runtime_error(item.string() + ": unreadable");
   ArchiveMember member;
@@ -31,6 +32,10 @@ ArchiveMember memberFor(const fs::path& item, const std::string& name) {
   } else {
     member.name.clear(); // devices, sockets and pipes are left out
   }
+  if (withAttributes)
+    for (const auto& attribute : ExtendedAttributes::names(item))
+      if (auto value = ExtendedAttributes::value(item, attribute))
+        member.attributes.emplace_back("user." + attribute, std::move(*value));
   return member;
 }
 
@@ -50,16 +55,17 @@ int closeCallback(struct archive*, void*) {
 } // namespace
 
 std::vector<ArchiveMember> ArchiveWriter::membersOf(const fs::path& folder,
-                                                    const std::string& prefix, bool includeRoot) {
+                                                    const std::string& prefix, bool includeRoot,
+                                                    bool withAttributes) {
   std::vector<ArchiveMember> members;
   if (includeRoot) {
     std::string rootName = prefix;
     while (!rootName.empty() && rootName.back() == '/')
       rootName.pop_back();
-    members.push_back(memberFor(folder, rootName.empty() ? "." : rootName));
+    members.push_back(memberFor(folder, rootName.empty() ? "." : rootName, withAttributes));
   }
   for (const auto& relative : Files::walk(folder)) {
-    auto member = memberFor(folder / relative, prefix + relative.generic_string());
+    auto member = memberFor(folder / relative, prefix + relative.generic_string(), withAttributes);
     if (!member.name.empty()) members.push_back(std::move(member));
   }
   return members;
@@ -115,7 +121,8 @@ std::string ArchiveWriter::write(const std::vector<ArchiveMember>& members, Form
   for (const auto& member : members) {
     std::unique_ptr<struct archive_entry, decltype(&archive_entry_free)> entry(archive_entry_new(),
                                                                                &archive_entry_free);
-    archive_entry_set_pathname(entry.get(), member.name.c_str());
+    // A reader gives the root folder of an archive the empty name.
+    archive_entry_set_pathname(entry.get(), member.name.empty() ? "." : member.name.c_str());
     archive_entry_set_mtime(entry.get(), member.modified, 0);
     switch (member.type) {
     case ArchiveMember::Type::file:
@@ -133,6 +140,8 @@ std::string ArchiveWriter::write(const std::vector<ArchiveMember>& members, Form
       break;
     }
     archive_entry_set_perm(entry.get(), member.mode & 07777);
+    for (const auto& [attribute, value] : member.attributes)
+      archive_entry_xattr_add_entry(entry.get(), attribute.c_str(), value.data(), value.size());
     if (archive_write_header(handle, entry.get()) < ARCHIVE_WARN)
       throw std::runtime_error(member.name + ": " + archive_error_string(handle));
     if (member.type == ArchiveMember::Type::file && !member.data.empty())

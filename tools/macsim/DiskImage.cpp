@@ -3,6 +3,7 @@
 #include "ArchiveExtractor.hpp"
 #include "ArchiveReader.hpp"
 #include "ArchiveWriter.hpp"
+#include "ExtendedAttributes.hpp"
 #include "FileTrailer.hpp"
 #include "Files.hpp"
 
@@ -46,7 +47,11 @@ nlohmann::json toJson(const DiskImage::Properties& properties) {
 
 std::string archiveOf(const fs::path& folder, const std::string& format, int level) {
   const auto* info = lookup(format);
-  auto members = ArchiveWriter::membersOf(folder, "", false);
+  // Extended attributes travel with the volume (a custom icon is a flag in the root folder's
+  // Finder information); the root itself is stored only when it carries some, so that images
+  // without attributes keep their bytes.
+  const bool rootHasAttributes = !ExtendedAttributes::names(folder).empty();
+  auto members = ArchiveWriter::membersOf(folder, "", rootHasAttributes, true);
   return ArchiveWriter::write(members, ArchiveWriter::Format::tar,
                               info ? info->filter : ArchiveWriter::Filter::none,
                               format == "UDZO" ? level : -1);

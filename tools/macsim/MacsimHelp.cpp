@@ -52,6 +52,9 @@ THE MODEL
 TOOLS AND CALLS
   security find-identity [-v] [-p codesigning|basic]
   security show-keychain-info [KEYCHAIN]   (the login keychain is ~/Library/Keychains/login.keychain-db)
+  security add-generic-password -s SERVICE -a ACCOUNT -w PASSWORD [-U]
+  security find-generic-password [-s SERVICE] [-a ACCOUNT] [-w]
+                                          (items in var/macsim/generic-passwords.json)
   codesign --sign ID|- [--force] [--options runtime] [--timestamp] [--deep] [--entitlements F]
            [--preserve-metadata=identifier,entitlements,flags] [-i ID] PATH...
   codesign --verify [--deep] [--strict] [--verbose=N|-v...] [-R REQUIREMENT] PATH...
@@ -66,6 +69,7 @@ TOOLS AND CALLS
   stapler staple|validate PATH
   ditto SRC... DST   ditto -c -k [--keepParent] SRC ZIP   ditto -x -k [--sequesterRsrc --rsrc] ZIP DIR
   xattr [-l] [-r] PATH   xattr -p|-d NAME PATH   xattr -w NAME VALUE PATH   xattr -c[r] PATH
+        (-x: values as hexadecimal bytes; disk images keep every item's attributes)
   shasum [-a 1|224|256|384|512] FILE...   lipo -archs|-info FILE
   sysctl [-n] hw.optional.arm64           (1 on Apple silicon, else 0)
   hdiutil create -size N[b|k|m|g|t] [-fs HFS+|APFS] [-volname NAME] [-format F] [-srcfolder DIR] [-ov] PATH

@@ -1,3 +1,4 @@
+#include "GenericPasswords.hpp"
 #include "Keychain.hpp"
 #include "Knobs.hpp"
 #include "Output.hpp"
@@ -6,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 namespace macsim {
 
@@ -101,6 +103,82 @@ int showKeychainInfo(const std::vector<std::string>& arguments) {
   return 0;
 }
 
+// The options of the generic-password commands: -s service, -a account, -w [password] (a value
+// for add, a flag for find), -U (add: replace an existing item).
+struct GenericPasswordOptions {
+  std::optional<std::string> service, account, password;
+  bool printPassword = false, replace = false;
+};
+
+GenericPasswordOptions genericPasswordOptions(const std::string& command,
+                                              const std::vector<std::string>& arguments) {
+  GenericPasswordOptions options;
+  const bool adding = command == "add-generic-password";
+  for (size_t i = 0; i < arguments.size(); ++i) {
+    const auto& argument = arguments[i];
+    const auto value = [&]() -> std::string {
+      if (i + 1 >= arguments.size())
+        throw ToolFailure(
+            "security: " + command + ": option requires an argument -- " + argument.substr(1), 2);
+      return arguments[++i];
+    };
+    if (argument == "-s")
+      options.service = value();
+    else if (argument == "-a")
+      options.account = value();
+    else if (argument == "-w" && adding)
+      options.password = value();
+    else if (argument == "-w")
+      options.printPassword = true;
+    else if (argument == "-U" && adding)
+      options.replace = true;
+    else if (argument == "-l" || argument == "-D" || argument == "-j" || argument == "-c" ||
+             argument == "-C" || argument == "-G" || argument == "-T")
+      value(); // label, kind, comment, creator, type, generic attribute, application: not kept
+    else
+      throw ToolFailure("security: " + command + ": illegal option " + argument, 2);
+  }
+  return options;
+}
+
+// `security add-generic-password -s SERVICE -a ACCOUNT -w PASSWORD [-U]`.
+int addGenericPassword(const ToolContext& context, const std::vector<std::string>& arguments) {
+  const auto options = genericPasswordOptions("add-generic-password", arguments);
+  if (Knobs::keychainLocked())
+    throw ToolFailure("security: SecKeychainItemCreateFromContent (<default>): User interaction "
+                      "is not allowed.",
+                      36);
+  StateStore store(context.stateFolder());
+  if (!GenericPasswords(store).add(options.service.value_or(""), options.account.value_or(""),
+                                   options.password.value_or(""), options.replace))
+    throw ToolFailure("security: SecKeychainItemCreateFromContent (<default>): The specified item "
+                      "already exists in the keychain.",
+                      45);
+  return 0;
+}
+
+// `security find-generic-password [-s SERVICE] [-a ACCOUNT] [-w]`: with -w only the password on
+// standard output, otherwise the item's keychain, class and attributes.
+int findGenericPassword(const ToolContext& context, const std::vector<std::string>& arguments) {
+  const auto options = genericPasswordOptions("find-generic-password", arguments);
+  if (Knobs::keychainLocked())
+    throw ToolFailure("security: SecKeychainSearchCopyNext: User interaction is not allowed.", 36);
+  StateStore store(context.stateFolder());
+  const auto item = GenericPasswords(store).find(options.service, options.account);
+  if (!item)
+    throw ToolFailure("security: SecKeychainSearchCopyNext: The specified item could not be found "
+                      "in the keychain.",
+                      44);
+  if (options.printPassword) {
+    Output::out(item->password + "\n");
+    return 0;
+  }
+  Output::out("keychain: \"" + (context.stateFolder() / "keychain.json").string() +
+              "\"\nversion: 512\nclass: \"genp\"\nattributes:\n    \"acct\"<blob>=\"" +
+              item->account + "\"\n    \"svce\"<blob>=\"" + item->service + "\"\n");
+  return 0;
+}
+
 } // namespace
 
 int runSecurity(const ToolContext& context) {
@@ -113,6 +191,10 @@ int runSecurity(const ToolContext& context) {
     return findIdentity(context, {context.arguments.begin() + 1, context.arguments.end()});
   if (command == "show-keychain-info")
     return showKeychainInfo({context.arguments.begin() + 1, context.arguments.end()});
+  if (command == "add-generic-password")
+    return addGenericPassword(context, {context.arguments.begin() + 1, context.arguments.end()});
+  if (command == "find-generic-password")
+    return findGenericPassword(context, {context.arguments.begin() + 1, context.arguments.end()});
   throw ToolFailure("security: unknown command \"" + command + "\"", 2);
 }
 

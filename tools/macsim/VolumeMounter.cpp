@@ -1,6 +1,7 @@
 #include "VolumeMounter.hpp"
 
 #include "DiskImage.hpp"
+#include "ExtendedAttributes.hpp"
 #include "Files.hpp"
 #include "Knobs.hpp"
 
@@ -28,6 +29,7 @@ void removeVolume(const Attachment& attachment) {
   }
   for (const auto& entry : fs::directory_iterator(mount, ignored))
     fs::remove_all(entry.path(), ignored);
+  ExtendedAttributes::clear(mount); // the volume's root attributes leave with it
 }
 
 } // namespace

@@ -31,6 +31,9 @@ struct DMGBuildRequest {
   // Carried for the desktop app's preview; the build does not use it.
   CodableColor exportLabelTextColor;
   DMGCompressionFormat compression = DMGCompressionFormat::zlib;
+  // An icon file (.icns) the volume shows instead of the standard disk icon; none: the standard
+  // icon.
+  std::optional<std::filesystem::path> volumeIconURL;
 
   // A copy that shows the template's rendered background (`backgroundImageURL`) with the label
   // settings of the template's canvas; name, arrow, reversal, window size and compression stay.

@@ -15,6 +15,7 @@
 
 #include "core/DMG/DMGWindowArtwork.hpp"
 #include "core/DMG/FinderAppleScriptStyler.hpp"
+#include "core/DMG/VolumeIcon.hpp"
 #include "core/DiskImage/LegacyDiskImageTool.hpp"
 #include "core/DiskImage/ModernDiskImageTool.hpp"
 #include "core/Finder/FinderLayoutFile.hpp"
@@ -276,6 +277,10 @@ void buildWith(DiskImageEngine engine, ActiveBuild& active, const fs::path& appU
                      AppleTools::diskImageLimit);
     active.stopIfDiscarded();
     fs::create_symlink("/Applications", mountRoot / "Applications");
+    if (request.volumeIconURL) {
+      log("Setting the volume icon from: " + request.volumeIconURL->string());
+      VolumeIcon::apply(*request.volumeIconURL, mountRoot);
+    }
 
     report(hooks, "Styling window…");
     log("Applying Finder layout and background styling");

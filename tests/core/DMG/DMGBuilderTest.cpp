@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "core/DMG/DMGBuilder.hpp"
+#include "core/DMG/VolumeIcon.hpp"
 #include "core/Process/ProcessRegistry.hpp"
 #include "core/Support/CancellationError.hpp"
 #include "core/Support/Error.hpp"
@@ -185,6 +186,74 @@ TEST(DMGBuilderRules, FolderSizeSkipsHiddenItemsAndNeverFollowsLinks) {
   fs::create_symlink("..", app / "Contents" / "loop");
   // 100 bytes of file, and the links as themselves: "../../outside" and "..".
   EXPECT_EQ(DMGBuilder::folderSizeBytes(app), 100u + 13u + 2u);
+}
+
+TEST(DMGBuilderRules, VolumeIconComesOnlyFromTheAppsOwnIconFile) {
+  TemporaryFolder folder("DMGBuilderIcon_");
+  const fs::path app = folder.path() / "App.app";
+  const fs::path resources = app / "Contents" / "Resources";
+  fs::create_directories(resources);
+  const std::string icon = std::string("icns\0\0\0\x10", 8) + "iconbody";
+  writeFile(resources / "AppIcon.icns", icon);
+  writeFile(resources / "Fake.icns", "\x89PNG....");
+  writeFile(folder.path() / "Outside.icns", icon);
+  fs::create_symlink("../../../Outside.icns", resources / "Link.icns");
+  const std::pair<std::string, std::string> names[] = {
+      {"AppIcon", "AppIcon.icns"},
+      {" AppIcon.icns ", "AppIcon.icns"},
+      {"../../../Outside.icns", ""}, // a path out of the bundle is no icon name
+      {"Link", ""},                  // nor a link, wherever it leads
+      {"Fake", ""},                  // nor a file that is no icon file
+      {"Missing", ""},
+      {"", ""},
+  };
+  for (const auto& [name, expected] : names) {
+    writeFile(app / "Contents" / "Info.plist",
+              "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>CFBundleIconFile</key>"
+              "<string>" +
+                  name + "</string></dict></plist>");
+    const auto found = VolumeIcon::appIconFile(app);
+    EXPECT_EQ(found ? found->filename().string() : "", expected) << name;
+  }
+
+  // Bytes 8 and 9 are the Finder flags: 0x0400 joins the flags already there.
+  EXPECT_EQ(VolumeIcon::withCustomIconFlag(""),
+            std::string(8, '\0') + "\x04" + std::string(23, '\0'));
+  EXPECT_EQ(VolumeIcon::withCustomIconFlag(std::string(40, '\x11')),
+            std::string(8, '\x11') + "\x15\x11" + std::string(22, '\x11'));
+  EXPECT_EQ(VolumeIcon::bytesOfHexText("00 0a\nFF"), std::string("\0\x0a\xff", 3));
+  EXPECT_EQ(VolumeIcon::bytesOfHexText("0 0"), std::nullopt);
+  EXPECT_EQ(VolumeIcon::hexText(std::string("\0\x0a\xff", 3)), "00 0A FF");
+}
+
+// Read back from the finished image with the stand-ins' own hdiutil and xattr, for both tool
+// families; without the request the volume has neither the file nor the flag.
+TEST_F(DMGBuilderTest, VolumeIconIsAHiddenFileAndAFlagOfTheVolumesRoot) {
+  const fs::path app = stand_.makeApp("Demo");
+  const std::string icon = std::string("icns\0\0\0\x10", 8) + "iconbody";
+  writeFile(app / "Contents" / "Resources" / "AppIcon.icns", icon);
+  const std::string flagged = "00 00 00 00 00 00 00 00 04 00 00 00 00 00 00 00\n"
+                              "00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00\n";
+  for (const bool modern : {false, true}) {
+    for (const bool withIcon : {true, false}) {
+      SCOPED_TRACE(std::string(modern ? "modern" : "legacy") + (withIcon ? " icon" : " none"));
+      auto demo = request();
+      if (withIcon) demo.volumeIconURL = app / "Contents" / "Resources" / "AppIcon.icns";
+      const fs::path output = out() / (std::to_string(modern) + std::to_string(withIcon) + ".dmg");
+      EXPECT_EQ(build(app, output, demo, modern), plainStatuses);
+      const auto volume = stand_.attach(output);
+      const auto finderInfo = stand_.tool(
+          "/usr/bin/xattr", {"-px", "com.apple.FinderInfo", volume.mountPoint.string()});
+      if (withIcon) {
+        EXPECT_EQ(bosun::testing::fileContents(volume.mountPoint / ".VolumeIcon.icns"), icon);
+        EXPECT_EQ(finderInfo.standardOutput, flagged);
+      } else {
+        EXPECT_FALSE(fs::exists(volume.mountPoint / ".VolumeIcon.icns"));
+        EXPECT_EQ(finderInfo.status, 1);
+      }
+      stand_.toolOK("/usr/bin/hdiutil", {"detach", volume.device});
+    }
+  }
 }
 
 TEST_F(DMGBuilderTest, EachEngineBuildsTheDesignedVolume) {
