@@ -33,7 +33,8 @@ std::optional<std::string> DocumentBytes::readFile(const std::filesystem::path& 
 }
 
 std::optional<std::string> DocumentBytes::zipEntry(std::string_view zip, std::string_view name,
-                                                   const std::filesystem::path& file) {
+                                                   const std::filesystem::path& file,
+                                                   bool required) {
   std::unique_ptr<archive, ArchiveFree> reader(archive_read_new());
   if (!reader) return std::nullopt;
   archive_read_support_format_zip(reader.get());
@@ -49,7 +50,7 @@ std::optional<std::string> DocumentBytes::zipEntry(std::string_view zip, std::st
     }
     const int status = archive_read_next_header(reader.get(), &entry);
     if (status == ARCHIVE_EOF) {
-      refuse(file, "the ZIP container has no " + std::string(name));
+      if (required) refuse(file, "the ZIP container has no " + std::string(name));
       return std::nullopt;
     }
     if (status != ARCHIVE_OK && status != ARCHIVE_WARN) {

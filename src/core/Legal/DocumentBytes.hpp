@@ -28,9 +28,11 @@ struct DocumentBytes {
                                              std::uintmax_t limit = fileLimit);
 
   // The expanded content of the entry `name` of the ZIP archive `zip` (read from `file`, which
-  // is named in the debug note when the container is refused).
+  // is named in the debug note when the container is refused). An entry that may be absent
+  // (`required` false) is nothing without a note when the container does not list it.
   static std::optional<std::string> zipEntry(std::string_view zip, std::string_view name,
-                                             const std::filesystem::path& file);
+                                             const std::filesystem::path& file,
+                                             bool required = true);
 
   struct XMLDocumentFree {
     void operator()(xmlDoc* document) const { xmlFreeDoc(document); }
