@@ -45,7 +45,22 @@ std::optional<StyledText> readPDF(const std::filesystem::path& path) {
   return DocumentReaderFunctions::current().readPDF(path);
 }
 
+// True when the bytes start, after a byte-order mark and white space, with HTML markup.
+bool looksLikeHTML(std::string_view bytes) {
+  if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+  const auto start = bytes.find_first_not_of(" \t\r\n");
+  if (start == std::string_view::npos || bytes[start] != '<') return false;
+  const auto head = text::lowercasedASCII(bytes.substr(start, 1024));
+  return head.find("<html") != std::string::npos ||
+         head.find("<!doctype html") != std::string::npos;
+}
+
+// Some word processors save RTF or HTML under a Word 97 name: such a file is read by what it
+// holds. Anything else goes to the Word 97 reader, which refuses what it cannot read.
 std::optional<StyledText> readWord(const std::filesystem::path& path) {
+  const auto bytes = contents(path);
+  if (bytes.substr(0, 5) == "{\\rtf") return RTFReader::read(bytes);
+  if (looksLikeHTML(bytes)) return HTMLDocumentReader::readHTML(bytes);
   return DocumentReaderFunctions::current().readWord(path);
 }
 
