@@ -141,14 +141,17 @@ std::optional<MainText> mainText(std::string_view wordDocument, std::string_view
 // Collects the visible text into runs of equal attributes.
 class VisibleText {
 public:
+  // `attributes` must outlive the collector (they are the formatting tables' own).
   void append(char32_t c, const TextAttributes& attributes) {
-    if (!(attributes == attributes_)) flush();
-    attributes_ = attributes;
+    use(attributes);
     appendUTF8(text_, c);
   }
+  void append(char c, const TextAttributes& attributes) {
+    use(attributes);
+    text_ += c;
+  }
   void append(const std::string& text, const TextAttributes& attributes) {
-    if (!(attributes == attributes_)) flush();
-    attributes_ = attributes;
+    use(attributes);
     text_ += text;
   }
   // Removes a tab just written (the one after a row's last cell).
@@ -166,13 +169,18 @@ public:
   }
 
 private:
+  void use(const TextAttributes& attributes) {
+    if (&attributes == attributes_) return;
+    if (attributes_ != nullptr && !(attributes == *attributes_)) flush();
+    attributes_ = &attributes;
+  }
   void flush() {
-    result_.append(std::move(text_), attributes_);
+    if (attributes_ != nullptr) result_.append(std::move(text_), *attributes_);
     text_.clear();
   }
   StyledText result_;
   std::string text_;
-  TextAttributes attributes_;
+  const TextAttributes* attributes_ = nullptr;
 };
 
 // Word's marks as text: field codes hidden, results kept, control characters mapped or dropped,
@@ -184,29 +192,45 @@ StyledText visibleText(const MainText& main, WordFormatting& formatting) {
   // count of such entries says whether the text is hidden, without walking the stack.
   std::vector<bool> fields;
   std::size_t inCode = 0;
-  // Where each character is stored, piece by piece.
+  // Where each character is stored: the piece that holds it ends before character pieceEnd,
+  // and each character takes `step` bytes.
   std::size_t piece = 0;
-  std::uint32_t inPiece = 0;
+  std::size_t pieceEnd = 0;
+  std::uint64_t offset = 0, step = 0;
   bool paragraphStart = true;
+  // The formatting of the bytes from formatStart to before formatEnd.
+  const WordFormatting::CharacterFormat* format = nullptr;
+  std::uint64_t formatStart = 1, formatEnd = 0;
   for (std::size_t index = 0; index < characters.size(); ++index) {
-    while (piece < main.pieces.size() && inPiece >= main.pieces[piece].characters) {
-      ++piece;
-      inPiece = 0;
+    if (index >= pieceEnd) {
+      while (piece < main.pieces.size() && main.pieces[piece].characters == 0)
+        ++piece;
+      if (piece < main.pieces.size()) {
+        pieceEnd = index + main.pieces[piece].characters;
+        offset = main.pieces[piece].offset;
+        step = main.pieces[piece].compressed ? 1 : 2;
+        ++piece;
+      } else {
+        pieceEnd = characters.size();
+        offset = step = 0;
+      }
+    } else {
+      offset += step;
     }
-    std::uint64_t offset = 0;
-    if (piece < main.pieces.size())
-      offset = main.pieces[piece].offset +
-               (main.pieces[piece].compressed ? inPiece : std::uint64_t{2} * inPiece);
-    ++inPiece;
-    const auto& format = formatting.characterFormat(offset);
-    if (format.deleted) continue;
-    const TextAttributes& attributes = format.attributes;
+    if (offset < formatStart || offset >= formatEnd)
+      format = &formatting.characterFormat(offset, formatStart, formatEnd);
+    if (format->deleted) continue;
+    const TextAttributes& attributes = format->attributes;
     if (paragraphStart) {
       paragraphStart = false;
       if (const auto label = formatting.listLabel(offset)) text.append(*label, attributes);
     }
 
     char32_t c = characters[index];
+    if (c >= 0x20 && c < 0x7F && inCode == 0) {
+      text.append(static_cast<char>(c), attributes);
+      continue;
+    }
     if (c == 0x13) {
       fields.push_back(true);
       ++inCode;
@@ -228,10 +252,10 @@ StyledText visibleText(const MainText& main, WordFormatting& formatting) {
     }
     if (inCode > 0) continue;
 
-    if (c >= 0xD800 && c < 0xDC00 && index + 1 < characters.size() &&
+    if (c >= 0xD800 && c < 0xDC00 && index + 1 < characters.size() && index + 1 < pieceEnd &&
         characters[index + 1] >= 0xDC00 && characters[index + 1] < 0xE000) {
       c = 0x10000 + ((c - 0xD800) << 10) + (characters[++index] - 0xDC00);
-      ++inPiece;
+      offset += step;
     } else if (c >= 0xD800 && c < 0xE000) {
       c = 0xFFFD;
     }

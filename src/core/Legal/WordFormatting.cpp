@@ -1,6 +1,7 @@
 #include "core/Legal/WordFormatting.hpp"
 
 #include <algorithm>
+#include <cstdint>
 #include <functional>
 
 #include "core/Legal/ListLabel.hpp"
@@ -248,9 +249,22 @@ const WordFormatting::Run* WordFormatting::find(const std::vector<Run>& runs,
   return offset < run.end ? &run : nullptr;
 }
 
-const WordFormatting::CharacterFormat& WordFormatting::characterFormat(std::uint64_t offset) const {
-  const Run* run = find(characterRuns_, offset);
-  return formats_[run != nullptr ? run->format : 0];
+const WordFormatting::CharacterFormat& WordFormatting::characterFormat(std::uint64_t offset,
+                                                                       std::uint64_t& start,
+                                                                       std::uint64_t& end) const {
+  const auto after =
+      std::upper_bound(characterRuns_.begin(), characterRuns_.end(), offset,
+                       [](std::uint64_t value, const Run& run) { return value < run.start; });
+  start = after == characterRuns_.begin() ? 0 : std::prev(after)->end;
+  end = after == characterRuns_.end() ? UINT64_MAX : after->start;
+  if (after != characterRuns_.begin() && offset < std::prev(after)->end) {
+    start = std::prev(after)->start;
+    end = std::prev(after)->end;
+    return formats_[std::prev(after)->format];
+  }
+  // Between runs, or before the first: unformatted.
+  start = std::min(start, offset);
+  return formats_[0];
 }
 
 std::optional<std::string> WordFormatting::listLabel(std::uint64_t offset) {

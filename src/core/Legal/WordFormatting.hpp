@@ -40,8 +40,10 @@ public:
 
   WordFormatting(std::string_view wordDocument, std::string_view table, const Locations& locations);
 
-  // The properties of the character stored at byte `offset` of the WordDocument stream.
-  const CharacterFormat& characterFormat(std::uint64_t offset) const;
+  // The properties of the character stored at byte `offset` of the WordDocument stream, which
+  // hold for the bytes from `start` to before `end` (set here).
+  const CharacterFormat& characterFormat(std::uint64_t offset, std::uint64_t& start,
+                                         std::uint64_t& end) const;
 
   // The label of the paragraph whose first character is stored at `offset`, followed by what
   // the list puts after it (a tab, a space or nothing); nothing when it is not in a list.
