@@ -140,6 +140,8 @@ void applyStyleAttribute(std::string_view style, TextAttributes& attributes) {
         attributes.bold = false;
     } else if (property == "font-style") {
       attributes.italic = value == "italic" || value == "oblique";
+    } else if (property == "text-decoration" || property == "text-decoration-line") {
+      attributes.underline = value.find("underline") != std::string::npos;
     }
   }
 }
@@ -334,6 +336,9 @@ private:
 
     if (namedAny(node, {"b", "strong"})) attributes.bold = true;
     if (namedAny(node, {"i", "em", "cite", "var", "dfn"})) attributes.italic = true;
+    // Links are underlined as browsers show them.
+    if (namedAny(node, {"u", "ins"}) || (named(node, "a") && attribute(node, "href")))
+      attributes.underline = true;
     static constexpr const char* headings[] = {"h1", "h2", "h3", "h4", "h5", "h6"};
     static constexpr double headingSizes[] = {24, 18, 14, 12, 10, 8};
     for (std::size_t level = 0; level < 6; ++level) {

@@ -115,6 +115,8 @@ TextAttributes wordRunAttributes(const xmlNode* run) {
         attributes.bold = wordToggle(property);
       } else if (isWord(property, "i")) {
         attributes.italic = wordToggle(property);
+      } else if (isWord(property, "u")) {
+        attributes.underline = wordValue(property).value_or("single") != "none";
       } else if (isWord(property, "color")) {
         if (const auto value = wordValue(property)) attributes.color = hexColor(*value);
       } else if (isWord(property, "sz")) {
@@ -354,6 +356,7 @@ struct StyleProperties {
   std::optional<double> fontSize;
   std::optional<bool> bold;
   std::optional<bool> italic;
+  std::optional<bool> underline;
   std::optional<TextColor> color;
 };
 
@@ -400,6 +403,8 @@ StyleTable automaticStyles(const xmlNode* root) {
         if (const auto slant = attribute(part, odfFO, "font-style"))
           properties.italic = *slant == "italic" || *slant == "oblique";
         if (const auto color = attribute(part, odfFO, "color")) properties.color = hexColor(*color);
+        if (const auto line = attribute(part, odfStyle, "text-underline-style"))
+          properties.underline = *line != "none";
         if (const auto size = attribute(part, odfFO, "font-size")) {
           if (size->size() > 2 && size->substr(size->size() - 2) == "pt")
             properties.fontSize = number(std::string_view(*size).substr(0, size->size() - 2));
@@ -437,6 +442,7 @@ TextAttributes styled(TextAttributes attributes, const StyleTable& styles,
     if (properties.fontSize) attributes.fontSize = properties.fontSize;
     if (properties.bold) attributes.bold = *properties.bold;
     if (properties.italic) attributes.italic = *properties.italic;
+    if (properties.underline) attributes.underline = *properties.underline;
     if (properties.color) attributes.color = properties.color;
   }
   return attributes;

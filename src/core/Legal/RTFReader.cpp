@@ -45,6 +45,7 @@ struct GroupState {
   std::optional<int> halfPoints;
   bool bold = false;
   bool italic = false;
+  bool underline = false;
   int color = 0;
   // Text deleted with change tracking on: not part of what a reader sees.
   bool deleted = false;
@@ -59,9 +60,9 @@ struct GroupState {
 
   bool sameCharacterFormat(const GroupState& other) const {
     return font == other.font && halfPoints == other.halfPoints && bold == other.bold &&
-           italic == other.italic && color == other.color && runClass == other.runClass &&
-           rightToLeft == other.rightToLeft && doubleByte == other.doubleByte &&
-           complexScript == other.complexScript;
+           italic == other.italic && underline == other.underline && color == other.color &&
+           runClass == other.runClass && rightToLeft == other.rightToLeft &&
+           doubleByte == other.doubleByte && complexScript == other.complexScript;
   }
 
   // The associated properties that apply to the text that follows, if any.
@@ -74,7 +75,7 @@ struct GroupState {
   void resetCharacterFormat() {
     font = -1;
     halfPoints.reset();
-    bold = italic = deleted = false;
+    bold = italic = underline = deleted = false;
     color = 0;
     doubleByte = complexScript = AssociatedProperties{};
   }
@@ -449,6 +450,11 @@ private:
       state.bold = !parameter || *parameter != 0;
     } else if (word == "i") {
       state.italic = !parameter || *parameter != 0;
+    } else if (word == "ulnone") {
+      state.underline = false;
+    } else if (word == "ul" || word == "uld" || word == "uldb" || word == "ulw" || word == "ulth" ||
+               word == "uldash" || word == "ulwave") {
+      state.underline = !parameter || *parameter != 0;
     } else if (word == "f") {
       state.font = number;
     } else if (word == "fs") {
@@ -606,6 +612,7 @@ private:
     if (pendingState_.halfPoints) attributes.fontSize = *pendingState_.halfPoints / 2.0;
     attributes.bold = pendingState_.bold;
     attributes.italic = pendingState_.italic;
+    attributes.underline = pendingState_.underline;
     if (const auto* associated = pendingState_.textAssociated()) {
       attributes.bold = associated->bold.value_or(attributes.bold);
       attributes.italic = associated->italic.value_or(attributes.italic);

@@ -144,6 +144,7 @@ WordFormatting::WordFormatting(std::string_view wordDocument, std::string_view t
                   if (code == 0x0800) format.deleted = toggle(byte);
                   if (code == 0x0835) format.attributes.bold = toggle(byte);
                   if (code == 0x0836) format.attributes.italic = toggle(byte);
+                  if (code == 0x2A3E) format.attributes.underline = byte != 0;
                   if (code == 0x4A43) {
                     const auto halfPoints = *document.u16(from);
                     if (halfPoints > 0 && halfPoints < 3276)
