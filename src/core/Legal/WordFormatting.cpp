@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <iterator>
+#include <utility>
 
 #include "core/Legal/ListLabel.hpp"
 #include "core/Legal/LittleEndianReader.hpp"
