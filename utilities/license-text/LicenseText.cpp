@@ -30,6 +30,7 @@ void printRuns(const halyard::StyledText& text) {
     if (attributes.fontSize) std::cout << " " << *attributes.fontSize << "pt";
     if (attributes.bold) std::cout << " bold";
     if (attributes.italic) std::cout << " italic";
+    if (attributes.underline) std::cout << " underline";
     if (attributes.color) {
       char hex[8];
       std::snprintf(hex, sizeof hex, "#%02X%02X%02X", attributes.color->red,

@@ -2,8 +2,12 @@
 
 #include <archive.h>
 #include <archive_entry.h>
+#include <fcntl.h>
 #include <libxml/parser.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <limits>
 
 #include "core/Support/HalyardCoreLog.hpp"
@@ -32,8 +36,31 @@ std::optional<std::string> DocumentBytes::readFile(const std::filesystem::path& 
   return std::nullopt;
 }
 
+std::optional<std::string> DocumentBytes::readHead(const std::filesystem::path& file,
+                                                   std::size_t count) {
+  // Not blocking on a FIFO, reading nothing but a regular file, as the whole-file reader does.
+  const int descriptor = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (descriptor < 0) return std::nullopt;
+  std::string bytes(count, '\0');
+  std::size_t filled = 0;
+  struct stat info {};
+  bool readable = ::fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode);
+  while (readable && filled < count) {
+    const ssize_t got = ::read(descriptor, bytes.data() + filled, count - filled);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) readable = false;
+    if (got <= 0) break;
+    filled += static_cast<std::size_t>(got);
+  }
+  ::close(descriptor);
+  if (!readable) return std::nullopt;
+  bytes.resize(filled);
+  return bytes;
+}
+
 std::optional<std::string> DocumentBytes::zipEntry(std::string_view zip, std::string_view name,
-                                                   const std::filesystem::path& file) {
+                                                   const std::filesystem::path& file,
+                                                   bool required) {
   std::unique_ptr<archive, ArchiveFree> reader(archive_read_new());
   if (!reader) return std::nullopt;
   archive_read_support_format_zip(reader.get());
@@ -49,7 +76,7 @@ std::optional<std::string> DocumentBytes::zipEntry(std::string_view zip, std::st
     }
     const int status = archive_read_next_header(reader.get(), &entry);
     if (status == ARCHIVE_EOF) {
-      refuse(file, "the ZIP container has no " + std::string(name));
+      if (required) refuse(file, "the ZIP container has no " + std::string(name));
       return std::nullopt;
     }
     if (status != ARCHIVE_OK && status != ARCHIVE_WARN) {

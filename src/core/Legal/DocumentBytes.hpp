@@ -26,11 +26,16 @@ struct DocumentBytes {
   // The content of a regular file of at most `limit` bytes.
   static std::optional<std::string> readFile(const std::filesystem::path& file,
                                              std::uintmax_t limit = fileLimit);
+  // The first `count` bytes of a regular file (fewer when it is shorter); nothing when it is not
+  // a regular file or cannot be read. No note is sent: the caller decides what to refuse.
+  static std::optional<std::string> readHead(const std::filesystem::path& file, std::size_t count);
 
   // The expanded content of the entry `name` of the ZIP archive `zip` (read from `file`, which
-  // is named in the debug note when the container is refused).
+  // is named in the debug note when the container is refused). An entry that may be absent
+  // (`required` false) is nothing without a note when the container does not list it.
   static std::optional<std::string> zipEntry(std::string_view zip, std::string_view name,
-                                             const std::filesystem::path& file);
+                                             const std::filesystem::path& file,
+                                             bool required = true);
 
   struct XMLDocumentFree {
     void operator()(xmlDoc* document) const { xmlFreeDoc(document); }

@@ -10,10 +10,12 @@
 namespace halyard {
 
 // Reads the text of HTML and XHTML documents with libxml2's HTML parser (no network access).
-// Script and style text and the head are dropped, entities decoded, white space collapsed as a
-// browser does (kept in <pre>), and block elements start new lines. Bold and italic elements,
-// headings, <font color> and inline colour, weight and slant declarations style the runs. Any
-// failure gives nothing.
+// Script and style text, the head and deleted text (<del>) are dropped, entities decoded, white
+// space collapsed as a browser does (kept in <pre>), and block elements start new lines; list
+// items start with "• " or, in ordered lists, their number and ". ". Bold and italic elements,
+// headings, underlined elements and links, <font color> and colour, weight, slant and decoration
+// declarations (inline, or in <style>
+// elements under simple element and class selectors) style the runs. Any failure gives nothing.
 struct HTMLDocumentReader {
   static std::optional<StyledText> read(const std::filesystem::path& file);
 

@@ -4,6 +4,7 @@
 #include <functional>
 #include <map>
 
+#include "core/Legal/DocumentBytes.hpp"
 #include "core/Legal/DocumentReaderFunctions.hpp"
 #include "core/Legal/HTMLDocumentReader.hpp"
 #include "core/Legal/LicenseFormatter.hpp"
@@ -45,7 +46,23 @@ std::optional<StyledText> readPDF(const std::filesystem::path& path) {
   return DocumentReaderFunctions::current().readPDF(path);
 }
 
+// True when the bytes start, after a byte-order mark and white space, with HTML markup.
+bool looksLikeHTML(std::string_view bytes) {
+  if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+  const auto start = bytes.find_first_not_of(" \t\r\n");
+  if (start == std::string_view::npos || bytes[start] != '<') return false;
+  const auto head = text::lowercasedASCII(bytes.substr(start));
+  return head.find("<html") != std::string::npos ||
+         head.find("<!doctype html") != std::string::npos;
+}
+
+// Some word processors save RTF or HTML under a Word 97 name: such a file is read by what it
+// holds. Anything else goes to the Word 97 reader, which refuses what it cannot read.
 std::optional<StyledText> readWord(const std::filesystem::path& path) {
+  // The head tells; a real Word file is read once, by its own reader.
+  const auto head = DocumentBytes::readHead(path, 1024).value_or("");
+  if (head.substr(0, 5) == "{\\rtf") return RTFReader::read(contents(path));
+  if (looksLikeHTML(head)) return HTMLDocumentReader::readHTML(contents(path));
   return DocumentReaderFunctions::current().readWord(path);
 }
 

@@ -8,7 +8,8 @@
 
 namespace halyard {
 
-// Reads a license document into styled text, by the lower-cased extension of its name. Every
+// Reads a license document into styled text, by the lower-cased extension of its name (a .doc
+// file that holds RTF or HTML is read as what it holds). Every
 // reader treats the file as untrusted: at most `maximumBytes` are read, and any failure (an
 // unreadable, oversized or malformed file) yields nothing, never an exception; only a reader the
 // program cannot load throws (ModuleLoadError), so a broken installation never drops a license

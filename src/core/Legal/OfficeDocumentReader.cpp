@@ -2,7 +2,10 @@
 
 #include <libxml/tree.h>
 
+#include <algorithm>
+#include <array>
 #include <charconv>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -11,6 +14,7 @@
 #include <vector>
 
 #include "core/Legal/DocumentBytes.hpp"
+#include "core/Legal/ListLabel.hpp"
 #include "core/Legal/StyledTextBuilder.hpp"
 #include "core/Support/Text.hpp"
 
@@ -112,6 +116,8 @@ TextAttributes wordRunAttributes(const xmlNode* run) {
         attributes.bold = wordToggle(property);
       } else if (isWord(property, "i")) {
         attributes.italic = wordToggle(property);
+      } else if (isWord(property, "u")) {
+        attributes.underline = wordValue(property).value_or("single") != "none";
       } else if (isWord(property, "color")) {
         if (const auto value = wordValue(property)) attributes.color = hexColor(*value);
       } else if (isWord(property, "sz")) {
@@ -143,7 +149,182 @@ void readWordRun(const xmlNode* run, StyledTextBuilder& builder) {
   }
 }
 
-void readWordContent(const xmlNode* node, StyledTextBuilder& builder, int depth) {
+// The most list definitions (abstract and instances) read from a numbering part.
+constexpr std::size_t maximumLists = 1024;
+
+void appendCharacter(std::string& out, char32_t c) {
+  c = ListLabel::visibleBullet(c);
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+// UTF-8 text with the private-use Symbol bullets some writers use replaced by what they show.
+std::string visibleBullets(std::string_view text) {
+  std::string out;
+  for (std::size_t index = 0; index < text.size(); ++index) {
+    // U+F0xx is EF 80..83 xx in UTF-8.
+    if (index + 2 < text.size() && static_cast<unsigned char>(text[index]) == 0xEF &&
+        (static_cast<unsigned char>(text[index + 1]) & 0xFC) == 0x80) {
+      const char32_t c = 0xF000 | ((static_cast<unsigned char>(text[index + 1]) & 0x3F) << 6) |
+                         (static_cast<unsigned char>(text[index + 2]) & 0x3F);
+      appendCharacter(out, c);
+      index += 2;
+    } else {
+      out += text[index];
+    }
+  }
+  return out;
+}
+
+std::optional<std::int32_t> integer(std::string_view text) {
+  std::int32_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+ListLabel::Format wordNumberFormat(std::string_view name) {
+  if (name == "decimalZero") return ListLabel::Format::decimalZero;
+  if (name == "upperRoman") return ListLabel::Format::upperRoman;
+  if (name == "lowerRoman") return ListLabel::Format::lowerRoman;
+  if (name == "upperLetter") return ListLabel::Format::upperLetter;
+  if (name == "lowerLetter") return ListLabel::Format::lowerLetter;
+  if (name == "bullet" || name == "none") return ListLabel::Format::none;
+  return ListLabel::Format::decimal;
+}
+
+// The list definitions of a word/numbering.xml part: per list, per level, its number format,
+// its label text with %1 to %9 standing for the numbers of the levels, its start and what
+// follows the label; and the numbers counted so far.
+class WordNumbering {
+public:
+  explicit WordNumbering(const xmlNode* root) {
+    if (root == nullptr) return;
+    for (const xmlNode* child = root->children; child != nullptr; child = child->next) {
+      if (isWord(child, "abstractNum") && abstracts_.size() < maximumLists) {
+        if (const auto id = wordValue(child, "abstractNumId")) abstracts_[*id] = levels(child);
+      } else if (isWord(child, "num") && lists_.size() < maximumLists) {
+        const auto id = wordValue(child, "numId");
+        if (!id) continue;
+        List& list = lists_[*id];
+        for (const xmlNode* part = child->children; part != nullptr; part = part->next) {
+          if (isWord(part, "abstractNumId")) list.abstract = wordValue(part).value_or("");
+          if (!isWord(part, "lvlOverride")) continue;
+          const auto level = integer(wordValue(part, "ilvl").value_or(""));
+          for (const xmlNode* start = part->children; start != nullptr; start = start->next)
+            if (isWord(start, "startOverride") && level && *level >= 0 &&
+                static_cast<std::size_t>(*level) < ListLabel::maximumLevels)
+              list.starts[static_cast<std::size_t>(*level)] =
+                  integer(wordValue(start).value_or(""));
+        }
+      }
+    }
+  }
+
+  // The label of a paragraph with the given list and level, counted on from the list's
+  // previous paragraphs.
+  std::optional<std::string> label(const std::string& listId, std::int32_t levelNumber) {
+    const auto list = lists_.find(listId);
+    if (list == lists_.end() || levelNumber < 0 ||
+        static_cast<std::size_t>(levelNumber) >= ListLabel::maximumLevels)
+      return std::nullopt;
+    const auto abstract = abstracts_.find(list->second.abstract);
+    if (abstract == abstracts_.end()) return std::nullopt;
+    const auto& levels = abstract->second;
+    const auto index = static_cast<std::size_t>(levelNumber);
+    if (!levels[index]) return std::nullopt;
+    const Level& level = *levels[index];
+    list->second.counters.advance(index, list->second.starts[index].value_or(level.start));
+
+    std::string text;
+    for (std::size_t at = 0; at < level.text.size(); ++at) {
+      const char c = level.text[at];
+      if (c == '%' && at + 1 < level.text.size() && level.text[at + 1] >= '1' &&
+          level.text[at + 1] <= '9') {
+        const auto shown = static_cast<std::size_t>(level.text[++at] - '1');
+        const auto format = levels[shown] ? levels[shown]->format : ListLabel::Format::decimal;
+        text += ListLabel::number(list->second.counters.value(shown), format);
+      } else {
+        text += c;
+      }
+    }
+    if (text.empty()) return std::nullopt;
+    return visibleBullets(text) + level.suffix;
+  }
+
+private:
+  struct Level {
+    ListLabel::Format format = ListLabel::Format::decimal;
+    std::string text;
+    std::int32_t start = 1;
+    std::string suffix = "\t";
+  };
+  using Levels = std::array<std::optional<Level>, ListLabel::maximumLevels>;
+  struct List {
+    std::string abstract;
+    std::array<std::optional<std::int32_t>, ListLabel::maximumLevels> starts;
+    ListLabel::Counters counters;
+  };
+
+  static Levels levels(const xmlNode* abstract) {
+    Levels result;
+    for (const xmlNode* child = abstract->children; child != nullptr; child = child->next) {
+      if (!isWord(child, "lvl")) continue;
+      const auto index = integer(wordValue(child, "ilvl").value_or(""));
+      if (!index || *index < 0 || static_cast<std::size_t>(*index) >= ListLabel::maximumLevels)
+        continue;
+      Level level;
+      for (const xmlNode* part = child->children; part != nullptr; part = part->next) {
+        const auto value = wordValue(part).value_or("");
+        if (isWord(part, "numFmt")) level.format = wordNumberFormat(value);
+        if (isWord(part, "lvlText")) level.text = value.substr(0, 64);
+        if (isWord(part, "start")) level.start = integer(value).value_or(1);
+        if (isWord(part, "suff"))
+          level.suffix = value == "space" ? " " : value == "nothing" ? "" : "\t";
+      }
+      result[static_cast<std::size_t>(*index)] = std::move(level);
+    }
+    return result;
+  }
+
+  std::map<std::string, Levels> abstracts_;
+  std::map<std::string, List> lists_;
+};
+
+// The list label of a paragraph whose properties name a list (w:numPr), if any.
+std::optional<std::string> wordListLabel(const xmlNode* paragraph, WordNumbering& numbering) {
+  for (const xmlNode* child = paragraph->children; child != nullptr; child = child->next) {
+    if (!isWord(child, "pPr")) continue;
+    for (const xmlNode* property = child->children; property != nullptr;
+         property = property->next) {
+      if (!isWord(property, "numPr")) continue;
+      std::optional<std::string> list;
+      std::int32_t level = 0;
+      for (const xmlNode* part = property->children; part != nullptr; part = part->next) {
+        if (isWord(part, "numId")) list = wordValue(part);
+        if (isWord(part, "ilvl")) level = integer(wordValue(part).value_or("")).value_or(0);
+      }
+      if (list) return numbering.label(*list, level);
+    }
+  }
+  return std::nullopt;
+}
+
+void readWordContent(const xmlNode* node, StyledTextBuilder& builder, WordNumbering& numbering,
+                     int depth) {
   if (depth > maximumDepth) return;
   bool firstCell = true;
   for (const xmlNode* child = node->children; child != nullptr; child = child->next) {
@@ -151,17 +332,18 @@ void readWordContent(const xmlNode* node, StyledTextBuilder& builder, int depth)
     if (isWord(child, "tc")) {
       if (!firstCell) builder.startNextCell(TextAttributes{});
       firstCell = false;
-      readWordContent(child, builder, depth + 1);
+      readWordContent(child, builder, numbering, depth + 1);
     } else if (isWord(child, "r")) {
       readWordRun(child, builder);
     } else if (isWord(child, "p")) {
-      readWordContent(child, builder, depth + 1);
+      if (const auto label = wordListLabel(child, numbering)) builder.append(*label, {});
+      readWordContent(child, builder, numbering, depth + 1);
       builder.endParagraph();
     } else if (isWord(child, "pPr") || isWord(child, "sectPr") || isWord(child, "del") ||
                isWord(child, "moveFrom") || isElement(child, markupCompatibility, "Fallback")) {
       // Properties, deleted or moved-away text, and the fallback copy of content given twice.
     } else {
-      readWordContent(child, builder, depth + 1);
+      readWordContent(child, builder, numbering, depth + 1);
     }
   }
 }
@@ -175,6 +357,7 @@ struct StyleProperties {
   std::optional<double> fontSize;
   std::optional<bool> bold;
   std::optional<bool> italic;
+  std::optional<bool> underline;
   std::optional<TextColor> color;
 };
 
@@ -221,6 +404,8 @@ StyleTable automaticStyles(const xmlNode* root) {
         if (const auto slant = attribute(part, odfFO, "font-style"))
           properties.italic = *slant == "italic" || *slant == "oblique";
         if (const auto color = attribute(part, odfFO, "color")) properties.color = hexColor(*color);
+        if (const auto line = attribute(part, odfStyle, "text-underline-style"))
+          properties.underline = *line != "none";
         if (const auto size = attribute(part, odfFO, "font-size")) {
           if (size->size() > 2 && size->substr(size->size() - 2) == "pt")
             properties.fontSize = number(std::string_view(*size).substr(0, size->size() - 2));
@@ -258,10 +443,134 @@ TextAttributes styled(TextAttributes attributes, const StyleTable& styles,
     if (properties.fontSize) attributes.fontSize = properties.fontSize;
     if (properties.bold) attributes.bold = *properties.bold;
     if (properties.italic) attributes.italic = *properties.italic;
+    if (properties.underline) attributes.underline = *properties.underline;
     if (properties.color) attributes.color = properties.color;
   }
   return attributes;
 }
+
+// The list styles of an OpenDocument (text:list-style) with the numbers counted so far, and
+// where the reader is: the style and level of the list it is in, and whether the first
+// paragraph of a list item is still to come.
+class OpenDocumentLists {
+public:
+  explicit OpenDocumentLists(const xmlNode* root) {
+    for (const xmlNode* section = root->children; section != nullptr; section = section->next) {
+      if (!isElement(section, odfOffice, "automatic-styles")) continue;
+      for (const xmlNode* style = section->children; style != nullptr; style = style->next) {
+        if (!isElement(style, odfText, "list-style") || styles_.size() >= maximumLists) continue;
+        if (const auto name = attribute(style, odfStyle, "name")) styles_[*name] = levels(style);
+      }
+    }
+  }
+
+  // Entering a list: its style (or the enclosing list's) and one level deeper. A list at the
+  // top starts counting again unless it continues an earlier one.
+  struct Position {
+    std::string style;
+    int level = -1;
+    bool itemStart = false;
+  };
+  Position enter(const xmlNode* list) {
+    const Position outer = position_;
+    position_.style = attribute(list, odfText, "style-name").value_or(outer.style);
+    position_.level = outer.level + 1;
+    position_.itemStart = false;
+    if (position_.level == 0 && attribute(list, odfText, "continue-numbering") != "true" &&
+        !attribute(list, odfText, "continue-list"))
+      counters_[position_.style] = ListLabel::Counters{};
+    return outer;
+  }
+  void leave(const Position& outer) { position_ = outer; }
+  void startItem(bool header) { position_.itemStart = !header; }
+
+  // The label of a paragraph: set for the first paragraph of a list item.
+  std::optional<std::string> paragraphLabel() {
+    if (!position_.itemStart) return std::nullopt;
+    position_.itemStart = false;
+    const auto style = styles_.find(position_.style);
+    if (style == styles_.end() || position_.level < 0 ||
+        static_cast<std::size_t>(position_.level) >= ListLabel::maximumLevels)
+      return std::nullopt;
+    const auto index = static_cast<std::size_t>(position_.level);
+    const auto& levels = style->second;
+    if (!levels[index]) return std::nullopt;
+    const Level& level = *levels[index];
+    auto& counters = counters_[position_.style];
+    counters.advance(index, level.start);
+    if (level.bullet) return *level.bullet + level.follow;
+    // The numbers of the levels shown, outermost first, joined by dots.
+    std::string numbers;
+    const std::size_t shown = std::clamp<std::size_t>(level.displayLevels, 1, index + 1);
+    for (std::size_t outer = index + 1 - shown; outer <= index; ++outer) {
+      if (!numbers.empty()) numbers += '.';
+      const auto format = levels[outer] ? levels[outer]->format : ListLabel::Format::decimal;
+      numbers += ListLabel::number(counters.value(outer), format);
+    }
+    if (level.format == ListLabel::Format::none) numbers.clear();
+    const auto label = level.prefix + numbers + level.suffix;
+    if (label.empty()) return std::nullopt;
+    return label + level.follow;
+  }
+
+private:
+  struct Level {
+    std::optional<std::string> bullet;
+    ListLabel::Format format = ListLabel::Format::decimal;
+    std::string prefix, suffix;
+    std::int32_t start = 1;
+    std::size_t displayLevels = 1;
+    std::string follow = "\t";
+  };
+  using Levels = std::array<std::optional<Level>, ListLabel::maximumLevels>;
+
+  static ListLabel::Format format(std::string_view name) {
+    if (name == "i") return ListLabel::Format::lowerRoman;
+    if (name == "I") return ListLabel::Format::upperRoman;
+    if (name == "a") return ListLabel::Format::lowerLetter;
+    if (name == "A") return ListLabel::Format::upperLetter;
+    if (name.empty()) return ListLabel::Format::none;
+    return ListLabel::Format::decimal;
+  }
+
+  static Levels levels(const xmlNode* style) {
+    Levels result;
+    for (const xmlNode* child = style->children; child != nullptr; child = child->next) {
+      const bool bullet = isElement(child, odfText, "list-level-style-bullet");
+      if (!bullet && !isElement(child, odfText, "list-level-style-number")) continue;
+      const auto number = integer(attribute(child, odfText, "level").value_or(""));
+      if (!number || *number < 1 || static_cast<std::size_t>(*number) > ListLabel::maximumLevels)
+        continue;
+      Level level;
+      if (bullet) {
+        level.bullet =
+            visibleBullets(attribute(child, odfText, "bullet-char").value_or("").substr(0, 8));
+      } else {
+        level.format = format(attribute(child, odfStyle, "num-format").value_or(""));
+        level.prefix = attribute(child, odfStyle, "num-prefix").value_or("").substr(0, 64);
+        level.suffix = attribute(child, odfStyle, "num-suffix").value_or("").substr(0, 64);
+        level.start = integer(attribute(child, odfText, "start-value").value_or("")).value_or(1);
+        level.displayLevels = static_cast<std::size_t>(std::max(
+            1, integer(attribute(child, odfText, "display-levels").value_or("")).value_or(1)));
+      }
+      for (const xmlNode* properties = child->children; properties != nullptr;
+           properties = properties->next)
+        for (const xmlNode* alignment = properties->children; alignment != nullptr;
+             alignment = alignment->next)
+          if (isElement(alignment, odfStyle, "list-level-label-alignment")) {
+            const auto follow = attribute(alignment, odfText, "label-followed-by");
+            if (follow == "space") level.follow = " ";
+            if (follow == "nothing") level.follow = "";
+          }
+      result[static_cast<std::size_t>(*number - 1)] = std::move(level);
+    }
+    return result;
+  }
+
+  std::map<std::string, Levels> styles_;
+  std::map<std::string, ListLabel::Counters> counters_;
+  Position position_;
+};
 
 // OpenDocument collapses white space in paragraphs: every run of blanks, tabs and line breaks
 // is one space, and a paragraph starts without one (text:s, text:tab and text:line-break
@@ -284,8 +593,9 @@ void appendCollapsed(std::string_view text, const TextAttributes& attributes,
 // Text outside paragraphs and headings (white space between structural elements) is not part
 // of the document's content.
 void readOpenDocumentNodes(const xmlNode* node, const TextAttributes& attributes,
-                           const StyleTable& styles, StyledTextBuilder& builder, bool& lastWasSpace,
-                           bool inParagraph, int depth) {
+                           const StyleTable& styles, OpenDocumentLists& lists,
+                           StyledTextBuilder& builder, bool& lastWasSpace, bool inParagraph,
+                           int depth) {
   if (depth > maximumDepth) return;
   bool firstCell = true;
   for (const xmlNode* child = node->children; child != nullptr; child = child->next) {
@@ -303,11 +613,22 @@ void readOpenDocumentNodes(const xmlNode* node, const TextAttributes& attributes
     if (isElement(child, odfText, "p") || isElement(child, odfText, "h")) {
       const auto inner = styled(attributes, styles, attribute(child, odfText, "style-name"));
       lastWasSpace = false;
-      readOpenDocumentNodes(child, inner, styles, builder, lastWasSpace, true, depth + 1);
+      if (const auto label = lists.paragraphLabel()) builder.append(*label, inner);
+      readOpenDocumentNodes(child, inner, styles, lists, builder, lastWasSpace, true, depth + 1);
       builder.endParagraph();
+    } else if (isElement(child, odfText, "list")) {
+      const auto outer = lists.enter(child);
+      readOpenDocumentNodes(child, attributes, styles, lists, builder, lastWasSpace, inParagraph,
+                            depth + 1);
+      lists.leave(outer);
+    } else if (isElement(child, odfText, "list-item") || isElement(child, odfText, "list-header")) {
+      lists.startItem(isElement(child, odfText, "list-header"));
+      readOpenDocumentNodes(child, attributes, styles, lists, builder, lastWasSpace, inParagraph,
+                            depth + 1);
     } else if (isElement(child, odfText, "span")) {
       const auto inner = styled(attributes, styles, attribute(child, odfText, "style-name"));
-      readOpenDocumentNodes(child, inner, styles, builder, lastWasSpace, inParagraph, depth + 1);
+      readOpenDocumentNodes(child, inner, styles, lists, builder, lastWasSpace, inParagraph,
+                            depth + 1);
     } else if (isElement(child, odfText, "s")) {
       std::size_t count = 1;
       if (const auto value = attribute(child, odfText, "c")) {
@@ -326,7 +647,7 @@ void readOpenDocumentNodes(const xmlNode* node, const TextAttributes& attributes
                isElement(child, odfText, "tracked-changes")) {
       // Notes, comments and recorded deletions are not part of the running text.
     } else {
-      readOpenDocumentNodes(child, attributes, styles, builder, lastWasSpace, inParagraph,
+      readOpenDocumentNodes(child, attributes, styles, lists, builder, lastWasSpace, inParagraph,
                             depth + 1);
     }
   }
@@ -334,13 +655,22 @@ void readOpenDocumentNodes(const xmlNode* node, const TextAttributes& attributes
 
 } // namespace
 
-std::optional<StyledText> OfficeDocumentReader::readWordprocessingML(std::string_view documentXML) {
+std::optional<StyledText>
+OfficeDocumentReader::readWordprocessingML(std::string_view documentXML,
+                                           std::string_view numberingXML) {
   const auto document = DocumentBytes::parseXML(documentXML);
   if (!document) return std::nullopt;
   const xmlNode* root = xmlDocGetRootElement(document.get());
   if (root == nullptr || !isWord(root, "document")) return std::nullopt;
+  // Lists are optional: a numbering part that is missing or unreadable gives no labels.
+  const auto numberingDocument =
+      numberingXML.empty() ? nullptr : DocumentBytes::parseXML(numberingXML);
+  const xmlNode* numberingRoot =
+      numberingDocument ? xmlDocGetRootElement(numberingDocument.get()) : nullptr;
+  WordNumbering numbering(
+      numberingRoot != nullptr && isWord(numberingRoot, "numbering") ? numberingRoot : nullptr);
   StyledTextBuilder builder;
-  readWordContent(root, builder, 0);
+  readWordContent(root, builder, numbering, 0);
   return builder.take();
 }
 
@@ -351,11 +681,12 @@ OfficeDocumentReader::readOpenDocumentContent(std::string_view contentXML) {
   const xmlNode* root = xmlDocGetRootElement(document.get());
   if (root == nullptr || !isElement(root, odfOffice, "document-content")) return std::nullopt;
   const StyleTable styles = automaticStyles(root);
+  OpenDocumentLists lists(root);
   StyledTextBuilder builder;
   bool lastWasSpace = false;
   for (const xmlNode* body = root->children; body != nullptr; body = body->next)
     if (isElement(body, odfOffice, "body"))
-      readOpenDocumentNodes(body, TextAttributes{}, styles, builder, lastWasSpace, false, 0);
+      readOpenDocumentNodes(body, TextAttributes{}, styles, lists, builder, lastWasSpace, false, 0);
   return builder.take();
 }
 
@@ -366,7 +697,14 @@ std::optional<StyledText> OfficeDocumentReader::read(const std::filesystem::path
   const auto part =
       DocumentBytes::zipEntry(*bytes, openDocument ? "content.xml" : "word/document.xml", file);
   if (!part) return std::nullopt;
-  auto result = openDocument ? readOpenDocumentContent(*part) : readWordprocessingML(*part);
+  std::optional<StyledText> result;
+  if (openDocument) {
+    result = readOpenDocumentContent(*part);
+  } else {
+    // Only a document that has lists has this part.
+    const auto numbering = DocumentBytes::zipEntry(*bytes, "word/numbering.xml", file, false);
+    result = readWordprocessingML(*part, numbering.value_or(""));
+  }
   if (!result) DocumentBytes::refuse(file, "the document's XML could not be read");
   return result;
 }

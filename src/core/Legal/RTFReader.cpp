@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/Legal/RTFWriter.hpp"
@@ -19,21 +20,64 @@ namespace halyard {
 
 namespace {
 
-enum class Destination { text, fontTable, colorTable, skipped };
+enum class Destination { text, listText, fontTable, colorTable, skipped };
+
+// Which character set the text that follows is written in: \loch and \hich (single-byte),
+// \dbch (double-byte, East Asian), or right-to-left text after \rtlch.
+enum class CharacterClass { single, doubleByte, rightToLeft };
+
+// The associated properties (\ab, \ai, \afs) of one character class; each is absent until set.
+struct AssociatedProperties {
+  std::optional<bool> bold;
+  std::optional<bool> italic;
+  std::optional<int> halfPoints;
+
+  bool operator==(const AssociatedProperties&) const = default;
+};
 
 // The character state of one group; a group starts with its parent's.
 struct GroupState {
   Destination destination = Destination::text;
+  // After "\*": the destination the group had before, in case the next word names one that
+  // is read after all.
+  std::optional<Destination> beforeIgnorable;
   int font = -1;
   std::optional<int> halfPoints;
   bool bold = false;
   bool italic = false;
+  bool underline = false;
   int color = 0;
+  // Text deleted with change tracking on: not part of what a reader sees.
+  bool deleted = false;
   int skipAfterUnicode = 1;
+  // The class that associated properties name (set by \rtlch, \dbch, \loch, \hich) and the
+  // class of the text that follows (\loch, \hich, \dbch, with \rtlch/\ltrch for direction).
+  CharacterClass associating = CharacterClass::single;
+  CharacterClass runClass = CharacterClass::single;
+  bool rightToLeft = false;
+  AssociatedProperties doubleByte;
+  AssociatedProperties complexScript;
 
   bool sameCharacterFormat(const GroupState& other) const {
     return font == other.font && halfPoints == other.halfPoints && bold == other.bold &&
-           italic == other.italic && color == other.color;
+           italic == other.italic && underline == other.underline && color == other.color &&
+           runClass == other.runClass && rightToLeft == other.rightToLeft &&
+           doubleByte == other.doubleByte && complexScript == other.complexScript;
+  }
+
+  // The associated properties that apply to the text that follows, if any.
+  const AssociatedProperties* textAssociated() const {
+    if (rightToLeft) return &complexScript;
+    if (runClass == CharacterClass::doubleByte) return &doubleByte;
+    return nullptr;
+  }
+
+  void resetCharacterFormat() {
+    font = -1;
+    halfPoints.reset();
+    bold = italic = underline = deleted = false;
+    color = 0;
+    doubleByte = complexScript = AssociatedProperties{};
   }
 };
 
@@ -197,11 +241,15 @@ public:
         flushBytes(state);
         if (stack.size() >= RTFReader::maximumDepth) return std::nullopt;
         stack.push_back(state);
+        state.beforeIgnorable.reset();
         skipCount_ = 0;
         break;
       case '}':
         flushBytes(state);
         finishFontEntry(state);
+        if (state.destination == Destination::listText && !stack.empty() &&
+            stack.back().destination != Destination::listText)
+          finishListText();
         if (stack.empty()) {
           position_ = input_.size();
           break;
@@ -295,6 +343,7 @@ private:
     flushBytes(state);
     switch (symbol) {
     case '*':
+      state.beforeIgnorable = state.destination;
       state.destination = Destination::skipped;
       break;
     case '\\':
@@ -327,12 +376,21 @@ private:
   void apply(GroupState& state, std::string_view word, std::optional<long> parameter) {
     const long value = parameter.value_or(1);
     const auto number = static_cast<int>(std::clamp<long>(value, -1000000, 1000000));
+    // A field's result is shown even where the writer marked its group as ignorable.
+    if (const auto before = std::exchange(state.beforeIgnorable, std::nullopt);
+        before && word == "fldrslt") {
+      state.destination = *before;
+      return;
+    }
     if (state.destination == Destination::skipped) {
       if (word == "bin") position_ = std::min(input_.size(), position_ + std::max<long>(0, value));
     } else if (word == "fonttbl") {
       state.destination = Destination::fontTable;
     } else if (word == "colortbl") {
       state.destination = Destination::colorTable;
+    } else if (word == "listtext" && state.destination == Destination::text) {
+      state.destination = Destination::listText;
+      startListText();
     } else if (isSkippedDestination(word)) {
       state.destination = Destination::skipped;
     } else if (word == "bin") {
@@ -377,14 +435,26 @@ private:
     if (const auto found = characters.find(word); found != characters.end()) {
       character(state, found->second);
     } else if (word == "plain") {
-      state.font = -1;
-      state.halfPoints.reset();
-      state.bold = state.italic = false;
-      state.color = 0;
+      state.resetCharacterFormat();
+    } else if (word == "deleted") {
+      state.deleted = !parameter || *parameter != 0;
+    } else if (word == "loch" || word == "hich" || word == "dbch") {
+      state.runClass = state.associating =
+          word == "dbch" ? CharacterClass::doubleByte : CharacterClass::single;
+    } else if (word == "rtlch" || word == "ltrch") {
+      state.rightToLeft = word == "rtlch";
+      if (state.rightToLeft) state.associating = CharacterClass::rightToLeft;
+    } else if (word == "ab" || word == "ai" || word == "afs") {
+      associated(state, word, parameter, number);
     } else if (word == "b") {
       state.bold = !parameter || *parameter != 0;
     } else if (word == "i") {
       state.italic = !parameter || *parameter != 0;
+    } else if (word == "ulnone") {
+      state.underline = false;
+    } else if (word == "ul" || word == "uld" || word == "uldb" || word == "ulw" || word == "ulth" ||
+               word == "uldash" || word == "ulwave") {
+      state.underline = !parameter || *parameter != 0;
     } else if (word == "f") {
       state.font = number;
     } else if (word == "fs") {
@@ -392,6 +462,20 @@ private:
     } else if (word == "cf") {
       state.color = std::max(number, 0);
     }
+  }
+
+  // \ab, \ai and \afs set the bold, italic and size of East Asian text after \dbch and of
+  // right-to-left text after \rtlch; after \loch or \hich they mean what \b, \i and \fs mean.
+  static void associated(GroupState& state, std::string_view word, std::optional<long> parameter,
+                         int number) {
+    AssociatedProperties* properties = nullptr;
+    if (state.associating == CharacterClass::doubleByte) properties = &state.doubleByte;
+    if (state.associating == CharacterClass::rightToLeft) properties = &state.complexScript;
+    if (properties == nullptr) return;
+    if (word == "ab") properties->bold = !parameter || *parameter != 0;
+    if (word == "ai") properties->italic = !parameter || *parameter != 0;
+    if (word == "afs" && parameter && *parameter > 0)
+      properties->halfPoints = std::min(number, 3276);
   }
 
   void fontTableWord(GroupState&, std::string_view word, int number) {
@@ -430,7 +514,11 @@ private:
 
   // Plain characters and decoded bytes of the current destination.
   void character(GroupState& state, const std::string& text) {
+    if (state.deleted &&
+        (state.destination == Destination::text || state.destination == Destination::listText))
+      return;
     switch (state.destination) {
+    case Destination::listText:
     case Destination::text:
       if (!pending_.empty() && !pendingState_.sameCharacterFormat(state)) flushText();
       if (pending_.empty()) pendingState_ = state;
@@ -457,6 +545,41 @@ private:
     case Destination::skipped:
       break;
     }
+  }
+
+  // A list label is text, unless it is only white space: the tab some writers give a heading
+  // without a number is no part of what a reader sees.
+  void startListText() {
+    flushText();
+    listStart_ = {result_.runs.size(), result_.runs.empty() ? 0 : result_.runs.back().text.size()};
+  }
+
+  void finishListText() {
+    flushText();
+    auto& all = result_.runs;
+    auto [index, from] = listStart_;
+    // Text appended to the run before the label merged into it.
+    if (index > 0) {
+      --index;
+    } else {
+      from = 0;
+    }
+    std::string label;
+    for (auto run = index; run < all.size(); ++run)
+      label += std::string_view(all[run].text).substr(run == index ? from : 0);
+    // Blanks before the label only end its control words; a label of blanks is no label.
+    auto remove = std::min(label.find_first_not_of(' '), label.size());
+    if (label.find_first_not_of(" \t\n") == std::string::npos) remove = label.size();
+    for (auto run = index; run < all.size() && remove > 0; ++run) {
+      auto& text = all[run].text;
+      const std::size_t start = run == index ? from : 0;
+      const auto count = std::min(remove, text.size() - start);
+      text.erase(start, count);
+      remove -= count;
+    }
+    all.erase(std::remove_if(all.begin() + static_cast<std::ptrdiff_t>(index), all.end(),
+                             [](const TextRun& run) { return run.text.empty(); }),
+              all.end());
   }
 
   void flushBytes(GroupState& state) {
@@ -489,6 +612,12 @@ private:
     if (pendingState_.halfPoints) attributes.fontSize = *pendingState_.halfPoints / 2.0;
     attributes.bold = pendingState_.bold;
     attributes.italic = pendingState_.italic;
+    attributes.underline = pendingState_.underline;
+    if (const auto* associated = pendingState_.textAssociated()) {
+      attributes.bold = associated->bold.value_or(attributes.bold);
+      attributes.italic = associated->italic.value_or(attributes.italic);
+      if (associated->halfPoints) attributes.fontSize = *associated->halfPoints / 2.0;
+    }
     const auto colorIndex = static_cast<std::size_t>(pendingState_.color);
     if (colorIndex > 0 && colorIndex < colors_.size()) attributes.color = colors_[colorIndex];
     result_.append(std::move(pending_), attributes);
@@ -511,6 +640,8 @@ private:
   std::map<int, ByteTable> byteTables_;
   std::string pending_;
   GroupState pendingState_;
+  // Where the text of the list label being read started: the run count and the last run's size.
+  std::pair<std::size_t, std::size_t> listStart_;
   StyledText result_;
 };
 

@@ -8,9 +8,12 @@
 
 namespace halyard {
 
-// Reads RTF into styled text: the text of the body (fields show their result; font, colour and
-// style tables, pictures, headers, footers, document information and every "\*" destination are
-// left out), with each run's font family, size, bold, italic and colour. Bytes escaped as \'hh and
+// Reads RTF into styled text: the text of the body (fields show their result, even when written
+// as an ignorable destination; list labels are kept unless blank; font, colour and style tables,
+// pictures, headers, footers, comments, document information, text deleted with change tracking
+// on and every other "\*" destination are left out), with each run's font family, size, bold,
+// italic and colour (East Asian and right-to-left text take their associated bold, italic and
+// size). Bytes escaped as \'hh and
 // 8-bit characters are decoded in the document's code page (\ansicpg, \mac, \pc, \pca, or the code
 // page of the run's font character set); \uN escapes give Unicode characters. Paragraph and line
 // breaks become line feeds, \tab a tab. Runs in the system font have no family.

@@ -99,6 +99,7 @@ std::optional<std::string> RTFWriter::write(const StyledText& text) {
            "\\blue" + std::to_string(color.blue) + ";";
   out += "}\n\\pard\\plain\n";
 
+  bool underlined = false;
   for (const auto& run : text.runs) {
     const auto& attributes = run.attributes;
     const auto font = std::find(fonts.begin(), fonts.end(), cleanFontName(familyName(attributes))) -
@@ -111,8 +112,13 @@ std::optional<std::string> RTFWriter::write(const StyledText& text) {
                                        colors.begin()) +
               1;
     out += "\\f" + std::to_string(font) + "\\fs" + std::to_string(halfPoints) +
-           (attributes.bold ? "\\b" : "\\b0") + (attributes.italic ? "\\i" : "\\i0") + "\\cf" +
-           std::to_string(color) + " ";
+           (attributes.bold ? "\\b" : "\\b0") + (attributes.italic ? "\\i" : "\\i0") +
+           // Underlining is written only where it starts and ends.
+           (attributes.underline ? "\\ul"
+            : underlined         ? "\\ulnone"
+                                 : "") +
+           "\\cf" + std::to_string(color) + " ";
+    underlined = attributes.underline;
     appendText(out, run.text);
   }
   out += "}";

@@ -23,6 +23,7 @@ struct TextAttributes {
   std::optional<double> fontSize;        // points
   bool bold = false;
   bool italic = false;
+  bool underline = false;
   std::optional<TextColor> color;
 
   bool operator==(const TextAttributes&) const = default;

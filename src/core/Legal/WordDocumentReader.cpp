@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "core/Legal/DocumentBytes.hpp"
+#include "core/Legal/LittleEndianReader.hpp"
+#include "core/Legal/WordFormatting.hpp"
 
 namespace halyard {
 
@@ -35,28 +37,7 @@ std::optional<std::string> streamBytes(GsfInfile* container, const char* name) {
   return bytes;
 }
 
-// Little-endian fields at checked offsets.
-class Reader {
-public:
-  explicit Reader(std::string_view bytes) : bytes_(bytes) {}
-  bool has(std::uint64_t offset, std::uint64_t count) const {
-    return offset <= bytes_.size() && count <= bytes_.size() - offset;
-  }
-  std::optional<std::uint32_t> u8(std::uint64_t offset) const { return field(offset, 1); }
-  std::optional<std::uint32_t> u16(std::uint64_t offset) const { return field(offset, 2); }
-  std::optional<std::uint32_t> u32(std::uint64_t offset) const { return field(offset, 4); }
-
-private:
-  std::string_view bytes_;
-  std::optional<std::uint32_t> field(std::uint64_t offset, int size) const {
-    if (!has(offset, static_cast<std::uint64_t>(size))) return std::nullopt;
-    std::uint32_t value = 0;
-    for (int index = size - 1; index >= 0; --index)
-      value =
-          (value << 8) | static_cast<unsigned char>(bytes_[offset + static_cast<unsigned>(index)]);
-    return value;
-  }
-};
+using Reader = LittleEndianReader;
 
 // Windows-1252 for the 8-bit pieces (0x80 to 0x9F differ from Latin-1; the five undefined
 // positions keep their C1 value and are dropped later as control characters).
@@ -86,10 +67,23 @@ void appendUTF8(std::string& out, char32_t c) {
   }
 }
 
+// Where a stretch of the main text is stored: its first character's byte offset in the
+// WordDocument stream, and one byte per character (8-bit) or two (UTF-16).
+struct Piece {
+  std::uint32_t characters = 0;
+  std::uint64_t offset = 0;
+  bool compressed = false;
+};
+
+struct MainText {
+  std::u16string characters;
+  std::vector<Piece> pieces;
+};
+
 // The main document's characters, gathered piece by piece.
-std::optional<std::u16string> mainText(std::string_view wordDocument, std::string_view table,
-                                       std::uint32_t characterCount, std::uint32_t clxOffset,
-                                       std::uint32_t clxLength) {
+std::optional<MainText> mainText(std::string_view wordDocument, std::string_view table,
+                                 std::uint32_t characterCount, std::uint32_t clxOffset,
+                                 std::uint32_t clxLength) {
   const Reader tableReader(table);
   if (!tableReader.has(clxOffset, clxLength)) return std::nullopt;
   // The Clx: property runs (type 1) to skip, then the piece table (type 2).
@@ -120,7 +114,8 @@ std::optional<std::u16string> mainText(std::string_view wordDocument, std::strin
   const std::uint64_t descriptors = position + 4 * (std::uint64_t{pieces} + 1);
 
   const Reader documentReader(wordDocument);
-  std::u16string characters;
+  MainText text;
+  auto& characters = text.characters;
   for (std::uint32_t index = 0; index < pieces && characters.size() < characterCount; ++index) {
     const auto start = tableReader.u32(position + 4 * index);
     const auto stop = tableReader.u32(position + 4 * (index + 1));
@@ -132,6 +127,7 @@ std::optional<std::u16string> mainText(std::string_view wordDocument, std::strin
     const std::uint64_t offset = compressed ? (*fc & 0x3FFFFFFFu) / 2 : (*fc & 0x3FFFFFFFu);
     if (!documentReader.has(offset, compressed ? count : std::uint64_t{count} * 2))
       return std::nullopt;
+    text.pieces.push_back(Piece{count, offset, compressed});
     for (std::uint32_t character = 0; character < count; ++character) {
       if (compressed)
         characters += windows1252(static_cast<unsigned char>(wordDocument[offset + character]));
@@ -139,18 +135,102 @@ std::optional<std::u16string> mainText(std::string_view wordDocument, std::strin
         characters += static_cast<char16_t>(*documentReader.u16(offset + 2 * character));
     }
   }
-  return characters;
+  return text;
 }
 
-// Word's marks as text: field codes hidden, results kept, control characters mapped or dropped.
-std::string visibleText(const std::u16string& characters) {
-  std::string text;
+// Collects the visible text into runs of equal attributes.
+class VisibleText {
+public:
+  // `attributes` must outlive the collector (they are the formatting tables' own).
+  void append(char32_t c, const TextAttributes& attributes) {
+    use(attributes);
+    appendUTF8(text_, c);
+  }
+  void append(char c, const TextAttributes& attributes) {
+    use(attributes);
+    text_ += c;
+  }
+  void append(const std::string& text, const TextAttributes& attributes) {
+    use(attributes);
+    text_ += text;
+  }
+  // Removes a tab just written (the one after a row's last cell).
+  void removeTab() {
+    flush();
+    if (!result_.runs.empty() && !result_.runs.back().text.empty() &&
+        result_.runs.back().text.back() == '\t') {
+      result_.runs.back().text.pop_back();
+      if (result_.runs.back().text.empty()) result_.runs.pop_back();
+    }
+  }
+  StyledText take() {
+    flush();
+    return std::move(result_);
+  }
+
+private:
+  void use(const TextAttributes& attributes) {
+    if (&attributes == attributes_) return;
+    if (attributes_ != nullptr && !(attributes == *attributes_)) flush();
+    attributes_ = &attributes;
+  }
+  void flush() {
+    if (attributes_ != nullptr) result_.append(std::move(text_), *attributes_);
+    text_.clear();
+  }
+  StyledText result_;
+  std::string text_;
+  const TextAttributes* attributes_ = nullptr;
+};
+
+// Word's marks as text: field codes hidden, results kept, control characters mapped or dropped,
+// deleted revisions left out, list labels written before their paragraphs.
+StyledText visibleText(const MainText& main, WordFormatting& formatting) {
+  const auto& characters = main.characters;
+  VisibleText text;
   // One entry per open field: true while its code (before the separator) is being read; the
   // count of such entries says whether the text is hidden, without walking the stack.
   std::vector<bool> fields;
   std::size_t inCode = 0;
+  // Where each character is stored: the piece that holds it ends before character pieceEnd,
+  // and each character takes `step` bytes.
+  std::size_t piece = 0;
+  std::size_t pieceEnd = 0;
+  std::uint64_t offset = 0, step = 0;
+  bool paragraphStart = true;
+  // The formatting of the bytes from formatStart to before formatEnd.
+  const WordFormatting::CharacterFormat* format = nullptr;
+  std::uint64_t formatStart = 1, formatEnd = 0;
   for (std::size_t index = 0; index < characters.size(); ++index) {
+    if (index >= pieceEnd) {
+      while (piece < main.pieces.size() && main.pieces[piece].characters == 0)
+        ++piece;
+      if (piece < main.pieces.size()) {
+        pieceEnd = index + main.pieces[piece].characters;
+        offset = main.pieces[piece].offset;
+        step = main.pieces[piece].compressed ? 1 : 2;
+        ++piece;
+      } else {
+        pieceEnd = characters.size();
+        offset = step = 0;
+      }
+    } else {
+      offset += step;
+    }
+    if (offset < formatStart || offset >= formatEnd)
+      format = &formatting.characterFormat(offset, formatStart, formatEnd);
+    if (format->deleted) continue;
+    const TextAttributes& attributes = format->attributes;
+    if (paragraphStart) {
+      paragraphStart = false;
+      if (const auto label = formatting.listLabel(offset)) text.append(*label, attributes);
+    }
+
     char32_t c = characters[index];
+    if (c >= 0x20 && c < 0x7F && inCode == 0) {
+      text.append(static_cast<char>(c), attributes);
+      continue;
+    }
     if (c == 0x13) {
       fields.push_back(true);
       ++inCode;
@@ -172,42 +252,47 @@ std::string visibleText(const std::u16string& characters) {
     }
     if (inCode > 0) continue;
 
-    if (c >= 0xD800 && c < 0xDC00 && index + 1 < characters.size() &&
+    if (c >= 0xD800 && c < 0xDC00 && index + 1 < characters.size() && index + 1 < pieceEnd &&
         characters[index + 1] >= 0xDC00 && characters[index + 1] < 0xE000) {
       c = 0x10000 + ((c - 0xD800) << 10) + (characters[++index] - 0xDC00);
+      offset += step;
     } else if (c >= 0xD800 && c < 0xE000) {
       c = 0xFFFD;
     }
     switch (c) {
     case 0x0D:
+      paragraphStart = true;
+      text.append(U'\n', attributes);
+      break;
     case 0x0B:
     case 0x0C:
-      text += '\n';
+      text.append(U'\n', attributes);
       break;
     case 0x07:
       // A cell's end; a second mark straight after it ends the table row.
       if (index > 0 && characters[index - 1] == 0x07) {
-        if (!text.empty() && text.back() == '\t') text.pop_back();
-        text += '\n';
+        text.removeTab();
+        text.append(U'\n', attributes);
       } else {
-        text += '\t';
+        text.append(U'\t', attributes);
       }
+      paragraphStart = true;
       break;
     case 0x09:
-      text += '\t';
+      text.append(U'\t', attributes);
       break;
     case 0x1E:
-      appendUTF8(text, 0x2011);
+      text.append(U'\u2011', attributes);
       break;
     default:
-      if (c >= 0x20 && !(c >= 0x7F && c < 0xA0)) appendUTF8(text, c);
+      if (c >= 0x20 && !(c >= 0x7F && c < 0xA0)) text.append(c, attributes);
     }
   }
-  return text;
+  return text.take();
 }
 
-std::optional<std::string> documentText(std::string_view wordDocument, std::string_view zeroTable,
-                                        std::string_view oneTable) {
+std::optional<StyledText> documentText(std::string_view wordDocument, std::string_view zeroTable,
+                                       std::string_view oneTable) {
   const Reader fib(wordDocument);
   // The file information block: its identifier, a Word 97 or later version, not encrypted.
   const auto identifier = fib.u16(0);
@@ -235,9 +320,21 @@ std::optional<std::string> documentText(std::string_view wordDocument, std::stri
   if (!clxOffset || !clxLength) return std::nullopt;
 
   const std::string_view table = (*flags & 0x0200) != 0 ? oneTable : zeroTable;
-  const auto characters = mainText(wordDocument, table, *characterCount, *clxOffset, *clxLength);
-  if (!characters) return std::nullopt;
-  return visibleText(*characters);
+  const auto main = mainText(wordDocument, table, *characterCount, *clxOffset, *clxLength);
+  if (!main) return std::nullopt;
+  // The formatting tables; a pair the block does not have reads as an empty table.
+  const auto pair = [&](std::uint32_t index, std::uint32_t& offset, std::uint32_t& length) {
+    if (index >= *pairCount) return;
+    offset = fib.u32(pairsAt + 2 + 8 * index).value_or(0);
+    length = fib.u32(pairsAt + 2 + 8 * index + 4).value_or(0);
+  };
+  WordFormatting::Locations locations;
+  pair(12, locations.characterPages, locations.characterPagesLength);
+  pair(13, locations.paragraphPages, locations.paragraphPagesLength);
+  pair(73, locations.lists, locations.listsLength);
+  pair(74, locations.listOverrides, locations.listOverridesLength);
+  WordFormatting formatting(wordDocument, table, locations);
+  return visibleText(*main, formatting);
 }
 
 } // namespace
@@ -245,11 +342,7 @@ std::optional<std::string> documentText(std::string_view wordDocument, std::stri
 std::optional<StyledText> WordDocumentReader::readStreams(std::string_view wordDocument,
                                                           std::string_view zeroTable,
                                                           std::string_view oneTable) {
-  auto text = documentText(wordDocument, zeroTable, oneTable);
-  if (!text) return std::nullopt;
-  StyledText result;
-  result.append(std::move(*text));
-  return result;
+  return documentText(wordDocument, zeroTable, oneTable);
 }
 
 std::optional<StyledText> WordDocumentReader::read(const std::filesystem::path& file) {

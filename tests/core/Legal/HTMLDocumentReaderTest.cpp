@@ -42,24 +42,31 @@ protected:
   }
 };
 
-TEST_F(HTMLDocumentReaderTest, ReadsTextAndInlineStyles) {
+// Style sheets with simple selectors apply, inline styles win; deleted text is left out.
+TEST_F(HTMLDocumentReaderTest, ReadsTextAndStyles) {
   const std::string page =
-      "<!DOCTYPE html><html><head><title>Title</title><style>p { color: red }</style></head>"
-      "<body><h1>EULA</h1>\n<p>Plain   <b>bold</b>\n<em style=\"color: #c00000\">red</em> "
+      "<!DOCTYPE html><html><head><title>Title</title><style>p { color: red } "
+      "@media print { p { color: lime } } /* } */ h1.big, .x { font-style: italic } "
+      "p:hover, p b { font-weight: normal }</style></head>"
+      "<body><h1 class=\"big\">EULA</h1>\n<p>Plain   <b>bold</b>\n<em style=\"color: "
+      "#c00000\">red</em> "
       "<font color=\"blue\">blue</font></p><script>var x = '<p>no</p>';</script>"
       "<ul><li>Caf&eacute; &#8216;q&amp;a&rsquo;</li><li>two<br>lines</li></ul>"
+      "<ol start=\"3\"><li><p>three</p><li>four<del> gone</del></ol>"
       "<pre>  kept\n  as is</pre><table><tr><td>a</td><td>b</td></tr></table></body></html>";
   for (const auto& name : {"eula.html", "eula.xhtml"}) {
     SCOPED_TRACE(name);
     const auto text = HTMLDocumentReader::read(write(name, page));
     ASSERT_TRUE(text);
     EXPECT_EQ(text->string(), "EULA\nPlain bold red blue\n\u2022 Caf\u00e9 \u2018q&a\u2019\n"
-                              "\u2022 two\nlines\n  kept\n  as is\na\tb");
+                              "\u2022 two\nlines\n3. three\n4. four\n  kept\n  as is\na\tb");
     TextAttributes heading;
     heading.bold = true;
+    heading.italic = true;
     heading.fontSize = 24;
     TextAttributes bold;
     bold.bold = true;
+    bold.color = TextColor{255, 0, 0};
     TextAttributes red;
     red.italic = true;
     red.color = TextColor{0xC0, 0, 0};

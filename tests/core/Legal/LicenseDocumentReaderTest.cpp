@@ -84,6 +84,23 @@ TEST(RTFReader, RefusesWhatIsNotRTFOrNestsTooDeeply) {
   EXPECT_EQ(RTFReader::read("{\\rtf1 a{\\*\\blob\\bin3 }{x}b}")->string(), "ab");
 }
 
+// What word processors write around the text: tracked deletions, ignorable field results,
+// list labels, the emphasis of right-to-left text.
+TEST(RTFReader, RevisionsFieldsAndListLabels) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"{\\rtf1 a{\\deleted b{\\i c}\\deleted0 d}{\\deleted\\plain e}}", "ade"},
+      {"{\\rtf1 {\\*\\shppict{\\*\\fldrslt hidden}}{\\*\\fldrslt{\\*\\x y}}z}", "z"},
+      {"{\\rtf1{\\listtext \\tab}a\\par{\\listtext  {1}.\\tab}b}", "a\n1.\tb"},
+  };
+  for (const auto& [rtf, text] : cases)
+    EXPECT_EQ(RTFReader::read(rtf)->string(), text) << rtf;
+  TextAttributes rightToLeft;
+  rightToLeft.italic = true;
+  rightToLeft.fontSize = 20;
+  EXPECT_EQ(RTFReader::read("{\\rtf1 {\\rtlch\\ai\\afs40 \\ltrch a\\rtlch b}}"),
+            styled({{"a", {}}, {"b", rightToLeft}}));
+}
+
 TEST(MarkdownReader, InlineSyntaxOnlyWithWhiteSpaceKept) {
   TextAttributes plain;
   plain.fontSize = 12;

@@ -71,10 +71,11 @@ TEST(LicenseFormatter, BlankMeansOnlyUnicodeWhiteSpace) {
 
 // The RTF written for a body is read back identically by our reader and by the small independent
 // reader of the test: text (non-ASCII, curly quotes, a character beyond U+FFFF, RTF's own special
-// characters), bold, italic, size, colour and the defaults filled in.
+// characters), bold, italic, underline, size, colour and the defaults filled in.
 TEST(LicenseFormatter, RTFDataReadsBackWithEveryAttribute) {
   TextAttributes italicRed;
   italicRed.italic = true;
+  italicRed.underline = true;
   italicRed.color = TextColor{200, 10, 0};
   TextAttributes serif;
   serif.fontFamily = "Mincho \u660E\u671D";
