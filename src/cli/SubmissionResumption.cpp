@@ -54,7 +54,7 @@ SubmissionResumption SubmissionResumption::named(const std::string& id, const fs
                    "Use the id bosun printed, for example 2efe2717-52ef-43a5-96dc-0797e4ca1041.");
   }
   if (const auto record = cache.find(id); record && isKeptFile(record->file)) {
-    if (record->target != target) anotherFile(id, input, record->sha256, digestOf(input));
+    if (record->target != target && record->target != input) anotherFile(id, input, record->sha256, digestOf(input));
     return {id, record->file, true};
   }
 

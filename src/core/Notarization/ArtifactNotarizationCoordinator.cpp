@@ -378,13 +378,15 @@ std::string ArtifactNotarizationCoordinator::submit(const fs::path& file,
       trace("submission id: " + id);
       if (config.submitted) config.submitted(id, file);
     }
-    const auto verdict = polling_.await(id, config.credentials, config.notaryWait);
+    // An earlier submission may long be decided: its first query goes out at once.
+    auto polling = polling_;
+    if (config.submissionID) polling.waits.insert(polling.waits.begin(), 0);
+    const auto verdict = polling.await(id, config.credentials, config.notaryWait);
     trace("submission " + id + " status: " + verdict.status);
     if (!verdict.accepted()) fail(Case::notarizationFailed, verdict.output);
     return verdict.output;
   } catch (const NotaryPollingError& error) {
-    if (error.errorCase() != PollingCase::uploadFailed && config.unfinished)
-      config.unfinished(id, file);
+    if (!error.submissionID().empty() && config.unfinished) config.unfinished(id, file);
     fail(error.errorCase() == PollingCase::timedOut ? Case::timeout : Case::notarizationFailed,
          error.text());
   }

@@ -190,7 +190,9 @@ std::string BundleNotarizationCoordinator::submit(const fs::path& file,
   } catch (const NotaryPollingError& error) {
     if (error.errorCase() == NotaryPollingError::Case::uploadFailed)
       fail(Case::submitFailed, error.text());
-    fail(Case::waitFailed, error.text() + "\n  id: " + error.submissionID());
+    fail(Case::waitFailed, error.submissionID().empty()
+                               ? error.text()
+                               : error.text() + "\n  id: " + error.submissionID());
   }
 }
 

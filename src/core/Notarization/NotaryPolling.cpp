@@ -63,8 +63,8 @@ std::string NotaryPolling::upload(const std::filesystem::path& file,
       notarytool(AppleTools::notarySubmit(file, credentials.arguments()), uploadLimit);
   const std::string output = text::joinedOutput(uploaded.standardError, uploaded.standardOutput);
   if (uploaded.status == ToolProcessResult::timedOutStatus)
-    throw NotaryPollingError(Case::uploadFailed,
-                             orFallback(output, "Uploading to the notary service timed out."));
+    throw NotaryPollingError(
+        Case::timedOut, orFallback(output, "Timed out while waiting for Apple notarization to finish."));
   std::string id = uploaded.status == 0 ? submissionID(uploaded.standardOutput) : std::string();
   if (id.empty())
     throw NotaryPollingError(Case::uploadFailed,

@@ -15,7 +15,7 @@ public:
   enum class Case {
     uploadFailed, // the text is notarytool's output, or a fixed sentence when it printed nothing
     queryFailed,  // the text is the last failed query's output
-    timedOut,     // the text is the time-out sentence
+    timedOut,     // the text is the time-out sentence (an upload over its limit has no id)
   };
 
   static constexpr const char* domainName = "Halyard.notaryPolling";
@@ -24,7 +24,7 @@ public:
 
   Case errorCase() const noexcept { return case_; }
   const std::string& text() const noexcept { return text_; }
-  // Empty for uploadFailed.
+  // Empty when nothing was uploaded.
   const std::string& submissionID() const noexcept { return submissionID_; }
 
 private:
