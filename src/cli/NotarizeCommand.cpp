@@ -280,7 +280,8 @@ ExitCode NotarizeCommand::run(const ParsedArguments& parsed) {
       throw CLIError::from(std::current_exception(), ExitCode::notarization);
     } catch (...) {
       SignalHandler::shared().waitWhileHandling();
-      throw tracker.withSubmission(CLIError::from(std::current_exception(), ExitCode::notarization));
+      throw tracker.withSubmission(
+          CLIError::from(std::current_exception(), ExitCode::notarization));
     }
   }
   if (resumption) cache.remove(resumption->id);

@@ -88,8 +88,10 @@ std::optional<SubmissionRecord> SubmissionCache::keep(const std::string& id,
     fs::create_hard_link(uploaded, record.file, linked);
     if (linked) fs::copy_file(uploaded, record.file, fs::copy_options::overwrite_existing);
     record.sha256 = halyard::SHA256::hexDigestOfFile(record.file);
-    const nlohmann::json json = {{"id", record.id},         {"target", record.target.string()},
-                                 {"file", record.file.string()}, {"sha256", record.sha256},
+    const nlohmann::json json = {{"id", record.id},
+                                 {"target", record.target.string()},
+                                 {"file", record.file.string()},
+                                 {"sha256", record.sha256},
                                  {"keptAt", record.keptAt}};
     halyard::AtomicFile::writeAll(folder_ / (id + ".json"), json.dump(2) + "\n", 0600);
     return record;

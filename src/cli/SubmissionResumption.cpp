@@ -46,15 +46,16 @@ bool isKeptFile(const fs::path& path) {
 SubmissionResumption SubmissionResumption::named(const std::string& id, const fs::path& input,
                                                  const fs::path& target,
                                                  const halyard::NotaryCredentials& credentials,
-                                                 const halyard::NotaryPolling& polling,
-                                                 double wait, const SubmissionCache& cache) {
+                                                 const halyard::NotaryPolling& polling, double wait,
+                                                 const SubmissionCache& cache) {
   if (!SubmissionCache::isSubmissionID(id)) {
-    throw CLIError(ExitCode::usage, "\"" + halyard::inspectiontext::printable(id) +
-                                        "\" is not a submission id.",
+    throw CLIError(ExitCode::usage,
+                   "\"" + halyard::inspectiontext::printable(id) + "\" is not a submission id.",
                    "Use the id bosun printed, for example 2efe2717-52ef-43a5-96dc-0797e4ca1041.");
   }
   if (const auto record = cache.find(id); record && isKeptFile(record->file)) {
-    if (record->target != target && record->target != input) anotherFile(id, input, record->sha256, digestOf(input));
+    if (record->target != target && record->target != input)
+      anotherFile(id, input, record->sha256, digestOf(input));
     return {id, record->file, true};
   }
 
@@ -98,8 +99,8 @@ SubmissionResumption::lookup(const fs::path& target, const halyard::NotaryCreden
       halyard::AppleTools::Runner::notarization, halyard::AppleTools::xcrun,
       halyard::AppleTools::notaryInfo(record->id, credentials.arguments()), polling.queryLimit);
   const auto query = halyard::ProcessRunner::run(request);
-  const std::string status =
-      halyard::text::lowercasedASCII(halyard::NotaryPolling::submissionStatus(query.standardOutput));
+  const std::string status = halyard::text::lowercasedASCII(
+      halyard::NotaryPolling::submissionStatus(query.standardOutput));
   // A query that failed for a passing reason says nothing against the submission: the wait
   // rides it out like any other.
   if (status == "in progress" || status == "accepted" ||

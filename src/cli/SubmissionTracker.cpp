@@ -12,9 +12,9 @@ namespace fs = std::filesystem;
 
 // The path as one word of a shell command line.
 std::string shellWord(const std::string& text) {
-  if (!text.empty() &&
-      text.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_./-+,:@"
-                             "%") == std::string::npos)
+  if (!text.empty() && text.find_first_not_of(
+                           "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_./-+,:@"
+                           "%") == std::string::npos)
     return text;
   std::string quoted = "'";
   for (const char c : text)

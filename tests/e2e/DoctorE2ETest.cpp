@@ -159,8 +159,7 @@ TEST_F(DoctorE2E, SettingsListingNamesEverySource) {
         "\n  compression        lzfse  (user config)\n",
         "\n  arrow              chevron.right  (bosun.json)\n",
         "\n  sign               no  ($BOSUN_SIGN)\n", "\n  notaryWait         900  (default)\n",
-        "\n  skipMissingTicket  true  (default)\n",
-        "\n  deepVerify         true  (bosun.json)\n"})
+        "\n  skipMissingTicket  true  (default)\n", "\n  deepVerify         true  (bosun.json)\n"})
     EXPECT_TRUE(contains(result.standardOutput, line)) << line << result.standardOutput;
 }
 

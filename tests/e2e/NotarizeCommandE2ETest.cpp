@@ -112,9 +112,8 @@ TEST_F(NotarizeE2E, JSONSummaryBeforeTheFinalLine) {
   json submission = json::parse(*announced);
   EXPECT_EQ(submission["file"], dmg.string());
   EXPECT_EQ(submission["id"].get<std::string>().size(), 36u);
-  EXPECT_TRUE(std::none_of(lines.begin(), announced, [](const std::string& line) {
-    return contains(line, "Stapling");
-  }));
+  EXPECT_TRUE(std::none_of(lines.begin(), announced,
+                           [](const std::string& line) { return contains(line, "Stapling"); }));
   json summary = json::parse(lines[lines.size() - 2]);
   summary.erase("time");
   EXPECT_EQ(summary, (json{{"event", "summary"},
@@ -401,9 +400,9 @@ TEST_F(NotarizeE2E, ATimedOutSubmissionIsCollectedLaterWithoutUploadingAgain) {
   const auto other = stand.makeDMG("Other", app, "");
   const std::string original = fileContents(dmg);
   const size_t before = submissionCount();
-  auto result = notarize({"Sample.dmg", "--identity", StandInRoot::application, "--notary-wait",
-                          "1"},
-                         {{"MACSIM_NOTARY_PROCESSING", "4"}});
+  auto result =
+      notarize({"Sample.dmg", "--identity", StandInRoot::application, "--notary-wait", "1"},
+               {{"MACSIM_NOTARY_PROCESSING", "4"}});
   EXPECT_TRUE(result.exitedWith(20)) << result.standardError;
   const std::string id = submissionIn(result.standardError);
   ASSERT_EQ(id.size(), 36u) << result.standardError;
@@ -471,8 +470,9 @@ TEST_F(NotarizeE2E, CtrlCAfterTheUploadKeepsTheSubmission) {
   const std::string id = submissionIn(result.standardError);
   ASSERT_EQ(id.size(), 36u) << result.standardError;
   EXPECT_TRUE(contains(result.standardError,
-                       "! Submission " + id + " is with Apple's notary service. Apple keeps "
-                       "working on it; collect the result later with `bosun notarize " +
+                       "! Submission " + id +
+                           " is with Apple's notary service. Apple keeps "
+                           "working on it; collect the result later with `bosun notarize " +
                            pkg.string() + " --submission " + id + "`.\n✗ Cancelled.\n"))
       << result.standardError;
   expectNoLeftovers();

@@ -287,9 +287,9 @@ TEST_F(NotarizationFlowTest, ProcessingTimeSlowNetworkAndAHungWait) {
   ASSERT_EQ(uploaded.status, 0) << uploaded.standardError;
   const auto answer = nlohmann::json::parse(uploaded.standardOutput);
   const std::string id = answer["id"];
-  EXPECT_EQ(answer, nlohmann::json({{"id", id},
-                                    {"message", "Successfully uploaded file"},
-                                    {"path", zip.string()}}));
+  EXPECT_EQ(answer,
+            nlohmann::json(
+                {{"id", id}, {"message", "Successfully uploaded file"}, {"path", zip.string()}}));
 
   auto info = notarytool({"info", id, "--output-format", "json"});
   ASSERT_EQ(info.status, 0) << info.standardError;

@@ -21,8 +21,7 @@ constexpr const char* documentation =
     "notarizing_macos_software_before_distribution/resolving_common_notarization_issues";
 
 double secondsNow() {
-  return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch())
-      .count();
+  return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
 }
 
 NotarySubmission submissionFrom(const nlohmann::json& json) {

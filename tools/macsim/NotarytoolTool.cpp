@@ -152,8 +152,8 @@ int submit(const ToolContext& context, const Command& command) {
     return 0;
   }
   Output::out("Submission ID received\n  id: " + submission.id +
-              "\nSuccessfully uploaded file\n  id: " + submission.id + "\n  path: " +
-              file.string() + "\n");
+              "\nSuccessfully uploaded file\n  id: " + submission.id +
+              "\n  path: " + file.string() + "\n");
   if (command.wait) {
     Output::out("Waiting for processing to complete.\n");
     awaitVerdict(store, submission, false);

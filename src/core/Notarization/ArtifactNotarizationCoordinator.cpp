@@ -163,8 +163,8 @@ ArtifactNotarizationCoordinator::notarizeDMG(const ArtifactNotarizationConfig& c
   const fs::path& file = working.path();
   std::string signingText;
   // A file collected from an earlier submission keeps the signature Apple has seen.
-  const auto identity = config.submissionID ? std::nullopt
-                                            : Steps::applicationIdentity(config.signingIdentity);
+  const auto identity =
+      config.submissionID ? std::nullopt : Steps::applicationIdentity(config.signingIdentity);
   if (identity) {
     report(progress, "Signing DMG…");
     signingText = Steps::checkedOutput(

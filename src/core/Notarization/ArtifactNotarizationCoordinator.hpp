@@ -32,8 +32,8 @@ namespace halyard {
 // The tools run one after the other on the calling thread through the
 // coordinator's own runner: 900 seconds each, then SIGTERM, 0.25 second,
 // SIGKILL. The submission is uploaded without waiting and its status is then
-// queried (NotaryPolling) until the configured wait runs out. Construct one coordinator per run. Errors are
-// ArtifactNotarizationCoordinatorError; the first failing step ends the run.
+// queried (NotaryPolling) until the configured wait runs out. Construct one coordinator per run.
+// Errors are ArtifactNotarizationCoordinatorError; the first failing step ends the run.
 class ArtifactNotarizationCoordinator {
 public:
   using Progress = std::function<void(const std::string&)>;

@@ -64,7 +64,8 @@ std::string NotaryPolling::upload(const std::filesystem::path& file,
   const std::string output = text::joinedOutput(uploaded.standardError, uploaded.standardOutput);
   if (uploaded.status == ToolProcessResult::timedOutStatus)
     throw NotaryPollingError(
-        Case::timedOut, orFallback(output, "Timed out while waiting for Apple notarization to finish."));
+        Case::timedOut,
+        orFallback(output, "Timed out while waiting for Apple notarization to finish."));
   std::string id = uploaded.status == 0 ? submissionID(uploaded.standardOutput) : std::string();
   if (id.empty())
     throw NotaryPollingError(Case::uploadFailed,
@@ -93,8 +94,7 @@ NotaryPolling::Verdict NotaryPolling::await(const std::string& id,
     stopWhenCancelled();
     const std::string status = query.status == 0 ? submissionStatus(query.standardOutput) : "";
     if (!status.empty() && text::lowercasedASCII(status) != "in progress") {
-      return Verdict{id, status,
-                     "Processing complete\n  id: " + id + "\n  status: " + status};
+      return Verdict{id, status, "Processing complete\n  id: " + id + "\n  status: " + status};
     }
     if (status.empty()) {
       lastFailure = orFallback(text::joinedOutput(query.standardError, query.standardOutput),

@@ -49,8 +49,7 @@ struct NotaryPolling {
   };
 
   // `notarytool submit FILE CREDENTIALS --output-format json`: the new submission's id.
-  std::string upload(const std::filesystem::path& file,
-                     const NotaryCredentials& credentials) const;
+  std::string upload(const std::filesystem::path& file, const NotaryCredentials& credentials) const;
 
   // Queries the submission's status until it is decided or `bound` seconds have passed.
   Verdict await(const std::string& id, const NotaryCredentials& credentials, double bound) const;

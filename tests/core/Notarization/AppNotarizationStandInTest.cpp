@@ -288,8 +288,8 @@ TEST_F(AppNotarizationStandInTest, StapleAfterAcceptanceWaitsForTheTicketThenGiv
   EXPECT_THAT(slept_, ElementsAre(10, 20));
   EXPECT_THAT(progress_,
               ElementsAre("Creating notarization archive…",
-                          "Submitting application bundle for notarization…", StartsWith("Submitted"),
-                          "Stapling application bundle…",
+                          "Submitting application bundle for notarization…",
+                          StartsWith("Submitted"), "Stapling application bundle…",
                           "Apple's ticket is not available yet; stapling again in 10 seconds "
                           "(retry 1 of 3)…",
                           "Apple's ticket is not available yet; stapling again in 20 seconds "

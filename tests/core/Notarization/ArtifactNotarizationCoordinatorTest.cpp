@@ -23,8 +23,8 @@ protected:
   void SetUp() override {
     if (const char* previous = std::getenv("TMPDIR")) previousTemporary_ = previous;
     ::setenv("TMPDIR", work_.path().c_str(), 1);
-    for (const char* path : {"/usr/bin/codesign", "/usr/sbin/spctl", "/usr/sbin/pkgutil",
-                             "/usr/bin/shasum"})
+    for (const char* path :
+         {"/usr/bin/codesign", "/usr/sbin/spctl", "/usr/sbin/pkgutil", "/usr/bin/shasum"})
       tool(path, "echo done");
     // notarytool answers in JSON: the upload with the submission's id, the query with a verdict.
     tool("/usr/bin/xcrun", "case \"$2\" in submit) echo '{\"id\":\"7d1b\"}' ;; "

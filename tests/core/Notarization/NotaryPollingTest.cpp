@@ -22,23 +22,27 @@ TEST(NotaryPollingTest, WhichFailedQueriesAreWorthAskingAgain) {
   };
   for (const Query& query : std::vector<Query>{
            {-2, "", true},
-           {1, "Error: Error Domain=NSURLErrorDomain Code=-1005 \"The network connection was lost.\"",
+           {1,
+            "Error: Error Domain=NSURLErrorDomain Code=-1005 \"The network connection was lost.\"",
             true},
            {1, "Error: HTTP status code: 503. Service Unavailable", true},
            {1, "Error: HTTP status code: 502", true},
-           {1, "Error: HTTP status code: 404. Submission does not exist or does not belong to your "
-               "team.",
+           {1,
+            "Error: HTTP status code: 404. Submission does not exist or does not belong to your "
+            "team.",
             false},
-           {1, "Error: HTTP status code: 401. Invalid credentials. Username or password is "
-               "incorrect.",
+           {1,
+            "Error: HTTP status code: 401. Invalid credentials. Username or password is "
+            "incorrect.",
             false},
            {-1, "No such file or directory", false},
        }) {
     EXPECT_EQ(NotaryPolling::isTransient({query.status, "", query.standardError}), query.transient)
         << query.standardError;
   }
-  EXPECT_EQ(NotaryPolling::submissionID(R"({"id":"2efe2717","message":"Successfully uploaded file"})"),
-            "2efe2717");
+  EXPECT_EQ(
+      NotaryPolling::submissionID(R"({"id":"2efe2717","message":"Successfully uploaded file"})"),
+      "2efe2717");
   EXPECT_EQ(NotaryPolling::submissionID("Submission ID received\n  id: 2efe2717"), "");
   EXPECT_EQ(NotaryPolling::submissionStatus(R"({"status":"In Progress","id":"x"})"), "In Progress");
   EXPECT_EQ(NotaryPolling::submissionStatus(R"({"status":7})"), "");
@@ -101,7 +105,8 @@ TEST_F(NotaryPollingStandInTest, TheVerdictComesThroughBlipsButNotPastTheBound) 
   EXPECT_EQ(error.submissionID(), slow);
 
   // An id the service does not know is no passing trouble.
-  error = thrownBy([&] { polling_.await("00000000-0000-0000-0000-000000000000", credentials_, 30); });
+  error =
+      thrownBy([&] { polling_.await("00000000-0000-0000-0000-000000000000", credentials_, 30); });
   EXPECT_EQ(error.errorCase(), Case::queryFailed);
 
   // Without a network nothing is uploaded, and notarytool's words say why.
