@@ -1,6 +1,7 @@
 #include "cli/CLIConfiguration.hpp"
 
 #include <array>
+#include <cstdint>
 
 #include <nlohmann/json.hpp>
 
@@ -21,7 +22,7 @@ struct Member {
   BoolMember boolean = nullptr;
 };
 
-constexpr std::array<Member, 23> members{{
+constexpr std::array<Member, 24> members{{
     {"identity", &CLIConfiguration::identity},
     {"installerIdentity", &CLIConfiguration::installerIdentity},
     {"keychainProfile", &CLIConfiguration::keychainProfile},
@@ -35,6 +36,7 @@ constexpr std::array<Member, 23> members{{
     {"arrow", &CLIConfiguration::arrow},
     {"sign", nullptr, &CLIConfiguration::sign},
     {"notarize", nullptr, &CLIConfiguration::notarize},
+    {"notaryWait", &CLIConfiguration::notaryWait},
     {"notarizeApp", nullptr, &CLIConfiguration::notarizeApp},
     {"appBundle", &CLIConfiguration::appBundle},
     {"skipMissingTicket", nullptr, &CLIConfiguration::skipMissingTicket},
@@ -97,7 +99,9 @@ CLIConfiguration CLIConfiguration::decode(std::string_view bytes) {
     const auto found = document.find(member.key);
     if (found == document.end() || found->is_null()) continue;
     const std::string name(member.key);
-    if (member.text != nullptr) {
+    if (member.text != nullptr && found->is_number_unsigned() && name == "notaryWait") {
+      configuration.*member.text = std::to_string(found->get<std::uint64_t>());
+    } else if (member.text != nullptr) {
       if (!found->is_string()) throw CodingError("\"" + name + "\" must be a string.");
       configuration.*member.text = found->get<std::string>();
     } else {

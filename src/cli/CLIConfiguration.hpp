@@ -39,6 +39,7 @@ struct CLIConfiguration {
   std::optional<std::string> arrow;
   std::optional<bool> sign;
   std::optional<bool> notarize;
+  std::optional<std::string> notaryWait; // a JSON number or its text
   std::optional<bool> notarizeApp;
   std::optional<std::string> appBundle;
   std::optional<bool> skipMissingTicket;

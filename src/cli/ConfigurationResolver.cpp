@@ -61,6 +61,11 @@ ResolvedSetting validated(const SettingDefinition& setting, Candidate candidate)
     throw CLIError(ExitCode::configuration, setting.title + " from " + candidate.source +
                                                 " must be true or false, not \"" + *value + "\".");
   }
+  if (value && setting.key == "notaryWait" && !ConfigurationResolver::seconds(*value)) {
+    throw CLIError(ExitCode::configuration, setting.title + " from " + candidate.source +
+                                                " must be a whole number of seconds, not \"" +
+                                                *value + "\".");
+  }
   if (value && setting.allowedValues) {
     std::string lowered = halyard::text::lowercasedASCII(*value);
     bool allowed = false;
@@ -151,6 +156,23 @@ InstallerWindowPreset ConfigurationResolver::windowPreset() const {
   const auto text = value("window");
   const auto preset = text ? InstallerWindowPresets::fromRawValue(*text) : std::nullopt;
   return preset.value_or(InstallerWindowPreset::compact);
+}
+
+std::optional<double> ConfigurationResolver::seconds(std::string_view text) {
+  // Whole seconds, 1 to a week: a bound of hours is what anybody needs, and a typo such as
+  // "90O" must not become a wait of 90 seconds.
+  if (text.empty() || text.size() > 6 ||
+      text.find_first_not_of("0123456789") != std::string_view::npos)
+    return std::nullopt;
+  const double value = std::stod(std::string(text));
+  if (value < 1 || value > 7 * 24 * 3600) return std::nullopt;
+  return value;
+}
+
+double ConfigurationResolver::notaryWait() const {
+  const auto text = value("notaryWait");
+  const auto parsed = text ? seconds(*text) : std::nullopt;
+  return parsed.value_or(defaultNotaryWait);
 }
 
 halyard::DMGCompressionFormat ConfigurationResolver::compression() const {

@@ -58,6 +58,12 @@ public:
   // From `compression` by name; the default format when unset.
   halyard::DMGCompressionFormat compression() const;
 
+  // From `notaryWait`: the longest wait for the notary service's verdict, in seconds.
+  static constexpr double defaultNotaryWait = 900;
+  double notaryWait() const;
+  // A whole number of seconds from 1 to a week, or none.
+  static std::optional<double> seconds(std::string_view text);
+
   // An API key when both its file and ID are configured (it wins over a keychain profile), else
   // the keychain profile, else none. Throws CLIError `credentials` when the key file does not
   // exist or only one of file and ID is configured.

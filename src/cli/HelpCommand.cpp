@@ -59,6 +59,7 @@ Signing and notarization:
   --sign / --no-sign         Sign the app (default: on)
   --notarize / --no-notarize Notarize and staple the DMG/PKG (default: on)
   --notarize-app             Also notarize and staple the app bundle first
+  --notary-wait <seconds>    Longest wait for Apple's verdict (default: 900)
   --app-bundle notarize|staple|off   What to do with the app bundle first
                              (staple = keep the app's signature and attach the
                              ticket Apple already has, for apps already notarized)
@@ -99,6 +100,8 @@ The file is updated in place unless you pass --output.
   --no-sign                    Keep the file's current signature
   -o, --output <path>          Notarize a copy at this path instead
   --overwrite                  Replace an existing copy at --output
+  --notary-wait <seconds>      Longest wait for Apple's verdict (default: 900)
+  --submission <id>            Collect an earlier submission instead of uploading
 
 Exit code 0 when everything passed. See `bosun help exit-codes`.)TEXT";
 

@@ -12,6 +12,9 @@
 #include "cli/Redactor.hpp"
 #include "cli/SignalHandler.hpp"
 #include "cli/StandardizedPath.hpp"
+#include "cli/SubmissionCache.hpp"
+#include "cli/SubmissionResumption.hpp"
+#include "cli/SubmissionTracker.hpp"
 #include "core/Inspection/InspectionText.hpp"
 #include "core/Inspection/ReleaseCheck.hpp"
 #include "core/Notarization/ArtifactNotarizationCoordinator.hpp"
@@ -168,7 +171,16 @@ ExitCode NotarizeCommand::run(const ParsedArguments& parsed) {
                    "Example: bosun notarize MyApp.dmg");
   }
   const fs::path input = commandLinePath(parsed.positionals.front());
-  InputFile::requireExisting(parsed.positionals.front(), input, input.string());
+  // A release whose wait ended without a verdict left no file at its output, only the kept
+  // upload: collecting that submission needs nothing at the path.
+  const auto submission = parsed.value("submission");
+  const bool keptForInput = submission && [&] {
+    const auto record = SubmissionCache().find(*submission);
+    std::error_code error;
+    return record && record->target == input && fs::is_regular_file(record->file, error) &&
+           !fs::exists(fs::symlink_status(input, error));
+  }();
+  if (!keptForInput) InputFile::requireExisting(parsed.positionals.front(), input, input.string());
 
   const std::string extension = halyard::text::lowercasedASCII(input.extension().string());
   if (extension != ".dmg" && extension != ".pkg") {
@@ -176,7 +188,7 @@ ExitCode NotarizeCommand::run(const ParsedArguments& parsed) {
                    "To release an app, use `bosun start`.");
   }
   const auto kind = extension == ".dmg" ? halyard::ArtifactKind::dmg : halyard::ArtifactKind::pkg;
-  InputFile::requireReadableFile(input, input.string());
+  if (!keptForInput) InputFile::requireReadableFile(input, input.string());
 
   const ConfigurationResolver configuration(parsed, input.parent_path());
   const auto credentials = configuration.credentials();
@@ -187,26 +199,69 @@ ExitCode NotarizeCommand::run(const ParsedArguments& parsed) {
   }
   const auto identity = signingIdentity(parsed, configuration, kind);
 
+  const double wait = configuration.notaryWait();
+  if (submission && !SubmissionCache::isSubmissionID(*submission)) {
+    throw CLIError(ExitCode::usage,
+                   "\"" + halyard::inspectiontext::printable(*submission) +
+                       "\" is not a submission id.",
+                   "Use the id bosun printed, for example 2efe2717-52ef-43a5-96dc-0797e4ca1041.");
+  }
+
   const fs::path target =
       prepareTarget(input, output, parsed.hasFlag("overwrite") || parsed.hasFlag("yes"));
   requireWritableFolder(target);
   Console& console = Console::shared();
   console.info("File: " + shown(target));
 
+  // A submission that an earlier run uploaded is collected rather than uploaded again.
+  const SubmissionCache cache;
+  const auto polling = halyard::NotaryPolling::standard();
+  std::optional<SubmissionResumption> resumption;
+  if (submission) {
+    resumption =
+        SubmissionResumption::named(*submission, input, target, *credentials, polling, wait, cache);
+  } else {
+    resumption = SubmissionResumption::lookup(target, *credentials, polling, cache);
+    if (resumption) {
+      console.step("Resuming submission " + resumption->id + " of " + shown(target.filename()) +
+                   " instead of uploading it again…");
+    }
+  }
+
   console.step("Notarizing " + shown(target.filename()) + " (this can take a few minutes)…");
   halyard::ArtifactNotarizationCoordinator coordinator;
+  SubmissionTracker tracker(target, cache);
   halyard::ArtifactNotarizationResult result;
   {
-    // Ctrl-C stops the tool through the process registry; this removes what the run made.
-    const CancellationCleanup cleanup([&coordinator] { coordinator.discardTemporaryFiles(); });
+    // Ctrl-C stops the tool through the process registry; this keeps an uploaded file whose
+    // verdict is still to come, then removes what the run made.
+    const CancellationCleanup cleanup([&coordinator, &tracker] {
+      tracker.cancelled();
+      coordinator.discardTemporaryFiles();
+    });
     try {
-      halyard::ArtifactNotarizationConfig config(input, identity, *credentials, kind);
+      halyard::ArtifactNotarizationConfig config(resumption ? resumption->file : input, identity,
+                                                 *credentials, kind);
       config.destination = target;
+      config.notaryWait = wait;
+      if (resumption) {
+        config.submissionID = resumption->id;
+        tracker.resume(resumption->id);
+      }
+      tracker.attach(config);
       result = coordinator.run(config, [&console](const std::string& line) { console.step(line); });
     } catch (const halyard::ArtifactNotarizationCoordinatorError& error) {
+      // The clean-up may be using the tracker and the coordinator on the signal's thread: they
+      // must outlive it (the handler ends the process).
+      SignalHandler::shared().waitWhileHandling();
+      // Without a verdict the submission's id and the way to collect it are what matter.
+      if (tracker.isUnfinished())
+        throw tracker.withSubmission(CLIError::from(error, ExitCode::notarization));
+      // A verdict ends the submission's story: what was kept for it goes.
+      if (resumption) cache.remove(resumption->id);
       // Kept signatures are checked first: a DMG with none and nothing to sign it with is a
       // signing problem, not a stapling one.
-      if (kind == halyard::ArtifactKind::dmg && !identity &&
+      if (kind == halyard::ArtifactKind::dmg && !identity && !resumption &&
           error.errorCase() ==
               halyard::ArtifactNotarizationCoordinatorError::Case::validationFailed &&
           error.text().find("not signed at all") != std::string::npos) {
@@ -220,9 +275,12 @@ ExitCode NotarizeCommand::run(const ParsedArguments& parsed) {
         throw *std::move(failure);
       throw CLIError::from(std::current_exception(), ExitCode::notarization);
     } catch (...) {
-      throw CLIError::from(std::current_exception(), ExitCode::notarization);
+      SignalHandler::shared().waitWhileHandling();
+      throw tracker.withSubmission(
+          CLIError::from(std::current_exception(), ExitCode::notarization));
     }
   }
+  if (resumption) cache.remove(resumption->id);
   console.detail(result.notarizationOutput);
 
   console.step("Checking signing, notarization and stapling…");

@@ -41,7 +41,8 @@ const std::set<std::string>& ParsedArguments::valueOptions() {
       "template",       "name",         "window",      "compression",
       "arrow",          "app-bundle",   "app",         "config",
       "create-profile", "apple-id",     "team-id",     "preview",
-      "appcast",        "download-url", "ed-key-file",
+      "appcast",        "download-url", "ed-key-file", "notary-wait",
+      "submission",
   };
   return options;
 }

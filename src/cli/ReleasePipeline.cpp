@@ -11,6 +11,7 @@
 #include "cli/Console.hpp"
 #include "cli/DiskImageCleanup.hpp"
 #include "cli/SignalHandler.hpp"
+#include "cli/SubmissionTracker.hpp"
 #include "core/DMG/DMGBuilder.hpp"
 #include "core/DMG/DMGTemplateBackground.hpp"
 #include "core/DMG/VolumeIcon.hpp"
@@ -341,18 +342,28 @@ private:
       const bool isDMG = plan_.format == OutputKind::dmg;
       halyard::ArtifactNotarizationCoordinator coordinator;
       halyard::ArtifactNotarizationResult result;
+      SubmissionTracker tracker(plan_.outputURL);
       {
-        const DiscardWhileWorking discard(temporaries_, &coordinator,
-                                          [&coordinator] { coordinator.discardTemporaryFiles(); });
+        // On Ctrl-C an uploaded file is kept for collecting its verdict later, before the
+        // coordinator's files go.
+        const DiscardWhileWorking discard(temporaries_, &coordinator, [&coordinator, &tracker] {
+          tracker.cancelled();
+          coordinator.discardTemporaryFiles();
+        });
         try {
-          result = coordinator.run(
-              halyard::ArtifactNotarizationConfig(
-                  staged, isDMG ? plan_.identity : plan_.installerIdentity, *plan_.credentials,
-                  isDMG ? halyard::ArtifactKind::dmg : halyard::ArtifactKind::pkg),
-              [this](const std::string& line) { console_.step(line); });
+          halyard::ArtifactNotarizationConfig config(
+              staged, isDMG ? plan_.identity : plan_.installerIdentity, *plan_.credentials,
+              isDMG ? halyard::ArtifactKind::dmg : halyard::ArtifactKind::pkg);
+          config.notaryWait = plan_.notaryWait;
+          tracker.attach(config);
+          result =
+              coordinator.run(config, [this](const std::string& line) { console_.step(line); });
         } catch (...) {
+          // The clean-up may be using the tracker and the coordinator on the signal's thread.
+          SignalHandler::shared().waitWhileHandling();
           removeEmptySigningFolder();
-          throw CLIError::from(std::current_exception(), ExitCode::notarization);
+          throw tracker.withSubmission(
+              CLIError::from(std::current_exception(), ExitCode::notarization));
         }
       }
       removeEmptySigningFolder();

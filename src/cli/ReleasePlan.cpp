@@ -194,6 +194,7 @@ ReleasePlan ReleasePlan::make(const ProjectFolder& project,
     }
   }
 
+  plan.notaryWait = configuration.notaryWait();
   plan.skipMissingTicket = configuration.boolean("skipMissingTicket");
   plan.deepVerify = configuration.boolean("deepVerify");
   plan.modernDiskTools = configuration.boolean("modernDiskTools");

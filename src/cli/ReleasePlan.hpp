@@ -27,6 +27,7 @@ struct ReleasePlan {
   std::optional<std::string> installerIdentity;
   bool notarize = false;
   std::optional<halyard::NotaryCredentials> credentials;
+  double notaryWait = 900;  // seconds, the longest wait for the notary service's verdict
   bool notarizeApp = false; // notarize and staple the app bundle before packaging
   bool stapleApp = false;   // keep the app's signature and staple the ticket Apple already has
   bool skipMissingTicket = false;

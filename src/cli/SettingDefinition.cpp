@@ -54,6 +54,7 @@ std::vector<SettingDefinition> makeTable() {
       boolean("sign", "Sign the app", "BOSUN_SIGN", "sign", "no-sign", "true"),
       boolean("notarize", "Notarize and staple", "BOSUN_NOTARIZE", "notarize", "no-notarize",
               "true"),
+      text("notaryWait", "Notarization wait (seconds)", "BOSUN_NOTARY_WAIT", "notary-wait", "900"),
       boolean("notarizeApp", "Notarize the app bundle first", "BOSUN_NOTARIZE_APP", "notarize-app",
               "no-notarize-app", "false"),
       text("appBundle", "App bundle (notarize, staple or off)", "BOSUN_APP_BUNDLE", "app-bundle",

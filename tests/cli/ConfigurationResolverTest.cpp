@@ -153,6 +153,26 @@ TEST_F(ConfigurationResolverTest, EnumeratedValuesAreLowerCasedOrRefused) {
   EXPECT_EQ(error.hint(), "Got \"Notarise\".");
 }
 
+// The wait for the notary's verdict: whole seconds from the flag, the environment or a JSON
+// number in a file; anything else is refused rather than read as some other wait.
+TEST_F(ConfigurationResolverTest, NotaryWaitIsWholeSeconds) {
+  EXPECT_EQ(resolveInProject().notaryWait(), 900);
+  write(project / "bosun.json", R"({"notaryWait": 3600})");
+  EXPECT_EQ(describe(resolveInProject().setting("notaryWait")), "3600 from bosun.json");
+  EXPECT_EQ(resolveInProject().notaryWait(), 3600);
+  EXPECT_EQ(resolveInProject({"--notary-wait", "45"}).notaryWait(), 45);
+
+  for (const char* value : {"90O", "-5", "0", "1.5", "604801"}) {
+    const CLIError error = failure({"--notary-wait", value});
+    EXPECT_EQ(error.code(), ExitCode::configuration) << value;
+    EXPECT_EQ(error.message(), std::string("Notarization wait (seconds) from --notary-wait must be "
+                                           "a whole number of seconds, not \"") +
+                                   value + "\".");
+  }
+  write(project / "bosun.json", R"({"notaryWait": -1})");
+  EXPECT_EQ(failure({}).code(), ExitCode::configuration);
+}
+
 TEST_F(ConfigurationResolverTest, EmptyValuesHideLowerSourcesOnlyWhenGiven) {
   write(userFile, R"({"identity": "from the user file", "output": "  "})");
   environment.variables["BOSUN_IDENTITY"] = "";

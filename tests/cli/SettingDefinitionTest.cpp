@@ -51,6 +51,7 @@ TEST(SettingDefinitionTest, EveryFlagIsParsedAndEverySettingIsInTheConfiguration
   }
   EXPECT_EQ(defaults, "format=dmg(dmg pkg) window=compact(compact small balanced large standard) "
                       "compression=zlib(zlib lzfse lzma) arrow=arrow.right sign=true notarize=true "
+                      "notaryWait=900 "
                       "notarizeApp=false appBundle(notarize staple off) skipMissingTicket=true "
                       "deepVerify=false modernDiskTools=false reversed=false volumeIcon=false ");
   ASSERT_NE(SettingDefinition::find("deepVerify"), nullptr);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <sstream>
@@ -50,20 +51,44 @@ protected:
     }
   }
 
+  // The id in "Submitted to Apple's notary service (submission ID)…"; empty when none.
+  static std::string submissionIn(const std::string& text) {
+    const std::string lead = "(submission ";
+    const auto at = text.find(lead);
+    return at == std::string::npos ? "" : text.substr(at + lead.size(), 36);
+  }
+
+  // How many submissions the stand-in notary service has received.
+  size_t submissionCount() const {
+    const auto history =
+        stand.tool("/usr/bin/xcrun", {"notarytool", "history", "--keychain-profile",
+                                      StandInRoot::profile, "--output-format", "json"});
+    return json::parse(history.standardOutput)["history"].size();
+  }
+
+  fs::path submissions() const { return stand.home() / ".cache" / "bosun" / "submissions"; }
+
   bool isStapled(const fs::path& file) const {
     return stand.tool("/usr/bin/xcrun", {"stapler", "validate", file.string()}).exitedWith(0);
   }
 };
 
+// notarytool's own wait hangs here (MACSIM_NOTARY_WAIT_HANGS): bosun never uses it.
 TEST_F(NotarizeE2E, DMGInPlace) {
   const auto dmg = stand.makeDMG("Sample", app);
-  const auto result = notarize({"Sample.dmg", "--identity", StandInRoot::application});
+  const auto result = notarize({"Sample.dmg", "--identity", StandInRoot::application},
+                               {{"MACSIM_NOTARY_WAIT_HANGS", "1"}});
   ASSERT_TRUE(result.exitedWith(0)) << result.standardError;
   EXPECT_EQ(result.standardOutput, dmg.string() + "\n");
+  const std::string id = submissionIn(result.standardError);
   EXPECT_EQ(result.standardError, "File: " + dmg.string() + "\n" +
                                       "› Notarizing Sample.dmg (this can take a few minutes)…\n"
                                       "› Signing DMG…\n› Verifying DMG signature…\n"
-                                      "› Submitting DMG for notarization…\n› Stapling DMG…\n"
+                                      "› Submitting DMG for notarization…\n"
+                                      "› Submitted to Apple's notary service (submission " +
+                                      id +
+                                      ")…\n"
+                                      "› Stapling DMG…\n"
                                       "› Validating stapled DMG…\n"
                                       "› Checking signing, notarization and stapling…\n"
                                       "✓ Signing\n✓ Notarization\n✓ Stapling\n"
@@ -79,6 +104,16 @@ TEST_F(NotarizeE2E, JSONSummaryBeforeTheFinalLine) {
   const auto lines = result.outputLines();
   ASSERT_GE(lines.size(), 2u);
   EXPECT_EQ(json::parse(lines.back())["message"], "Sample.dmg is signed, notarized and stapled");
+  // The submission is announced before anything that needs the verdict.
+  const auto announced = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
+    return json::parse(line)["event"] == "submission";
+  });
+  ASSERT_NE(announced, lines.end());
+  json submission = json::parse(*announced);
+  EXPECT_EQ(submission["file"], dmg.string());
+  EXPECT_EQ(submission["id"].get<std::string>().size(), 36u);
+  EXPECT_TRUE(std::none_of(lines.begin(), announced,
+                           [](const std::string& line) { return contains(line, "Stapling"); }));
   json summary = json::parse(lines[lines.size() - 2]);
   summary.erase("time");
   EXPECT_EQ(summary, (json{{"event", "summary"},
@@ -355,6 +390,99 @@ TEST_F(NotarizeE2E, CtrlCDuringTheWaitStopsNotarytoolAndRemovesTheSignedCopy) {
   expectNoLeftovers();
   // It held a signed copy of the user's package: nobody else may look in.
   EXPECT_EQ(fs::status(signingFolder()).permissions() & fs::perms::all, fs::perms::owner_all);
+}
+
+// Apple takes longer than the wait: the time-out names the submission and how to collect it,
+// the uploaded (signed) file is kept, and collecting it later staples without a second upload.
+// A submission of another file is refused.
+TEST_F(NotarizeE2E, ATimedOutSubmissionIsCollectedLaterWithoutUploadingAgain) {
+  const auto dmg = stand.makeDMG("Sample", app, "");
+  const auto other = stand.makeDMG("Other", app, "");
+  const std::string original = fileContents(dmg);
+  const size_t before = submissionCount();
+  auto result =
+      notarize({"Sample.dmg", "--identity", StandInRoot::application, "--notary-wait", "1"},
+               {{"MACSIM_NOTARY_PROCESSING", "4"}});
+  EXPECT_TRUE(result.exitedWith(20)) << result.standardError;
+  const std::string id = submissionIn(result.standardError);
+  ASSERT_EQ(id.size(), 36u) << result.standardError;
+  EXPECT_TRUE(contains(result.standardError,
+                       "✗ Timed out while waiting for Apple notarization to finish. Submission " +
+                           id +
+                           ".\n  Apple keeps working on it; collect the result later with `bosun "
+                           "notarize " +
+                           dmg.string() + " --submission " + id + "`.\n"))
+      << result.standardError;
+  EXPECT_EQ(fileContents(dmg), original);
+  EXPECT_EQ(fs::status(submissions()).permissions() & fs::perms::all, fs::perms::owner_all);
+  const std::string record = fileContents(submissions() / (id + ".json"));
+  EXPECT_TRUE(contains(record, dmg.string())) << record;
+  EXPECT_FALSE(contains(record, StandInRoot::profile)) << record;
+
+  result = notarize({"Other.dmg", "--submission", id});
+  EXPECT_TRUE(result.exitedWith(5)) << result.standardError;
+  EXPECT_TRUE(contains(result.standardError, "✗ Submission " + id +
+                                                 " is not of Other.dmg: Apple received a file "
+                                                 "with SHA-256 "))
+      << result.standardError;
+  EXPECT_TRUE(fs::exists(other));
+
+  std::this_thread::sleep_for(std::chrono::seconds(3));
+  result = notarize({"Sample.dmg", "--identity", StandInRoot::application});
+  ASSERT_TRUE(result.exitedWith(0)) << result.standardError;
+  EXPECT_TRUE(contains(result.standardError, "› Resuming submission " + id +
+                                                 " of Sample.dmg instead of uploading it again…\n"))
+      << result.standardError;
+  EXPECT_FALSE(contains(result.standardError, "Signing DMG"));
+  EXPECT_EQ(submissionCount(), before + 1);
+  EXPECT_TRUE(isStapled(dmg));
+  EXPECT_TRUE(fs::is_empty(submissions()));
+  expectNoLeftovers();
+}
+
+// Ctrl-C once the file is uploaded: the id and the way to collect it are printed before
+// "Cancelled.", and `--submission` collects the signed package that was uploaded.
+TEST_F(NotarizeE2E, CtrlCAfterTheUploadKeepsTheSubmission) {
+  const auto pkg = stand.makePKG("Sample", app, "");
+  const size_t before = submissionCount();
+  RunResult result;
+  std::thread run([&] {
+    result = notarize({"Sample.pkg", "--installer-identity", holder},
+                      {{"MACSIM_NOTARY_PROCESSING", "3"}});
+  });
+  std::vector<pid_t> bosun;
+  for (int i = 0; i < 600 && bosun.empty(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::error_code error;
+    if (submissionCount() == before) continue;
+    for (const pid_t pid : processesNaming({BOSUN_BINARY, "notarize"})) {
+      if (fs::read_symlink("/proc/" + std::to_string(pid) + "/cwd", error) == stand.work())
+        bosun.push_back(pid);
+    }
+  }
+  ASSERT_EQ(bosun.size(), 1u) << "bosun never uploaded";
+  std::this_thread::sleep_for(std::chrono::milliseconds(500)); // bosun reads the id meanwhile
+  ::kill(bosun.front(), SIGINT);
+  run.join();
+
+  EXPECT_TRUE(result.exitedWith(130))
+      << result.status << " " << result.signal << " " << result.standardError;
+  const std::string id = submissionIn(result.standardError);
+  ASSERT_EQ(id.size(), 36u) << result.standardError;
+  EXPECT_TRUE(contains(result.standardError,
+                       "! Submission " + id +
+                           " is with Apple's notary service. Apple keeps "
+                           "working on it; collect the result later with `bosun notarize " +
+                           pkg.string() + " --submission " + id + "`.\n✗ Cancelled.\n"))
+      << result.standardError;
+  expectNoLeftovers();
+
+  result = notarize({"Sample.pkg", "--submission", id});
+  ASSERT_TRUE(result.exitedWith(0)) << result.standardError;
+  EXPECT_EQ(submissionCount(), before + 1);
+  EXPECT_TRUE(isStapled(pkg));
+  EXPECT_TRUE(contains(stand.toolOK("/usr/sbin/pkgutil", {"--check-signature", pkg.string()}),
+                       "Developer ID Installer: " + holder));
 }
 
 } // namespace

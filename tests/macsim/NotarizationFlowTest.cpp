@@ -52,7 +52,7 @@ TEST_F(NotarizationFlowTest, SignedAppIsAcceptedStapledAndAcceptedByGatekeeper) 
             "Conducting pre-submission checks for Demo.zip and initiating connection to the "
             "Apple notary service...\nSubmission ID received\n  id: " +
                 id + "\nSuccessfully uploaded file\n  id: " + id + "\n  path: " + zip.string() +
-                "\nWaiting for processing to complete.\nCurrent status: Accepted.....\n"
+                "\nWaiting for processing to complete.\nCurrent status: Accepted....."
                 "Processing complete\n  id: " +
                 id + "\n  status: Accepted\n");
 
@@ -273,6 +273,68 @@ TEST_F(NotarizationFlowTest, SubmissionInfoHistoryAndLogFileUseTheTextFormats) {
   EXPECT_THAT(saved.standardOutput,
               HasSubstr("Successfully downloaded submission log\n  id: " + id));
   EXPECT_EQ(nlohmann::json::parse(readFile(logFile))["jobId"], id);
+}
+
+// Apple takes its time (MACSIM_NOTARY_PROCESSING): until the verdict is out the submission is
+// "In Progress", its log is not there and no ticket exists. `--wait` off a terminal runs its
+// updates together on one line. A hung wait and failing status queries come on demand.
+TEST_F(NotarizationFlowTest, ProcessingTimeSlowNetworkAndAHungWait) {
+  const auto app = makeApp("Demo");
+  signForRelease(app);
+  const auto zip = zipOf(app);
+  const std::vector<std::string> profile{"--keychain-profile", "release"};
+  const auto notarytool = [&](std::vector<std::string> arguments,
+                              const std::map<std::string, std::string>& env = {}) {
+    arguments.insert(arguments.begin(), "notarytool");
+    arguments.insert(arguments.end(), profile.begin(), profile.end());
+    return xcrun(arguments, env);
+  };
+
+  const auto uploaded = notarytool({"submit", zip.string(), "--output-format", "json"},
+                                   {{"MACSIM_NOTARY_PROCESSING", "3"}});
+  ASSERT_EQ(uploaded.status, 0) << uploaded.standardError;
+  const auto answer = nlohmann::json::parse(uploaded.standardOutput);
+  const std::string id = answer["id"];
+  EXPECT_EQ(answer,
+            nlohmann::json(
+                {{"id", id}, {"message", "Successfully uploaded file"}, {"path", zip.string()}}));
+
+  auto info = notarytool({"info", id, "--output-format", "json"});
+  ASSERT_EQ(info.status, 0) << info.standardError;
+  EXPECT_EQ(nlohmann::json::parse(info.standardOutput)["status"], "In Progress");
+  EXPECT_NE(notarytool({"log", id}).status, 0);
+  EXPECT_EQ(xcrun({"stapler", "staple", app.string()}).status, 65);
+
+  // Two queries lose the network, the third gets through.
+  const std::map<std::string, std::string> flaky{{"MACSIM_NOTARY_INFO_FAILS", "2"}};
+  for (int failing = 0; failing < 2; ++failing) {
+    info = notarytool({"info", id, "--output-format", "json"}, flaky);
+    EXPECT_EQ(info.status, 1);
+    EXPECT_EQ(info.standardError, "Error: Error Domain=NSURLErrorDomain Code=-1005 \"The network "
+                                  "connection was lost.\"\n");
+  }
+  EXPECT_EQ(notarytool({"info", id, "--output-format", "json"}, flaky).status, 0);
+
+  // Waiting without a terminal: the updates on one line, then the verdict's own lines.
+  const auto waited = notarytool({"wait", id});
+  EXPECT_EQ(waited.status, 0);
+  EXPECT_THAT(waited.standardOutput,
+              ::testing::StartsWith("Current status: In Progress...Current status: "));
+  EXPECT_THAT(waited.standardOutput,
+              ::testing::EndsWith("...Current status: Accepted.....Processing complete\n  id: " +
+                                  id + "\n  status: Accepted\n"));
+  info = notarytool({"info", id, "--output-format", "json"});
+  EXPECT_EQ(nlohmann::json::parse(info.standardOutput)["status"], "Accepted");
+  EXPECT_EQ(xcrun({"stapler", "staple", app.string()}).status, 0);
+
+  // The verdict is there, yet a hung wait never returns (stopped here after a second).
+  bosun::testing::RunOptions hung;
+  hung.executable = "/usr/bin/timeout";
+  hung.arguments = {"1", (root / "usr/bin/xcrun").string(), "notarytool", "wait", id};
+  hung.arguments.insert(hung.arguments.end(), profile.begin(), profile.end());
+  hung.baseEnvironment = bosun::testing::scrubbedEnvironment(base);
+  hung.environment = {{"MACSIM_NOTARY_WAIT_HANGS", "1"}};
+  EXPECT_EQ(bosun::testing::runProgram(hung).status, 124);
 }
 
 TEST_F(NotarizationFlowTest, DevelopmentSignedAndUnsignedCodeIsRejected) {

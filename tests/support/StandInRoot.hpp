@@ -39,6 +39,9 @@ public:
   static constexpr const char* installer = "Developer ID Installer: Example Corp (A1B2C3D4E5)";
   static constexpr const char* development = "Apple Development: dev@example.com (F6G7H8J9K0)";
   static constexpr const char* profile = "bosun-tests";
+  // The notary service is asked for a verdict this often (seconds) under the stand-ins.
+  static constexpr const char* notaryPollVariable = "BOSUN_TEST_NOTARY_POLL";
+  static constexpr const char* notaryPoll = "0.05";
 
   StandInRoot() {
     std::filesystem::create_directories(work());
@@ -54,6 +57,7 @@ public:
   std::map<std::string, std::string> environment() const {
     auto environment = scrubbedEnvironment(home());
     environment["BOSUN_TOOL_ROOT"] = root().string();
+    environment[notaryPollVariable] = notaryPoll;
     return environment;
   }
 
@@ -330,6 +334,7 @@ public:
     std::filesystem::create_directories(temporary());
     set("TMPDIR", temporary().string());
     set("BOSUN_TOOL_ROOT", root().string());
+    set(notaryPollVariable, notaryPoll);
   }
 
   std::filesystem::path temporary() const { return home() / "process-tmp"; }

@@ -81,6 +81,21 @@ int Knobs::ticketPropagationStaples() {
   return text ? std::max(0, std::atoi(text->c_str())) : 0;
 }
 
+double Knobs::notaryProcessingSeconds() {
+  auto text = value("MACSIM_NOTARY_PROCESSING");
+  return text ? std::clamp(std::strtod(text->c_str(), nullptr), 0.0, 86400.0) : 0.0;
+}
+
+bool Knobs::notaryWaitHangs() {
+  auto text = value("MACSIM_NOTARY_WAIT_HANGS");
+  return text && *text != "0";
+}
+
+int Knobs::notaryInfoFailures() {
+  auto text = value("MACSIM_NOTARY_INFO_FAILS");
+  return text ? std::max(0, std::atoi(text->c_str())) : 0;
+}
+
 bool Knobs::stuckVolumes() {
   auto text = value("MACSIM_STUCK_VOLUMES");
   return text && *text != "0";

@@ -18,6 +18,9 @@ namespace macsim {
 //   MACSIM_TICKET_PROPAGATION=N      the first N staples of each new ticket find no record yet
 //   MACSIM_STUCK_VOLUMES=1           attached volumes never unmount, not even when forced
 //   MACSIM_KEYCHAIN_LOCKED=1         the login keychain is locked (security show-keychain-info)
+//   MACSIM_NOTARY_PROCESSING=SECONDS the notary service takes that long before its verdict
+//   MACSIM_NOTARY_WAIT_HANGS=1       `notarytool submit --wait` and `wait` never return
+//   MACSIM_NOTARY_INFO_FAILS=N       the next N `notarytool info` calls fail with a network error
 // <TOOL> is the tool's name in capitals: CODESIGN, HDIUTIL, NOTARYTOOL, STAPLER, ...
 struct Knobs {
   // Applies the delay and the forced failure of `tool`; returns the exit status when the tool
@@ -30,6 +33,9 @@ struct Knobs {
   static int ticketPropagationStaples();
   static bool stuckVolumes();
   static bool keychainLocked();
+  static double notaryProcessingSeconds();
+  static bool notaryWaitHangs();
+  static int notaryInfoFailures();
   static std::optional<std::string> value(const std::string& name);
 };
 

@@ -100,6 +100,11 @@ FAILURE ON DEMAND (environment variables)
                                   error, --timestamp signing fails, spctl counts only stapled
                                   tickets
   MACSIM_NOTARY_VERDICT=Invalid   the notary service answers Invalid (the log says why)
+  MACSIM_NOTARY_PROCESSING=SECS   the notary service takes that long (fractions allowed) before
+                                  its verdict; until then info, wait and history say
+                                  "In Progress", log has nothing and no ticket exists
+  MACSIM_NOTARY_WAIT_HANGS=1      submit --wait and wait never return, though the verdict is ready
+  MACSIM_NOTARY_INFO_FAILS=N      the next N notarytool info calls fail with a network error
   MACSIM_ARM64=1|0                sysctl's hw.optional.arm64 (default: 1 on an ARM machine)
   MACSIM_BUSY_EJECTS=N            every attached volume refuses its first N ejects without force
                                   (hdiutil detach, diskutil eject) as busy

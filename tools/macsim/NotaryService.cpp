@@ -8,6 +8,7 @@
 #include "UUID.hpp"
 
 #include <algorithm>
+#include <chrono>
 
 namespace fs = std::filesystem;
 
@@ -19,13 +20,18 @@ constexpr const char* documentation =
     "https://developer.apple.com/documentation/security/"
     "notarizing_macos_software_before_distribution/resolving_common_notarization_issues";
 
+double secondsNow() {
+  return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+}
+
 NotarySubmission submissionFrom(const nlohmann::json& json) {
   NotarySubmission submission;
   submission.id = json.value("id", "");
   submission.name = json.value("name", "");
   submission.createdDate = json.value("createdDate", "");
-  submission.status = json.value("status", "");
-  submission.log = json.value("log", nlohmann::json::object());
+  submission.processingLeft = std::max(0.0, json.value("readyAt", 0.0) - secondsNow());
+  submission.status = submission.finished() ? json.value("status", "") : "In Progress";
+  if (submission.finished()) submission.log = json.value("log", nlohmann::json::object());
   return submission;
 }
 
@@ -96,15 +102,22 @@ NotarySubmission NotaryService::submit(const fs::path& file) const {
                     {"ticketContents", contents},
                     {"issues", issues}};
 
+  const double processing = Knobs::notaryProcessingSeconds();
   const nlohmann::json record = {{"id", submission.id},
                                  {"name", submission.name},
                                  {"createdDate", submission.createdDate},
+                                 {"readyAt", secondsNow() + processing},
                                  {"status", submission.status},
                                  {"log", submission.log}};
   fs::create_directories(folder() / "submissions");
   Files::writeAtomically(folder() / "submissions" / (submission.id + ".json"),
                          record.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) +
                              "\n");
+  submission.processingLeft = processing;
+  if (!submission.finished()) {
+    submission.status = "In Progress";
+    submission.log = nlohmann::json::object();
+  }
   if (accepted) {
     fs::create_directories(folder() / "tickets");
     for (const auto& item : findings.tickets) {
@@ -148,6 +161,10 @@ std::optional<nlohmann::json> NotaryService::ticket(const std::string& cdhash) c
   if (!fs::is_regular_file(file)) return std::nullopt;
   auto json = nlohmann::json::parse(Files::read(file), nullptr, false);
   if (json.is_discarded()) return std::nullopt;
+  // Issued on acceptance, but nobody sees it before the verdict is out.
+  if (const auto submission = find(json.value("submission", ""));
+      submission && !submission->finished())
+    return std::nullopt;
   return json;
 }
 

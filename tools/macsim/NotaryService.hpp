@@ -14,12 +14,17 @@ struct NotarySubmission {
   std::string id;
   std::string name;
   std::string createdDate; // 2026-12-06T10:15:02.123Z
-  std::string status;      // Accepted or Invalid
+  std::string status;      // In Progress until the verdict is out, then Accepted or Invalid
   nlohmann::json log;
+  // Seconds until the verdict is out (MACSIM_NOTARY_PROCESSING at submission); 0 once it is.
+  double processingLeft = 0;
+
+  bool finished() const { return processingLeft <= 0; }
 };
 
 // The stand-in notary service: every submission is inspected at once (NotaryInspector); an
-// accepted one issues a ticket for each piece of code in it, keyed by cdhash. Submissions live
+// accepted one issues a ticket for each piece of code in it, keyed by cdhash. The verdict and the
+// tickets become visible only once the submission's processing time has passed. Submissions live
 // in var/macsim/notary/submissions, tickets in var/macsim/notary/tickets.
 class NotaryService {
 public:

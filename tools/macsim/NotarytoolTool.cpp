@@ -10,10 +10,13 @@
 #include "ToolFailure.hpp"
 #include "Tools.hpp"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <termios.h>
+#include <thread>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -83,6 +86,40 @@ bool supported(const fs::path& file) {
   return got == 4 && magic[0] == 'P' && magic[1] == 'K';
 }
 
+// How often a waiting notarytool asks the service again, in seconds.
+constexpr double statusInterval = 2;
+
+[[noreturn]] void hang() {
+  for (;;)
+    std::this_thread::sleep_for(std::chrono::hours(1));
+}
+
+// Waits for the verdict of `id` the way `--wait` does. Progress goes to standard output unless
+// `quiet`: one "Current status: …" update per check; off a terminal they are not separated by
+// line breaks, so they run together on one line, ending in "Processing complete" on that line.
+NotarySubmission awaitVerdict(const StateStore& store, NotarySubmission submission, bool quiet) {
+  const bool terminal = ::isatty(STDOUT_FILENO) != 0;
+  const auto update = [&](const std::string& text) {
+    if (!quiet) Output::out(terminal ? text + "\n" : text);
+  };
+  if (Knobs::notaryWaitHangs()) {
+    update("Current status: In Progress...");
+    hang(); // the verdict is there, but the tool never hears of it
+  }
+  while (!submission.finished()) {
+    update("Current status: In Progress...");
+    std::this_thread::sleep_for(
+        std::chrono::duration<double>(std::min(statusInterval, submission.processingLeft)));
+    requireOnline();
+    if (auto latest = NotaryService(store).find(submission.id)) submission = *latest;
+  }
+  update("Current status: " + submission.status + ".....");
+  if (!quiet)
+    Output::out("Processing complete\n  id: " + submission.id + "\n  status: " + submission.status +
+                "\n");
+  return submission;
+}
+
 int submit(const ToolContext& context, const Command& command) {
   if (command.positional.empty())
     throw ToolFailure("Error: Missing expected argument '<file-path>'", 64);
@@ -100,10 +137,11 @@ int submit(const ToolContext& context, const Command& command) {
     Output::outLine("Conducting pre-submission checks for " + file.filename().string() +
                     " and initiating connection to the Apple notary service...");
   requireOnline();
-  const auto submission = NotaryService(store).submit(file);
+  auto submission = NotaryService(store).submit(file);
   if (command.json) {
     nlohmann::json result = {{"id", submission.id}};
     if (command.wait) {
+      submission = awaitVerdict(store, submission, true);
       result["message"] = "Processing complete";
       result["status"] = submission.status;
     } else {
@@ -113,21 +151,19 @@ int submit(const ToolContext& context, const Command& command) {
     Output::outLine(result.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
     return 0;
   }
-  std::string text = "Submission ID received\n  id: " + submission.id +
-                     "\nSuccessfully uploaded file\n  id: " + submission.id +
-                     "\n  path: " + file.string() + "\n";
-  if (command.wait)
-    text += "Waiting for processing to complete.\nCurrent status: " + submission.status +
-            ".....\nProcessing complete\n  id: " + submission.id +
-            "\n  status: " + submission.status + "\n";
-  Output::out(text);
+  Output::out("Submission ID received\n  id: " + submission.id +
+              "\nSuccessfully uploaded file\n  id: " + submission.id +
+              "\n  path: " + file.string() + "\n");
+  if (command.wait) {
+    Output::out("Waiting for processing to complete.\n");
+    awaitVerdict(store, submission, false);
+  }
   return 0;
 }
 
-NotarySubmission existing(const ToolContext& context, const Command& command) {
+NotarySubmission existing(const StateStore& store, const Command& command) {
   if (command.positional.empty())
     throw ToolFailure("Error: Missing expected argument '<submission-id>'", 64);
-  StateStore store(context.stateFolder());
   command.credentials.check(store);
   requireOnline();
   auto submission = NotaryService(store).find(command.positional.front());
@@ -137,8 +173,27 @@ NotarySubmission existing(const ToolContext& context, const Command& command) {
   return *submission;
 }
 
+// The network error of an `info` call that MACSIM_NOTARY_INFO_FAILS makes fail; each failure
+// is counted in the state, so that the next N calls fail and later ones succeed.
+void failInfoOnDemand(const StateStore& store) {
+  const int wanted = Knobs::notaryInfoFailures();
+  if (wanted == 0) return;
+  bool fail = false;
+  store.update("notary/info-failures.json", nlohmann::json::object(), [&](nlohmann::json& state) {
+    const int failed = state.value("failed", 0);
+    fail = failed < wanted;
+    if (fail) state["failed"] = failed + 1;
+  });
+  if (fail)
+    throw ToolFailure("Error: Error Domain=NSURLErrorDomain Code=-1005 \"The network connection "
+                      "was lost.\"");
+}
+
 int info(const ToolContext& context, const Command& command, bool waiting) {
-  const auto submission = existing(context, command);
+  StateStore store(context.stateFolder());
+  if (!waiting) failInfoOnDemand(store);
+  auto submission = existing(store, command);
+  if (waiting) submission = awaitVerdict(store, submission, command.json);
   if (command.json) {
     Output::outLine(nlohmann::json({{"createdDate", submission.createdDate},
                                     {"id", submission.id},
@@ -149,11 +204,7 @@ int info(const ToolContext& context, const Command& command, bool waiting) {
                         .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
     return 0;
   }
-  if (waiting) {
-    Output::out("Current status: " + submission.status + ".....\nProcessing complete\n  id: " +
-                submission.id + "\n  status: " + submission.status + "\n");
-    return 0;
-  }
+  if (waiting) return 0;
   Output::out("Successfully received submission info\n  createdDate: " + submission.createdDate +
               "\n  id: " + submission.id + "\n  name: " + submission.name +
               "\n  status: " + submission.status + "\n");
@@ -161,7 +212,12 @@ int info(const ToolContext& context, const Command& command, bool waiting) {
 }
 
 int log(const ToolContext& context, const Command& command) {
-  const auto submission = existing(context, command);
+  StateStore store(context.stateFolder());
+  const auto submission = existing(store, command);
+  if (!submission.finished())
+    throw ToolFailure("Error: Submission log is not yet available or submissionId does not "
+                      "exist.\n  id: " +
+                      submission.id);
   const std::string text =
       submission.log.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
   if (command.positional.size() >= 2) {

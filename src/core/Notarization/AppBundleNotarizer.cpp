@@ -1,7 +1,7 @@
 #include "core/Notarization/AppBundleNotarizer.hpp"
 
 #include "core/Notarization/AppBundleNotarizerError.hpp"
-#include "core/Notarization/ArtifactNotarizationSteps.hpp"
+#include "core/Notarization/NotaryPollingError.hpp"
 #include "core/Process/AppleTools.hpp"
 #include "core/Process/ToolProcess.hpp"
 #include "core/Support/TemporaryFolder.hpp"
@@ -56,14 +56,18 @@ void AppBundleNotarizer::notarizeAndStaple(const fs::path& app,
     throw AppBundleNotarizerError("Creating the app archive", zipped.combined());
 
   report(progress, "Submitting application bundle for notarization…");
-  std::vector<std::string> arguments{"notarytool", "submit", archive.string()};
-  const auto authentication = credentials.arguments();
-  arguments.insert(arguments.end(), authentication.begin(), authentication.end());
-  arguments.push_back("--wait");
-  const auto submitted = run(AppleTools::xcrun, arguments);
-  const std::string verdict = submitted.combined();
-  if (!submitted.succeeded() || ArtifactNotarizationSteps::reportsRejectedVerdict(verdict))
-    throw AppBundleNotarizerError("Notarizing the app", verdict);
+  std::string id;
+  try {
+    id = polling_.upload(archive, credentials);
+    report(progress, "Submitted to Apple's notary service (submission " + id + ")…");
+    const auto verdict = polling_.await(id, credentials, toolLimit);
+    if (!verdict.accepted()) throw AppBundleNotarizerError("Notarizing the app", verdict.output);
+  } catch (const NotaryPollingError& error) {
+    throw AppBundleNotarizerError("Notarizing the app",
+                                  error.submissionID().empty()
+                                      ? error.text()
+                                      : error.text() + "\n  id: " + error.submissionID());
+  }
 
   report(progress, "Stapling application bundle…");
   const auto stapled = propagation_.stapleAfterAcceptance(

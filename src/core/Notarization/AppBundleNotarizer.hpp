@@ -7,14 +7,16 @@
 #include <string>
 
 #include "core/Notarization/NotaryCredentials.hpp"
+#include "core/Notarization/NotaryPolling.hpp"
 #include "core/Notarization/TicketPropagation.hpp"
 
 namespace halyard {
 
 // Notarizes one app bundle: zips it with ditto into a fresh folder "Halyard_AppNotary_<UUID>"
 // in the temporary directory (removed when the operation ends, however it ends), submits the
-// archive with `notarytool submit --wait`, and staples the ticket to the app. notarytool also
-// exits 0 when the service turned the app down, so its verdict is read from the output too.
+// archive (NotaryPolling: upload, then status queries for at most `toolLimit` seconds; the
+// submission's id is told through the progress callback as soon as it is known), and staples the
+// ticket to the app.
 // A staple that finds no record right after the acceptance is tried again (TicketPropagation).
 // Tools run through ToolProcess with a limit of 900 seconds each, on the calling thread.
 // Failures are AppBundleNotarizerError with the tool's words; a folder that cannot be made
@@ -26,8 +28,9 @@ public:
   static constexpr const char* temporaryFolderPrefix = "Halyard_AppNotary_";
   static constexpr double toolLimit = 900;
 
-  explicit AppBundleNotarizer(TicketPropagation propagation = {})
-      : propagation_(std::move(propagation)) {}
+  explicit AppBundleNotarizer(TicketPropagation propagation = {},
+                              NotaryPolling polling = NotaryPolling::standard())
+      : propagation_(std::move(propagation)), polling_(std::move(polling)) {}
   AppBundleNotarizer(const AppBundleNotarizer&) = delete;
   AppBundleNotarizer& operator=(const AppBundleNotarizer&) = delete;
 
@@ -43,6 +46,7 @@ public:
 
 private:
   TicketPropagation propagation_;
+  NotaryPolling polling_;
   std::mutex lock_;
   std::optional<std::filesystem::path> folder_;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -32,6 +33,20 @@ struct ArtifactNotarizationConfig {
   // read when this names another file, and whatever sits here is replaced only once every step
   // has passed.
   std::filesystem::path destination;
+
+  // The longest wait for the notary service's verdict after the upload, in seconds.
+  double notaryWait = 900;
+  // Collect this earlier submission instead of signing and uploading: artifactURL must be the
+  // very file that was uploaded then.
+  std::optional<std::string> submissionID;
+
+  // Told the submission's id and the uploaded file right after the upload (before any wait).
+  using SubmissionHook =
+      std::function<void(const std::string& id, const std::filesystem::path& uploadedFile)>;
+  SubmissionHook submitted;
+  // Told when the wait ends without a verdict (its bound, status queries that kept failing),
+  // while the uploaded file still exists, just before the run fails.
+  SubmissionHook unfinished;
 };
 
 } // namespace halyard

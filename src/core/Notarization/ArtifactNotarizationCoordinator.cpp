@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "core/Notarization/ArtifactNotarizationSteps.hpp"
+#include "core/Notarization/NotaryPollingError.hpp"
 #include "core/Process/AppleTools.hpp"
 #include "core/Support/AtomicFileCopy.hpp"
 #include "core/Support/Error.hpp"
@@ -161,7 +162,10 @@ ArtifactNotarizationCoordinator::notarizeDMG(const ArtifactNotarizationConfig& c
   working.copyFrom(original);
   const fs::path& file = working.path();
   std::string signingText;
-  if (const auto identity = Steps::applicationIdentity(config.signingIdentity)) {
+  // A file collected from an earlier submission keeps the signature Apple has seen.
+  const auto identity =
+      config.submissionID ? std::nullopt : Steps::applicationIdentity(config.signingIdentity);
+  if (identity) {
     report(progress, "Signing DMG…");
     signingText = Steps::checkedOutput(
         runTool(AppleTools::codesign, {"--force", "--sign", *identity, file.string()}),
@@ -170,7 +174,7 @@ ArtifactNotarizationCoordinator::notarizeDMG(const ArtifactNotarizationConfig& c
   report(progress, "Verifying DMG signature…");
   const std::string checkText = verifyDMGSignature(file);
   report(progress, "Submitting DMG for notarization…");
-  std::string notarization = submit(file, config.credentials);
+  std::string notarization = submit(file, config);
   report(progress, "Stapling DMG…");
   std::string stapling = staple(file, progress);
   report(progress, "Validating stapled DMG…");
@@ -189,7 +193,9 @@ ArtifactNotarizationResult
 ArtifactNotarizationCoordinator::notarizePKG(const ArtifactNotarizationConfig& config,
                                              const fs::path& original, const fs::path& destination,
                                              const Progress& progress) {
-  const std::string identity = Steps::normalizedInstallerIdentity(config.signingIdentity);
+  const std::string identity = config.submissionID
+                                   ? std::string()
+                                   : Steps::normalizedInstallerIdentity(config.signingIdentity);
   const bool canSign = !identity.empty();
   trace("notarizePKG() started");
   trace("original PKG path: " + original.string());
@@ -252,7 +258,7 @@ ArtifactNotarizationCoordinator::notarizePKG(const ArtifactNotarizationConfig& c
   trace(std::string("working PKG exists before notarization submit: ") +
         boolText(fileExists(working)));
   report(progress, "Submitting PKG for notarization…");
-  std::string notarization = submit(working, config.credentials);
+  std::string notarization = submit(working, config);
   trace("PKG notarization output:\n" + notarization);
 
   trace(std::string("working PKG exists before stapling: ") + boolText(fileExists(working)));
@@ -361,12 +367,29 @@ std::string ArtifactNotarizationCoordinator::checkPKGSignature(const fs::path& f
 }
 
 std::string ArtifactNotarizationCoordinator::submit(const fs::path& file,
-                                                    const NotaryCredentials& credentials) {
-  std::vector<std::string> arguments{"notarytool", "submit", file.string()};
-  const auto authentication = credentials.arguments();
-  arguments.insert(arguments.end(), authentication.begin(), authentication.end());
-  arguments.push_back("--wait");
-  return Steps::submissionOutput(runTool(AppleTools::xcrun, arguments));
+                                                    const ArtifactNotarizationConfig& config) {
+  using PollingCase = NotaryPollingError::Case;
+  std::string id;
+  try {
+    if (config.submissionID) {
+      id = *config.submissionID;
+    } else {
+      id = polling_.upload(file, config.credentials);
+      trace("submission id: " + id);
+      if (config.submitted) config.submitted(id, file);
+    }
+    // An earlier submission may long be decided: its first query goes out at once.
+    auto polling = polling_;
+    if (config.submissionID) polling.waits.insert(polling.waits.begin(), 0);
+    const auto verdict = polling.await(id, config.credentials, config.notaryWait);
+    trace("submission " + id + " status: " + verdict.status);
+    if (!verdict.accepted()) fail(Case::notarizationFailed, verdict.output);
+    return verdict.output;
+  } catch (const NotaryPollingError& error) {
+    if (!error.submissionID().empty() && config.unfinished) config.unfinished(id, file);
+    fail(error.errorCase() == PollingCase::timedOut ? Case::timeout : Case::notarizationFailed,
+         error.text());
+  }
 }
 
 std::string ArtifactNotarizationCoordinator::staple(const fs::path& file,

@@ -9,6 +9,7 @@
 #include "core/Notarization/ArtifactKind.hpp"
 #include "core/Notarization/ArtifactNotarizationConfig.hpp"
 #include "core/Notarization/ArtifactNotarizationResult.hpp"
+#include "core/Notarization/NotaryPolling.hpp"
 #include "core/Notarization/TicketPropagation.hpp"
 #include "core/Process/ToolProcessResult.hpp"
 
@@ -30,8 +31,9 @@ namespace halyard {
 //
 // The tools run one after the other on the calling thread through the
 // coordinator's own runner: 900 seconds each, then SIGTERM, 0.25 second,
-// SIGKILL. Construct one coordinator per run. Errors are
-// ArtifactNotarizationCoordinatorError; the first failing step ends the run.
+// SIGKILL. The submission is uploaded without waiting and its status is then
+// queried (NotaryPolling) until the configured wait runs out. Construct one coordinator per run.
+// Errors are ArtifactNotarizationCoordinatorError; the first failing step ends the run.
 class ArtifactNotarizationCoordinator {
 public:
   using Progress = std::function<void(const std::string&)>;
@@ -42,8 +44,9 @@ public:
 
   // A staple that finds no record right after the acceptance is tried again
   // with the waits of `propagation`.
-  explicit ArtifactNotarizationCoordinator(TicketPropagation propagation = {})
-      : propagation_(std::move(propagation)) {}
+  explicit ArtifactNotarizationCoordinator(TicketPropagation propagation = {},
+                                           NotaryPolling polling = NotaryPolling::standard())
+      : propagation_(std::move(propagation)), polling_(std::move(polling)) {}
   ArtifactNotarizationCoordinator(const ArtifactNotarizationCoordinator&) = delete;
   ArtifactNotarizationCoordinator& operator=(const ArtifactNotarizationCoordinator&) = delete;
 
@@ -91,7 +94,11 @@ private:
   // The tool steps.
   std::string verifyDMGSignature(const std::filesystem::path& file);
   std::string checkPKGSignature(const std::filesystem::path& file);
-  std::string submit(const std::filesystem::path& file, const NotaryCredentials& credentials);
+  // Uploads the file (unless the configuration names an earlier submission) and waits for the
+  // verdict: the notary's answer on acceptance; `timeout` at the wait's bound,
+  // `notarizationFailed` for a failed upload, failing status queries or a verdict other than
+  // Accepted (with the submission's id and status in the text).
+  std::string submit(const std::filesystem::path& file, const ArtifactNotarizationConfig& config);
   std::string staple(const std::filesystem::path& file, const Progress& progress);
   std::string validate(const std::filesystem::path& file, ArtifactKind kind);
   std::string digest(const std::filesystem::path& file);
@@ -100,6 +107,7 @@ private:
   void forget(const std::filesystem::path& file);
 
   TicketPropagation propagation_;
+  NotaryPolling polling_;
   std::mutex lock_;
   std::vector<std::filesystem::path> temporaryFiles_;
   std::vector<std::filesystem::path> temporaryFolders_;

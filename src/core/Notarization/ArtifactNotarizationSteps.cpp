@@ -10,29 +10,12 @@ namespace halyard {
 
 namespace {
 
-bool startsWith(std::string_view value, std::string_view prefix) {
-  return value.substr(0, prefix.size()) == prefix;
-}
-
 std::string orFallback(std::string text, std::string_view fallback) {
   return text.empty() ? std::string(fallback) : text;
 }
 
 [[noreturn]] void fail(ArtifactNotarizationSteps::Case failure, std::string text) {
   throw ArtifactNotarizationCoordinatorError(failure, std::move(text));
-}
-
-// The value of a status line, lower-cased and without trailing dots, or none for other lines.
-std::optional<std::string> statusValue(std::string_view line) {
-  const std::string lower = text::lowercasedASCII(text::trimmed(line));
-  for (const std::string_view label : {"status:", "current status:"}) {
-    if (!startsWith(lower, label)) continue;
-    std::string value = text::trimmed(std::string_view(lower).substr(label.size()));
-    while (!value.empty() && value.back() == '.')
-      value.pop_back();
-    return text::trimmed(value);
-  }
-  return std::nullopt;
 }
 
 } // namespace
@@ -53,30 +36,6 @@ std::string ArtifactNotarizationSteps::checkedOutput(const ToolProcessResult& ru
   std::string output = joinedOutput(run);
   if (run.status != 0) fail(failure, orFallback(std::move(output), fallback));
   return output;
-}
-
-std::string ArtifactNotarizationSteps::submissionOutput(const ToolProcessResult& run) {
-  std::string output = joinedOutput(run);
-  if (run.status == ToolProcessResult::timedOutStatus) {
-    fail(Case::timeout, orFallback(std::move(output),
-                                   "Timed out while waiting for Apple notarization to finish."));
-  }
-  if (run.status != 0 || reportsRejectedVerdict(output)) {
-    fail(Case::notarizationFailed, orFallback(std::move(output), "Notarytool submission failed."));
-  }
-  return output;
-}
-
-bool ArtifactNotarizationSteps::reportsRejectedVerdict(std::string_view output) {
-  size_t start = 0;
-  while (start <= output.size()) {
-    size_t end = output.find('\n', start);
-    if (end == std::string_view::npos) end = output.size();
-    const auto value = statusValue(output.substr(start, end - start));
-    if (value && (*value == "invalid" || *value == "rejected")) return true;
-    start = end + 1;
-  }
-  return false;
 }
 
 std::string ArtifactNotarizationSteps::staplingOutput(const ToolProcessResult& run) {

@@ -45,16 +45,6 @@ struct ArtifactNotarizationSteps {
   static std::string checkedOutput(const ToolProcessResult& run, Case failure,
                                    std::string_view fallback);
 
-  // `notarytool submit --wait`: a run stopped at its limit is `timeout`; any other non-zero
-  // status is `notarizationFailed`. The tool also exits 0 when the notary service turned the
-  // file down, so an output that reports an Invalid or Rejected status fails as well, with the
-  // tool's words, rather than surfacing later as a stapling error.
-  static std::string submissionOutput(const ToolProcessResult& run);
-
-  // True when some line of the output is a status line ("status: …" or "Current status: …")
-  // whose value, in any letter case and without trailing dots, is Invalid or Rejected.
-  static bool reportsRejectedVerdict(std::string_view output);
-
   // `stapler staple`: `timeout` at the limit, `staplingFailed` otherwise.
   static std::string staplingOutput(const ToolProcessResult& run);
 

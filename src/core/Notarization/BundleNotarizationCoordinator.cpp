@@ -3,6 +3,7 @@
 #include "core/Notarization/ArtifactNotarizationCoordinator.hpp"
 #include "core/Notarization/ArtifactNotarizationSteps.hpp"
 #include "core/Notarization/BundleNotarizationCoordinatorError.hpp"
+#include "core/Notarization/NotaryPollingError.hpp"
 #include "core/Process/AppleTools.hpp"
 #include "core/Support/AtomicFileCopy.hpp"
 #include "core/Support/Error.hpp"
@@ -55,8 +56,10 @@ BundleNotarizationCoordinator::Config::Config(fs::path importedAppURL, fs::path 
              shouldNotarizeBundle) {}
 
 BundleNotarizationCoordinator::BundleNotarizationCoordinator(Dependencies dependencies,
-                                                             TicketPropagation propagation)
-    : dependencies_(std::move(dependencies)), propagation_(std::move(propagation)) {}
+                                                             TicketPropagation propagation,
+                                                             NotaryPolling polling)
+    : dependencies_(std::move(dependencies)), propagation_(std::move(propagation)),
+      polling_(std::move(polling)) {}
 
 BundleNotarizationResult BundleNotarizationCoordinator::run(const Config& config,
                                                             const Progress& progress) {
@@ -179,25 +182,18 @@ void BundleNotarizationCoordinator::rebuildDMG(const fs::path& app, const fs::pa
 
 std::string BundleNotarizationCoordinator::submit(const fs::path& file,
                                                   const NotaryCredentials& credentials) {
-  std::vector<std::string> arguments{"notarytool", "submit", file.string()};
-  const auto authentication = credentials.arguments();
-  arguments.insert(arguments.end(), authentication.begin(), authentication.end());
-  arguments.push_back("--wait");
-  const auto submitted = runTool(AppleTools::xcrun, arguments);
-  std::string output = Steps::joinedOutput(submitted);
-  if (submitted.status == ToolProcessResult::timedOutStatus) {
-    fail(Case::waitFailed, orFallback(std::move(output),
-                                      "Timed out while waiting for Apple notarization to finish."));
+  try {
+    const auto verdict =
+        polling_.await(polling_.upload(file, credentials), credentials, processTimeout);
+    if (!verdict.accepted()) fail(Case::submitFailed, verdict.output);
+    return verdict.output;
+  } catch (const NotaryPollingError& error) {
+    if (error.errorCase() == NotaryPollingError::Case::uploadFailed)
+      fail(Case::submitFailed, error.text());
+    fail(Case::waitFailed, error.submissionID().empty()
+                               ? error.text()
+                               : error.text() + "\n  id: " + error.submissionID());
   }
-  // notarytool exits 0 also when the service turned the file down.
-  if (Steps::reportsRejectedVerdict(output)) fail(Case::submitFailed, std::move(output));
-  if (submitted.status == 0) return output;
-  const std::string lower = text::lowercasedASCII(output);
-  for (const char* sign : {"in progress", "timeout", "timed out", "wait"}) {
-    if (lower.find(sign) != std::string::npos)
-      fail(Case::waitFailed, orFallback(std::move(output), "Waiting for notarization failed."));
-  }
-  fail(Case::submitFailed, orFallback(std::move(output), "xcrun notarytool submit failed."));
 }
 
 void BundleNotarizationCoordinator::staple(const fs::path& file, const Progress& progress) {

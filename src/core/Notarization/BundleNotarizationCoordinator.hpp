@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/Notarization/NotaryCredentials.hpp"
+#include "core/Notarization/NotaryPolling.hpp"
 #include "core/Notarization/TicketPropagation.hpp"
 #include "core/Process/ToolProcessResult.hpp"
 
@@ -68,7 +69,8 @@ public:
       "and stapling already completed.";
 
   explicit BundleNotarizationCoordinator(Dependencies dependencies,
-                                         TicketPropagation propagation = {});
+                                         TicketPropagation propagation = {},
+                                         NotaryPolling polling = NotaryPolling::standard());
   BundleNotarizationCoordinator(const BundleNotarizationCoordinator&) = delete;
   BundleNotarizationCoordinator& operator=(const BundleNotarizationCoordinator&) = delete;
 
@@ -99,6 +101,7 @@ private:
 
   Dependencies dependencies_;
   TicketPropagation propagation_;
+  NotaryPolling polling_;
   std::mutex lock_;
   std::vector<std::filesystem::path> temporaries_;
 };

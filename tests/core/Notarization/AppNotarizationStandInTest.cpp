@@ -25,6 +25,8 @@ namespace fs = std::filesystem;
 using bosun::testing::StandInRoot;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::MatchesRegex;
+using ::testing::StartsWith;
 using Kind = AppTicketStapleOutcome::Kind;
 using Case = BundleNotarizationCoordinatorError::Case;
 
@@ -84,8 +86,11 @@ TEST_F(AppNotarizationStandInTest, NotarizedAppIsStapledAndAcceptedByGatekeeper)
   const auto app = signedApp("My App");
   // A trailing slash, as shells complete folder names, names the same app.
   AppBundleNotarizer().notarizeAndStaple(app.string() + "/", std::string(" bosun-tests\n"), record);
+  // The submission's id is told as soon as the upload has it.
   EXPECT_THAT(progress_, ElementsAre("Creating notarization archive…",
                                      "Submitting application bundle for notarization…",
+                                     MatchesRegex("Submitted to Apple's notary service "
+                                                  "\\(submission [0-9a-f-]{36}\\)…"),
                                      "Stapling application bundle…"));
   EXPECT_TRUE(validates(app));
   EXPECT_TRUE(gatekeeperAccepts(app));
@@ -284,7 +289,7 @@ TEST_F(AppNotarizationStandInTest, StapleAfterAcceptanceWaitsForTheTicketThenGiv
   EXPECT_THAT(progress_,
               ElementsAre("Creating notarization archive…",
                           "Submitting application bundle for notarization…",
-                          "Stapling application bundle…",
+                          StartsWith("Submitted"), "Stapling application bundle…",
                           "Apple's ticket is not available yet; stapling again in 10 seconds "
                           "(retry 1 of 3)…",
                           "Apple's ticket is not available yet; stapling again in 20 seconds "

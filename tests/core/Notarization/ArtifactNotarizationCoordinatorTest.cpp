@@ -23,12 +23,18 @@ protected:
   void SetUp() override {
     if (const char* previous = std::getenv("TMPDIR")) previousTemporary_ = previous;
     ::setenv("TMPDIR", work_.path().c_str(), 1);
-    for (const char* path : {"/usr/bin/codesign", "/usr/bin/xcrun", "/usr/sbin/spctl",
-                             "/usr/sbin/pkgutil", "/usr/bin/shasum"})
+    for (const char* path :
+         {"/usr/bin/codesign", "/usr/sbin/spctl", "/usr/sbin/pkgutil", "/usr/bin/shasum"})
       tool(path, "echo done");
+    // notarytool answers in JSON: the upload with the submission's id, the query with a verdict.
+    tool("/usr/bin/xcrun", "case \"$2\" in submit) echo '{\"id\":\"7d1b\"}' ;; "
+                           "info) echo '{\"id\":\"7d1b\",\"status\":\"Accepted\"}' ;; "
+                           "*) echo done ;; esac");
+    ::setenv("BOSUN_TEST_NOTARY_POLL", "0.01", 1);
     tool("/usr/bin/productsign", "cp \"$3\" \"$4\"");
   }
   void TearDown() override {
+    ::unsetenv("BOSUN_TEST_NOTARY_POLL");
     if (previousTemporary_)
       ::setenv("TMPDIR", previousTemporary_->c_str(), 1);
     else
@@ -92,7 +98,9 @@ TEST_F(CoordinatorTest, DMGWithoutIdentityStartsAtTheSignatureCheck) {
     EXPECT_THAT(
         calls(),
         ElementsAre("codesign --verify --verbose=2 " + path,
-                    "xcrun notarytool submit " + path + " --keychain-profile notary --wait",
+                    "xcrun notarytool submit " + path +
+                        " --keychain-profile notary --output-format json",
+                    "xcrun notarytool info 7d1b --keychain-profile notary --output-format json",
                     "xcrun stapler staple " + path, "xcrun stapler validate " + path,
                     "spctl --assess -vvv --type open --context context:primary-signature " + path));
   }

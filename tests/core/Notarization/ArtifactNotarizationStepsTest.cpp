@@ -35,33 +35,12 @@ TEST(ArtifactNotarizationStepsTest, AStepReturnsOrFailsWithItsJoinedOutputOrItsO
   });
   EXPECT_EQ(error.description(), "Validation failed: Artifact signature verification failed.");
 
-  // Submission and stapling: a time-out is its own case.
-  error = thrownBy([] { Steps::submissionOutput(run(-2, "", "")); });
-  EXPECT_EQ(error.errorCase(), Case::timeout);
-  EXPECT_EQ(error.description(), "Timed out while waiting for Apple notarization to finish.");
-  error = thrownBy([] { Steps::submissionOutput(run(69, "", "")); });
-  EXPECT_EQ(error.description(), "Notarization failed: Notarytool submission failed.");
+  // Stapling: a time-out is its own case.
   error = thrownBy([] { Steps::staplingOutput(run(-2, "", "")); });
   EXPECT_EQ(error.description(), "Stapling timed out before it could finish.");
   error = thrownBy([] { Steps::staplingOutput(run(65, "", "")); });
   EXPECT_EQ(error.description(),
             "Stapling failed: stapler exited with status 65 and printed nothing.");
-}
-
-TEST(ArtifactNotarizationStepsTest, AnInvalidOrRejectedVerdictFailsEvenThoughTheToolExitedZero) {
-  const std::string invalid = "Current status: Invalid.....\nProcessing complete\n"
-                              "  id: 2efe2717-52ef-43a5-96dc-0797e4ca1041\n  status: Invalid\n";
-  const auto error = thrownBy([&] { Steps::submissionOutput(run(0, invalid)); });
-  EXPECT_EQ(error.errorCase(), Case::notarizationFailed);
-  EXPECT_EQ(error.text(), "Current status: Invalid.....\nProcessing complete\n"
-                          "  id: 2efe2717-52ef-43a5-96dc-0797e4ca1041\n  status: Invalid");
-
-  for (const char* output : {"  STATUS: rejected", "status:Invalid", "Current status: REJECTED...",
-                             "x\r\n status: Invalid\r\n"})
-    EXPECT_TRUE(Steps::reportsRejectedVerdict(output)) << output;
-  for (const char* output : {"Current status: In Progress...\n  status: Accepted",
-                             "status: Invalidated", "The status: Invalid line is quoted", ""})
-    EXPECT_FALSE(Steps::reportsRejectedVerdict(output)) << output;
 }
 
 TEST(ArtifactNotarizationStepsTest, ValidationCombinesBothChecksWithABlankLine) {

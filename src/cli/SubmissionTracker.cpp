@@ -1,0 +1,114 @@
+#include "cli/SubmissionTracker.hpp"
+
+#include "cli/Console.hpp"
+#include "cli/Redactor.hpp"
+#include "core/Inspection/InspectionText.hpp"
+
+namespace bosun {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The path as one word of a shell command line.
+std::string shellWord(const std::string& text) {
+  if (!text.empty() && text.find_first_not_of(
+                           "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_./-+,:@"
+                           "%") == std::string::npos)
+    return text;
+  std::string quoted = "'";
+  for (const char c : text)
+    quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+} // namespace
+
+SubmissionTracker::SubmissionTracker(fs::path target, SubmissionCache cache)
+    : target_(std::move(target)), cache_(std::move(cache)) {}
+
+std::string SubmissionTracker::hint(const fs::path& target, const std::string& id) {
+  return "Apple keeps working on it; collect the result later with `bosun notarize " +
+         halyard::inspectiontext::printable(shellWord(target.string())) + " --submission " + id +
+         "`.";
+}
+
+void SubmissionTracker::attach(halyard::ArtifactNotarizationConfig& config) {
+  config.submitted = [this](const std::string& id, const fs::path& uploaded) {
+    {
+      const std::lock_guard<std::mutex> guard(lock_);
+      id_ = id;
+      uploaded_ = uploaded;
+    }
+    Console& console = Console::shared();
+    console.step("Submitted to Apple's notary service (submission " + id + ")…");
+    if (console.isJSON()) {
+      console.event("submission",
+                    Redactor::redact({{"id", id}, {"file", target_.string()}}, {"id", "file"}));
+    }
+  };
+  config.unfinished = [this](const std::string& id, const fs::path& uploaded) {
+    keep(id, uploaded);
+  };
+}
+
+void SubmissionTracker::resume(const std::string& id) {
+  const std::lock_guard<std::mutex> guard(lock_);
+  id_ = id;
+}
+
+std::optional<std::string> SubmissionTracker::id() const {
+  const std::lock_guard<std::mutex> guard(lock_);
+  return id_;
+}
+
+bool SubmissionTracker::isUnfinished() const {
+  const std::lock_guard<std::mutex> guard(lock_);
+  return unfinished_;
+}
+
+void SubmissionTracker::keep(const std::string& id, const fs::path& uploaded) {
+  {
+    const std::lock_guard<std::mutex> guard(lock_);
+    unfinished_ = true;
+  }
+  // A resumed submission's file is already kept (or is the target itself).
+  if (cache_.find(id)) return;
+  std::error_code error;
+  if (uploaded.empty() || !fs::exists(uploaded, error) || uploaded == target_) return;
+  std::string reason;
+  if (!cache_.keep(id, uploaded, target_, &reason)) {
+    Console::shared().warning("The uploaded file could not be kept for later (" + reason +
+                              "); collecting the result will need a new submission.");
+  }
+}
+
+void SubmissionTracker::cancelled() noexcept {
+  try {
+    std::optional<std::string> id;
+    fs::path uploaded;
+    {
+      const std::lock_guard<std::mutex> guard(lock_);
+      if (!id_ || unfinished_) return;
+      id = id_;
+      uploaded = uploaded_;
+    }
+    keep(*id, uploaded);
+    Console::shared().warning("Submission " + *id + " is with Apple's notary service. " +
+                              hint(target_, *id));
+  } catch (...) {
+    // The process is ending; nothing more can be done.
+  }
+}
+
+CLIError SubmissionTracker::withSubmission(CLIError error) const {
+  const std::lock_guard<std::mutex> guard(lock_);
+  if (!id_ || !unfinished_) return error;
+  std::string message = error.message();
+  message += message.find('\n') == std::string::npos && !message.empty() && message.back() == '.'
+                 ? " Submission " + *id_ + "."
+                 : "\nSubmission " + *id_ + ".";
+  return CLIError(error.code(), message, hint(target_, *id_));
+}
+
+} // namespace bosun

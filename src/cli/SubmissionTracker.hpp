@@ -1,0 +1,59 @@
+#pragma once
+
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "cli/CLIError.hpp"
+#include "cli/SubmissionCache.hpp"
+#include "core/Notarization/ArtifactNotarizationConfig.hpp"
+
+namespace bosun {
+
+// Follows one file's submission to the notary service for the user, so that it is never lost:
+// the submission's id is shown as soon as the upload has it (a step line, and in JSON mode the
+// event "submission" with "id" and "file"); when the wait ends without a verdict, or the run is
+// cancelled after the upload, the uploaded file is kept in the SubmissionCache and the user is
+// told the id and how to collect the verdict later.
+class SubmissionTracker {
+public:
+  // `target` is the file the finished result goes to (the one the hint names).
+  SubmissionTracker(std::filesystem::path target, SubmissionCache cache = SubmissionCache());
+
+  // Sets the configuration's `submitted` and `unfinished` hooks to this tracker.
+  void attach(halyard::ArtifactNotarizationConfig& config);
+
+  // For a resumed submission: its id is known from the start.
+  void resume(const std::string& id);
+
+  // For the cancellation clean-up, before the coordinator's files are discarded: keeps the
+  // uploaded file and prints the id with the hint. Does nothing before the upload.
+  void cancelled() noexcept;
+
+  // `error` with the submission's id and the hint when the wait ended without a verdict; else
+  // unchanged.
+  CLIError withSubmission(CLIError error) const;
+
+  // "Apple keeps working on it; collect the result later with `bosun notarize FILE
+  // --submission ID`."
+  static std::string hint(const std::filesystem::path& target, const std::string& id);
+
+  // Whether the wait ended without a verdict.
+  bool isUnfinished() const;
+
+  // The submission's id once known.
+  std::optional<std::string> id() const;
+
+private:
+  void keep(const std::string& id, const std::filesystem::path& uploaded);
+
+  std::filesystem::path target_;
+  SubmissionCache cache_;
+  mutable std::mutex lock_;
+  std::optional<std::string> id_;
+  std::filesystem::path uploaded_;
+  bool unfinished_ = false;
+};
+
+} // namespace bosun
