@@ -62,7 +62,10 @@ TEST_F(ImportPreparationTest, ElectronLikeAppIsSignedInsideOutInAPrivateCopy) {
   const auto app = electronApp("Beacon");
   signAdHoc(app);
   recordCodesign();
-  const auto result = ImportPreparationEngine().prepare(app, std::string(" ") + developerID + "\n");
+  // One job: exactly the order of a one-by-one signing.
+  ImportPreparationEngine oneByOne;
+  oneByOne.signingJobs = 1;
+  const auto result = oneByOne.prepare(app, std::string(" ") + developerID + "\n");
   ASSERT_TRUE(result.workingCopyFolder);
   EXPECT_EQ(result.workingCopyFolder->parent_path(), preparedImports());
   EXPECT_EQ(result.preparedAppURL, *result.workingCopyFolder / "Beacon.app");
@@ -109,7 +112,9 @@ TEST_F(ImportPreparationTest, RetryWithoutRuntimeOnlyForBundlesAndLibraries) {
   ::setenv("MACSIM_CODESIGN_STDERR", "runtime refused", 1);
   std::string message;
   try {
-    ImportPreparationEngine().prepare(app, developerID);
+    ImportPreparationEngine oneByOne;
+    oneByOne.signingJobs = 1;
+    oneByOne.prepare(app, developerID);
   } catch (const ImportPreparationEngineError& error) {
     EXPECT_EQ(error.errorCase(), ImportPreparationEngineError::Case::signingFailed);
     message = error.what();
