@@ -1,6 +1,9 @@
 #include "cli/CLIConfiguration.hpp"
 
 #include <array>
+#include <charconv>
+#include <limits>
+#include <system_error>
 
 #include <nlohmann/json.hpp>
 
@@ -13,15 +16,17 @@ namespace {
 
 using TextMember = std::optional<std::string> CLIConfiguration::*;
 using BoolMember = std::optional<bool> CLIConfiguration::*;
+using CountMember = std::optional<int> CLIConfiguration::*;
 
 // One entry per setting; the key is also the JSON member name.
 struct Member {
   std::string_view key;
   TextMember text = nullptr;
   BoolMember boolean = nullptr;
+  CountMember count = nullptr;
 };
 
-constexpr std::array<Member, 19> members{{
+constexpr std::array<Member, 20> members{{
     {"identity", &CLIConfiguration::identity},
     {"installerIdentity", &CLIConfiguration::installerIdentity},
     {"keychainProfile", &CLIConfiguration::keychainProfile},
@@ -39,6 +44,7 @@ constexpr std::array<Member, 19> members{{
     {"appBundle", &CLIConfiguration::appBundle},
     {"skipMissingTicket", nullptr, &CLIConfiguration::skipMissingTicket},
     {"deepVerify", nullptr, &CLIConfiguration::deepVerify},
+    {"signingJobs", nullptr, nullptr, &CLIConfiguration::signingJobs},
     {"modernDiskTools", nullptr, &CLIConfiguration::modernDiskTools},
     {"reversed", nullptr, &CLIConfiguration::reversed},
 }};
@@ -96,6 +102,12 @@ CLIConfiguration CLIConfiguration::decode(std::string_view bytes) {
     if (member.text != nullptr) {
       if (!found->is_string()) throw CodingError("\"" + name + "\" must be a string.");
       configuration.*member.text = found->get<std::string>();
+    } else if (member.count != nullptr) {
+      if (!found->is_number_integer() || *found < std::numeric_limits<int>::min() ||
+          *found > std::numeric_limits<int>::max()) {
+        throw CodingError("\"" + name + "\" must be a whole number.");
+      }
+      configuration.*member.count = found->get<int>();
     } else {
       if (!found->is_boolean()) throw CodingError("\"" + name + "\" must be true or false.");
       configuration.*member.boolean = found->get<bool>();
@@ -112,6 +124,7 @@ std::string CLIConfiguration::encoded() const {
     if (member.boolean != nullptr && this->*member.boolean) {
       document[name] = *(this->*member.boolean);
     }
+    if (member.count != nullptr && this->*member.count) document[name] = *(this->*member.count);
   }
   try {
     return document.dump(2) + "\n";
@@ -124,6 +137,11 @@ std::optional<std::string> CLIConfiguration::value(std::string_view key) const {
   const Member* member = memberNamed(key);
   if (member == nullptr) return std::nullopt;
   if (member->text != nullptr) return this->*member->text;
+  if (member->count != nullptr) {
+    const auto& number = this->*member->count;
+    if (!number) return std::nullopt;
+    return std::to_string(*number);
+  }
   const auto& flag = this->*member->boolean;
   if (!flag) return std::nullopt;
   return *flag ? "true" : "false";
@@ -134,6 +152,8 @@ void CLIConfiguration::set(const std::optional<std::string>& value, std::string_
   if (member == nullptr) return;
   if (member->text != nullptr) {
     this->*member->text = value;
+  } else if (member->count != nullptr) {
+    this->*member->count = value ? parseWholeNumber(*value) : std::nullopt;
   } else {
     this->*member->boolean = value ? parseBool(*value) : std::nullopt;
   }
@@ -160,6 +180,17 @@ std::optional<bool> CLIConfiguration::parseBool(std::string_view text) {
   if (word == "1" || word == "true" || word == "yes" || word == "on") return true;
   if (word == "0" || word == "false" || word == "no" || word == "off") return false;
   return std::nullopt;
+}
+
+std::optional<int> CLIConfiguration::parseWholeNumber(std::string_view text) {
+  const std::string digits = halyard::text::trimmed(text);
+  int number = 0;
+  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+  if (digits.empty() || digits.front() == '-' || error != std::errc() ||
+      end != digits.data() + digits.size()) {
+    return std::nullopt;
+  }
+  return number;
 }
 
 } // namespace bosun

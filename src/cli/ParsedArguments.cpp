@@ -41,6 +41,7 @@ const std::set<std::string>& ParsedArguments::valueOptions() {
       "template",       "name",       "window",   "compression",
       "arrow",          "app-bundle", "app",      "config",
       "create-profile", "apple-id",   "team-id",  "preview",
+      "jobs",
   };
   return options;
 }

@@ -23,7 +23,7 @@ const char* kHint = "Run `bosun help` for the list of options.";
 } // namespace
 
 TEST(ParsedArguments, TheTablesHaveTheDocumentedSizes) {
-  EXPECT_EQ(ParsedArguments::valueOptions().size(), 20u);
+  EXPECT_EQ(ParsedArguments::valueOptions().size(), 21u);
   EXPECT_EQ(ParsedArguments::flagOptions().size(), 31u);
   EXPECT_EQ(ParsedArguments::shortFlags().size(), 6u);
   for (const auto& name : ParsedArguments::valueOptions()) {

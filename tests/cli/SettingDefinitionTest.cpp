@@ -7,6 +7,7 @@
 #include "cli/HelpCommand.hpp"
 #include "cli/InstallerWindowPreset.hpp"
 #include "cli/ParsedArguments.hpp"
+#include "core/Import/NestedSigningScheduler.hpp"
 
 namespace bosun {
 namespace {
@@ -52,7 +53,9 @@ TEST(SettingDefinitionTest, EveryFlagIsParsedAndEverySettingIsInTheConfiguration
   EXPECT_EQ(defaults, "format=dmg(dmg pkg) window=compact(compact small balanced large standard) "
                       "compression=zlib(zlib lzfse lzma) arrow=arrow.right sign=true notarize=true "
                       "notarizeApp=false appBundle(notarize staple off) skipMissingTicket=true "
-                      "deepVerify=false modernDiskTools=false reversed=false ");
+                      "deepVerify=false signingJobs=" +
+                          std::to_string(halyard::NestedSigningScheduler::defaultJobs()) +
+                          " modernDiskTools=false reversed=false ");
   ASSERT_NE(SettingDefinition::find("deepVerify"), nullptr);
   EXPECT_EQ(SettingDefinition::find("deepVerify")->environment, "BOSUN_DEEP");
   EXPECT_EQ(SettingDefinition::find("deep"), nullptr);
