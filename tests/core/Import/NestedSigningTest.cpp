@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <chrono>
 #include <future>
 #include <set>
@@ -16,16 +14,6 @@ namespace fs = std::filesystem;
 using namespace halyard;
 using Strings = std::vector<std::string>;
 
-namespace {
-
-// One line of the signing log: "start PATH" or "end PATH".
-struct Event {
-  bool start = false;
-  std::string item;
-};
-
-} // namespace
-
 // Nested code signed several items at a time, watched through a tool root whose codesign logs
 // when each signature of a nested item starts and ends.
 class NestedSigningTest : public halyard::testing::ImportStandIns {
@@ -35,75 +23,51 @@ protected:
       ::unsetenv(knob);
   }
 
-  // codesign logs "start PATH" before and "end PATH" after each signature (PATH being its last
-  // argument); `body` runs in between, by default the stand-in codesign. The stand-in's xattr
-  // and chmod are used as they are.
-  void recordSigning(const std::string& body = "") {
-    const auto recording = standIns.home() / "recording";
-    const auto real = standIns.root();
-    auto script = [&](const char* tool, const std::string& text) {
-      const auto file = recording / tool;
-      fs::create_directories(file.parent_path());
-      std::ofstream(file) << "#!/bin/sh\n" << text << "\n";
-      ::chmod(file.c_str(), 0755);
-    };
+  // codesign logs "start PATH" before and "end PATH" after each signature of PATH; `body` runs
+  // in between, by default the stand-in codesign.
+  void recordSigning(const std::string& body = "\"$real\" \"$@\"") {
     const std::string log = "'" + this->log().string() + "'";
-    const std::string codesign = "'" + (real / "usr/bin/codesign").string() + "'";
-    script("usr/bin/codesign",
-           "case \"$1\" in --force) ;; *) exec " + codesign + " \"$@\";; esac\n"
-           "for a; do item=$a; done\n"
-           "printf 'start %s\\n' \"$item\" >> " + log + "\n" +
-               (body.empty() ? codesign + " \"$@\"" : body) +
-               "\nstatus=$?\nprintf 'end %s\\n' \"$item\" >> " + log + "\nexit $status");
-    script("usr/bin/xattr", "exec '" + (real / "usr/bin/xattr").string() + "' \"$@\"");
-    script("bin/chmod", "exec '" + (real / "bin/chmod").string() + "' \"$@\"");
-    ::setenv("BOSUN_TOOL_ROOT", recording.c_str(), 1);
+    scriptCodesign("case \"$1\" in --force) ;; *) exec \"$real\" \"$@\";; esac\n"
+                   "for a; do item=$a; done\nprintf 'start %s\\n' \"$item\" >> " + log + "\n" +
+                   body + "\nstatus=$?\nprintf 'end %s\\n' \"$item\" >> " + log + "\nexit $status");
   }
   fs::path log() const { return standIns.home() / "signing.log"; }
 
-  // The log, with each path made relative to the folder that holds the working copy.
-  std::vector<Event> events() const {
-    std::vector<Event> events;
+  // The log's lines ("start PATH", "end PATH"), each path from the app's folder on.
+  Strings events() const {
+    Strings events;
     std::ifstream stream(log());
-    for (std::string line; std::getline(stream, line);) {
-      const auto blank = line.find(' ');
-      const fs::path path = line.substr(blank + 1);
-      // .../Halyard_Prepared_Imports/<UUID>/<App>.app/...: keep from the app on.
-      const auto base = path.string().find(".app");
-      const auto slash = path.string().rfind('/', base);
-      events.push_back({line.compare(0, blank, "start") == 0, path.string().substr(slash + 1)});
-    }
+    for (std::string line; std::getline(stream, line);)
+      events.push_back(line.substr(0, line.find(' ') + 1) +
+                       line.substr(line.rfind('/', line.find(".app")) + 1));
     return events;
+  }
+  static std::string item(const std::string& event) { return event.substr(event.find(' ') + 1); }
+  static Strings started(const Strings& events) {
+    Strings items;
+    for (const auto& event : events)
+      if (event.rfind("start ", 0) == 0) items.push_back(item(event));
+    return items;
   }
 
   // Checks that no item starts before everything inside it has ended; returns the largest
   // number of signatures under way at once.
-  static size_t checkInsideOut(const std::vector<Event>& events) {
+  static size_t checkInsideOut(const Strings& events) {
     std::set<std::string> ended, running;
     size_t most = 0;
     for (const auto& event : events) {
-      if (!event.start) {
-        running.erase(event.item);
-        ended.insert(event.item);
+      if (event.rfind("end ", 0) == 0) {
+        running.erase(item(event));
+        ended.insert(item(event));
         continue;
       }
-      for (const auto& other : events) {
-        if (BundleWalk::isInside(other.item, event.item)) {
-          EXPECT_TRUE(ended.count(other.item))
-              << other.item << " had not ended when " << event.item << " started";
-        }
-      }
-      running.insert(event.item);
+      for (const auto& inner : started(events))
+        EXPECT_TRUE(!BundleWalk::isInside(inner, item(event)) || ended.count(inner))
+            << inner << " not ended when " << event;
+      running.insert(item(event));
       most = std::max(most, running.size());
     }
     return most;
-  }
-
-  static Strings started(const std::vector<Event>& events) {
-    Strings items;
-    for (const auto& event : events)
-      if (event.start) items.push_back(event.item);
-    return items;
   }
 };
 
@@ -170,7 +134,7 @@ TEST_F(NestedSigningTest, AFailureStopsNewItemsAndTheEarliestFailureInSigningOrd
                                    "Mixed.app/Contents/Helpers/bad"}));
   // What was running finished before the preparation gave up.
   EXPECT_EQ(events.size(), 2 * items.size());
-  EXPECT_FALSE(events.back().start);
+  EXPECT_EQ(events.back().rfind("end ", 0), 0u);
 }
 
 TEST_F(NestedSigningTest, CancellationStopsEveryRunningSignatureAtOnce) {
