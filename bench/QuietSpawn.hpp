@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>

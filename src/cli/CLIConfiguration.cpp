@@ -1,6 +1,9 @@
 #include "cli/CLIConfiguration.hpp"
 
 #include <array>
+#include <charconv>
+#include <limits>
+#include <system_error>
 #include <cstdint>
 
 #include <nlohmann/json.hpp>
@@ -14,15 +17,17 @@ namespace {
 
 using TextMember = std::optional<std::string> CLIConfiguration::*;
 using BoolMember = std::optional<bool> CLIConfiguration::*;
+using CountMember = std::optional<int> CLIConfiguration::*;
 
 // One entry per setting; the key is also the JSON member name.
 struct Member {
   std::string_view key;
   TextMember text = nullptr;
   BoolMember boolean = nullptr;
+  CountMember count = nullptr;
 };
 
-constexpr std::array<Member, 24> members{{
+constexpr std::array<Member, 25> members{{
     {"identity", &CLIConfiguration::identity},
     {"installerIdentity", &CLIConfiguration::installerIdentity},
     {"keychainProfile", &CLIConfiguration::keychainProfile},
@@ -41,6 +46,7 @@ constexpr std::array<Member, 24> members{{
     {"appBundle", &CLIConfiguration::appBundle},
     {"skipMissingTicket", nullptr, &CLIConfiguration::skipMissingTicket},
     {"deepVerify", nullptr, &CLIConfiguration::deepVerify},
+    {"signingJobs", nullptr, nullptr, &CLIConfiguration::signingJobs},
     {"modernDiskTools", nullptr, &CLIConfiguration::modernDiskTools},
     {"reversed", nullptr, &CLIConfiguration::reversed},
     {"volumeIcon", nullptr, &CLIConfiguration::volumeIcon},
@@ -104,6 +110,12 @@ CLIConfiguration CLIConfiguration::decode(std::string_view bytes) {
     } else if (member.text != nullptr) {
       if (!found->is_string()) throw CodingError("\"" + name + "\" must be a string.");
       configuration.*member.text = found->get<std::string>();
+    } else if (member.count != nullptr) {
+      if (!found->is_number_integer() || *found < std::numeric_limits<int>::min() ||
+          *found > std::numeric_limits<int>::max()) {
+        throw CodingError("\"" + name + "\" must be a whole number.");
+      }
+      configuration.*member.count = found->get<int>();
     } else {
       if (!found->is_boolean()) throw CodingError("\"" + name + "\" must be true or false.");
       configuration.*member.boolean = found->get<bool>();
@@ -120,6 +132,7 @@ std::string CLIConfiguration::encoded() const {
     if (member.boolean != nullptr && this->*member.boolean) {
       document[name] = *(this->*member.boolean);
     }
+    if (member.count != nullptr && this->*member.count) document[name] = *(this->*member.count);
   }
   try {
     return document.dump(2) + "\n";
@@ -132,6 +145,11 @@ std::optional<std::string> CLIConfiguration::value(std::string_view key) const {
   const Member* member = memberNamed(key);
   if (member == nullptr) return std::nullopt;
   if (member->text != nullptr) return this->*member->text;
+  if (member->count != nullptr) {
+    const auto& number = this->*member->count;
+    if (!number) return std::nullopt;
+    return std::to_string(*number);
+  }
   const auto& flag = this->*member->boolean;
   if (!flag) return std::nullopt;
   return *flag ? "true" : "false";
@@ -142,6 +160,8 @@ void CLIConfiguration::set(const std::optional<std::string>& value, std::string_
   if (member == nullptr) return;
   if (member->text != nullptr) {
     this->*member->text = value;
+  } else if (member->count != nullptr) {
+    this->*member->count = value ? parseWholeNumber(*value) : std::nullopt;
   } else {
     this->*member->boolean = value ? parseBool(*value) : std::nullopt;
   }
@@ -168,6 +188,17 @@ std::optional<bool> CLIConfiguration::parseBool(std::string_view text) {
   if (word == "1" || word == "true" || word == "yes" || word == "on") return true;
   if (word == "0" || word == "false" || word == "no" || word == "off") return false;
   return std::nullopt;
+}
+
+std::optional<int> CLIConfiguration::parseWholeNumber(std::string_view text) {
+  const std::string digits = halyard::text::trimmed(text);
+  int number = 0;
+  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+  if (digits.empty() || digits.front() == '-' || error != std::errc() ||
+      end != digits.data() + digits.size()) {
+    return std::nullopt;
+  }
+  return number;
 }
 
 } // namespace bosun

@@ -11,7 +11,7 @@ namespace bosun {
 
 // The JSON document of the user config file and of the project file bosun.json. Every member is
 // optional and named after its setting's key; text settings are JSON strings, boolean settings
-// JSON booleans. Members not listed here are ignored when read. Secrets never appear: credentials
+// JSON booleans, counts JSON whole numbers. Members not listed here are ignored when read. Secrets never appear: credentials
 // are a keychain profile name or the path and ID of an API key file.
 struct CLIConfiguration {
   // Thrown by decode() and encoded(); the description says what is wrong with the document.
@@ -44,6 +44,7 @@ struct CLIConfiguration {
   std::optional<std::string> appBundle;
   std::optional<bool> skipMissingTicket;
   std::optional<bool> deepVerify;
+  std::optional<int> signingJobs;
   std::optional<bool> modernDiskTools;
   std::optional<bool> reversed;
   std::optional<bool> volumeIcon;
@@ -60,12 +61,13 @@ struct CLIConfiguration {
   // Throws CodingError when a value is not UTF-8 text.
   std::string encoded() const;
 
-  // Text members as they are, boolean members as "true" or "false"; absent members and keys that
-  // name no setting give no value.
+  // Text members as they are, boolean members as "true" or "false", counts in decimal; absent
+  // members and keys that name no setting give no value.
   std::optional<std::string> value(std::string_view key) const;
 
-  // The inverse of value(): boolean members take parseBool of the text (a text that does not
-  // parse, like an absent value, leaves the member absent). Unknown keys are ignored.
+  // The inverse of value(): boolean members take parseBool of the text, counts parseWholeNumber (a
+  // text that does not parse, like an absent value, leaves the member absent). Unknown keys are
+  // ignored.
   void set(const std::optional<std::string>& value, std::string_view key);
 
   // Every member that `other` has replaces this one's.
@@ -76,6 +78,9 @@ struct CLIConfiguration {
   // "1", "true", "yes", "on" are true and "0", "false", "no", "off" false, after trimming and
   // lower-casing; anything else is no value.
   static std::optional<bool> parseBool(std::string_view text);
+
+  // Decimal digits only (after trimming), within the range of int; anything else is no value.
+  static std::optional<int> parseWholeNumber(std::string_view text);
 
   bool operator==(const CLIConfiguration&) const = default;
 };

@@ -5,6 +5,7 @@
 #include "cli/CLIError.hpp"
 #include "cli/ConfigurationStore.hpp"
 #include "cli/TildeExpansion.hpp"
+#include "core/Import/NestedSigningScheduler.hpp"
 #include "core/Support/Text.hpp"
 #include "core/Support/UserFolders.hpp"
 
@@ -65,6 +66,16 @@ ResolvedSetting validated(const SettingDefinition& setting, Candidate candidate)
     throw CLIError(ExitCode::configuration, setting.title + " from " + candidate.source +
                                                 " must be a whole number of seconds, not \"" +
                                                 *value + "\".");
+  }
+  if (value && setting.wholeNumberRange) {
+    const auto [least, most] = *setting.wholeNumberRange;
+    const auto number = CLIConfiguration::parseWholeNumber(*value);
+    if (!number || *number < least || *number > most) {
+      throw CLIError(ExitCode::configuration,
+                     setting.title + " from " + candidate.source + " must be a whole number from " +
+                         std::to_string(least) + " to " + std::to_string(most) + ", not \"" +
+                         *value + "\".");
+    }
   }
   if (value && setting.allowedValues) {
     std::string lowered = halyard::text::lowercasedASCII(*value);
@@ -179,6 +190,13 @@ halyard::DMGCompressionFormat ConfigurationResolver::compression() const {
   const auto text = value("compression");
   const auto format = text ? halyard::DMGCompressionFormats::fromName(*text) : std::nullopt;
   return format.value_or(halyard::DMGCompressionFormats::allCases.front());
+}
+
+std::size_t ConfigurationResolver::signingJobs() const {
+  const auto text = value("signingJobs");
+  const auto number = text ? CLIConfiguration::parseWholeNumber(*text) : std::nullopt;
+  return number && *number > 0 ? static_cast<std::size_t>(*number)
+                               : halyard::NestedSigningScheduler::defaultJobs();
 }
 
 std::optional<halyard::NotaryCredentials> ConfigurationResolver::credentials() const {

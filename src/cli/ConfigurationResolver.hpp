@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -27,7 +28,7 @@ namespace bosun {
 class ConfigurationResolver {
 public:
   // Throws CLIError: `usage` for an on/off pair given together, `configuration` for an unreadable
-  // file or an invalid boolean or enumerated value. The first error ends the resolution.
+  // file or an invalid boolean, enumerated or whole-number value. The first error ends the resolution.
   ConfigurationResolver(const ParsedArguments& arguments,
                         const std::optional<std::filesystem::path>& projectFolder);
   ConfigurationResolver(const ParsedArguments& arguments,
@@ -57,6 +58,9 @@ public:
   InstallerWindowPreset windowPreset() const;
   // From `compression` by name; the default format when unset.
   halyard::DMGCompressionFormat compression() const;
+  // How many nested items the preparation signs at once; the processor count (at most 8) when
+  // unset.
+  std::size_t signingJobs() const;
 
   // From `notaryWait`: the longest wait for the notary service's verdict, in seconds.
   static constexpr double defaultNotaryWait = 900;

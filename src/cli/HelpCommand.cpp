@@ -67,6 +67,8 @@ Signing and notarization:
                              With staple: if Apple has no ticket, leave the app as
                              it is (default) or notarize it instead
   --deep / --no-deep         Deep, strict signature verification after signing
+  --jobs <n>                 Sign up to n pieces of nested code at once (default:
+                             the number of processors, at most 8; 1 = one by one)
 
 DMG layout:
   --template <file.hyd> | --no-template

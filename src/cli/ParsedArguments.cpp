@@ -42,7 +42,7 @@ const std::set<std::string>& ParsedArguments::valueOptions() {
       "arrow",          "app-bundle",   "app",         "config",
       "create-profile", "apple-id",     "team-id",     "preview",
       "appcast",        "download-url", "ed-key-file", "notary-wait",
-      "submission",
+      "submission",     "jobs",
   };
   return options;
 }

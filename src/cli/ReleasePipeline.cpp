@@ -229,6 +229,7 @@ private:
       // The prepared copy is made inside the workspace, so it goes with it (on Ctrl-C too).
       halyard::ImportPreparationManager manager;
       manager.engine.workingCopyParent = workspace_ / "prepared";
+      manager.engine.signingJobs = plan_.signingJobs;
       const auto report = manager.prepareImportedAppIfNeeded(
           app_, identity, std::nullopt, [this](const std::string& line) { console_.detail(line); });
       if (report.appURL != app_) {

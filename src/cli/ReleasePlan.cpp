@@ -197,6 +197,7 @@ ReleasePlan ReleasePlan::make(const ProjectFolder& project,
   plan.notaryWait = configuration.notaryWait();
   plan.skipMissingTicket = configuration.boolean("skipMissingTicket");
   plan.deepVerify = configuration.boolean("deepVerify");
+  plan.signingJobs = configuration.signingJobs();
   plan.modernDiskTools = configuration.boolean("modernDiskTools");
   plan.reversed = configuration.boolean("reversed");
   plan.window = configuration.windowPreset();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -32,6 +33,7 @@ struct ReleasePlan {
   bool stapleApp = false;   // keep the app's signature and staple the ticket Apple already has
   bool skipMissingTicket = false;
   bool deepVerify = false;
+  std::size_t signingJobs = 1; // nested items signed at once while preparing the app
   bool modernDiskTools = false;
   InstallerWindowPreset window = InstallerWindowPreset::compact;
   halyard::DMGCompressionFormat compression = halyard::DMGCompressionFormat::zlib;

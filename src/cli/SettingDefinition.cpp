@@ -3,6 +3,7 @@
 #include "cli/InstallerWindowPreset.hpp"
 #include "cli/OutputKind.hpp"
 #include "core/DMG/DMGCompressionFormat.hpp"
+#include "core/Import/NestedSigningScheduler.hpp"
 
 namespace bosun {
 
@@ -26,13 +27,23 @@ SettingDefinition text(std::string key, std::string title, std::string environme
                        std::string flag, std::optional<std::string> defaultValue = std::nullopt,
                        std::optional<std::vector<std::string>> allowedValues = std::nullopt) {
   return {std::move(key), std::move(title), std::move(environment),  std::move(flag),
-          std::nullopt,   std::nullopt,     std::move(defaultValue), std::move(allowedValues)};
+          std::nullopt,   std::nullopt,     std::move(defaultValue), std::move(allowedValues),
+          std::nullopt};
 }
 
 SettingDefinition boolean(std::string key, std::string title, std::string environment,
                           std::string onFlag, std::string offFlag, std::string defaultValue) {
   return {std::move(key),    std::move(title),   std::move(environment),  std::nullopt,
-          std::move(onFlag), std::move(offFlag), std::move(defaultValue), std::nullopt};
+          std::move(onFlag), std::move(offFlag), std::move(defaultValue), std::nullopt,
+          std::nullopt};
+}
+
+SettingDefinition count(std::string key, std::string title, std::string environment,
+                        std::string flag, std::size_t defaultValue, int minimum, int maximum) {
+  SettingDefinition setting = text(std::move(key), std::move(title), std::move(environment),
+                                   std::move(flag), std::to_string(defaultValue));
+  setting.wholeNumberRange = std::pair{minimum, maximum};
+  return setting;
 }
 
 std::vector<SettingDefinition> makeTable() {
@@ -63,6 +74,8 @@ std::vector<SettingDefinition> makeTable() {
               "BOSUN_SKIP_MISSING_TICKET", "skip-missing-ticket", "no-skip-missing-ticket", "true"),
       boolean("deepVerify", "Deep signature verification", "BOSUN_DEEP", "deep", "no-deep",
               "false"),
+      count("signingJobs", "Nested items signed at once", "BOSUN_SIGNING_JOBS", "jobs",
+            halyard::NestedSigningScheduler::defaultJobs(), 1, SettingDefinition::mostSigningJobs),
       boolean("modernDiskTools", "Modern disk image tools", "BOSUN_MODERN_DISK_TOOLS", "modern",
               "legacy", "false"),
       boolean("reversed", "Reversed DMG layout", "BOSUN_REVERSED", "reversed", "no-reversed",

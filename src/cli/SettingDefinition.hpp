@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace bosun {
@@ -19,8 +20,13 @@ struct SettingDefinition {
   std::optional<std::string> offFlag;   // --offFlag means "false"
   std::optional<std::string> defaultValue;
   std::optional<std::vector<std::string>> allowedValues;
+  // For counts: the smallest and the largest whole number accepted.
+  std::optional<std::pair<int, int>> wholeNumberRange;
 
   bool isBoolean() const { return onFlag.has_value(); }
+
+  // The largest signingJobs accepted: each job is a thread and a codesign process.
+  static constexpr int mostSigningJobs = 64;
 
   // Every setting, in the order of the configuration help and of doctor's listing.
   static const std::vector<SettingDefinition>& all();

@@ -46,6 +46,9 @@ TEST(CLIConfigurationTest, AMemberOfTheWrongTypeMakesTheWholeDocumentUnreadable)
   EXPECT_EQ(decodingFailure(R"({"window": 960})"), "\"window\" must be a string.");
   EXPECT_EQ(decodingFailure(R"({"identity": ["a"]})"), "\"identity\" must be a string.");
   EXPECT_EQ(decodingFailure(R"({"output": true})"), "\"output\" must be a string.");
+  for (const char* count : {R"({"signingJobs": "4"})", R"({"signingJobs": 2.5})",
+                            R"({"signingJobs": 4294967297})"})
+    EXPECT_EQ(decodingFailure(count), "\"signingJobs\" must be a whole number.") << count;
 }
 
 TEST(CLIConfigurationTest, DocumentsThatAreNotAConfigurationObject) {
@@ -103,10 +106,13 @@ TEST(CLIConfigurationTest, ValuesAsTextForEverySetting) {
   CLIConfiguration configuration;
   for (const SettingDefinition& setting : SettingDefinition::all()) {
     EXPECT_EQ(configuration.value(setting.key), std::nullopt) << setting.key;
-    // Each setting has its member of the right kind: booleans normalise, text stays verbatim.
-    configuration.set(" Yes ", setting.key);
+    // Each setting has its member of the right kind: booleans and counts normalise, text stays
+    // verbatim.
+    configuration.set(setting.wholeNumberRange ? " 07 " : " Yes ", setting.key);
     EXPECT_EQ(configuration.value(setting.key),
-              setting.isBoolean() ? std::optional<std::string>("true") : " Yes ")
+              setting.isBoolean() ? std::optional<std::string>("true")
+              : setting.wholeNumberRange ? "7"
+                                         : " Yes ")
         << setting.key;
   }
   EXPECT_FALSE(configuration.isEmpty());

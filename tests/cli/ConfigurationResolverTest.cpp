@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "cli/CLIError.hpp"
+#include "core/Import/NestedSigningScheduler.hpp"
 #include "core/Support/TemporaryFolder.hpp"
 
 namespace bosun {
@@ -171,6 +172,23 @@ TEST_F(ConfigurationResolverTest, NotaryWaitIsWholeSeconds) {
   }
   write(project / "bosun.json", R"({"notaryWait": -1})");
   EXPECT_EQ(failure({}).code(), ExitCode::configuration);
+}
+
+TEST_F(ConfigurationResolverTest, SigningJobsAreAWholeNumberInRange) {
+  EXPECT_EQ(resolveInProject().signingJobs(), halyard::NestedSigningScheduler::defaultJobs());
+  write(project / "bosun.json", R"({"signingJobs": 3})");
+  EXPECT_EQ(resolveInProject().signingJobs(), 3u);
+  environment.variables["BOSUN_SIGNING_JOBS"] = " 64 ";
+  EXPECT_EQ(resolveInProject().signingJobs(), 64u);
+  EXPECT_EQ(describe(resolveInProject({"--jobs", "1"}).setting("signingJobs")), "1 from --jobs");
+
+  for (const char* refused : {"0", "65", "-2", "+2", "two", "1.5", "99999999999"}) {
+    const CLIError error = failure({"--jobs", refused});
+    EXPECT_EQ(error.code(), ExitCode::configuration) << refused;
+    EXPECT_EQ(error.message(), "Nested items signed at once from --jobs must be a whole number "
+                               "from 1 to 64, not \"" +
+                                   std::string(refused) + "\".");
+  }
 }
 
 TEST_F(ConfigurationResolverTest, EmptyValuesHideLowerSourcesOnlyWhenGiven) {

@@ -7,6 +7,7 @@
 #include "cli/HelpCommand.hpp"
 #include "cli/InstallerWindowPreset.hpp"
 #include "cli/ParsedArguments.hpp"
+#include "core/Import/NestedSigningScheduler.hpp"
 
 namespace bosun {
 namespace {
@@ -53,7 +54,9 @@ TEST(SettingDefinitionTest, EveryFlagIsParsedAndEverySettingIsInTheConfiguration
                       "compression=zlib(zlib lzfse lzma) arrow=arrow.right sign=true notarize=true "
                       "notaryWait=900 "
                       "notarizeApp=false appBundle(notarize staple off) skipMissingTicket=true "
-                      "deepVerify=false modernDiskTools=false reversed=false volumeIcon=false ");
+                      "deepVerify=false signingJobs=" +
+                          std::to_string(halyard::NestedSigningScheduler::defaultJobs()) +
+                          " modernDiskTools=false reversed=false volumeIcon=false ");
   ASSERT_NE(SettingDefinition::find("deepVerify"), nullptr);
   EXPECT_EQ(SettingDefinition::find("deepVerify")->environment, "BOSUN_DEEP");
   EXPECT_EQ(SettingDefinition::find("deep"), nullptr);

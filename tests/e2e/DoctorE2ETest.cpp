@@ -153,7 +153,7 @@ TEST_F(DoctorE2E, SettingsListingNamesEverySource) {
   EXPECT_TRUE(contains(result.standardError,
                        "\n✓ Project config - " + (project / "bosun.json").string() + "\n"));
   // The key column is as wide as the longest key, "skipMissingTicket".
-  EXPECT_EQ(result.outputLines().size(), 25u);
+  EXPECT_EQ(result.outputLines().size(), 26u);
   for (const char* line :
        {"Effective settings (flags > environment > project file > user config > defaults):\n",
         "\n  identity           -  (default)\n", "\n  format             pkg  (--format)\n",
@@ -208,7 +208,7 @@ TEST_F(DoctorE2E, JSONEventCarriesEveryFindingAndSetting) {
             "Error: No Keychain password item found for profile: nobody");
 
   const json& settings = doctor["settings"];
-  EXPECT_EQ(settings.size(), 24u);
+  EXPECT_EQ(settings.size(), 25u);
   EXPECT_EQ(settings["identity"], json({{"source", "default"}}));
   EXPECT_EQ(settings["keychainProfile"], json({{"source", "--profile"}, {"value", "nobody"}}));
   EXPECT_EQ(settings["sign"], json({{"source", "--no-sign"}, {"value", "false"}}));

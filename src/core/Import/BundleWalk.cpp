@@ -123,4 +123,12 @@ bool BundleWalk::endsWith(const std::string& lowered, const char* suffix) {
   return lowered.size() >= length && lowered.compare(lowered.size() - length, length, suffix) == 0;
 }
 
+bool BundleWalk::isInside(const std::filesystem::path& item,
+                          const std::filesystem::path& container) {
+  const auto& inner = item.native();
+  const auto& outer = container.native();
+  return inner.size() > outer.size() + 1 && inner.compare(0, outer.size(), outer) == 0 &&
+         inner[outer.size()] == '/';
+}
+
 } // namespace halyard

@@ -42,6 +42,9 @@ public:
   // Whether the (lower-cased) text ends with `suffix`, or with any of `suffixes`.
   static bool endsWith(const std::string& lowered, const char* suffix);
   static bool endsWithAny(const std::string& lowered, std::initializer_list<const char*> suffixes);
+
+  // Whether `item` lies below `container` (by path, component-wise; never the container itself).
+  static bool isInside(const std::filesystem::path& item, const std::filesystem::path& container);
 };
 
 } // namespace halyard

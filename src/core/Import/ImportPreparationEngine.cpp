@@ -66,13 +66,6 @@ size_t characterCount(const fs::path& path) {
                                            [](char c) { return (c & 0xC0) != 0x80; }));
 }
 
-bool isInside(const fs::path& item, const fs::path& container) {
-  const auto& inner = item.native();
-  const auto& outer = container.native();
-  return inner.size() > outer.size() + 1 && inner.compare(0, outer.size(), outer) == 0 &&
-         inner[outer.size()] == '/';
-}
-
 } // namespace
 
 ImportPreparationEngineError ImportPreparationEngineError::bundleNotFound(const fs::path& path) {
@@ -165,7 +158,7 @@ std::vector<fs::path> ImportPreparationEngine::signingOrder(std::vector<fs::path
     if (placed[index]) return;
     placed[index] = true;
     for (size_t inner = 0; inner < items.size(); ++inner)
-      if (!placed[inner] && isInside(items[inner], items[index])) place(inner);
+      if (!placed[inner] && BundleWalk::isInside(items[inner], items[index])) place(inner);
     order.push_back(items[index]);
   };
   for (size_t index = 0; index < items.size(); ++index)
@@ -254,8 +247,8 @@ PreparationExecutionResult ImportPreparationEngine::prepare(const fs::path& appU
   } else {
     report(progress, "Signing embedded code…");
     log("prepare signing " + std::to_string(items.size()) + " embedded items");
-    for (const auto& item : signingOrder(items))
-      signNestedItem(item, identity);
+    NestedSigningScheduler::run(signingOrder(items), signingJobs,
+                                [&](const fs::path& item) { signNestedItem(item, identity); });
     result.performedSteps.emplace_back("Signed embedded code");
   }
 

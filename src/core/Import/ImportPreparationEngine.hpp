@@ -1,11 +1,13 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "core/Import/NestedSigningScheduler.hpp"
 #include "core/Support/Error.hpp"
 
 namespace halyard {
@@ -52,13 +54,17 @@ private:
 
 // Prepares an imported app for notarization in a private working copy: clears extended
 // attributes, makes nested executables executable, signs every piece of nested code inside out
-// with the hardened runtime and a secure timestamp, signs the app and verifies it. The user's app
-// is never changed.
+// with the hardened runtime and a secure timestamp (several items at once, see signingJobs), signs
+// the app and verifies it. The user's app is never changed.
 class ImportPreparationEngine {
 public:
   using Progress = std::function<void(const std::string&)>;
 
   double processTimeout = 180;
+
+  // How many nested items are signed at once (items inside one another never are); 1 signs them
+  // one by one in signingOrder.
+  std::size_t signingJobs = NestedSigningScheduler::defaultJobs();
 
   // Where the working copies go; none means Halyard_Prepared_Imports in the user's temporary
   // folder. A release points it into its own workspace, so that removing the workspace (on

@@ -13,24 +13,11 @@ using Strings = std::vector<std::string>;
 
 class ImportPreparationTest : public halyard::testing::ImportStandIns {
 protected:
-  // A tool root whose codesign writes its arguments (joined by "|") to a log, then runs the
-  // stand-in; xattr and chmod are the stand-in's. It stays in force for the rest of the test.
+  // codesign writes its arguments (joined by "|") to a log, then runs the stand-in.
   void recordCodesign() {
-    const auto recording = standIns.home() / "recording";
-    auto script = [&](const char* tool, const std::string& body) {
-      const auto file = recording / tool;
-      fs::create_directories(file.parent_path());
-      std::ofstream(file) << "#!/bin/sh\n" << body << "\n";
-      ::chmod(file.c_str(), 0755);
-    };
-    const auto real = standIns.root();
-    script("usr/bin/codesign", "line=''; for a; do line=\"$line|$a\"; done\n"
-                               "printf '%s\\n' \"${line#|}\" >> '" +
-                                   log().string() + "'\nexec '" +
-                                   (real / "usr/bin/codesign").string() + "' \"$@\"");
-    script("usr/bin/xattr", "exec '" + (real / "usr/bin/xattr").string() + "' \"$@\"");
-    script("bin/chmod", "exec '" + (real / "bin/chmod").string() + "' \"$@\"");
-    ::setenv("BOSUN_TOOL_ROOT", recording.c_str(), 1);
+    scriptCodesign("line=''; for a; do line=\"$line|$a\"; done\n"
+                   "printf '%s\\n' \"${line#|}\" >> '" +
+                   log().string() + "'\nexec \"$real\" \"$@\"");
   }
   fs::path log() const { return standIns.home() / "codesign.log"; }
   Strings logged() const {
@@ -62,7 +49,10 @@ TEST_F(ImportPreparationTest, ElectronLikeAppIsSignedInsideOutInAPrivateCopy) {
   const auto app = electronApp("Beacon");
   signAdHoc(app);
   recordCodesign();
-  const auto result = ImportPreparationEngine().prepare(app, std::string(" ") + developerID + "\n");
+  // One job: exactly the order of a one-by-one signing.
+  ImportPreparationEngine oneByOne;
+  oneByOne.signingJobs = 1;
+  const auto result = oneByOne.prepare(app, std::string(" ") + developerID + "\n");
   ASSERT_TRUE(result.workingCopyFolder);
   EXPECT_EQ(result.workingCopyFolder->parent_path(), preparedImports());
   EXPECT_EQ(result.preparedAppURL, *result.workingCopyFolder / "Beacon.app");
@@ -109,7 +99,9 @@ TEST_F(ImportPreparationTest, RetryWithoutRuntimeOnlyForBundlesAndLibraries) {
   ::setenv("MACSIM_CODESIGN_STDERR", "runtime refused", 1);
   std::string message;
   try {
-    ImportPreparationEngine().prepare(app, developerID);
+    ImportPreparationEngine oneByOne;
+    oneByOne.signingJobs = 1;
+    oneByOne.prepare(app, developerID);
   } catch (const ImportPreparationEngineError& error) {
     EXPECT_EQ(error.errorCase(), ImportPreparationEngineError::Case::signingFailed);
     message = error.what();

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
+#include <string>
 
 #include "support/StandInRoot.hpp"
 
@@ -84,6 +86,21 @@ protected:
   }
   void signAdHoc(const std::filesystem::path& path) const {
     codesign({"--force", "--deep", "--sign", "-", path.string()});
+  }
+
+  // Puts in force a tool root whose codesign is a shell script with `body` (in which $real is the
+  // stand-in codesign); xattr and chmod are the stand-in's.
+  void scriptCodesign(const std::string& body) const {
+    const auto root = standIns.home() / "scripted";
+    const auto real = standIns.root();
+    for (const std::string tool : {"usr/bin/codesign", "usr/bin/xattr", "bin/chmod"}) {
+      std::filesystem::create_directories((root / tool).parent_path());
+      std::ofstream(root / tool) << "#!/bin/sh\nreal='" << (real / tool).string() << "'\n"
+                                 << (tool == "usr/bin/codesign" ? body : "exec \"$real\" \"$@\"")
+                                 << "\n";
+      std::filesystem::permissions(root / tool, std::filesystem::perms::owner_all);
+    }
+    ::setenv("BOSUN_TOOL_ROOT", root.c_str(), 1);
   }
 
   bosun::testing::StandInRootInForce standIns;
