@@ -24,7 +24,7 @@ const char* kHint = "Run `bosun help` for the list of options.";
 
 TEST(ParsedArguments, TheTablesHaveTheDocumentedSizes) {
   EXPECT_EQ(ParsedArguments::valueOptions().size(), 26u);
-  EXPECT_EQ(ParsedArguments::flagOptions().size(), 35u);
+  EXPECT_EQ(ParsedArguments::flagOptions().size(), 33u);
   EXPECT_EQ(ParsedArguments::shortFlags().size(), 6u);
   for (const auto& name : ParsedArguments::valueOptions()) {
     EXPECT_EQ(ParsedArguments::flagOptions().count(name), 0u) << name;

@@ -144,8 +144,11 @@ TEST_F(NestedSigningTest, CancellationStopsEveryRunningSignatureAtOnce) {
   engine.signingJobs = 3;
   auto preparation = std::async(std::launch::async, [&] { engine.prepare(app, developerID); });
   auto& registry = ProcessRegistry::shared();
-  // Wait (bounded, so a fault cannot hang the test) until three signatures are under way.
-  for (int tries = 0; tries < 600 && registry.runningProcesses().size() < 3; ++tries)
+  // Wait (bounded, so a fault cannot hang the test) until three signatures are under way and
+  // each has logged its start (a child is registered before its script gets to run).
+  for (int tries = 0;
+       tries < 600 && (registry.runningProcesses().size() < 3 || started(events()).size() < 3);
+       ++tries)
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   EXPECT_EQ(registry.runningProcesses().size(), 3u);
   registry.beginCancelling();
