@@ -153,22 +153,7 @@ void readWordRun(const xmlNode* run, StyledTextBuilder& builder) {
 constexpr std::size_t maximumLists = 1024;
 
 void appendCharacter(std::string& out, char32_t c) {
-  c = ListLabel::visibleBullet(c);
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
+  text::appendUTF8(out, ListLabel::visibleBullet(c));
 }
 
 // UTF-8 text with the private-use Symbol bullets some writers use replaced by what they show.

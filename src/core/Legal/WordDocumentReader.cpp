@@ -15,6 +15,7 @@
 #include "core/Legal/DocumentBytes.hpp"
 #include "core/Legal/LittleEndianReader.hpp"
 #include "core/Legal/WordFormatting.hpp"
+#include "core/Support/Text.hpp"
 
 namespace halyard {
 
@@ -49,23 +50,6 @@ char16_t windows1252(unsigned char byte) {
   return byte >= 0x80 && byte < 0xA0 ? high[byte - 0x80] : char16_t{byte};
 }
 
-void appendUTF8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
 
 // Where a stretch of the main text is stored: its first character's byte offset in the
 // WordDocument stream, and one byte per character (8-bit) or two (UTF-16).
@@ -144,7 +128,7 @@ public:
   // `attributes` must outlive the collector (they are the formatting tables' own).
   void append(char32_t c, const TextAttributes& attributes) {
     use(attributes);
-    appendUTF8(text_, c);
+    text::appendUTF8(text_, c);
   }
   void append(char c, const TextAttributes& attributes) {
     use(attributes);

@@ -8,6 +8,7 @@
 
 #include "core/Legal/ListLabel.hpp"
 #include "core/Legal/LittleEndianReader.hpp"
+#include "core/Support/Text.hpp"
 
 namespace halyard {
 
@@ -86,19 +87,6 @@ ListLabel::Format numberFormat(std::uint8_t code) {
   }
 }
 
-void appendUTF8(std::string& out, char32_t c) {
-  c = ListLabel::visibleBullet(c);
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
 
 // The runs of one kind of formatted property page (512 bytes: the runs' byte offsets, then
 // per run a byte that locates its properties in the page, in 16-bit words; a paragraph page
@@ -290,7 +278,7 @@ std::optional<std::string> WordFormatting::listLabel(std::uint64_t offset) {
         label += ListLabel::number(numbers.counters.value(c),
                                    numberFormat(numbers.levels[c].numberFormat));
     } else if (c < 0xD800 || c >= 0xE000) {
-      appendUTF8(label, c);
+      text::appendUTF8(label, ListLabel::visibleBullet(c));
     }
   }
   if (format.numberFormat == 255 && label.empty()) return std::nullopt;

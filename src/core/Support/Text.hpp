@@ -12,6 +12,9 @@ std::string trimmed(std::string_view value);
 // True when the bytes are well-formed UTF-8.
 bool isValidUTF8(std::string_view bytes);
 
+// The code point appended in UTF-8; a surrogate or a value past U+10FFFF as U+FFFD.
+void appendUTF8(std::string& out, char32_t codePoint);
+
 // The joined output of a tool step: both streams trimmed; trimmed standard error, one line feed,
 // trimmed standard output when both have text; otherwise whichever has text, or "".
 std::string joinedOutput(std::string_view standardError, std::string_view standardOutput);
