@@ -13,8 +13,10 @@
 #include "cli/SignalHandler.hpp"
 #include "core/DMG/DMGBuilder.hpp"
 #include "core/DMG/DMGTemplateBackground.hpp"
+#include "core/Import/BundleLinks.hpp"
 #include "core/Import/ImportPreparationManager.hpp"
 #include "core/Import/ZipAppExtractor.hpp"
+#include "core/Inspection/InspectionText.hpp"
 #include "core/Inspection/ReleaseCheck.hpp"
 #include "core/Legal/InstallerLicense.hpp"
 #include "core/Notarization/AppBundleNotarizer.hpp"
@@ -173,11 +175,16 @@ private:
         const auto found = halyard::ZipAppExtractor::findApp(extracted);
         if (!found)
           throw CLIError(ExitCode::input, fileName(source) + " does not contain an .app.");
+        refuseLinksLeadingOut(*found);
         app_ = *found;
       } else {
+        // An app given as a link (to a build folder elsewhere) is copied from where it is, and
+        // only when none of its links would let the work on the copy reach other files.
+        refuseLinksLeadingOut(source);
         console_.step("Copying " + fileName(source) + " into a temporary workspace…");
         app_ = workspace_ / source.filename();
-        halyard::CoreCommand::capture(halyard::AppleTools::ditto, {source.string(), app_.string()},
+        halyard::CoreCommand::capture(halyard::AppleTools::ditto,
+                                      {fs::canonical(source).string(), app_.string()},
                                       halyard::AppleTools::diskImageLimit);
       }
     } catch (...) {
@@ -185,6 +192,20 @@ private:
     }
     console_.detail("Working copy: " + app_.string());
     displayName_ = halyard::appBundleDisplayName(app_);
+  }
+
+  // Input error naming the first link in the bundle that leads out of it, below the bundle's
+  // path as the user gave it.
+  static void refuseLinksLeadingOut(const fs::path& bundle) {
+    const auto outward = halyard::BundleLinks::firstLeadingOut(bundle);
+    if (!outward) return;
+    const fs::path inside = fs::relative(outward->link, fs::canonical(bundle));
+    throw CLIError(ExitCode::input,
+                   halyard::inspectiontext::printable((bundle / inside).string()) +
+                       " is a link that leads out of the app, to " +
+                       halyard::inspectiontext::printable(outward->target.string()) + ".",
+                   "Bosun never changes files outside the app. Replace the link with what it "
+                   "points to, or make it point inside the app.");
   }
 
   bool signsApp() const { return plan_.sign && plan_.identity.has_value(); }
