@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -28,6 +29,7 @@
 #include "core/Signing/AppBundleDisplayName.hpp"
 #include "core/Signing/CodeSigner.hpp"
 #include "core/Signing/SigningIdentityDetector.hpp"
+#include "core/Support/FolderLock.hpp"
 #include "core/Support/Text.hpp"
 #include "core/Support/UUID.hpp"
 #include "core/Support/UserFolders.hpp"
@@ -81,6 +83,7 @@ public:
         fs::remove_all(folder, error);
         if (!fs::exists(fs::symlink_status(folder, error))) break;
       }
+      halyard::FolderLock::release(folder);
     }
   }
 
@@ -116,6 +119,11 @@ fs::path makePrivateFolder(RunTemporaries& temporaries, const fs::path& parent,
     throw fs::filesystem_error("Could not create a temporary folder", folder,
                                std::error_code(errno, std::generic_category()));
   }
+  // Locked for as long as the run lives: other runs' sweeps leave it and its images alone.
+  if (!halyard::FolderLock::acquire(folder)) {
+    throw fs::filesystem_error("Could not lock a temporary folder", folder,
+                               std::error_code(EBUSY, std::generic_category()));
+  }
   return folder;
 }
 
@@ -147,6 +155,9 @@ public:
         format_(displayName(plan.format)) {}
 
   ReleaseOutcome perform() {
+    for (const auto& folder : DiskImageCleanup::removeAbandonedWorkspaces())
+      console_.info("Removed what a stopped earlier run left behind: " +
+                    halyard::inspectiontext::printable(folder.string()));
     workspace_ =
         makePrivateFolder(temporaries_, halyard::UserFolders::temporary(), workspacePrefix);
     stageApp();

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "core/Support/Error.hpp"
+#include "core/Support/FolderLock.hpp"
 #include "core/Support/UUID.hpp"
 #include "core/Support/UserFolders.hpp"
 
@@ -20,8 +21,14 @@ TemporaryFolder::TemporaryFolder(const std::filesystem::path& parent, const std:
   for (int attempt = 0; attempt < 8; ++attempt) {
     auto candidate = parent / (prefix + UUID::randomString());
     if (::mkdir(candidate.c_str(), 0700) == 0) {
-      path_ = std::move(candidate);
-      return;
+      // Locked while it lives, so that other runs' sweeps of leftovers pass it by. A sweep that
+      // got to it first removes it: go on with another name.
+      if (FolderLock::acquire(candidate)) {
+        path_ = std::move(candidate);
+        return;
+      }
+      errno = EEXIST;
+      continue;
     }
     if (errno != EEXIST) break;
   }
@@ -51,10 +58,12 @@ void TemporaryFolder::remove() noexcept {
   if (path_.empty()) return;
   std::error_code ignored;
   std::filesystem::remove_all(path_, ignored);
+  FolderLock::release(path_);
   path_.clear();
 }
 
 std::filesystem::path TemporaryFolder::release() noexcept {
+  FolderLock::release(path_);
   auto path = std::move(path_);
   path_.clear();
   return path;
