@@ -11,7 +11,7 @@ namespace bosun {
 
 class Console;
 
-// Turns SIGINT and SIGTERM into an orderly stop: every running child tool is terminated, the
+// Turns SIGINT, SIGTERM and SIGHUP into an orderly stop: every running child tool is terminated, the
 // registered clean-up actions run, leftover disk images are detached, "Cancelled." is printed and
 // the process ends with exit status 130.
 //
