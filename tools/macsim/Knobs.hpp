@@ -18,6 +18,8 @@ namespace macsim {
 //   MACSIM_TICKET_PROPAGATION=N      the first N staples of each new ticket find no record yet
 //   MACSIM_STUCK_VOLUMES=1           attached volumes never unmount, not even when forced
 //   MACSIM_KEYCHAIN_LOCKED=1         the login keychain is locked (security show-keychain-info)
+//   MACSIM_MISMATCHED_TICKETS=1      stapler staple reports success but attaches a ticket issued
+//                                    for other content, which stapler validate then rejects
 // <TOOL> is the tool's name in capitals: CODESIGN, HDIUTIL, NOTARYTOOL, STAPLER, ...
 struct Knobs {
   // Applies the delay and the forced failure of `tool`; returns the exit status when the tool
@@ -30,6 +32,7 @@ struct Knobs {
   static int ticketPropagationStaples();
   static bool stuckVolumes();
   static bool keychainLocked();
+  static bool mismatchedTickets();
   static std::optional<std::string> value(const std::string& name);
 };
 
