@@ -210,7 +210,7 @@ private:
   static void refuseLinksLeadingOut(const fs::path& bundle) {
     const auto outward = halyard::BundleLinks::firstLeadingOut(bundle);
     if (!outward) return;
-    const fs::path inside = fs::relative(outward->link, fs::canonical(bundle));
+    const fs::path inside = outward->link.lexically_relative(fs::canonical(bundle));
     throw CLIError(ExitCode::input,
                    halyard::inspectiontext::printable((bundle / inside).string()) +
                        " is a link that leads out of the app, to " +
