@@ -168,9 +168,9 @@ ExitCode StartCommand::report(const ReleaseOutcome& outcome, const ReleasePlan& 
   if (console.outputFailed()) {
     // A script reading the path (or the JSON lines) got nothing: not a success, and the release
     // is still named where a person will see it.
-    console.failure(CLIError(ExitCode::failure,
-                             "The release was made at " + outcome.artifactURL.string() +
-                                 ", but standard output could not be written."));
+    console.failure(CLIError(ExitCode::failure, "The release was made at " +
+                                                    outcome.artifactURL.string() +
+                                                    ", but standard output could not be written."));
     return code == ExitCode::success ? ExitCode::failure : code;
   }
   return code;

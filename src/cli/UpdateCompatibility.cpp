@@ -83,7 +83,8 @@ std::optional<std::string> UpdateCompatibility::blockedMessage(const halyard::Bo
              runningSystem + ", so the update isn't offered.";
   }
   if (!meetsArchitecture(release.architectures, appleSilicon))
-    return "Bosun " + version + " doesn't support this Mac's processor, so the update isn't offered.";
+    return "Bosun " + version +
+           " doesn't support this Mac's processor, so the update isn't offered.";
   return std::nullopt;
 }
 

@@ -126,7 +126,8 @@ std::optional<std::string> UpdateNotice::noticeText(const std::optional<Cache>& 
                                                     const std::string& current) {
   if (!cache || !halyard::ReleaseVersion::isNewer(cache->latestVersion, current))
     return std::nullopt;
-  return "Bosun " + halyard::inspectiontext::printable(*cache->latestVersion) + " is available (you have " + current +
+  return "Bosun " + halyard::inspectiontext::printable(*cache->latestVersion) +
+         " is available (you have " + current +
          "). Run `bosun update`, or update it from Halyard Settings > Bosun.";
 }
 

@@ -2,6 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <unistd.h>
+
 #include <regex>
 #include <set>
 #include <sstream>
@@ -9,6 +11,7 @@
 #include <vector>
 
 #include "CapturedConsole.hpp"
+#include "support/ChildRun.hpp"
 
 using bosun::CLIError;
 using bosun::Console;
@@ -114,6 +117,31 @@ TEST(ConsoleText, RedactsMessagesButNotHintsLabelsOrResults) {
                               "✗ Rejected --password <redacted>\n"
                               "  Try --password again\n");
   EXPECT_EQ(captured.output(), "/out/abcd-efgh-ijkl-mnop/-p x/App.dmg\n");
+
+  // A terminal would obey a name's control characters: it gets them made visible, a file the
+  // exact bytes. Output that cannot be written is known afterwards.
+  const std::string hostile = "/out/a\x1b]0;title\x07"
+                              "b.dmg";
+  captured.console.result(hostile);
+  EXPECT_TRUE(captured.output().ends_with(hostile + "\n"));
+  int pair[2];
+  bosun::testing::detail::openTerminal(pair);
+  const int terminal = pair[0];
+  const int user = pair[1];
+  {
+    Console onTerminal(user, user);
+    onTerminal.result(hostile);
+    EXPECT_FALSE(onTerminal.outputFailed());
+  }
+  char shown[128] = {};
+  EXPECT_EQ(std::string(shown, static_cast<size_t>(::read(terminal, shown, sizeof shown))),
+            "/out/a\\x1b]0;title\\x07b.dmg\r\n");
+  ::close(terminal);
+  Console closed(user, user); // its descriptor closed: every write fails
+  ::close(user);
+  EXPECT_FALSE(closed.outputFailed());
+  closed.result("lost");
+  EXPECT_TRUE(closed.outputFailed());
 }
 
 TEST(ConsoleJSON, MessagesBecomeEventsOnStandardOutput) {

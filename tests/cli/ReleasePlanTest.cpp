@@ -156,18 +156,24 @@ TEST_F(ReleasePlanTest, NamesThatArePathsOrTooLongOrUnprintableAreRefusedBeforeA
     std::string message;
   };
   const Case cases[] = {
-      {{"--name", "../Elsewhere"}, ExitCode::usage,
+      {{"--name", "../Elsewhere"},
+       ExitCode::usage,
        "--name takes a file name, not a path: ../Elsewhere"},
-      {{"--name", "sub/Release"}, ExitCode::usage,
+      {{"--name", "sub/Release"},
+       ExitCode::usage,
        "--name takes a file name, not a path: sub/Release"},
       {{"--name", ".."}, ExitCode::usage, "--name takes a file name, not a path: .."},
-      {{"--name", longest + "x"}, ExitCode::input,
-       "The output name " + longest + "x.dmg is longer than 255 bytes, which the file system "
-                                      "allows."},
-      {{"--name", "Two\nLines"}, ExitCode::input,
+      {{"--name", longest + "x"},
+       ExitCode::input,
+       "The output name " + longest +
+           "x.dmg is longer than 255 bytes, which the file system "
+           "allows."},
+      {{"--name", "Two\nLines"},
+       ExitCode::input,
        "The output " + (releases / "Two\\x0aLines.dmg").string() +
            " holds a line break or another control character."},
-      {{"--output", "out\x1b[2J"}, ExitCode::input,
+      {{"--output", "out\x1b[2J"},
+       ExitCode::input,
        "The output " + (releases / "out\\x1b[2J/Releases.dmg").string() +
            " holds a line break or another control character."},
   };

@@ -97,10 +97,10 @@ TEST(DiskImageCleanup, PicksTheWholeDiskOfEveryMarkedImageOnly) {
 
 TEST(DiskImageCleanup, UnreadableListingsGiveNoDevices) {
   EXPECT_TRUE(DiskImageCleanup::leftoverDevices("not a property list", "/tmp").empty());
-  EXPECT_TRUE(DiskImageCleanup::leftoverDevices(
-                  "<plist version=\"1.0\"><dict><key>images</key><string>x</string></dict></plist>",
-                  "/tmp")
-                  .empty());
+  EXPECT_TRUE(
+      DiskImageCleanup::leftoverDevices(
+          "<plist version=\"1.0\"><dict><key>images</key><string>x</string></dict></plist>", "/tmp")
+          .empty());
 }
 
 // A device detached twice (say the whole disk and then its partition) would fail the second time.

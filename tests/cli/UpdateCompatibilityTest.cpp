@@ -32,12 +32,19 @@ TEST(UpdateCompatibility, MatchesProcessorAndSystem) {
     bool meets;
   };
   const std::vector<SystemCase> systems = {
-      {std::nullopt, "0.0.0", true}, {"14.6", "14.6", true},    {"14.6", "14.6.1", true},
-      {"14.6", "14.5.9", false},     {"14.6", "15", true},      {"14.10", "14.9", false},
-      {"14", "14.0.0", true},        {"14.6.1", "14.6", false},
+      {std::nullopt, "0.0.0", true},
+      {"14.6", "14.6", true},
+      {"14.6", "14.6.1", true},
+      {"14.6", "14.5.9", false},
+      {"14.6", "15", true},
+      {"14.10", "14.9", false},
+      {"14", "14.0.0", true},
+      {"14.6.1", "14.6", false},
       // A minimum nobody can read allows no system at all.
-      {"sixteen", "26.1", false},    {"99999999999999999999999", "26.1", false},
-      {"14.", "26.1", false},        {"14.6.1.2", "26.1", false},
+      {"sixteen", "26.1", false},
+      {"99999999999999999999999", "26.1", false},
+      {"14.", "26.1", false},
+      {"14.6.1.2", "26.1", false},
   };
   for (const auto& test : systems) {
     SCOPED_TRACE(test.minimum.value_or("none") + " on " + test.running);

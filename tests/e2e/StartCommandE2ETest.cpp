@@ -457,8 +457,8 @@ TEST_F(StartE2E, AReleaseWhosePathCannotBeWrittenIsNoSuccess) {
   for (const bool json : {false, true}) {
     bosun::testing::RunOptions options;
     options.executable = BOSUN_BINARY;
-    options.arguments = {"start", "Release", "--no-notarize", "--overwrite", "--identity",
-                         "A1B2C3D4E5"};
+    options.arguments = {"start",       "Release",    "--no-notarize",
+                         "--overwrite", "--identity", "A1B2C3D4E5"};
     if (json) options.arguments.push_back("--json");
     options.baseEnvironment = stand.environment();
     options.workingDirectory = stand.work();
