@@ -1,5 +1,7 @@
 #include "cli/DiskImageCleanup.hpp"
 
+#include <algorithm>
+
 #include "core/Inspection/DiskImageMounts.hpp"
 #include "core/Process/AppleTools.hpp"
 #include "core/Support/FolderLock.hpp"
@@ -52,14 +54,21 @@ std::vector<std::string> DiskImageCleanup::leftoverDevices() {
 }
 
 std::vector<fs::path> DiskImageCleanup::removeAbandonedWorkspaces() {
-  const fs::path temporary = halyard::UserFolders::temporary();
+  return removeAbandonedWorkspaces(halyard::UserFolders::temporary(), {"Halyard_DMG_", "Bosun_"});
+}
+
+std::vector<fs::path>
+DiskImageCleanup::removeAbandonedWorkspaces(const fs::path& parent,
+                                            const std::vector<std::string_view>& prefixes) {
   std::vector<fs::path> abandoned;
   std::error_code error;
-  for (fs::directory_iterator entry(temporary, error), end; !error && entry != end;
+  for (fs::directory_iterator entry(parent, error), end; !error && entry != end;
        entry.increment(error)) {
-    const fs::path folder = temporary / entry->path().filename();
-    if (!isWorkspaceName(folder.filename().string()) || !entry->is_directory(error) ||
-        entry->is_symlink(error))
+    const fs::path folder = parent / entry->path().filename();
+    const std::string name = folder.filename().string();
+    if (std::none_of(prefixes.begin(), prefixes.end(),
+                     [&](std::string_view prefix) { return name.starts_with(prefix); }) ||
+        !entry->is_directory(error) || entry->is_symlink(error))
       continue;
     // Held while it goes, so that no run can take it up meanwhile.
     if (halyard::FolderLock::holder(folder) != halyard::FolderLock::Holder::nobody ||

@@ -39,6 +39,10 @@ std::vector<std::string> leftoverDevices(std::string_view infoPropertyList,
 // folder (nobody holds their locks), after detaching the images attached from them. Returns the
 // folders removed.
 std::vector<std::filesystem::path> removeAbandonedWorkspaces();
+// The same for the folders directly in `parent` whose names start with one of `prefixes`.
+std::vector<std::filesystem::path>
+removeAbandonedWorkspaces(const std::filesystem::path& parent,
+                          const std::vector<std::string_view>& prefixes);
 
 // Runs the tool (a platform path, mapped through the tool root) with standard error to the null
 // device and returns its standard output when it exits 0, else nothing. The child is not

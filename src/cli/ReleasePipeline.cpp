@@ -41,6 +41,8 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* workspacePrefix = "Bosun_";
+// The private folder beside the output in which the file is made.
+constexpr const char* stagingPrefix = ".Bosun_";
 constexpr double appSigningLimit = 180;
 constexpr double deepVerificationLimit = 900;
 
@@ -155,7 +157,13 @@ public:
         format_(displayName(plan.format)) {}
 
   ReleaseOutcome perform() {
-    for (const auto& folder : DiskImageCleanup::removeAbandonedWorkspaces())
+    // What runs that were killed left: their workspaces, and their unfinished files beside the
+    // output.
+    auto abandoned = DiskImageCleanup::removeAbandonedWorkspaces();
+    for (auto& folder : DiskImageCleanup::removeAbandonedWorkspaces(plan_.outputURL.parent_path(),
+                                                                    {stagingPrefix}))
+      abandoned.push_back(std::move(folder));
+    for (const auto& folder : abandoned)
       console_.info("Removed what a stopped earlier run left behind: " +
                     halyard::inspectiontext::printable(folder.string()));
     workspace_ =
@@ -165,8 +173,8 @@ public:
     const halyard::LicenseAgreement agreement = licenseAgreement();
     // The file is made and finished in a private folder beside the output, so that the rename
     // that publishes it stays on one file system.
-    const fs::path staging = makePrivateFolder(temporaries_, plan_.outputURL.parent_path(),
-                                               "." + std::string(workspacePrefix));
+    const fs::path staging =
+        makePrivateFolder(temporaries_, plan_.outputURL.parent_path(), stagingPrefix);
     const fs::path staged = staging / plan_.artifactName;
     build(staged, agreement);
     finish(staged);

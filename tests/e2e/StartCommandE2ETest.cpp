@@ -407,6 +407,7 @@ TEST_F(StartE2E, OnlyThisRunsImagesAndThoseOfDeadRunsAreDetached) {
   // with its image still attached. And the user's own image, in a folder named like ours.
   const fs::path temporary = stand.home() / "tmp";
   fs::create_directories(temporary / "Bosun_DEAD" / "Sample.app");
+  fs::create_directories(release / ".Bosun_DEAD");
   const auto image = [&](const fs::path& file) {
     fs::create_directories(file.parent_path());
     stand.toolOK("hdiutil", {"create", "-size", "1m", "-fs", "HFS+", "-volname",

@@ -66,8 +66,18 @@ void FolderLock::release(const fs::path& folder) {
 
 FolderLock::Holder FolderLock::holder(const fs::path& folder) {
   {
+    // The path as it was locked, or another way to the same folder.
     const std::lock_guard guard(heldLock);
     if (held().count(folder) != 0) return Holder::thisProcess;
+    struct stat named {};
+    if (!held().empty() && ::stat(folder.c_str(), &named) == 0) {
+      for (const auto& [path, descriptor] : held()) {
+        struct stat locked {};
+        if (::fstat(descriptor, &locked) == 0 && locked.st_dev == named.st_dev &&
+            locked.st_ino == named.st_ino)
+          return Holder::thisProcess;
+      }
+    }
   }
   const int descriptor = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (descriptor < 0) return Holder::nobody;

@@ -21,14 +21,8 @@ TemporaryFolder::TemporaryFolder(const std::filesystem::path& parent, const std:
   for (int attempt = 0; attempt < 8; ++attempt) {
     auto candidate = parent / (prefix + UUID::randomString());
     if (::mkdir(candidate.c_str(), 0700) == 0) {
-      // Locked while it lives, so that other runs' sweeps of leftovers pass it by. A sweep that
-      // got to it first removes it: go on with another name.
-      if (FolderLock::acquire(candidate)) {
-        path_ = std::move(candidate);
-        return;
-      }
-      errno = EEXIST;
-      continue;
+      path_ = std::move(candidate);
+      return;
     }
     if (errno != EEXIST) break;
   }
@@ -58,6 +52,7 @@ void TemporaryFolder::remove() noexcept {
   if (path_.empty()) return;
   std::error_code ignored;
   std::filesystem::remove_all(path_, ignored);
+  // An owner that locked the folder (FolderLock) as its working folder lets go with it.
   FolderLock::release(path_);
   path_.clear();
 }
