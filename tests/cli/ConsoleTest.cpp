@@ -118,30 +118,19 @@ TEST(ConsoleText, RedactsMessagesButNotHintsLabelsOrResults) {
                               "  Try --password again\n");
   EXPECT_EQ(captured.output(), "/out/abcd-efgh-ijkl-mnop/-p x/App.dmg\n");
 
-  // A terminal would obey a name's control characters: it gets them made visible, a file the
-  // exact bytes. Output that cannot be written is known afterwards.
+  // A terminal gets a name's control characters made visible, a file the exact bytes.
   const std::string hostile = "/out/a\x1b]0;title\x07"
                               "b.dmg";
   captured.console.result(hostile);
   EXPECT_TRUE(captured.output().ends_with(hostile + "\n"));
-  int pair[2];
-  bosun::testing::detail::openTerminal(pair);
-  const int terminal = pair[0];
-  const int user = pair[1];
-  {
-    Console onTerminal(user, user);
-    onTerminal.result(hostile);
-    EXPECT_FALSE(onTerminal.outputFailed());
-  }
+  int terminal[2]; // our side, the console's side
+  bosun::testing::detail::openTerminal(terminal);
+  Console(terminal[1], terminal[1]).result(hostile);
   char shown[128] = {};
-  EXPECT_EQ(std::string(shown, static_cast<size_t>(::read(terminal, shown, sizeof shown))),
+  EXPECT_EQ(std::string(shown, static_cast<size_t>(::read(terminal[0], shown, sizeof shown))),
             "/out/a\\x1b]0;title\\x07b.dmg\r\n");
-  ::close(terminal);
-  Console closed(user, user); // its descriptor closed: every write fails
-  ::close(user);
-  EXPECT_FALSE(closed.outputFailed());
-  closed.result("lost");
-  EXPECT_TRUE(closed.outputFailed());
+  ::close(terminal[0]);
+  ::close(terminal[1]);
 }
 
 TEST(ConsoleJSON, MessagesBecomeEventsOnStandardOutput) {

@@ -88,7 +88,6 @@ TEST(DiskImageCleanup, PicksTheWholeDiskOfEveryMarkedImageOnly) {
       "<dict><key>image-path</key><string>/tmp/Bosun_EF/y.dmg</string></dict>" +
       image("/tmp/Bosun_77/z.dmg", entity("/dev/disk7s1")) +
       image("/tmp/bosun_lower/case.dmg", entity("/dev/disk8")) +
-      // Named like ours, but not a working folder in the temporary folder: the user's.
       image("/private/var/Bosun_77/z.dmg", entity("/dev/disk9")) +
       image("/tmp/mine/Halyard_DMG_1/z.dmg", entity("/dev/disk10")));
   EXPECT_EQ(DiskImageCleanup::leftoverDevices(list, "/tmp"),

@@ -449,8 +449,7 @@ TEST_F(StartE2E, OnlyThisRunsImagesAndThoseOfDeadRunsAreDetached) {
   EXPECT_TRUE(contains(slow.standardError + failed.standardError + cancelled.standardError,
                        "Removed what a stopped earlier run left behind: " +
                            (temporary / "Halyard_DMG_DEAD").string() + "\n"));
-  const auto images = stand.toolOK("hdiutil", {"info"});
-  EXPECT_TRUE(contains(images, mine.mountPoint.string())) << images;
+  EXPECT_TRUE(contains(stand.toolOK("hdiutil", {"info"}), mine.mountPoint.string()));
   stand.toolOK("hdiutil", {"detach", mine.device, "-force"});
 }
 
