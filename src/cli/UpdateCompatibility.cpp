@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 #include <optional>
+#include <system_error>
 
 #include "core/Inspection/InspectionText.hpp"
 #include "core/Process/AppleTools.hpp"
