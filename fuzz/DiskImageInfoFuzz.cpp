@@ -8,6 +8,6 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   bosun::DiskImageCleanup::leftoverDevices(
-      std::string_view(reinterpret_cast<const char*>(data), size));
+      std::string_view(reinterpret_cast<const char*>(data), size), "/tmp");
   return 0;
 }

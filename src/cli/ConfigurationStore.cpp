@@ -154,7 +154,15 @@ std::optional<CLIConfiguration> ConfigurationStore::load(const std::filesystem::
 }
 
 void ConfigurationStore::save(const CLIConfiguration& configuration,
-                              const std::filesystem::path& file) {
+                              const std::filesystem::path& givenFile) {
+  // A configuration file kept as a link (into a dotfiles repository, say) stays a link: the file
+  // it leads to is the one replaced.
+  std::filesystem::path file = givenFile;
+  std::error_code linkError;
+  if (std::filesystem::is_symlink(std::filesystem::symlink_status(file, linkError))) {
+    const auto target = std::filesystem::weakly_canonical(file, linkError);
+    if (!linkError) file = target;
+  }
   const std::filesystem::path folder = file.parent_path();
   if (!folder.empty()) {
     std::error_code error;

@@ -248,7 +248,7 @@ void Console::check(std::string_view label, std::string_view detail, Mark mark) 
 
 void Console::failure(const CLIError& error) {
   const std::string message = Redactor::redact(error.message());
-  if (isJSON()) {
+  if (isJSON() && !outputFailed()) {
     nlohmann::json fields = {{"message", message},
                              {"exitCode", exitCodeNumber(error.code())},
                              {"class", exitCodeName(error.code())}};
@@ -295,7 +295,15 @@ void Console::result(std::string_view text) {
   // A result is the user's own file name or a fixed text, never a secret: redacting it would
   // hand scripts a path that does not exist.
   if (isJSON()) return;
+  // A terminal would obey the control characters of a name (the line feeds of a help text stay);
+  // a pipe or file gets the exact bytes.
+  if (::isatty(outputDescriptor_) == 1) return writeOutput(printableLines(text));
   writeOutput(text);
+}
+
+bool Console::outputFailed() const {
+  std::lock_guard guard(lock_);
+  return outputClosed_;
 }
 
 void Console::writeOutput(std::string_view text) {

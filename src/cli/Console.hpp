@@ -77,8 +77,14 @@ public:
   void event(std::string_view name, nlohmann::json fields = nlohmann::json::object());
 
   // A result for standard output: printed as is with a newline in text mode, nothing in JSON
-  // mode (help texts, the version line, a finished file's path).
+  // mode (help texts, the version line, a finished file's path). On a terminal its control
+  // characters are made visible; a pipe or file gets the exact bytes.
   void result(std::string_view text);
+
+  // True once a write to standard output failed (a full disk, a reader that went away): what was
+  // meant for it is lost, and from then on failures are written to standard error, in JSON mode
+  // too.
+  bool outputFailed() const;
 
   // Raw writes: the text and a newline, or a prompt without one. Not redacted.
   void writeOutput(std::string_view text);

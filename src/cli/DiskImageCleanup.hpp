@@ -8,9 +8,12 @@
 
 namespace bosun {
 
-// Finds and detaches the disk images this tool (or the DMG builder) left attached: an attached
-// image counts as a leftover when its image path contains "Halyard_DMG_" or "Bosun_". Used on
-// cancellation, after a failed DMG build and as a command ends. Nothing here reports an error.
+// Finds and detaches the disk images this tool (or the DMG builder) left attached. An attached
+// image counts as a leftover when it lies in a working folder ("Halyard_DMG_…" or "Bosun_…")
+// directly in the temporary folder whose lock (FolderLock) is held by this process or by nobody
+// (its run died); the images of runs still at work in other processes, and images anywhere else
+// (the user's own, whatever their names), are left alone. Used on cancellation, after a failed
+// DMG build and as a command ends. Nothing here reports an error.
 namespace DiskImageCleanup {
 
 // Detaches every leftover image through its whole-disk device ("hdiutil detach DEV -force
@@ -27,9 +30,19 @@ std::vector<std::string> detachRemembered();
 // fails or its output cannot be read.
 std::vector<std::string> leftoverDevices();
 
-// The same, from the property list that "hdiutil info -plist" printed (XML or binary). A malformed
-// list yields none.
-std::vector<std::string> leftoverDevices(std::string_view infoPropertyList);
+// The same, from the property list that "hdiutil info -plist" printed (XML or binary), for
+// working folders in `temporary`. A malformed list yields none.
+std::vector<std::string> leftoverDevices(std::string_view infoPropertyList,
+                                         const std::filesystem::path& temporary);
+
+// Removes the working folders that runs killed before they could clean up left in the temporary
+// folder (nobody holds their locks), after detaching the images attached from them. Returns the
+// folders removed.
+std::vector<std::filesystem::path> removeAbandonedWorkspaces();
+// The same for the folders directly in `parent` whose names start with one of `prefixes`.
+std::vector<std::filesystem::path>
+removeAbandonedWorkspaces(const std::filesystem::path& parent,
+                          const std::vector<std::string_view>& prefixes);
 
 // Runs the tool (a platform path, mapped through the tool root) with standard error to the null
 // device and returns its standard output when it exits 0, else nothing. The child is not

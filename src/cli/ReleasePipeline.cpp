@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -15,8 +16,10 @@
 #include "core/DMG/DMGBuilder.hpp"
 #include "core/DMG/DMGTemplateBackground.hpp"
 #include "core/DMG/VolumeIcon.hpp"
+#include "core/Import/BundleLinks.hpp"
 #include "core/Import/ImportPreparationManager.hpp"
 #include "core/Import/ZipAppExtractor.hpp"
+#include "core/Inspection/InspectionText.hpp"
 #include "core/Inspection/ReleaseCheck.hpp"
 #include "core/Legal/InstallerLicense.hpp"
 #include "core/Notarization/AppBundleNotarizer.hpp"
@@ -28,6 +31,7 @@
 #include "core/Signing/AppBundleDisplayName.hpp"
 #include "core/Signing/CodeSigner.hpp"
 #include "core/Signing/SigningIdentityDetector.hpp"
+#include "core/Support/FolderLock.hpp"
 #include "core/Support/Text.hpp"
 #include "core/Support/UUID.hpp"
 #include "core/Support/UserFolders.hpp"
@@ -39,6 +43,8 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* workspacePrefix = "Bosun_";
+// The private folder beside the output in which the file is made.
+constexpr const char* stagingPrefix = ".Bosun_";
 constexpr double appSigningLimit = 180;
 constexpr double deepVerificationLimit = 900;
 
@@ -81,6 +87,7 @@ public:
         fs::remove_all(folder, error);
         if (!fs::exists(fs::symlink_status(folder, error))) break;
       }
+      halyard::FolderLock::release(folder);
     }
   }
 
@@ -116,6 +123,11 @@ fs::path makePrivateFolder(RunTemporaries& temporaries, const fs::path& parent,
     throw fs::filesystem_error("Could not create a temporary folder", folder,
                                std::error_code(errno, std::generic_category()));
   }
+  // Locked for as long as the run lives: other runs' sweeps leave it and its images alone.
+  if (!halyard::FolderLock::acquire(folder)) {
+    throw fs::filesystem_error("Could not lock a temporary folder", folder,
+                               std::error_code(EBUSY, std::generic_category()));
+  }
   return folder;
 }
 
@@ -136,6 +148,15 @@ public:
         format_(displayName(plan.format)) {}
 
   ReleaseOutcome perform() {
+    // What runs that were killed left: their workspaces, and their unfinished files beside the
+    // output.
+    auto abandoned = DiskImageCleanup::removeAbandonedWorkspaces();
+    for (auto& folder : DiskImageCleanup::removeAbandonedWorkspaces(plan_.outputURL.parent_path(),
+                                                                    {stagingPrefix}))
+      abandoned.push_back(std::move(folder));
+    for (const auto& folder : abandoned)
+      console_.info("Removed what a stopped earlier run left behind: " +
+                    halyard::inspectiontext::printable(folder.string()));
     workspace_ =
         makePrivateFolder(temporaries_, halyard::UserFolders::temporary(), workspacePrefix);
     stageApp();
@@ -144,8 +165,8 @@ public:
     const halyard::LicenseAgreement agreement = licenseAgreement();
     // The file is made and finished in a private folder beside the output, so that the rename
     // that publishes it stays on one file system.
-    const fs::path staging = makePrivateFolder(temporaries_, plan_.outputURL.parent_path(),
-                                               "." + std::string(workspacePrefix));
+    const fs::path staging =
+        makePrivateFolder(temporaries_, plan_.outputURL.parent_path(), stagingPrefix);
     const fs::path staged = staging / plan_.artifactName;
     build(staged, agreement);
     finish(staged);
@@ -165,11 +186,16 @@ private:
         const auto found = halyard::ZipAppExtractor::findApp(extracted);
         if (!found)
           throw CLIError(ExitCode::input, fileName(source) + " does not contain an .app.");
+        refuseLinksLeadingOut(*found);
         app_ = *found;
       } else {
+        // An app given as a link (to a build folder elsewhere) is copied from where it is, and
+        // only when none of its links would let the work on the copy reach other files.
+        refuseLinksLeadingOut(source);
         console_.step("Copying " + fileName(source) + " into a temporary workspace…");
         app_ = workspace_ / source.filename();
-        halyard::CoreCommand::capture(halyard::AppleTools::ditto, {source.string(), app_.string()},
+        halyard::CoreCommand::capture(halyard::AppleTools::ditto,
+                                      {fs::canonical(source).string(), app_.string()},
                                       halyard::AppleTools::diskImageLimit);
       }
     } catch (...) {
@@ -187,6 +213,20 @@ private:
                      fileName(app_) + " has no CFBundleVersion, which the update feed needs.",
                      "Set CFBundleVersion in the app's Info.plist, or leave out --appcast.");
     }
+  }
+
+  // Input error naming the first link in the bundle that leads out of it, below the bundle's
+  // path as the user gave it.
+  static void refuseLinksLeadingOut(const fs::path& bundle) {
+    const auto outward = halyard::BundleLinks::firstLeadingOut(bundle);
+    if (!outward) return;
+    const fs::path inside = outward->link.lexically_relative(fs::canonical(bundle));
+    throw CLIError(ExitCode::input,
+                   halyard::inspectiontext::printable((bundle / inside).string()) +
+                       " is a link that leads out of the app, to " +
+                       halyard::inspectiontext::printable(outward->target.string()) + ".",
+                   "Bosun never changes files outside the app. Replace the link with what it "
+                   "points to, or make it point inside the app.");
   }
 
   bool signsApp() const { return plan_.sign && plan_.identity.has_value(); }

@@ -1,11 +1,13 @@
 #include "cli/ReleasePlan.hpp"
 
+#include <algorithm>
 #include <system_error>
 
 #include "cli/CLIError.hpp"
 #include "cli/StandardizedPath.hpp"
 #include "core/Appcast/AppcastItem.hpp"
 #include "core/Appcast/EdSigningKey.hpp"
+#include "core/Inspection/InspectionText.hpp"
 #include "core/Support/Text.hpp"
 #include "core/Support/UserFolders.hpp"
 
@@ -14,6 +16,9 @@ namespace bosun {
 namespace fs = std::filesystem;
 
 namespace {
+
+// The longest file name (in bytes) that the file systems bosun writes to allow.
+constexpr size_t maximumNameBytes = 255;
 
 // The name without its last extension ("MyApp.dmg" gives "MyApp"); a name that only starts with
 // a dot keeps it.
@@ -40,6 +45,35 @@ std::string fileNamesJoined(const std::vector<fs::path>& paths) {
   for (const auto& path : paths)
     names.push_back(path.filename().string());
   return halyard::text::joined(names, ", ");
+}
+
+// The path with every link that exists resolved (a release folder's link into the app shows
+// where it really leads).
+fs::path resolved(const fs::path& path) {
+  std::error_code error;
+  const fs::path real = fs::weakly_canonical(path, error);
+  return error ? path : real;
+}
+
+// The finished file's path is the one line a script reads from standard output, and its name
+// must fit the file system: both are checked before any work is done.
+void refuseUnusableOutputName(const fs::path& output) {
+  const std::string path = output.string();
+  if (std::any_of(path.begin(), path.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || byte == 0x7F;
+      })) {
+    throw CLIError(ExitCode::input,
+                   "The output " + halyard::inspectiontext::printable(path) +
+                       " holds a line break or another control character.",
+                   "Choose another --output / --name.");
+  }
+  if (output.filename().string().size() > maximumNameBytes) {
+    throw CLIError(ExitCode::input,
+                   "The output name " + output.filename().string() + " is longer than " +
+                       std::to_string(maximumNameBytes) + " bytes, which the file system allows.",
+                   "Choose a shorter --output / --name.");
+  }
 }
 
 const char* kNoIdentityHint = "Run `bosun setup`, pass --identity \"Developer ID Application: Name "
@@ -97,6 +131,13 @@ ReleasePlan ReleasePlan::make(const ProjectFolder& project,
   const std::string formatName(displayName(plan.format));
 
   const auto name = arguments.value("name");
+  // A name, not a path: "--name ../Other" would write outside the chosen folder.
+  if (name && (name->find('/') != std::string::npos || *name == "." || *name == "..")) {
+    throw CLIError(ExitCode::usage,
+                   "--name takes a file name, not a path: " +
+                       halyard::inspectiontext::printable(*name),
+                   "Use --output to choose the folder.");
+  }
   const std::string baseName = halyard::text::trimmed(name ? deletingPathExtension(*name)
                                                            : project.folder.filename().string());
   if (baseName.empty()) throw CLIError(ExitCode::usage, "--name cannot be empty.");
@@ -118,6 +159,7 @@ ReleasePlan ReleasePlan::make(const ProjectFolder& project,
   }
   plan.outputURL = plan.outputURL.lexically_normal();
   plan.artifactName = plan.outputURL.filename().string();
+  refuseUnusableOutputName(plan.outputURL);
 
   plan.sign = configuration.boolean("sign");
   plan.notarize = configuration.boolean("notarize");
@@ -173,7 +215,8 @@ ReleasePlan ReleasePlan::make(const ProjectFolder& project,
 
   // The build writes the result in place, so it must never land inside the user's app, which is
   // only ever copied.
-  if (isWithin(plan.outputURL, project.appSource)) {
+  if (isWithin(plan.outputURL, project.appSource) ||
+      isWithin(resolved(plan.outputURL), resolved(project.appSource))) {
     throw CLIError(ExitCode::input,
                    "The output " + plan.outputURL.string() + " is inside " +
                        project.appSource.filename().string() + ", which is never changed.",

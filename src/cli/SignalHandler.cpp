@@ -22,6 +22,8 @@ sigset_t cancellationSignals() {
   sigemptyset(&signals);
   sigaddset(&signals, SIGINT);
   sigaddset(&signals, SIGTERM);
+  // A closed terminal or a dropped remote session: the run is over as surely as on Ctrl-C.
+  sigaddset(&signals, SIGHUP);
   return signals;
 }
 
@@ -50,7 +52,7 @@ void SignalHandler::receiveSignals() {
   while (true) {
     int received = 0;
     if (sigwait(&signals, &received) != 0) continue;
-    if (received == SIGINT || received == SIGTERM) handle();
+    if (received == SIGINT || received == SIGTERM || received == SIGHUP) handle();
   }
 }
 

@@ -11,9 +11,9 @@ namespace bosun {
 
 class Console;
 
-// Turns SIGINT and SIGTERM into an orderly stop: every running child tool is terminated, the
-// registered clean-up actions run, leftover disk images are detached, "Cancelled." is printed and
-// the process ends with exit status 130.
+// Turns SIGINT, SIGTERM and SIGHUP into an orderly stop: every running child tool is terminated,
+// the registered clean-up actions run, leftover disk images are detached, "Cancelled." is printed
+// and the process ends with exit status 130.
 //
 // The signals are received on a dedicated thread: install() blocks them in the calling thread
 // (and so in every thread started after it, which inherit the mask), which keeps their default

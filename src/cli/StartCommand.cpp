@@ -9,6 +9,7 @@
 #include "cli/ProjectFolder.hpp"
 #include "cli/ReleasePipeline.hpp"
 #include "cli/SetupCommand.hpp"
+#include "cli/SignalHandler.hpp"
 #include "cli/StandardizedPath.hpp"
 #include "cli/TerminalSession.hpp"
 #include "core/DMG/VolumeIcon.hpp"
@@ -143,6 +144,10 @@ void StartCommand::reportDryRun(const ReleasePlan& plan, Console& console) {
 
 ExitCode StartCommand::report(const ReleaseOutcome& outcome, const ReleasePlan& plan,
                               Console& console) {
+  // Checks cut short by a cancellation are no result: once it has begun, the cancellation's own
+  // lines are the last the run prints.
+  const SignalHandler& signals = SignalHandler::shared();
+  signals.waitWhileHandling();
   using Check = ReleasePipeline::Check;
   const auto checkLine = [&](Check check, const halyard::ReleaseCheckStatus& status) {
     const std::string label = ReleasePipeline::label(plan, check);
@@ -186,7 +191,16 @@ ExitCode StartCommand::report(const ReleaseOutcome& outcome, const ReleasePlan& 
                              name + " was created, but some checks did not pass.",
                              halyard::text::joined(outcome.problems, "\n  ")));
   }
+  signals.waitWhileHandling();
   console.result(outcome.artifactURL.string());
+  if (console.outputFailed()) {
+    // A script reading the path (or the JSON lines) got nothing: not a success, and the release
+    // is still named where a person will see it.
+    console.failure(CLIError(ExitCode::failure, "The release was made at " +
+                                                    outcome.artifactURL.string() +
+                                                    ", but standard output could not be written."));
+    return code == ExitCode::success ? ExitCode::failure : code;
+  }
   return code;
 }
 

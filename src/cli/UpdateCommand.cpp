@@ -16,6 +16,7 @@
 #include "cli/SignalHandler.hpp"
 #include "cli/UpdateCompatibility.hpp"
 #include "cli/UpdateNotice.hpp"
+#include "core/Inspection/InspectionText.hpp"
 #include "core/Support/ResourceDirectory.hpp"
 #include "core/Support/UUID.hpp"
 #include "core/Updates/BosunRelease.hpp"
@@ -144,9 +145,10 @@ ExitCode UpdateCommand::run(const ParsedArguments& parsed) {
   }
   UpdateNotice::saveCache(UpdateNotice::cacheURL(parsed),
                           {std::chrono::system_clock::now(), release.version});
-  const std::string& latest = release.version;
+  // The manifest comes from the network: its text is shown with control characters made visible.
+  const std::string latest = halyard::inspectiontext::printable(release.version);
 
-  if (!halyard::ReleaseVersion::isNewer(latest, current)) {
+  if (!halyard::ReleaseVersion::isNewer(release.version, current)) {
     if (console.isJSON())
       console.event("update", updateEvent(current, latest, false));
     else

@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <optional>
+#include <system_error>
 
+#include "core/Inspection/InspectionText.hpp"
 #include "core/Process/AppleTools.hpp"
 #include "core/Process/ToolProcess.hpp"
 #include "core/Support/PropertyList.hpp"
@@ -16,18 +19,21 @@ namespace {
 
 constexpr const char* systemVersionFile = "/System/Library/CoreServices/SystemVersion.plist";
 
-// Major, minor and patch; a missing or unreadable part is 0.
-std::array<unsigned long, 3> versionParts(const std::string& version) {
+// Major, minor and patch, a missing part 0; none when the text is not one to three numbers
+// separated by dots (a word, a number too big for its field), since nobody can tell then which
+// systems it allows.
+std::optional<std::array<unsigned long, 3>> versionParts(const std::string& version) {
   std::array<unsigned long, 3> parts{0, 0, 0};
-  size_t start = 0;
+  const char* cursor = version.data();
+  const char* const end = version.data() + version.size();
   for (auto& part : parts) {
-    if (start > version.size()) break;
-    size_t end = version.find('.', start);
-    if (end == std::string::npos) end = version.size();
-    std::from_chars(version.data() + start, version.data() + end, part);
-    start = end + 1;
+    const auto [next, error] = std::from_chars(cursor, end, part);
+    if (error != std::errc() || next == cursor) return std::nullopt;
+    cursor = next;
+    if (cursor == end) return parts;
+    if (*cursor++ != '.') return std::nullopt;
   }
-  return parts;
+  return std::nullopt; // a fourth part, or a trailing dot
 }
 
 bool contains(const std::vector<std::string>& list, const char* value) {
@@ -59,17 +65,26 @@ bool UpdateCompatibility::meetsArchitecture(
 bool UpdateCompatibility::meetsSystem(const std::optional<std::string>& minimum,
                                       const std::string& running) {
   if (!minimum) return true;
-  return versionParts(running) >= versionParts(*minimum);
+  const auto needed = versionParts(*minimum);
+  const auto have = versionParts(running);
+  return needed && have && *have >= *needed;
 }
 
 std::optional<std::string> UpdateCompatibility::blockedMessage(const halyard::BosunRelease& release,
                                                                const std::string& runningSystem,
                                                                bool appleSilicon) {
-  if (!meetsSystem(release.minimumSystemVersion, runningSystem))
-    return "Bosun " + release.version + " needs macOS " + *release.minimumSystemVersion +
-           " or later. This Mac runs macOS " + runningSystem + ", so the update isn't offered.";
+  const std::string version = halyard::inspectiontext::printable(release.version);
+  if (const auto& minimum = release.minimumSystemVersion) {
+    const std::string shown = halyard::inspectiontext::printable(*minimum);
+    if (!versionParts(*minimum))
+      return "Bosun " + version + " names its minimum macOS as \"" + shown +
+             "\", so Bosun can't tell whether this Mac can run it, and the update isn't offered.";
+    if (!meetsSystem(minimum, runningSystem))
+      return "Bosun " + version + " needs macOS " + shown + " or later. This Mac runs macOS " +
+             runningSystem + ", so the update isn't offered.";
+  }
   if (!meetsArchitecture(release.architectures, appleSilicon))
-    return "Bosun " + release.version +
+    return "Bosun " + version +
            " doesn't support this Mac's processor, so the update isn't offered.";
   return std::nullopt;
 }

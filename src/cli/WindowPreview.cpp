@@ -5,6 +5,7 @@
 #include "core/DMG/DMGWindowArtwork.hpp"
 #include "core/DMG/InstallerWindowPreset.hpp"
 #include "core/Support/AtomicFile.hpp"
+#include "core/Support/FolderLock.hpp"
 #include "core/Support/TemporaryFolder.hpp"
 
 namespace bosun {
@@ -31,6 +32,8 @@ void WindowPreview::write(const ReleasePlan& plan, const std::filesystem::path& 
   if (plan.project.templateURL) {
     try {
       workspace.emplace("Bosun_");
+      // Locked like every "Bosun_" folder, so that a release starting now leaves it alone.
+      halyard::FolderLock::acquire(workspace->path());
       const auto prepared =
           halyard::DMGTemplateBackground::prepare(*plan.project.templateURL, workspace->path());
       request = request.styled(prepared.designTemplate, prepared.imageURL);

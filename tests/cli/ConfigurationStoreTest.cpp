@@ -109,6 +109,15 @@ TEST_F(ConfigurationStoreTest, SavesSortedIndentedPrivateFileInMissingFolders) {
   EXPECT_EQ(permissions(file), 0600u);
   EXPECT_EQ(ConfigurationStore::load(file), configuration);
   EXPECT_EQ(entries(file.parent_path()), std::vector<std::string>{"config.json"});
+
+  // A configuration kept as a link (relative, into a dotfiles folder) stays one.
+  const fs::path linked = folder.path() / "linked.json";
+  fs::create_symlink("a/b/config.json", linked);
+  configuration.window = "small";
+  ConfigurationStore::save(configuration, linked);
+  EXPECT_EQ(fs::read_symlink(linked), "a/b/config.json");
+  EXPECT_EQ(ConfigurationStore::load(file), configuration);
+  EXPECT_EQ(entries(file.parent_path()), std::vector<std::string>{"config.json"});
 }
 
 TEST_F(ConfigurationStoreTest, MissingFileIsNoConfiguration) {

@@ -2,6 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <unistd.h>
+
 #include <regex>
 #include <set>
 #include <sstream>
@@ -9,6 +11,7 @@
 #include <vector>
 
 #include "CapturedConsole.hpp"
+#include "support/ChildRun.hpp"
 
 using bosun::CLIError;
 using bosun::Console;
@@ -114,6 +117,20 @@ TEST(ConsoleText, RedactsMessagesButNotHintsLabelsOrResults) {
                               "✗ Rejected --password <redacted>\n"
                               "  Try --password again\n");
   EXPECT_EQ(captured.output(), "/out/abcd-efgh-ijkl-mnop/-p x/App.dmg\n");
+
+  // A terminal gets a name's control characters made visible, a file the exact bytes.
+  const std::string hostile = "/out/a\x1b]0;title\x07"
+                              "b.dmg";
+  captured.console.result(hostile);
+  EXPECT_TRUE(captured.output().ends_with(hostile + "\n"));
+  int terminal[2]; // our side, the console's side
+  bosun::testing::detail::openTerminal(terminal);
+  Console(terminal[1], terminal[1]).result(hostile);
+  char shown[128] = {};
+  EXPECT_EQ(std::string(shown, static_cast<size_t>(::read(terminal[0], shown, sizeof shown))),
+            "/out/a\\x1b]0;title\\x07b.dmg\r\n");
+  ::close(terminal[0]);
+  ::close(terminal[1]);
 }
 
 TEST(ConsoleJSON, MessagesBecomeEventsOnStandardOutput) {

@@ -140,6 +140,42 @@ TEST_F(ReleasePlanTest, AnExistingResultIsReplacedOnlyWhenAskedAndNeverAFolderOr
   EXPECT_EQ(failure(with(kUnsigned, {"--output", "MyApp.app/Contents"}), ExitCode::input).first,
             "The output " + (releases / "MyApp.app/Contents/Releases.dmg").string() +
                 " is inside MyApp.app, which is never changed.");
+  // A link in the release folder that leads into the app does not get past that.
+  fs::create_symlink(releases / "MyApp.app" / "Contents", releases / "Out");
+  EXPECT_EQ(failure(with(kUnsigned, {"--output", "Out"}), ExitCode::input).first,
+            "The output " + (releases / "Out/Releases.dmg").string() +
+                " is inside MyApp.app, which is never changed.");
+}
+
+TEST_F(ReleasePlanTest, NamesThatArePathsOrTooLongOrUnprintableAreRefusedBeforeAnyWork) {
+  const std::string longest(251, 'n'); // with ".dmg", the 255 bytes a file name may have
+  EXPECT_EQ(make(with(kUnsigned, {"--name", longest})).artifactName, longest + ".dmg");
+  struct Case {
+    std::vector<std::string> arguments;
+    ExitCode code;
+    std::string message;
+  };
+  const Case cases[] = {
+      {{"--name", "../Elsewhere"},
+       ExitCode::usage,
+       "--name takes a file name, not a path: ../Elsewhere"},
+      {{"--name", ".."}, ExitCode::usage, "--name takes a file name, not a path: .."},
+      {{"--name", longest + "x"},
+       ExitCode::input,
+       "The output name " + longest +
+           "x.dmg is longer than 255 bytes, which the file system "
+           "allows."},
+      {{"--name", "Two\nLines"},
+       ExitCode::input,
+       "The output " + (releases / "Two\\x0aLines.dmg").string() +
+           " holds a line break or another control character."},
+      {{"--output", "out\x1b[2J"},
+       ExitCode::input,
+       "The output " + (releases / "out\\x1b[2J/Releases.dmg").string() +
+           " holds a line break or another control character."},
+  };
+  for (const auto& test : cases)
+    EXPECT_EQ(failure(with(kUnsigned, test.arguments), test.code).first, test.message);
 }
 
 TEST_F(ReleasePlanTest, StepsFollowTheAppBundleModeAndTheFormat) {

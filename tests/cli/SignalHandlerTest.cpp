@@ -39,11 +39,14 @@ std::string infoList(const std::string& images) {
          images + "</array></dict></plist>\n";
 }
 
-// A stand-in root in force for this process with two images attached: one a run left behind
-// (below a "Halyard_DMG_" folder) and one of the user's.
+// A stand-in root in force for this process with two images attached: one a run that died left
+// behind (in a "Halyard_DMG_" folder in the temporary folder, whose lock nobody holds) and one of
+// the user's.
 class LeftoverImages {
 public:
-  LeftoverImages() : leftover(attach("Halyard_DMG_1/rw.dmg")), users(attach("Users.dmg")) {}
+  LeftoverImages()
+      : leftover(attach(stand.temporary() / "Halyard_DMG_1/rw.dmg")),
+        users(attach(stand.work() / "Users.dmg")) {}
 
   bool attached(const fs::path& image) const {
     return stand.toolOK("hdiutil", {"info"}).find(": " + image.string() + "\n") !=
@@ -55,8 +58,7 @@ public:
   const fs::path users;
 
 private:
-  fs::path attach(const std::string& name) const {
-    const auto image = stand.work() / name;
+  fs::path attach(const fs::path& image) const {
     fs::create_directories(image.parent_path());
     stand.toolOK("hdiutil", {"create", "-size", "1m", "-fs", "HFS+", "-volname",
                              image.stem().string(), image.string()});
@@ -84,17 +86,20 @@ TEST(DiskImageCleanup, PicksTheWholeDiskOfEveryMarkedImageOnly) {
       image("/tmp/Bosun_ABCD/x.dmg", "<dict><key>content-hint</key><string>x</string></dict>") +
       "<dict><key>system-entities</key><array>" + entity("/dev/disk6") + "</array></dict>" +
       "<dict><key>image-path</key><string>/tmp/Bosun_EF/y.dmg</string></dict>" +
-      image("/private/var/Bosun_77/z.dmg", entity("/dev/disk7s1")) +
-      image("/tmp/bosun_lower/case.dmg", entity("/dev/disk8")));
-  EXPECT_EQ(DiskImageCleanup::leftoverDevices(list),
+      image("/tmp/Bosun_77/z.dmg", entity("/dev/disk7s1")) +
+      image("/tmp/bosun_lower/case.dmg", entity("/dev/disk8")) +
+      image("/private/var/Bosun_77/z.dmg", entity("/dev/disk9")) +
+      image("/tmp/mine/Halyard_DMG_1/z.dmg", entity("/dev/disk10")));
+  EXPECT_EQ(DiskImageCleanup::leftoverDevices(list, "/tmp"),
             (std::vector<std::string>{"/dev/disk4", "/dev/disk7s1"}));
 }
 
 TEST(DiskImageCleanup, UnreadableListingsGiveNoDevices) {
-  EXPECT_TRUE(DiskImageCleanup::leftoverDevices("not a property list").empty());
-  EXPECT_TRUE(DiskImageCleanup::leftoverDevices(
-                  "<plist version=\"1.0\"><dict><key>images</key><string>x</string></dict></plist>")
-                  .empty());
+  EXPECT_TRUE(DiskImageCleanup::leftoverDevices("not a property list", "/tmp").empty());
+  EXPECT_TRUE(
+      DiskImageCleanup::leftoverDevices(
+          "<plist version=\"1.0\"><dict><key>images</key><string>x</string></dict></plist>", "/tmp")
+          .empty());
 }
 
 // A device detached twice (say the whole disk and then its partition) would fail the second time.

@@ -32,9 +32,17 @@ TEST(UpdateCompatibility, MatchesProcessorAndSystem) {
     bool meets;
   };
   const std::vector<SystemCase> systems = {
-      {std::nullopt, "0.0.0", true}, {"14.6", "14.6", true},    {"14.6", "14.6.1", true},
-      {"14.6", "14.5.9", false},     {"14.6", "15", true},      {"14.10", "14.9", false},
-      {"14", "14.0.0", true},        {"14.6.1", "14.6", false},
+      {std::nullopt, "0.0.0", true},
+      {"14.6", "14.6", true},
+      {"14.6", "14.6.1", true},
+      {"14.6", "14.5.9", false},
+      {"14.6", "15", true},
+      {"14.10", "14.9", false},
+      {"14", "14.0.0", true},
+      {"14.6.1", "14.6", false},
+      // A minimum nobody can read allows no system at all.
+      {"sixteen", "26.1", false},
+      {"99999999999999999999999", "26.1", false},
   };
   for (const auto& test : systems) {
     SCOPED_TRACE(test.minimum.value_or("none") + " on " + test.running);
@@ -50,6 +58,11 @@ TEST(UpdateCompatibility, MatchesProcessorAndSystem) {
             "Bosun 2.0 needs macOS 26.0 or later. This Mac runs macOS 15.5, so the update isn't "
             "offered.");
   EXPECT_EQ(UpdateCompatibility::blockedMessage(release, "26.1", true), std::nullopt);
+  release.version = "2.0\x1b[2J";
+  release.minimumSystemVersion = "sixteen\n";
+  EXPECT_EQ(UpdateCompatibility::blockedMessage(release, "26.1", true),
+            "Bosun 2.0\\x1b[2J names its minimum macOS as \"sixteen\\x0a\", so Bosun can't tell "
+            "whether this Mac can run it, and the update isn't offered.");
 }
 
 TEST(UpdateNotice, ChecksAgainAfterADayOrWhenTheClockWentBack) {

@@ -321,6 +321,7 @@ TEST_F(StartE2E, SignalsStopEveryStepAndLeaveNothingBehind) {
     int signal;
     std::map<std::string, std::string> environment;
     std::string runningTool; // a word of the stand-in's command line while the step runs
+    bool published = false;  // the finished file is in place when the signal comes
   };
   const Case cases[] = {
       {"signing",
@@ -333,9 +334,15 @@ TEST_F(StartE2E, SignalsStopEveryStepAndLeaveNothingBehind) {
        "create"},
       {"notarization", SIGTERM, {{"MACSIM_NOTARYTOOL_DELAY", "60"}}, "submit"},
       {"build",
-       SIGTERM,
+       SIGHUP,
        {{"MACSIM_HDIUTIL_DELAY", "60"}, {"MACSIM_HDIUTIL_WHEN", "create"}},
        "create"},
+      // Checks the signal cuts short print nothing: no check line, no summary, no path.
+      {"checks",
+       SIGINT,
+       {{"MACSIM_SPCTL_DELAY", "60"}, {"MACSIM_SPCTL_WHEN", "execute"}},
+       "execute",
+       true},
   };
   for (const auto& test : cases) {
     SCOPED_TRACE(test.step + " " + std::to_string(test.signal));
@@ -358,8 +365,133 @@ TEST_F(StartE2E, SignalsStopEveryStepAndLeaveNothingBehind) {
     EXPECT_TRUE(result.standardError.ends_with("! Cancelling…\n✗ Cancelled.\n"))
         << result.standardError;
     EXPECT_EQ(result.standardOutput, "");
-    EXPECT_FALSE(fs::exists(release / "Release.dmg"));
+    EXPECT_EQ(fs::exists(release / "Release.dmg"), test.published);
+    fs::remove(release / "Release.dmg");
   }
 }
 
 } // namespace
+
+namespace {
+
+// The one running bosun whose command line holds `word`, once it is there (0 after 30 s).
+pid_t runningBosun(const std::string& word) {
+  for (int i = 0; i < 600; ++i) {
+    if (const auto found = processesNaming({BOSUN_BINARY, word}); found.size() == 1)
+      return found.front();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return 0;
+}
+
+} // namespace
+
+TEST_F(StartE2E, LinksOutOfTheAppAreRefusedAndALinkedAppIsCopiedFromWhereItIs) {
+  // Another app, which a link in the release must never let the run change.
+  const auto other = stand.makeApp("Other");
+  const auto otherBefore = snapshot(other);
+  struct Case {
+    fs::path link; // inside the app
+    fs::path target;
+  };
+  const Case cases[] = {
+      {"Contents/Helpers/Other", other / "Contents"},
+      {"Contents/Frameworks/Up", "../../../../Other.app/Contents/MacOS"},
+  };
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.link);
+    fs::create_symlink(test.target, app / test.link);
+    const RunResult result = start({"--no-notarize"});
+    fs::remove(app / test.link);
+    EXPECT_TRUE(result.exitedWith(5)) << result.standardError;
+    EXPECT_TRUE(contains(result.standardError, "✗ " + (app / test.link).string() +
+                                                   " is a link that leads out of the app, to " +
+                                                   test.target.string() + ".\n"))
+        << result.standardError;
+    EXPECT_FALSE(contains(result.standardError, "Copying")) << result.standardError;
+    EXPECT_EQ(snapshot(other), otherBefore);
+  }
+
+  // The app in the release folder is a link to one built elsewhere; its own inside link stays.
+  const auto built = stand.work() / "Build" / "Sample.app";
+  fs::create_directories(built.parent_path());
+  fs::rename(app, built);
+  fs::create_symlink(built, app);
+  fs::create_symlink("readme.txt", built / "Contents" / "Resources" / "Current");
+  const auto builtBefore = snapshot(built);
+  const RunResult linked = start({"--no-notarize"});
+  EXPECT_TRUE(linked.exitedWith(0)) << linked.standardError;
+  EXPECT_EQ(snapshot(built), builtBefore) << "the app the link leads to was changed";
+  EXPECT_TRUE(toolAccepts("/usr/bin/codesign", {"--verify", (release / "Release.dmg").string()}));
+  fs::remove(built / "Contents" / "Resources" / "Current");
+}
+
+TEST_F(StartE2E, OnlyThisRunsImagesAndThoseOfDeadRunsAreDetached) {
+  // What a killed run left in the temporary folder: its workspace and the DMG builder's folder
+  // with its image still attached. And the user's own image, in a folder named like ours.
+  const fs::path temporary = stand.home() / "tmp";
+  fs::create_directories(temporary / "Bosun_DEAD" / "Sample.app");
+  fs::create_directories(release / ".Bosun_DEAD");
+  const auto image = [&](const fs::path& file) {
+    fs::create_directories(file.parent_path());
+    stand.toolOK("hdiutil", {"create", "-size", "1m", "-fs", "HFS+", "-volname",
+                             file.stem().string(), file.string()});
+    return stand.attach(file);
+  };
+  image(temporary / "Halyard_DMG_DEAD" / "rw.dmg");
+  const auto mine = image(stand.work() / "Bosun_Mine" / "Mine.dmg");
+
+  // A release that works slowly with its image attached, while another fails its build and a
+  // third is cancelled: both clean up after themselves only.
+  RunResult slow, failed, cancelled;
+  std::thread slowRun([&] {
+    slow = start({"--no-notarize", "--name", "Slow"},
+                 {{"MACSIM_DITTO_DELAY", "6"},
+                  {"MACSIM_DITTO_WHEN", (stand.root() / "Volumes/Slow/Sample.app").string()}});
+  });
+  while (!contains(stand.toolOK("hdiutil", {"info"}), "Volumes/Slow"))
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  std::thread failingRun([&] {
+    failed = start({"--no-notarize", "--name", "Failing"},
+                   {{"MACSIM_HDIUTIL_FAIL", "1"}, {"MACSIM_HDIUTIL_WHEN", "convert"}});
+  });
+  std::thread cancelledRun([&] {
+    cancelled = start({"--no-notarize", "--name", "Cancelled"},
+                      {{"MACSIM_HDIUTIL_DELAY", "60"}, {"MACSIM_HDIUTIL_WHEN", "create"}});
+  });
+  while (processesNaming({stand.root().string(), "create", "Cancelled"}).empty())
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  ::kill(runningBosun("Cancelled"), SIGINT);
+  failingRun.join();
+  cancelledRun.join();
+  slowRun.join();
+
+  EXPECT_TRUE(failed.exitedWith(13)) << failed.standardError;
+  EXPECT_TRUE(cancelled.exitedWith(130)) << cancelled.standardError;
+  EXPECT_TRUE(slow.exitedWith(0)) << slow.standardError;
+  EXPECT_EQ(slow.standardOutput, (release / "Slow.dmg").string() + "\n");
+  EXPECT_TRUE(contains(slow.standardError + failed.standardError + cancelled.standardError,
+                       "Removed what a stopped earlier run left behind: " +
+                           (temporary / "Halyard_DMG_DEAD").string() + "\n"));
+  EXPECT_TRUE(contains(stand.toolOK("hdiutil", {"info"}), mine.mountPoint.string()));
+  stand.toolOK("hdiutil", {"detach", mine.device, "-force"});
+}
+
+TEST_F(StartE2E, AReleaseWhosePathCannotBeWrittenIsNoSuccess) {
+  for (const bool json : {false, true}) {
+    bosun::testing::RunOptions options;
+    options.executable = BOSUN_BINARY;
+    options.arguments = {"start",       "Release",    "--no-notarize",
+                         "--overwrite", "--identity", "A1B2C3D4E5"};
+    if (json) options.arguments.push_back("--json");
+    options.baseEnvironment = stand.environment();
+    options.workingDirectory = stand.work();
+    options.closeStandardOutput = true;
+    const RunResult result = bosun::testing::runProgram(options);
+    EXPECT_TRUE(result.exitedWith(1)) << result.standardError;
+    EXPECT_TRUE(contains(result.standardError, "✗ The release was made at " +
+                                                   (release / "Release.dmg").string() +
+                                                   ", but standard output could not be written.\n"))
+        << result.standardError;
+  }
+}

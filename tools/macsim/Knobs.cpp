@@ -96,6 +96,11 @@ int Knobs::notaryInfoFailures() {
   return text ? std::max(0, std::atoi(text->c_str())) : 0;
 }
 
+bool Knobs::mismatchedTickets() {
+  auto text = value("MACSIM_MISMATCHED_TICKETS");
+  return text && *text != "0";
+}
+
 bool Knobs::stuckVolumes() {
   auto text = value("MACSIM_STUCK_VOLUMES");
   return text && *text != "0";

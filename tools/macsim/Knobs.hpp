@@ -21,6 +21,8 @@ namespace macsim {
 //   MACSIM_NOTARY_PROCESSING=SECONDS the notary service takes that long before its verdict
 //   MACSIM_NOTARY_WAIT_HANGS=1       `notarytool submit --wait` and `wait` never return
 //   MACSIM_NOTARY_INFO_FAILS=N       the next N `notarytool info` calls fail with a network error
+//   MACSIM_MISMATCHED_TICKETS=1      stapler staple reports success but attaches a ticket issued
+//                                    for other content, which stapler validate then rejects
 // <TOOL> is the tool's name in capitals: CODESIGN, HDIUTIL, NOTARYTOOL, STAPLER, ...
 struct Knobs {
   // Applies the delay and the forced failure of `tool`; returns the exit status when the tool
@@ -36,6 +38,7 @@ struct Knobs {
   static double notaryProcessingSeconds();
   static bool notaryWaitHangs();
   static int notaryInfoFailures();
+  static bool mismatchedTickets();
   static std::optional<std::string> value(const std::string& name);
 };
 

@@ -113,6 +113,8 @@ FAILURE ON DEMAND (environment variables)
   MACSIM_STUCK_VOLUMES=1          attached volumes never unmount, not even when forced
   MACSIM_KEYCHAIN_LOCKED=1        the login keychain is locked: security show-keychain-info
                                   fails with "User interaction is not allowed." (status 36)
+  MACSIM_MISMATCHED_TICKETS=1     stapler staple reports success but attaches a ticket issued
+                                  for other content, which stapler validate then rejects
   <TOOL> is the tool's name in capitals: CODESIGN, SECURITY, HDIUTIL, DISKUTIL, XCRUN,
   NOTARYTOOL, STAPLER, SPCTL, PKGUTIL, PKGBUILD, PRODUCTBUILD, PRODUCTSIGN, LIPO, DITTO, XATTR,
   OSASCRIPT, SHASUM, SYSCTL.

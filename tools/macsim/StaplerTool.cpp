@@ -48,7 +48,13 @@ int staple(const ToolContext& context, const std::string& path) {
     Output::out(text);
     return 65;
   }
-  StapledTicket::write(path, *ticket);
+  if (Knobs::mismatchedTickets()) {
+    auto other = *ticket;
+    other["cdhash"] = std::string(lookup.size(), '0');
+    StapledTicket::write(path, other);
+  } else {
+    StapledTicket::write(path, *ticket);
+  }
   text += "The staple and validate action worked!\n";
   Output::out(text);
   return 0;

@@ -28,6 +28,7 @@
 #include "core/Support/AtomicFileCopy.hpp"
 #include "core/Support/CancellationError.hpp"
 #include "core/Support/HalyardCoreLog.hpp"
+#include "core/Support/FolderLock.hpp"
 #include "core/Support/TemporaryFolder.hpp"
 #include "core/Support/Text.hpp"
 
@@ -237,6 +238,8 @@ void buildWith(DiskImageEngine engine, ActiveBuild& active, const fs::path& appU
   const fs::path source = fs::canonical(app);
 
   TemporaryFolder workspace(DMGBuilder::workspacePrefix);
+  // Locked while the build lives, so that other runs' sweeps of leftovers pass its image by.
+  FolderLock::acquire(workspace.path());
   active.remember(workspace.path());
   const fs::path workingImage = workspace.path() / DMGBuilder::workingImageName;
   const fs::path compressedImage = workspace.path() / DMGBuilder::compressedImageName;

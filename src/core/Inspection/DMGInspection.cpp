@@ -12,6 +12,7 @@
 #include "core/Inspection/InspectionFieldCatalogue.hpp"
 #include "core/Inspection/InspectionService.hpp"
 #include "core/Process/AppleTools.hpp"
+#include "core/Support/FolderLock.hpp"
 
 namespace halyard {
 
@@ -28,6 +29,9 @@ public:
   explicit ImageFolderLock(const std::filesystem::path& image)
       : descriptor_(::open(image.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
     if (descriptor_ < 0) return;
+    // A working folder of this process is locked for as long as it lives (FolderLock): waiting
+    // for that lock would never end, and no one else takes turns in it.
+    if (FolderLock::holder(image.parent_path()) == FolderLock::Holder::thisProcess) return;
     while (::flock(descriptor_, LOCK_EX) != 0 && errno == EINTR) {
     }
   }

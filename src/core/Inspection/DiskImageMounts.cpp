@@ -58,25 +58,33 @@ std::optional<std::string> DiskImageMounts::firstDeviceEntry(std::string_view at
   return firstEntityValue(root.node(), "dev-entry");
 }
 
-std::vector<std::string>
-DiskImageMounts::wholeDiskDevices(std::string_view infoPlist,
-                                  const std::vector<std::string_view>& imagePathMarkers) {
-  std::vector<std::string> devices;
+std::vector<DiskImageMounts::AttachedImage>
+DiskImageMounts::attachedImages(std::string_view infoPlist) {
+  std::vector<AttachedImage> images;
   const auto root = PL::parse(infoPlist);
   for (const plist_t image : PL::elements(root.arrayItem("images"))) {
-    const auto imagePath = PL::string(image, "image-path");
-    if (!imagePath || std::none_of(imagePathMarkers.begin(), imagePathMarkers.end(),
-                                   [&](std::string_view marker) {
-                                     return imagePath->find(marker) != std::string::npos;
-                                   }))
-      continue;
+    auto imagePath = PL::string(image, "image-path");
+    if (!imagePath) continue;
     // The smallest device path (the whole disk sorts before its slices).
     std::optional<std::string> smallest;
     for (const plist_t entity : PL::elements(PL::arrayItem(image, "system-entities"))) {
       const auto device = PL::string(entity, "dev-entry");
       if (device && (!smallest || *device < *smallest)) smallest = device;
     }
-    if (smallest) devices.push_back(std::move(*smallest));
+    if (smallest) images.push_back({std::move(*imagePath), std::move(*smallest)});
+  }
+  return images;
+}
+
+std::vector<std::string>
+DiskImageMounts::wholeDiskDevices(std::string_view infoPlist,
+                                  const std::vector<std::string_view>& imagePathMarkers) {
+  std::vector<std::string> devices;
+  for (auto& image : attachedImages(infoPlist)) {
+    if (std::any_of(imagePathMarkers.begin(), imagePathMarkers.end(), [&](std::string_view marker) {
+          return image.imagePath.find(marker) != std::string::npos;
+        }))
+      devices.push_back(std::move(image.device));
   }
   return devices;
 }

@@ -21,6 +21,15 @@ struct DiskImageMounts {
   // From `hdiutil attach -plist`: the first device entry (the whole disk), or none.
   static std::optional<std::string> firstDeviceEntry(std::string_view attachPlist);
 
+  // An attached image: its path and its whole-disk device (the smallest device path).
+  struct AttachedImage {
+    std::string imagePath;
+    std::string device;
+  };
+  // From `hdiutil info -plist` (XML or binary): every attached image with a path and a device, in
+  // order. A malformed list yields none.
+  static std::vector<AttachedImage> attachedImages(std::string_view infoPlist);
+
   // From `hdiutil info -plist` (XML or binary): the whole-disk device (the smallest device path)
   // of every attached image whose image path contains one of `imagePathMarkers`, in order.
   static std::vector<std::string>

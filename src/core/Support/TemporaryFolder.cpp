@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "core/Support/Error.hpp"
+#include "core/Support/FolderLock.hpp"
 #include "core/Support/UUID.hpp"
 #include "core/Support/UserFolders.hpp"
 
@@ -51,10 +52,13 @@ void TemporaryFolder::remove() noexcept {
   if (path_.empty()) return;
   std::error_code ignored;
   std::filesystem::remove_all(path_, ignored);
+  // An owner that locked the folder (FolderLock) as its working folder lets go with it.
+  FolderLock::release(path_);
   path_.clear();
 }
 
 std::filesystem::path TemporaryFolder::release() noexcept {
+  FolderLock::release(path_);
   auto path = std::move(path_);
   path_.clear();
   return path;

@@ -151,8 +151,15 @@ TEST_F(AppNotarizationStandInTest, ExistingTicketsAreToldApartFromMissingOnesAnd
   EXPECT_THAT(unreachable.text, HasSubstr("The Internet connection appears to be offline."));
   EXPECT_FALSE(unreachable.hasTicket());
 
-  // A staple that fails without a word is a missing ticket.
+  // A staple that reports success but leaves a ticket that does not validate stapled nothing.
   ::unsetenv("MACSIM_OFFLINE");
+  set("MACSIM_MISMATCHED_TICKETS", "1");
+  const auto mismatched = AppTicketStapler::stapleExistingTicket(offline);
+  EXPECT_EQ(mismatched.kind, Kind::failed);
+  EXPECT_THAT(mismatched.text, HasSubstr("does not match its signature"));
+  ::unsetenv("MACSIM_MISMATCHED_TICKETS");
+
+  // A staple that fails without a word is a missing ticket.
   set("MACSIM_STAPLER_FAIL", "65");
   set("MACSIM_STAPLER_WHEN", "staple");
   EXPECT_EQ(AppTicketStapler::stapleExistingTicket(unknown), AppTicketStapleOutcome::noTicket(""));
