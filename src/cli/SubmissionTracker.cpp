@@ -68,6 +68,7 @@ bool SubmissionTracker::isUnfinished() const {
 }
 
 void SubmissionTracker::keep(const std::string& id, const fs::path& uploaded) {
+  const std::lock_guard<std::mutex> keeping(keeping_);
   {
     const std::lock_guard<std::mutex> guard(lock_);
     unfinished_ = true;

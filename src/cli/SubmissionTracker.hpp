@@ -51,6 +51,9 @@ private:
   std::filesystem::path target_;
   SubmissionCache cache_;
   mutable std::mutex lock_;
+  // Held for a whole `keep`: the poll's end and a cancellation on the signal's thread may both
+  // keep the same submission at once, and the second must find the first's file.
+  std::mutex keeping_;
   std::optional<std::string> id_;
   std::filesystem::path uploaded_;
   bool unfinished_ = false;
