@@ -62,7 +62,7 @@ TEST(EdSigningKeyTest, FileSignaturesVerifyWithAnotherImplementation) {
   const fs::path file = folder.path() / "Demo 1.0.dmg";
   std::string content;
   for (int i = 0; i < 300000; ++i)
-    content += static_cast<char>(i * 7919 % 251);
+    content += static_cast<char>(static_cast<long long>(i) * 7919 % 251);
   writeFile(file, content);
   writeFile(folder.path() / "key.txt", Base64::encoded(seed) + "\n");
   const auto key = EdSigningKey::fromFile(folder.path() / "key.txt");
