@@ -258,6 +258,7 @@ ExitCode NotarizeCommand::run(const ParsedArguments& parsed) {
       if (tracker.isUnfinished())
         throw tracker.withSubmission(CLIError::from(error, ExitCode::notarization));
       // A verdict ends the submission's story: what was kept for it goes.
+      tracker.finished();
       if (resumption) cache.remove(resumption->id);
       // Kept signatures are checked first: a DMG with none and nothing to sign it with is a
       // signing problem, not a stapling one.
@@ -276,10 +277,12 @@ ExitCode NotarizeCommand::run(const ParsedArguments& parsed) {
       throw CLIError::from(std::current_exception(), ExitCode::notarization);
     } catch (...) {
       SignalHandler::shared().waitWhileHandling();
+      tracker.finished();
       throw tracker.withSubmission(
           CLIError::from(std::current_exception(), ExitCode::notarization));
     }
   }
+  tracker.finished();
   if (resumption) cache.remove(resumption->id);
   console.detail(result.notarizationOutput);
 

@@ -403,10 +403,12 @@ private:
           // The clean-up may be using the tracker and the coordinator on the signal's thread.
           SignalHandler::shared().waitWhileHandling();
           removeEmptySigningFolder();
+          tracker.finished();
           throw tracker.withSubmission(
               CLIError::from(std::current_exception(), ExitCode::notarization));
         }
       }
+      tracker.finished();
       removeEmptySigningFolder();
       console_.detail(result.notarizationOutput);
     } else if (plan_.sign && plan_.format == OutputKind::dmg && plan_.identity) {

@@ -40,6 +40,7 @@ void SubmissionTracker::attach(halyard::ArtifactNotarizationConfig& config) {
       id_ = id;
       uploaded_ = uploaded;
     }
+    keep(id, uploaded);
     Console& console = Console::shared();
     console.step("Submitted to Apple's notary service (submission " + id + ")…");
     if (console.isJSON()) {
@@ -48,6 +49,7 @@ void SubmissionTracker::attach(halyard::ArtifactNotarizationConfig& config) {
     }
   };
   config.unfinished = [this](const std::string& id, const fs::path& uploaded) {
+    markUnfinished();
     keep(id, uploaded);
   };
 }
@@ -67,12 +69,13 @@ bool SubmissionTracker::isUnfinished() const {
   return unfinished_;
 }
 
+void SubmissionTracker::markUnfinished() {
+  const std::lock_guard<std::mutex> guard(lock_);
+  unfinished_ = true;
+}
+
 void SubmissionTracker::keep(const std::string& id, const fs::path& uploaded) {
   const std::lock_guard<std::mutex> keeping(keeping_);
-  {
-    const std::lock_guard<std::mutex> guard(lock_);
-    unfinished_ = true;
-  }
   // A resumed submission's file is already kept (or is the target itself).
   if (cache_.find(id)) return;
   std::error_code error;
@@ -93,6 +96,7 @@ void SubmissionTracker::cancelled() noexcept {
       if (!id_ || unfinished_) return;
       id = id_;
       uploaded = uploaded_;
+      unfinished_ = true;
     }
     keep(*id, uploaded);
     Console::shared().warning("Submission " + *id + " is with Apple's notary service. " +
@@ -100,6 +104,17 @@ void SubmissionTracker::cancelled() noexcept {
   } catch (...) {
     // The process is ending; nothing more can be done.
   }
+}
+
+void SubmissionTracker::finished() noexcept {
+  std::optional<std::string> id;
+  {
+    const std::lock_guard<std::mutex> guard(lock_);
+    if (!id_ || unfinished_) return;
+    id = id_;
+  }
+  const std::lock_guard<std::mutex> keeping(keeping_);
+  cache_.remove(*id);
 }
 
 CLIError SubmissionTracker::withSubmission(CLIError error) const {

@@ -13,9 +13,10 @@ namespace bosun {
 
 // Follows one file's submission to the notary service for the user, so that it is never lost:
 // the submission's id is shown as soon as the upload has it (a step line, and in JSON mode the
-// event "submission" with "id" and "file"); when the wait ends without a verdict, or the run is
-// cancelled after the upload, the uploaded file is kept in the SubmissionCache and the user is
-// told the id and how to collect the verdict later.
+// event "submission" with "id" and "file"), and the uploaded file is kept in the SubmissionCache
+// from that moment, so that no clean-up can take it away; when the wait ends without a verdict,
+// or the run is cancelled after the upload, the user is told the id and how to collect the
+// verdict later, and once the submission's story has ended (`finished`) the kept file goes.
 class SubmissionTracker {
 public:
   // `target` is the file the finished result goes to (the one the hint names).
@@ -27,9 +28,12 @@ public:
   // For a resumed submission: its id is known from the start.
   void resume(const std::string& id);
 
-  // For the cancellation clean-up, before the coordinator's files are discarded: keeps the
-  // uploaded file and prints the id with the hint. Does nothing before the upload.
+  // For the cancellation clean-up: prints the id with the hint. Does nothing before the upload.
   void cancelled() noexcept;
+
+  // After a verdict (or any end that was not a wait without one): what was kept for the
+  // submission is removed. Nothing when the wait ended without a verdict.
+  void finished() noexcept;
 
   // `error` with the submission's id and the hint when the wait ended without a verdict; else
   // unchanged.
@@ -47,6 +51,7 @@ public:
 
 private:
   void keep(const std::string& id, const std::filesystem::path& uploaded);
+  void markUnfinished();
 
   std::filesystem::path target_;
   SubmissionCache cache_;
