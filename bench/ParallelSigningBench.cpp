@@ -94,9 +94,8 @@ struct Fixture {
 
     for (int index = 0; index < 36; ++index) {
       const std::string name = "module" + std::to_string(index);
-      ready = ready && (index % 2 == 0
-                            ? machO(frameworks / "native" / (name + ".node"), "bundle")
-                            : machO(frameworks / ("lib" + name + ".dylib"), "dylib"));
+      ready = ready && (index % 2 == 0 ? machO(frameworks / "native" / (name + ".node"), "bundle")
+                                       : machO(frameworks / ("lib" + name + ".dylib"), "dylib"));
     }
     for (const char* suffix : {"", " (GPU)", " (Renderer)", " (Plugin)"}) {
       const std::string name = std::string("Pilot Helper") + suffix;
@@ -111,13 +110,10 @@ struct Fixture {
 
 // The wall time of one whole release in seconds, or a negative number when it failed.
 double release(const Fixture& fixture, const std::vector<std::string>& jobs) {
-  std::vector<std::string> arguments{BOSUN_BINARY,
-                                     "start",
-                                     (fixture.folder.path() / "Release").string(),
-                                     "--identity",
-                                     "B3NCHB3NCH",
-                                     "--no-notarize",
-                                     "--overwrite"};
+  std::vector<std::string> arguments{
+      BOSUN_BINARY, "start",      (fixture.folder.path() / "Release").string(),
+      "--identity", "B3NCHB3NCH", "--no-notarize",
+      "--overwrite"};
   arguments.insert(arguments.end(), jobs.begin(), jobs.end());
   std::vector<std::string> entries;
   for (const auto& [name, value] : fixture.environment)

@@ -2,9 +2,9 @@
 
 #include <array>
 #include <charconv>
+#include <cstdint>
 #include <limits>
 #include <system_error>
-#include <cstdint>
 
 #include <nlohmann/json.hpp>
 

@@ -11,8 +11,8 @@ namespace bosun {
 
 // The JSON document of the user config file and of the project file bosun.json. Every member is
 // optional and named after its setting's key; text settings are JSON strings, boolean settings
-// JSON booleans, counts JSON whole numbers. Members not listed here are ignored when read. Secrets never appear: credentials
-// are a keychain profile name or the path and ID of an API key file.
+// JSON booleans, counts JSON whole numbers. Members not listed here are ignored when read. Secrets
+// never appear: credentials are a keychain profile name or the path and ID of an API key file.
 struct CLIConfiguration {
   // Thrown by decode() and encoded(); the description says what is wrong with the document.
   class CodingError : public halyard::Error {

@@ -28,7 +28,8 @@ namespace bosun {
 class ConfigurationResolver {
 public:
   // Throws CLIError: `usage` for an on/off pair given together, `configuration` for an unreadable
-  // file or an invalid boolean, enumerated or whole-number value. The first error ends the resolution.
+  // file or an invalid boolean, enumerated or whole-number value. The first error ends the
+  // resolution.
   ConfigurationResolver(const ParsedArguments& arguments,
                         const std::optional<std::filesystem::path>& projectFolder);
   ConfigurationResolver(const ParsedArguments& arguments,

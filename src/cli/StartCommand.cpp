@@ -2,7 +2,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include "cli/WindowPreview.hpp"
 #include "cli/CLIError.hpp"
 #include "cli/CheckPayload.hpp"
 #include "cli/FeedPublication.hpp"
@@ -12,6 +11,7 @@
 #include "cli/SignalHandler.hpp"
 #include "cli/StandardizedPath.hpp"
 #include "cli/TerminalSession.hpp"
+#include "cli/WindowPreview.hpp"
 #include "core/DMG/VolumeIcon.hpp"
 #include "core/Support/Text.hpp"
 

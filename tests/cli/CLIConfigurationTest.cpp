@@ -46,8 +46,8 @@ TEST(CLIConfigurationTest, AMemberOfTheWrongTypeMakesTheWholeDocumentUnreadable)
   EXPECT_EQ(decodingFailure(R"({"window": 960})"), "\"window\" must be a string.");
   EXPECT_EQ(decodingFailure(R"({"identity": ["a"]})"), "\"identity\" must be a string.");
   EXPECT_EQ(decodingFailure(R"({"output": true})"), "\"output\" must be a string.");
-  for (const char* count : {R"({"signingJobs": "4"})", R"({"signingJobs": 2.5})",
-                            R"({"signingJobs": 4294967297})"})
+  for (const char* count :
+       {R"({"signingJobs": "4"})", R"({"signingJobs": 2.5})", R"({"signingJobs": 4294967297})"})
     EXPECT_EQ(decodingFailure(count), "\"signingJobs\" must be a whole number.") << count;
 }
 
@@ -109,10 +109,10 @@ TEST(CLIConfigurationTest, ValuesAsTextForEverySetting) {
     // Each setting has its member of the right kind: booleans and counts normalise, text stays
     // verbatim.
     configuration.set(setting.wholeNumberRange ? " 07 " : " Yes ", setting.key);
-    EXPECT_EQ(configuration.value(setting.key),
-              setting.isBoolean() ? std::optional<std::string>("true")
-              : setting.wholeNumberRange ? "7"
-                                         : " Yes ")
+    EXPECT_EQ(configuration.value(setting.key), setting.isBoolean()
+                                                    ? std::optional<std::string>("true")
+                                                : setting.wholeNumberRange ? "7"
+                                                                           : " Yes ")
         << setting.key;
   }
   EXPECT_FALSE(configuration.isEmpty());

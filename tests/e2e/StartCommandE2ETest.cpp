@@ -175,8 +175,7 @@ TEST_F(StartE2E, AZipInputAndALicenseInTwoLanguages) {
       << text;
   EXPECT_FALSE(contains(text, "sell your data"));
   // The image asks for the agreement before it mounts: inspection answers it.
-  const auto inspected =
-      stand.bosun({"inspect", "--json", (release / "Release.dmg").string()});
+  const auto inspected = stand.bosun({"inspect", "--json", (release / "Release.dmg").string()});
   EXPECT_TRUE(contains(inspected.standardOutput, "Mounted successfully (read-only).") &&
               contains(inspected.standardOutput, "\"Found Sample.app\""))
       << inspected.standardOutput;

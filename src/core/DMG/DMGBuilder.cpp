@@ -27,8 +27,8 @@
 #include "core/Support/AtomicFile.hpp"
 #include "core/Support/AtomicFileCopy.hpp"
 #include "core/Support/CancellationError.hpp"
-#include "core/Support/HalyardCoreLog.hpp"
 #include "core/Support/FolderLock.hpp"
+#include "core/Support/HalyardCoreLog.hpp"
 #include "core/Support/TemporaryFolder.hpp"
 #include "core/Support/Text.hpp"
 

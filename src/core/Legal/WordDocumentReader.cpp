@@ -50,7 +50,6 @@ char16_t windows1252(unsigned char byte) {
   return byte >= 0x80 && byte < 0xA0 ? high[byte - 0x80] : char16_t{byte};
 }
 
-
 // Where a stretch of the main text is stored: its first character's byte offset in the
 // WordDocument stream, and one byte per character (8-bit) or two (UTF-16).
 struct Piece {

@@ -87,7 +87,6 @@ ListLabel::Format numberFormat(std::uint8_t code) {
   }
 }
 
-
 // The runs of one kind of formatted property page (512 bytes: the runs' byte offsets, then
 // per run a byte that locates its properties in the page, in 16-bit words; a paragraph page
 // gives 13 bytes per run of which the first is that byte).

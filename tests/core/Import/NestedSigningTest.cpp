@@ -28,8 +28,9 @@ protected:
   void recordSigning(const std::string& body = "\"$real\" \"$@\"") {
     const std::string log = "'" + this->log().string() + "'";
     scriptCodesign("case \"$1\" in --force) ;; *) exec \"$real\" \"$@\";; esac\n"
-                   "for a; do item=$a; done\nprintf 'start %s\\n' \"$item\" >> " + log + "\n" +
-                   body + "\nstatus=$?\nprintf 'end %s\\n' \"$item\" >> " + log + "\nexit $status");
+                   "for a; do item=$a; done\nprintf 'start %s\\n' \"$item\" >> " +
+                   log + "\n" + body + "\nstatus=$?\nprintf 'end %s\\n' \"$item\" >> " + log +
+                   "\nexit $status");
   }
   fs::path log() const { return standIns.home() / "signing.log"; }
 
@@ -96,9 +97,9 @@ TEST_F(NestedSigningTest, ItemsRunSideBySideButNeverBeforeWhatIsInsideThem) {
     std::set<std::string> distinct(items.begin(), items.end());
     EXPECT_EQ(distinct.size(), items.size());
     // The signatures hold together, every piece of nested code included.
-    EXPECT_NO_THROW(standIns.toolOK("/usr/bin/codesign", {"--verify", "--deep", "--strict",
-                                                          "--verbose=4",
-                                                          result.preparedAppURL.string()}));
+    EXPECT_NO_THROW(
+        standIns.toolOK("/usr/bin/codesign", {"--verify", "--deep", "--strict", "--verbose=4",
+                                              result.preparedAppURL.string()}));
   }
 }
 

@@ -131,8 +131,7 @@ TEST(InspectionServiceTest, PerfectDMGMountedAndEjectedByTheService) {
   EXPECT_EQ(progress,
             (std::vector<std::string>{"Reading file…", "Checking the DMG signature…",
                                       "Checking Gatekeeper and the stapled ticket for the DMG…",
-                                      "Mounting the DMG read-only…",
-                                      "Reading the window layout…",
+                                      "Mounting the DMG read-only…", "Reading the window layout…",
                                       "Verifying the app signature (deep and strict)…",
                                       "Reading the app's entitlements…",
                                       "Asking Gatekeeper about the app…", "Ejecting the DMG…"}));
