@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "core/DMG/RoundedRectanglePath.hpp"
 #include "core/Design/DesignImageEffects.hpp"
 #include "core/Design/DesignRenderError.hpp"
 #include "core/Design/DesignShadow.hpp"
@@ -106,16 +107,6 @@ std::optional<std::string> encoded(cairo_surface_t* bitmap, double width, double
   } catch (const DesignRenderError&) {
     return std::nullopt;
   }
-}
-
-void capsulePath(cairo_t* context, double x, double y, double width, double height) {
-  const double radius = std::min({std::max(height / 2, 1.0), width / 2, height / 2});
-  cairo_new_sub_path(context);
-  cairo_arc(context, x + width - radius, y + radius, radius, -M_PI / 2, 0);
-  cairo_arc(context, x + width - radius, y + height - radius, radius, 0, M_PI / 2);
-  cairo_arc(context, x + radius, y + height - radius, radius, M_PI / 2, M_PI);
-  cairo_arc(context, x + radius, y + radius, radius, M_PI, 3 * M_PI / 2);
-  cairo_close_path(context);
 }
 
 // The symbol fitted into a square of `box` pixels, as black artwork on transparency.
@@ -269,7 +260,7 @@ DMGArtwork::composeBackground(const std::optional<std::filesystem::path>& baseIm
     const double x = pad.center.x * k - padWidth / 2;
     const double y = height - pad.center.y * k - padHeight / 2;
     const auto capsule = [&](cairo_t* target) {
-      capsulePath(target, x, y, padWidth, padHeight);
+      roundedRectanglePath(target, x, y, padWidth, padHeight, padHeight / 2);
       cairo_fill(target);
     };
     // Only the shadow around the pill shows: the pill itself is clipped away (even-odd: the
@@ -277,7 +268,7 @@ DMGArtwork::composeBackground(const std::optional<std::filesystem::path>& baseIm
     cairo_save(context);
     cairo_set_fill_rule(context, CAIRO_FILL_RULE_EVEN_ODD);
     cairo_rectangle(context, 0, 0, width, height);
-    capsulePath(context, x, y, padWidth, padHeight);
+    roundedRectanglePath(context, x, y, padWidth, padHeight, padHeight / 2);
     cairo_clip(context);
     DesignShadow{8 * k, 0, 4 * k, {0, 0, 0, 0.16 * pad.color.a}}.paint(
         context, x, pad.center.y * k - padHeight / 2, padWidth, padHeight, capsule);

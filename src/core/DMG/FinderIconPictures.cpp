@@ -3,20 +3,11 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/DMG/RoundedRectanglePath.hpp"
+
 namespace halyard {
 
 namespace {
-
-void roundedRectangle(cairo_t* context, double x, double y, double width, double height,
-                      double radius) {
-  radius = std::min({radius, width / 2, height / 2});
-  cairo_new_sub_path(context);
-  cairo_arc(context, x + width - radius, y + radius, radius, -M_PI / 2, 0);
-  cairo_arc(context, x + width - radius, y + height - radius, radius, 0, M_PI / 2);
-  cairo_arc(context, x + radius, y + height - radius, radius, M_PI / 2, M_PI);
-  cairo_arc(context, x + radius, y + radius, radius, M_PI, 3 * M_PI / 2);
-  cairo_close_path(context);
-}
 
 void verticalGradient(cairo_t* context, double top, double bottom, double r1, double g1, double b1,
                       double r2, double g2, double b2) {
@@ -30,11 +21,11 @@ void verticalGradient(cairo_t* context, double top, double bottom, double r1, do
 // A folder in the unit square: the back with its tab, then the front panel over it.
 void folder(cairo_t* context) {
   cairo_new_path(context);
-  roundedRectangle(context, 0.06, 0.12, 0.36, 0.14, 0.04);
-  roundedRectangle(context, 0.06, 0.18, 0.88, 0.66, 0.05);
+  roundedRectanglePath(context, 0.06, 0.12, 0.36, 0.14, 0.04);
+  roundedRectanglePath(context, 0.06, 0.18, 0.88, 0.66, 0.05);
   cairo_set_source_rgb(context, 0.33, 0.60, 0.85);
   cairo_fill(context);
-  roundedRectangle(context, 0.06, 0.28, 0.88, 0.58, 0.05);
+  roundedRectanglePath(context, 0.06, 0.28, 0.88, 0.58, 0.05);
   verticalGradient(context, 0.28, 0.86, 0.56, 0.79, 0.97, 0.40, 0.67, 0.92);
   cairo_fill(context);
   // A lighter edge along the front panel's top.
@@ -50,13 +41,13 @@ void applicationsEmblem(cairo_t* context) {
   cairo_set_source_rgba(context, 0.22, 0.47, 0.74, 0.75);
   for (int row = 0; row < 2; ++row)
     for (int column = 0; column < 2; ++column)
-      roundedRectangle(context, 0.37 + column * 0.14, 0.42 + row * 0.14, 0.11, 0.11, 0.025);
+      roundedRectanglePath(context, 0.37 + column * 0.14, 0.42 + row * 0.14, 0.11, 0.11, 0.025);
   cairo_fill(context);
 }
 
 // The small square with a bent arrow that marks a link.
 void linkBadge(cairo_t* context) {
-  roundedRectangle(context, 0.08, 0.66, 0.2, 0.2, 0.04);
+  roundedRectanglePath(context, 0.08, 0.66, 0.2, 0.2, 0.04);
   cairo_set_source_rgb(context, 1, 1, 1);
   cairo_fill_preserve(context);
   cairo_set_line_width(context, 0.01);
@@ -76,7 +67,7 @@ void linkBadge(cairo_t* context) {
 
 // A slate tile with a white four-pointed star: an app that brings no icon of its own.
 void application(cairo_t* context) {
-  roundedRectangle(context, 0.1, 0.1, 0.8, 0.8, 0.18);
+  roundedRectanglePath(context, 0.1, 0.1, 0.8, 0.8, 0.18);
   verticalGradient(context, 0.1, 0.9, 0.57, 0.62, 0.71, 0.36, 0.40, 0.49);
   cairo_fill_preserve(context);
   cairo_set_line_width(context, 0.01);

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "core/DMG/FinderIconPictures.hpp"
+#include "core/DMG/RoundedRectanglePath.hpp"
 #include "core/Design/DesignImage.hpp"
 #include "core/Design/DesignImageEffects.hpp"
 #include "core/Design/DesignRenderError.hpp"
@@ -24,16 +25,6 @@ constexpr double cornerRadius = 10;
 // From an icon's centre down to the middle of its label's first line, beyond half the icon:
 // where the artwork puts the label pills.
 constexpr double labelGap = 14;
-
-void roundedRectangle(cairo_t* context, double x, double y, double width, double height,
-                      double radius) {
-  cairo_new_sub_path(context);
-  cairo_arc(context, x + width - radius, y + radius, radius, -M_PI / 2, 0);
-  cairo_arc(context, x + width - radius, y + height - radius, radius, 0, M_PI / 2);
-  cairo_arc(context, x + radius, y + height - radius, radius, M_PI / 2, M_PI);
-  cairo_arc(context, x + radius, y + radius, radius, M_PI, 3 * M_PI / 2);
-  cairo_close_path(context);
-}
 
 std::uint32_t bigEndian32(std::string_view bytes, std::size_t at) {
   std::uint32_t value = 0;
@@ -196,8 +187,7 @@ std::optional<std::string> FinderWindowPicture::png(const FinderWindowScene& sce
   cairo_font_options_destroy(options);
 
   // Everything inside the window's rounded outline.
-  roundedRectangle(context, 0, 0, width, height + Scene::titleBarHeight,
-                   std::min({cornerRadius, width / 2, (height + Scene::titleBarHeight) / 2}));
+  roundedRectanglePath(context, 0, 0, width, height + Scene::titleBarHeight, cornerRadius);
   cairo_clip(context);
   drawTitleBar(context, scene);
 
@@ -214,8 +204,8 @@ std::optional<std::string> FinderWindowPicture::png(const FinderWindowScene& sce
 
   // A hairline around the whole window.
   cairo_reset_clip(context);
-  roundedRectangle(context, 0.25, 0.25, width - 0.5, height + Scene::titleBarHeight - 0.5,
-                   std::min({cornerRadius, width / 2, (height + Scene::titleBarHeight) / 2}));
+  roundedRectanglePath(context, 0.25, 0.25, width - 0.5, height + Scene::titleBarHeight - 0.5,
+                       cornerRadius);
   cairo_set_source_rgba(context, 0, 0, 0, 0.3);
   cairo_set_line_width(context, 0.5);
   cairo_stroke(context);
