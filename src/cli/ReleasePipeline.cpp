@@ -338,16 +338,7 @@ private:
       return;
     }
 
-    halyard::DMGBuildRequest request;
-    request.dmgName = fs::path(plan_.artifactName).stem().string();
-    request.arrowSymbol = plan_.arrow;
-    request.isReversed = plan_.reversed;
-    const auto size = halyard::windowSize(plan_.window);
-    request.installerWindowSize = {size.width, size.height};
-    request.exportLabelPillEnabled = true;
-    request.exportLabelPillColor = halyard::CodableColor::white();
-    request.exportLabelTextColor = halyard::CodableColor::black();
-    request.compression = plan_.compression;
+    halyard::DMGBuildRequest request = plan_.dmgBuildRequest();
     if (plan_.volumeIcon) {
       request.volumeIconURL = halyard::VolumeIcon::appIconFile(app_);
       if (!request.volumeIconURL)

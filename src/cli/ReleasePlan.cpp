@@ -7,6 +7,7 @@
 #include "cli/StandardizedPath.hpp"
 #include "core/Appcast/AppcastItem.hpp"
 #include "core/Appcast/EdSigningKey.hpp"
+#include "core/DMG/InstallerWindowPreset.hpp"
 #include "core/Inspection/InspectionText.hpp"
 #include "core/Support/Text.hpp"
 #include "core/Support/UserFolders.hpp"
@@ -249,6 +250,20 @@ ReleasePlan ReleasePlan::make(const ProjectFolder& project,
   plan.volumeIcon = plan.format == OutputKind::dmg && configuration.boolean("volumeIcon");
   addUpdateFeed(plan, configuration, home);
   return plan;
+}
+
+halyard::DMGBuildRequest ReleasePlan::dmgBuildRequest() const {
+  halyard::DMGBuildRequest request;
+  request.dmgName = std::filesystem::path(artifactName).stem().string();
+  request.arrowSymbol = arrow;
+  request.isReversed = reversed;
+  const auto size = halyard::windowSize(window);
+  request.installerWindowSize = {size.width, size.height};
+  request.exportLabelPillEnabled = true;
+  request.exportLabelPillColor = halyard::CodableColor::white();
+  request.exportLabelTextColor = halyard::CodableColor::black();
+  request.compression = compression;
+  return request;
 }
 
 std::vector<std::string> ReleasePlan::steps() const {

@@ -11,6 +11,7 @@
 #include "cli/OutputKind.hpp"
 #include "cli/ParsedArguments.hpp"
 #include "cli/ProjectFolder.hpp"
+#include "core/DMG/DMGBuildRequest.hpp"
 #include "core/DMG/DMGCompressionFormat.hpp"
 #include "core/Notarization/NotaryCredentials.hpp"
 
@@ -54,6 +55,10 @@ struct ReleasePlan {
   // The same with the home folder given (for a leading "~" in the output setting).
   static ReleasePlan make(const ProjectFolder& project, const ConfigurationResolver& configuration,
                           const ParsedArguments& arguments, const std::filesystem::path& home);
+
+  // The DMG build request of this plan before a template styles it: the name, arrow, window,
+  // label pills and compression. The build and the preview start from the same one.
+  halyard::DMGBuildRequest dmgBuildRequest() const;
 
   // The plan as numbered-list entries, one human-readable line each, in the order of the run.
   std::vector<std::string> steps() const;

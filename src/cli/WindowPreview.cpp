@@ -16,17 +16,8 @@ void WindowPreview::write(const ReleasePlan& plan, const std::filesystem::path& 
                    "Leave out --preview, or pass --format dmg.");
 
   // The request a build makes, before a template styles it.
-  const std::string dmgName = std::filesystem::path(plan.artifactName).stem().string();
-  halyard::DMGBuildRequest request;
-  request.dmgName = dmgName;
-  request.arrowSymbol = plan.arrow;
-  request.isReversed = plan.reversed;
-  const auto size = halyard::windowSize(plan.window);
-  request.installerWindowSize = {size.width, size.height};
-  request.exportLabelPillEnabled = true;
-  request.exportLabelPillColor = halyard::CodableColor::white();
-  request.exportLabelTextColor = halyard::CodableColor::black();
-  request.compression = plan.compression;
+  halyard::DMGBuildRequest request = plan.dmgBuildRequest();
+  const std::string dmgName = request.dmgName;
 
   std::optional<halyard::TemporaryFolder> workspace;
   if (plan.project.templateURL) {
