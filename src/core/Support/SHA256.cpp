@@ -4,10 +4,12 @@
 #include <nettle/sha2.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "core/Support/Error.hpp"
 
@@ -70,6 +72,37 @@ std::string SHA256::hexDigestOfFile(const std::filesystem::path& file) {
       throw Error(domain, error, "Could not read " + file.string() + ": " + std::strerror(error));
     }
     digest.update(buffer.data(), static_cast<std::size_t>(count));
+  }
+  return digest.hexFinal();
+}
+
+std::string SHA256::hexDigestOfTree(const std::filesystem::path& root) {
+  namespace fs = std::filesystem;
+  if (!fs::is_directory(root)) return hexDigestOfFile(root);
+  std::vector<fs::path> entries;
+  for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
+       ++it)
+    entries.push_back(it->path());
+  std::sort(entries.begin(), entries.end());
+  // One line per entry: its kind, then its name after the name's length, so that no name (one
+  // holding a line break, say) can make two different trees read alike.
+  Digest digest;
+  for (const auto& entry : entries) {
+    const auto status = fs::symlink_status(entry);
+    std::string line = entry.lexically_relative(root).generic_string();
+    line.insert(0, std::to_string(line.size()) + ":");
+    if (fs::is_symlink(status)) {
+      line = "l " + line + " " + fs::read_symlink(entry).string();
+    } else if (fs::is_directory(status)) {
+      line = "d " + line;
+    } else if (fs::is_regular_file(status)) {
+      const bool executable = (status.permissions() & fs::perms::owner_exec) != fs::perms::none;
+      line = (executable ? "x " : "f ") + line + " " + hexDigestOfFile(entry);
+    } else {
+      line = "o " + line;
+    }
+    line += '\n';
+    digest.update(line.data(), line.size());
   }
   return digest.hexFinal();
 }
