@@ -23,6 +23,7 @@
 #include "core/Process/ProcessRunner.hpp"
 #include "core/Signing/SigningIdentityDetector.hpp"
 #include "core/Support/Error.hpp"
+#include "core/Support/SHA256.hpp"
 #include "core/Support/TemporaryFolder.hpp"
 #include "core/Support/Text.hpp"
 #include "core/Support/UserFolders.hpp"
@@ -216,12 +217,15 @@ ExitCode NotarizeCommand::run(const ParsedArguments& parsed) {
   // A submission that an earlier run uploaded is collected rather than uploaded again.
   const SubmissionCache cache;
   const auto polling = halyard::NotaryPolling::standard();
+  // What an upload is made from: the file as it is now, before it is signed. A submission is
+  // resumed only for the same file (one rebuilt since must not be replaced by the older upload).
+  const auto inputDigest = [&input] { return halyard::SHA256::hexDigestOfFile(input); };
   std::optional<SubmissionResumption> resumption;
   if (submission) {
     resumption =
         SubmissionResumption::named(*submission, input, target, *credentials, polling, wait, cache);
   } else {
-    resumption = SubmissionResumption::lookup(target, *credentials, polling, cache);
+    resumption = SubmissionResumption::lookup(target, inputDigest, *credentials, polling, cache);
     if (resumption) {
       console.step("Resuming submission " + resumption->id + " of " + shown(target.filename()) +
                    " instead of uploading it again…");
@@ -230,7 +234,7 @@ ExitCode NotarizeCommand::run(const ParsedArguments& parsed) {
 
   console.step("Notarizing " + shown(target.filename()) + " (this can take a few minutes)…");
   halyard::ArtifactNotarizationCoordinator coordinator;
-  SubmissionTracker tracker(target, cache);
+  SubmissionTracker tracker(target, inputDigest, cache);
   halyard::ArtifactNotarizationResult result;
   {
     // Ctrl-C stops the tool through the process registry; this keeps an uploaded file whose

@@ -12,6 +12,8 @@
 #include "cli/Console.hpp"
 #include "cli/DiskImageCleanup.hpp"
 #include "cli/SignalHandler.hpp"
+#include "cli/SubmissionCache.hpp"
+#include "cli/SubmissionResumption.hpp"
 #include "cli/SubmissionTracker.hpp"
 #include "core/DMG/DMGBuilder.hpp"
 #include "core/DMG/DMGTemplateBackground.hpp"
@@ -23,8 +25,10 @@
 #include "core/Inspection/ReleaseCheck.hpp"
 #include "core/Legal/InstallerLicense.hpp"
 #include "core/Notarization/AppBundleNotarizer.hpp"
+#include "core/Notarization/AppBundleNotarizerError.hpp"
 #include "core/Notarization/AppTicketStapler.hpp"
 #include "core/Notarization/ArtifactNotarizationCoordinator.hpp"
+#include "core/Notarization/NotaryPollingError.hpp"
 #include "core/PKG/PKGBuilder.hpp"
 #include "core/Process/AppleTools.hpp"
 #include "core/Process/CoreCommand.hpp"
@@ -159,19 +163,32 @@ public:
                     halyard::inspectiontext::printable(folder.string()));
     workspace_ =
         makePrivateFolder(temporaries_, halyard::UserFolders::temporary(), workspacePrefix);
+    // The file is made and finished in a private folder beside the output, so that the rename
+    // that publishes it stays on one file system.
+    const auto staging = [this] {
+      return makePrivateFolder(temporaries_, plan_.outputURL.parent_path(), stagingPrefix) /
+             plan_.artifactName;
+    };
+    if (const auto resumption = keptSubmission()) {
+      // The file Apple has is finished as it is: nothing is signed or built again.
+      if (plan_.appcast) {
+        stageApp();
+        readAppVersions();
+      }
+      const fs::path staged = staging();
+      finish(staged, &*resumption);
+      publish(staged);
+      return checks(false);
+    }
     stageApp();
     if (plan_.appcast) readAppVersions();
     prepareAppBundle();
     const halyard::LicenseAgreement agreement = licenseAgreement();
-    // The file is made and finished in a private folder beside the output, so that the rename
-    // that publishes it stays on one file system.
-    const fs::path staging =
-        makePrivateFolder(temporaries_, plan_.outputURL.parent_path(), stagingPrefix);
-    const fs::path staged = staging / plan_.artifactName;
+    const fs::path staged = staging();
     build(staged, agreement);
     finish(staged);
     publish(staged);
-    return checks();
+    return checks(plan_.sign || plan_.stapleApp);
   }
 
 private:
@@ -298,10 +315,24 @@ private:
 
   void notarizeApp() {
     console_.step("Notarizing the app bundle (this can take a few minutes)…");
+    // The archive is not kept: a later run signs the app again, which makes another one.
+    SubmissionTracker tracker(plan_.project.appSource);
+    const CancellationCleanup cancelled([&tracker] { tracker.cancelled(); });
+    ReleaseSteps::AppSubmission submission;
+    submission.progress = [this](const std::string& line) { console_.step(line); };
+    submission.submitted = [&tracker](const std::string& id) { tracker.appSubmitted(id); };
+    submission.wait = plan_.notaryWait;
     try {
-      steps_.notarizeApp(app_, *plan_.credentials,
-                         [this](const std::string& line) { console_.step(line); });
+      steps_.notarizeApp(app_, *plan_.credentials, submission);
+    } catch (const halyard::NotaryPollingError& error) {
+      SignalHandler::shared().waitWhileHandling();
+      tracker.markUnfinished();
+      const bool timedOut = error.errorCase() == halyard::NotaryPollingError::Case::timedOut;
+      throw tracker.withSubmission(
+          CLIError(timedOut ? ExitCode::timeout : ExitCode::notarization,
+                   halyard::AppBundleNotarizerError::describe("Notarizing the app", error.text())));
     } catch (...) {
+      SignalHandler::shared().waitWhileHandling();
       throw CLIError::from(std::current_exception(), ExitCode::notarization);
     }
   }
@@ -367,14 +398,31 @@ private:
     }
   }
 
-  void finish(const fs::path& staged) {
+  // The submission an earlier run of this release left waiting for its verdict (kept when its
+  // wait ended without one), when the release's inputs are still the same and Apple still works
+  // on it or has accepted it.
+  std::optional<SubmissionResumption> keptSubmission() {
+    if (!plan_.notarize || !plan_.credentials) return std::nullopt;
+    auto resumption = SubmissionResumption::lookup(
+        plan_.outputURL, [this] { return plan_.inputsDigest(); }, *plan_.credentials,
+        halyard::NotaryPolling::standard(), SubmissionCache());
+    if (resumption) {
+      console_.step("Resuming submission " + resumption->id + " of " + plan_.artifactName +
+                    " instead of building and uploading it again…");
+    }
+    return resumption;
+  }
+
+  // Signs, notarizes, staples and validates the file made at `staged`; for a resumed
+  // submission, finishes the file Apple received into `staged`.
+  void finish(const fs::path& staged, const SubmissionResumption* resumption = nullptr) {
     const std::string name = plan_.artifactName;
     if (plan_.notarize) {
       console_.step("Notarizing " + name + " (this can take a few minutes)…");
       const bool isDMG = plan_.format == OutputKind::dmg;
       halyard::ArtifactNotarizationCoordinator coordinator;
       halyard::ArtifactNotarizationResult result;
-      SubmissionTracker tracker(plan_.outputURL);
+      SubmissionTracker tracker(plan_.outputURL, [this] { return plan_.inputsDigest(); });
       {
         // On Ctrl-C an uploaded file is kept for collecting its verdict later, before the
         // coordinator's files go.
@@ -384,9 +432,15 @@ private:
         });
         try {
           halyard::ArtifactNotarizationConfig config(
-              staged, isDMG ? plan_.identity : plan_.installerIdentity, *plan_.credentials,
+              resumption ? resumption->file : staged,
+              isDMG ? plan_.identity : plan_.installerIdentity, *plan_.credentials,
               isDMG ? halyard::ArtifactKind::dmg : halyard::ArtifactKind::pkg);
           config.notaryWait = plan_.notaryWait;
+          if (resumption) {
+            config.destination = staged;
+            config.submissionID = resumption->id;
+            tracker.resume(resumption->id);
+          }
           tracker.attach(config);
           result =
               coordinator.run(config, [this](const std::string& line) { console_.step(line); });
@@ -434,11 +488,12 @@ private:
     }
   }
 
-  ReleaseOutcome checks() {
+  // The release checks; `checksApp`: the app in the workspace too (it is the one inside).
+  ReleaseOutcome checks(bool checksApp) {
     console_.step("Checking signing, notarization and stapling…");
     ReleaseOutcome outcome;
     outcome.artifactURL = plan_.outputURL;
-    if (plan_.sign || plan_.stapleApp) {
+    if (checksApp) {
       outcome.appCheck = halyard::ReleaseCheck::run(app_, halyard::ReleaseCheck::Kind::app);
       outcome.appCheck->fileName = fileName(app_);
     }
@@ -479,10 +534,12 @@ void ReleaseSteps::discardDiskImageBuilds() {
 
 void ReleaseSteps::notarizeAppBundle(const fs::path& app,
                                      const halyard::NotaryCredentials& credentials,
-                                     const Progress& progress) {
+                                     const AppSubmission& submission) {
   halyard::AppBundleNotarizer notarizer;
+  notarizer.wait = submission.wait;
+  notarizer.submitted = submission.submitted;
   const CancellationCleanup cleanup([&notarizer] { notarizer.discardTemporaryFiles(); });
-  notarizer.notarizeAndStaple(app, credentials, progress);
+  notarizer.notarizeAndStaple(app, credentials, submission.progress);
 }
 
 AppTicketOutcome ReleaseSteps::stapleAppTicket(const fs::path& app) {

@@ -40,9 +40,15 @@ struct ReleaseSteps {
       const std::filesystem::path& appURL, const std::string& appDisplayName,
       const std::filesystem::path& outputURL, const halyard::DMGBuildRequest& request,
       const halyard::LicenseAgreement& agreement, bool prefersModernTools, const Progress& status)>;
+  // What the app's notarization reports as it goes, and how long it waits for the verdict.
+  struct AppSubmission {
+    Progress progress;
+    std::function<void(const std::string& id)> submitted; // the id, as soon as the upload has it
+    double wait = 900;
+  };
   using AppNotarization =
       std::function<void(const std::filesystem::path& app,
-                         const halyard::NotaryCredentials& credentials, const Progress& progress)>;
+                         const halyard::NotaryCredentials& credentials, const AppSubmission&)>;
   using TicketStapling = std::function<AppTicketOutcome(const std::filesystem::path& app)>;
 
   DMGBuild buildDMG = designedDiskImage;
@@ -64,7 +70,7 @@ struct ReleaseSteps {
   // the submission is removed.
   static void notarizeAppBundle(const std::filesystem::path& app,
                                 const halyard::NotaryCredentials& credentials,
-                                const Progress& progress);
+                                const AppSubmission& submission);
   // Staples the ticket Apple already has for the app, if any.
   static AppTicketOutcome stapleAppTicket(const std::filesystem::path& app);
 };

@@ -9,6 +9,7 @@
 #include "core/Appcast/EdSigningKey.hpp"
 #include "core/DMG/InstallerWindowPreset.hpp"
 #include "core/Inspection/InspectionText.hpp"
+#include "core/Support/SHA256.hpp"
 #include "core/Support/Text.hpp"
 #include "core/Support/UserFolders.hpp"
 
@@ -314,6 +315,19 @@ std::vector<std::string> ReleasePlan::steps() const {
                      *downloadURL);
   }
   return result;
+}
+
+std::string ReleasePlan::inputsDigest() const {
+  std::string text;
+  for (const auto& step : steps())
+    text += step + "\n";
+  text += "arrow " + arrow + "\nreversed " + (reversed ? "yes" : "no") + "\n";
+  text += "app " + halyard::SHA256::hexDigestOfTree(project.appSource) + "\n";
+  if (project.templateURL)
+    text += "template " + halyard::SHA256::hexDigestOfTree(*project.templateURL) + "\n";
+  for (const auto& document : project.legalDocuments)
+    text += "license " + halyard::SHA256::hexDigestOfTree(document) + "\n";
+  return halyard::SHA256::hexDigest(text);
 }
 
 } // namespace bosun

@@ -62,6 +62,11 @@ struct ReleasePlan {
 
   // The plan as numbered-list entries, one human-readable line each, in the order of the run.
   std::vector<std::string> steps() const;
+
+  // A digest of everything the release is made from: the app (its whole tree, or the ZIP), the
+  // template, the license documents and the choices that shape the file. Two runs with equal
+  // digests make the same file but for its signatures' times. Reads every byte of the app.
+  std::string inputsDigest() const;
 };
 
 } // namespace bosun

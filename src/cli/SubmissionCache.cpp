@@ -42,6 +42,8 @@ std::optional<SubmissionRecord> readRecord(const fs::path& file) {
     record.file = json.at("file").get<std::string>();
     record.sha256 = json.at("sha256").get<std::string>();
     record.keptAt = json.at("keptAt").get<std::int64_t>();
+    // Records kept by earlier versions have no source: they are resumed only when named.
+    if (json.contains("source")) record.source = json.at("source").get<std::string>();
   } catch (const nlohmann::json::exception&) {
     return std::nullopt;
   }
@@ -72,17 +74,16 @@ bool SubmissionCache::isSubmissionID(std::string_view id) {
              std::string_view::npos;
 }
 
-std::optional<SubmissionRecord> SubmissionCache::keep(const std::string& id,
-                                                      const fs::path& uploaded,
-                                                      const fs::path& target,
-                                                      std::string* error) const {
+std::optional<SubmissionRecord>
+SubmissionCache::keep(const std::string& id, const fs::path& uploaded, const fs::path& target,
+                      const std::string& source, std::string* error) const {
   if (!isSubmissionID(id)) return std::nullopt;
   remove(id);
   try {
     makePrivateFolder(folder_);
     const fs::path holder = folder_ / id;
     makePrivateFolder(holder);
-    SubmissionRecord record{id, target, holder / uploaded.filename(), {}, secondsNow()};
+    SubmissionRecord record{id, target, holder / uploaded.filename(), {}, secondsNow(), source};
     // A second name for the same bytes where the file system allows it, else a copy.
     std::error_code linked;
     fs::create_hard_link(uploaded, record.file, linked);
@@ -92,7 +93,8 @@ std::optional<SubmissionRecord> SubmissionCache::keep(const std::string& id,
                                  {"target", record.target.string()},
                                  {"file", record.file.string()},
                                  {"sha256", record.sha256},
-                                 {"keptAt", record.keptAt}};
+                                 {"keptAt", record.keptAt},
+                                 {"source", record.source}};
     halyard::AtomicFile::writeAll(folder_ / (id + ".json"), json.dump(2) + "\n", 0600);
     return record;
   } catch (const std::exception& failure) {

@@ -16,6 +16,10 @@ struct SubmissionRecord {
   std::filesystem::path file; // the kept copy of the uploaded file
   std::string sha256;         // of the kept copy
   std::int64_t keptAt = 0;    // seconds since 1970 (UTC)
+  // The digest of what the uploaded file was made from (the file before it was signed, or a
+  // release's inputs): a run resumes the submission only from the same source. Empty when not
+  // known.
+  std::string source;
 };
 
 // The submissions whose wait ended without a verdict, kept so that the verdict can be collected
@@ -36,10 +40,12 @@ public:
   // it is safe as a file name.
   static bool isSubmissionID(std::string_view id);
 
-  // Keeps a copy of `uploaded` for `target`. Never throws: a cache that cannot be written only
-  // costs the resumption (the reason is returned as the error).
+  // Keeps a copy of `uploaded` for `target`, made from `source` (a digest, or empty). Never
+  // throws: a cache that cannot be written only costs the resumption (the reason is returned as
+  // the error).
   std::optional<SubmissionRecord> keep(const std::string& id, const std::filesystem::path& uploaded,
                                        const std::filesystem::path& target,
+                                       const std::string& source = {},
                                        std::string* error = nullptr) const;
   std::optional<SubmissionRecord> find(const std::string& id) const;
   // The newest record whose target is `target`.

@@ -87,12 +87,19 @@ SubmissionResumption SubmissionResumption::named(const std::string& id, const fs
 }
 
 std::optional<SubmissionResumption>
-SubmissionResumption::lookup(const fs::path& target, const halyard::NotaryCredentials& credentials,
+SubmissionResumption::lookup(const fs::path& target, const std::function<std::string()>& source,
+                             const halyard::NotaryCredentials& credentials,
                              const halyard::NotaryPolling& polling, const SubmissionCache& cache) {
   const auto record = cache.findForTarget(target);
   if (!record) return std::nullopt;
   if (!isKeptFile(record->file)) {
     cache.remove(record->id);
+    return std::nullopt;
+  }
+  if (record->source.empty()) return std::nullopt;
+  try {
+    if (record->source != source()) return std::nullopt;
+  } catch (const std::exception&) {
     return std::nullopt;
   }
   auto request = halyard::AppleTools::request(

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -28,9 +29,13 @@ struct SubmissionResumption {
                                     const halyard::NotaryPolling& polling, double wait,
                                     const SubmissionCache& cache);
 
-  // The kept submission for `target` that the notary service still works on or has accepted;
-  // a kept one that it turned down, or that these credentials cannot see, is dropped.
+  // The kept submission for `target` that the notary service still works on or has accepted,
+  // when it was made from the same source (`source` gives the digest of today's, and is asked
+  // only when a submission is kept for `target`); a kept one that the service turned down, or
+  // that these credentials cannot see, is dropped. One made from another source is left alone:
+  // resuming it would put an older file at `target`.
   static std::optional<SubmissionResumption> lookup(const std::filesystem::path& target,
+                                                    const std::function<std::string()>& source,
                                                     const halyard::NotaryCredentials& credentials,
                                                     const halyard::NotaryPolling& polling,
                                                     const SubmissionCache& cache);

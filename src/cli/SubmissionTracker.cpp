@@ -24,8 +24,8 @@ std::string shellWord(const std::string& text) {
 
 } // namespace
 
-SubmissionTracker::SubmissionTracker(fs::path target, SubmissionCache cache)
-    : target_(std::move(target)), cache_(std::move(cache)) {}
+SubmissionTracker::SubmissionTracker(fs::path target, SourceDigest source, SubmissionCache cache)
+    : target_(std::move(target)), source_(std::move(source)), cache_(std::move(cache)) {}
 
 std::string SubmissionTracker::hint(const fs::path& target, const std::string& id) {
   return "Apple keeps working on it; collect the result later with `bosun notarize " +
@@ -41,17 +41,39 @@ void SubmissionTracker::attach(halyard::ArtifactNotarizationConfig& config) {
       uploaded_ = uploaded;
     }
     keep(id, uploaded);
-    Console& console = Console::shared();
-    console.step("Submitted to Apple's notary service (submission " + id + ")…");
-    if (console.isJSON()) {
-      console.event("submission",
-                    Redactor::redact({{"id", id}, {"file", target_.string()}}, {"id", "file"}));
-    }
+    Console::shared().step("Submitted to Apple's notary service (submission " + id + ")…");
+    announce(id);
   };
   config.unfinished = [this](const std::string& id, const fs::path& uploaded) {
     markUnfinished();
     keep(id, uploaded);
   };
+}
+
+void SubmissionTracker::appSubmitted(const std::string& id) {
+  {
+    const std::lock_guard<std::mutex> guard(lock_);
+    id_ = id;
+    isApp_ = true;
+  }
+  announce(id);
+}
+
+void SubmissionTracker::announce(const std::string& id) const {
+  Console& console = Console::shared();
+  if (console.isJSON()) {
+    console.event("submission",
+                  Redactor::redact({{"id", id}, {"file", target_.string()}}, {"id", "file"}));
+  }
+}
+
+std::string SubmissionTracker::appHint(const std::string& id) {
+  return "Apple keeps working on it; ask for its status with `xcrun notarytool info " + id +
+         "` and your notary credentials.";
+}
+
+std::string SubmissionTracker::hintFor(const std::string& id) const {
+  return isApp_ ? appHint(id) : hint(target_, id);
 }
 
 void SubmissionTracker::resume(const std::string& id) {
@@ -80,8 +102,14 @@ void SubmissionTracker::keep(const std::string& id, const fs::path& uploaded) {
   if (cache_.find(id)) return;
   std::error_code error;
   if (uploaded.empty() || !fs::exists(uploaded, error) || uploaded == target_) return;
+  // A source that cannot be read only means the submission is resumed when named, not by itself.
+  std::string source;
+  try {
+    if (source_) source = source_();
+  } catch (const std::exception&) {
+  }
   std::string reason;
-  if (!cache_.keep(id, uploaded, target_, &reason)) {
+  if (!cache_.keep(id, uploaded, target_, source, &reason)) {
     Console::shared().warning("The uploaded file could not be kept for later (" + reason +
                               "); collecting the result will need a new submission.");
   }
@@ -99,8 +127,12 @@ void SubmissionTracker::cancelled() noexcept {
       unfinished_ = true;
     }
     keep(*id, uploaded);
-    Console::shared().warning("Submission " + *id + " is with Apple's notary service. " +
-                              hint(target_, *id));
+    std::string hint;
+    {
+      const std::lock_guard<std::mutex> guard(lock_);
+      hint = hintFor(*id);
+    }
+    Console::shared().warning("Submission " + *id + " is with Apple's notary service. " + hint);
   } catch (...) {
     // The process is ending; nothing more can be done.
   }
@@ -124,7 +156,7 @@ CLIError SubmissionTracker::withSubmission(CLIError error) const {
   message += message.find('\n') == std::string::npos && !message.empty() && message.back() == '.'
                  ? " Submission " + *id_ + "."
                  : "\nSubmission " + *id_ + ".";
-  return CLIError(error.code(), message, hint(target_, *id_));
+  return CLIError(error.code(), message, hintFor(*id_));
 }
 
 } // namespace bosun

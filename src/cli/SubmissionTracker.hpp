@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -19,14 +20,27 @@ namespace bosun {
 // verdict later, and once the submission's story has ended (`finished`) the kept file goes.
 class SubmissionTracker {
 public:
+  // The digest of what the uploaded file is made from (SubmissionRecord::source), asked for
+  // when the file is kept.
+  using SourceDigest = std::function<std::string()>;
+
   // `target` is the file the finished result goes to (the one the hint names).
-  SubmissionTracker(std::filesystem::path target, SubmissionCache cache = SubmissionCache());
+  SubmissionTracker(std::filesystem::path target, SourceDigest source = {},
+                    SubmissionCache cache = SubmissionCache());
 
   // Sets the configuration's `submitted` and `unfinished` hooks to this tracker.
   void attach(halyard::ArtifactNotarizationConfig& config);
 
   // For a resumed submission: its id is known from the start.
   void resume(const std::string& id);
+
+  // For an app bundle's submission (the tracker's target is the app): records the id and tells
+  // it as the JSON event (the notarizer shows the line). Nothing is kept for it, and the hint
+  // points at notarytool: a later run signs the app again, which makes another upload.
+  void appSubmitted(const std::string& id);
+
+  // The wait ended without a verdict.
+  void markUnfinished();
 
   // For the cancellation clean-up: prints the id with the hint. Does nothing before the upload.
   void cancelled() noexcept;
@@ -42,6 +56,9 @@ public:
   // "Apple keeps working on it; collect the result later with `bosun notarize FILE
   // --submission ID`."
   static std::string hint(const std::filesystem::path& target, const std::string& id);
+  // "Apple keeps working on it; ask for its status with `xcrun notarytool info ID` and your
+  // notary credentials."
+  static std::string appHint(const std::string& id);
 
   // Whether the wait ended without a verdict.
   bool isUnfinished() const;
@@ -51,9 +68,11 @@ public:
 
 private:
   void keep(const std::string& id, const std::filesystem::path& uploaded);
-  void markUnfinished();
+  void announce(const std::string& id) const;
+  std::string hintFor(const std::string& id) const;
 
   std::filesystem::path target_;
+  SourceDigest source_;
   SubmissionCache cache_;
   mutable std::mutex lock_;
   // Held for a whole `keep`: the poll's end and a cancellation on the signal's thread may both
@@ -62,6 +81,7 @@ private:
   std::optional<std::string> id_;
   std::filesystem::path uploaded_;
   bool unfinished_ = false;
+  bool isApp_ = false;
 };
 
 } // namespace bosun

@@ -64,7 +64,7 @@ TEST_F(ReleasePipelineAppBundle, OnlyAMissingTicketWithoutSkippingLeadsToSigning
       return AppTicketOutcome{test.ticket, "no ticket"};
     };
     steps.notarizeApp = [&](const fs::path& app, const halyard::NotaryCredentials&,
-                            const ReleaseSteps::Progress&) { notarized.push_back(app); };
+                            const ReleaseSteps::AppSubmission&) { notarized.push_back(app); };
     ReleasePlan given = plan();
     given.stapleApp = test.stapleApp;
     given.notarizeApp = !test.stapleApp;

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <fstream>
 #include <thread>
 
 #include "StandInRoot.hpp"
@@ -311,6 +313,68 @@ TEST_F(StartE2E, OverwriteKeepsTheOldReleaseUntilTheNewOneIsDone) {
 
   const RunResult replaced = start({"--overwrite"});
   EXPECT_TRUE(replaced.exitedWith(0)) << replaced.standardError;
+  EXPECT_TRUE(toolAccepts("/usr/bin/xcrun", {"stapler", "validate", output.string()}));
+}
+
+// Apple takes longer than the wait, for the app's submission and for the DMG's: each ends with
+// the time-out, the id (also as a JSON event) and how to follow it. A rerun with a changed app
+// makes and uploads a new DMG; a rerun with the same inputs resumes that DMG's submission, so
+// nothing is built or uploaded again.
+TEST_F(StartE2E, ATimedOutReleaseIsResumedOnlyFromTheSameInputs) {
+  const auto submissionCount = [this] {
+    const auto history =
+        stand.tool("/usr/bin/xcrun", {"notarytool", "history", "--keychain-profile",
+                                      StandInRoot::profile, "--output-format", "json"});
+    return json::parse(history.standardOutput)["history"].size();
+  };
+  const auto submissionIn = [](const std::string& text) {
+    const auto at = text.rfind("(submission ");
+    return at == std::string::npos ? std::string() : text.substr(at + 12, 36);
+  };
+  const std::map<std::string, std::string> slow{{"MACSIM_NOTARY_PROCESSING", "3"}};
+  const fs::path output = release / "Release.dmg";
+  const size_t before = submissionCount();
+
+  RunResult result = start({"--app-bundle", "notarize", "--notary-wait", "1", "--json"}, slow);
+  EXPECT_TRUE(result.exitedWith(20)) << result.standardOutput;
+  const auto lines = result.outputLines();
+  const auto event = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
+    return json::parse(line)["event"] == "submission";
+  });
+  ASSERT_NE(event, lines.end()) << result.standardOutput;
+  const std::string appID = json::parse(*event)["id"];
+  EXPECT_EQ(json::parse(*event)["file"], app.string());
+  EXPECT_TRUE(contains(result.standardOutput, "Apple keeps working on it; ask for its status with "
+                                              "`xcrun notarytool info " +
+                                                  appID + "` and your notary credentials."))
+      << result.standardOutput;
+
+  result = start({"--notary-wait", "1"}, slow);
+  EXPECT_TRUE(result.exitedWith(20)) << result.standardError;
+  EXPECT_TRUE(contains(result.standardError,
+                       "Apple keeps working on it; collect the result later with `bosun notarize " +
+                           output.string() + " --submission "))
+      << result.standardError;
+  EXPECT_FALSE(fs::exists(output));
+
+  fs::create_directories(app / "Contents" / "Resources");
+  std::ofstream(app / "Contents" / "Resources" / "Rebuilt.txt") << "a newer build";
+  appBefore = snapshot(app);
+  result = start({"--notary-wait", "1"}, slow);
+  EXPECT_TRUE(result.exitedWith(20)) << result.standardError;
+  EXPECT_FALSE(contains(result.standardError, "Resuming")) << result.standardError;
+  const std::string id = submissionIn(result.standardError);
+  EXPECT_EQ(submissionCount(), before + 3);
+
+  std::this_thread::sleep_for(std::chrono::seconds(3));
+  result = start({});
+  ASSERT_TRUE(result.exitedWith(0)) << result.standardError;
+  EXPECT_TRUE(contains(result.standardError,
+                       "› Resuming submission " + id +
+                           " of Release.dmg instead of building and uploading it again…\n"))
+      << result.standardError;
+  EXPECT_FALSE(contains(result.standardError, "Signing Sample.app")) << result.standardError;
+  EXPECT_EQ(submissionCount(), before + 3);
   EXPECT_TRUE(toolAccepts("/usr/bin/xcrun", {"stapler", "validate", output.string()}));
 }
 

@@ -60,13 +60,13 @@ void AppBundleNotarizer::notarizeAndStaple(const fs::path& app,
   try {
     id = polling_.upload(archive, credentials);
     report(progress, "Submitted to Apple's notary service (submission " + id + ")…");
-    const auto verdict = polling_.await(id, credentials, toolLimit);
+    if (submitted) submitted(id);
+    const auto verdict = polling_.await(id, credentials, wait);
     if (!verdict.accepted()) throw AppBundleNotarizerError("Notarizing the app", verdict.output);
   } catch (const NotaryPollingError& error) {
-    throw AppBundleNotarizerError("Notarizing the app",
-                                  error.submissionID().empty()
-                                      ? error.text()
-                                      : error.text() + "\n  id: " + error.submissionID());
+    // Without a verdict the submission goes on at Apple: the error keeps its id.
+    if (!error.submissionID().empty()) throw;
+    throw AppBundleNotarizerError("Notarizing the app", error.text());
   }
 
   report(progress, "Stapling application bundle…");

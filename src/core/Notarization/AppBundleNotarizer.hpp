@@ -14,13 +14,15 @@ namespace halyard {
 
 // Notarizes one app bundle: zips it with ditto into a fresh folder "Halyard_AppNotary_<UUID>"
 // in the temporary directory (removed when the operation ends, however it ends), submits the
-// archive (NotaryPolling: upload, then status queries for at most `toolLimit` seconds; the
-// submission's id is told through the progress callback as soon as it is known), and staples the
-// ticket to the app.
+// archive (NotaryPolling: upload, then status queries for at most `wait` seconds; the
+// submission's id is told through the progress callback and `submitted` as soon as it is known),
+// and staples the ticket to the app.
 // A staple that finds no record right after the acceptance is tried again (TicketPropagation).
 // Tools run through ToolProcess with a limit of 900 seconds each, on the calling thread.
-// Failures are AppBundleNotarizerError with the tool's words; a folder that cannot be made
-// throws the file system's error. Construct one notarizer per run.
+// Failures are AppBundleNotarizerError with the tool's words; a wait that ends without a verdict
+// (its bound reached, or too many status queries failed) is the NotaryPollingError naming the
+// submission, which Apple keeps working on; a folder that cannot be made throws the file
+// system's error. Construct one notarizer per run.
 class AppBundleNotarizer {
 public:
   using Progress = std::function<void(const std::string&)>;
@@ -39,6 +41,11 @@ public:
                          const Progress& progress);
   void notarizeAndStaple(const std::filesystem::path& app, const std::string& keychainProfile,
                          const Progress& progress);
+
+  // Seconds to wait for the verdict once the archive is uploaded.
+  double wait = toolLimit;
+  // Told the submission's id as soon as the upload has it. May be empty.
+  std::function<void(const std::string&)> submitted;
 
   // Removes the archive folder of a run in progress. For cancellation: safe to call from any
   // thread, never throws.
