@@ -94,8 +94,12 @@ std::vector<std::string> detachAll(const std::vector<std::string>& targets) {
   using halyard::DiskImageMounts;
   std::vector<std::string> failed;
   for (const auto& target : targets) {
+    // When hdiutil hangs on the image (it is stopped after its limit), the disk arbitration
+    // path may still let it go.
     if (DiskImageCleanup::run(halyard::AppleTools::hdiutil,
-                              {"detach", target, "-force", "-quiet"})) {
+                              {"detach", target, "-force", "-quiet"}) ||
+        (target.starts_with("/dev/disk") &&
+         DiskImageCleanup::run(halyard::AppleTools::diskutil, {"eject", "force", target}))) {
       DiskImageMounts::forgetAttached(target);
     } else {
       DiskImageMounts::rememberAttached(target);

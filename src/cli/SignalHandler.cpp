@@ -6,11 +6,17 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 
 #include "cli/CLIError.hpp"
 #include "cli/Console.hpp"
 #include "cli/DiskImageCleanup.hpp"
+#include "core/DiskImage/ModernDiskImageTool.hpp"
+#include "core/Inspection/DiskImageMounts.hpp"
+#include "core/Inspection/InspectionText.hpp"
 #include "core/Process/ProcessRegistry.hpp"
+#include "core/Support/FolderLock.hpp"
+#include "core/Support/Text.hpp"
 #include "core/Support/UUID.hpp"
 
 namespace bosun {
@@ -49,11 +55,50 @@ void SignalHandler::install() {
 
 void SignalHandler::receiveSignals() {
   const sigset_t signals = cancellationSignals();
+  bool cleaning = false;
   while (true) {
     int received = 0;
     if (sigwait(&signals, &received) != 0) continue;
-    if (received == SIGINT || received == SIGTERM || received == SIGHUP) handle();
+    if (received != SIGINT && received != SIGTERM && received != SIGHUP) continue;
+    if (cleaning) endUnfinished(Console::shared(), "a second signal came");
+    cleaning = true;
+    handling_ = true;
+    // This thread keeps listening: a second Ctrl-C must end the process at once.
+    std::thread([this] { handle(); }).detach();
+    std::thread([this] {
+      std::this_thread::sleep_for(std::chrono::seconds(cleanupBound));
+      endUnfinished(Console::shared(),
+                    "it took more than " + std::to_string(cleanupBound) + " seconds");
+    }).detach();
   }
+}
+
+std::vector<std::string> SignalHandler::leftBehind() {
+  std::vector<std::string> left;
+  for (const auto& folder : halyard::FolderLock::heldByThisProcess()) {
+    std::error_code error;
+    if (std::filesystem::exists(std::filesystem::symlink_status(folder, error)))
+      left.push_back(folder.string());
+  }
+  for (const auto& attachment : halyard::ModernDiskImageTool::registry().snapshot())
+    left.push_back(attachment.wholeDisk() + " (" + attachment.mountPoint + ")");
+  for (const auto& target : halyard::DiskImageMounts::attachedByThisProcess())
+    left.push_back(target);
+  return left;
+}
+
+void SignalHandler::endUnfinished(Console& console, const std::string& reason) {
+  ending_.lock(); // never given back: the process ends
+  const auto left = leftBehind();
+  console.warning("Stopped cleaning up (" + reason + ")" +
+                  (left.empty()
+                       ? std::string(".")
+                       : "; left behind: " +
+                             halyard::inspectiontext::printable(halyard::text::joined(left, ", ")) +
+                             "."));
+  console.failure(CLIError(ExitCode::cancelled, "Cancelled."));
+  halyard::ProcessRegistry::shared().killAll();
+  std::_Exit(exitCodeNumber(ExitCode::cancelled));
 }
 
 std::string SignalHandler::addCleanup(Cleanup action) {
@@ -69,6 +114,10 @@ void SignalHandler::removeCleanup(const std::string& identifier) {
 }
 
 void SignalHandler::runCancellation(Console& console) {
+  runCancellation(console, false);
+}
+
+void SignalHandler::runCancellation(Console& console, bool endsProcess) {
   handling_ = true;
   console.warning("Cancelling…");
   halyard::ProcessRegistry::shared().beginCancelling();
@@ -84,13 +133,19 @@ void SignalHandler::runCancellation(Console& console) {
       // The process is ending; a failed clean-up changes nothing about that.
     }
   }
-  for (const auto& target : DiskImageCleanup::detachLeftoversSynchronously())
+  const auto stuck = DiskImageCleanup::detachLeftoversSynchronously();
+  // The bound may have ended the process meanwhile; then this thread stops here.
+  std::unique_lock ending(ending_);
+  for (const auto& target : stuck)
     console.warning("Could not detach " + target + ".");
   console.failure(CLIError(ExitCode::cancelled, "Cancelled."));
+  if (endsProcess) ending.release(); // kept until the process ends
 }
 
 void SignalHandler::handle() {
-  runCancellation(Console::shared());
+  runCancellation(Console::shared(), true);
+  // Tools the interrupted command started in its own unwinding must not outlive it.
+  halyard::ProcessRegistry::shared().killAll();
   std::_Exit(exitCodeNumber(ExitCode::cancelled));
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <thread>
 #include <unordered_map>
+#include <vector>
 
 namespace bosun {
 
@@ -15,6 +16,11 @@ class Console;
 // the registered clean-up actions run, leftover disk images are detached, "Cancelled." is printed
 // and the process ends with exit status 130.
 //
+// The stop always ends: the clean-up runs on a thread of its own, and when it has not finished
+// after `cleanupBound` seconds, or a second signal comes, the process ends at once, after a
+// warning naming what is still there (the working folders this process holds and the images it
+// attached).
+//
 // The signals are received on a dedicated thread: install() blocks them in the calling thread
 // (and so in every thread started after it, which inherit the mask), which keeps their default
 // action (ending the process at once) from ever applying, and the thread takes them with
@@ -23,6 +29,9 @@ class Console;
 class SignalHandler {
 public:
   using Cleanup = std::function<void()>;
+
+  // Seconds the clean-up may take once a signal has come.
+  static constexpr int cleanupBound = 15;
 
   static SignalHandler& shared();
 
@@ -53,6 +62,15 @@ public:
   // True once a signal is being handled.
   bool isHandling() const { return handling_.load(); }
 
+  // Ends the process now with exit status 130, after the warning that names what the clean-up
+  // left ("Stopped cleaning up (REASON); left behind: …") and "Cancelled.". Only the first of
+  // the threads that end the process prints.
+  [[noreturn]] void endUnfinished(Console& console, const std::string& reason);
+
+  // What an interrupted clean-up would leave: the working folders this process holds that still
+  // exist, and the images it attached, one entry each.
+  static std::vector<std::string> leftBehind();
+
   // For the entry: when a signal is being handled, waits for the handler to end the process
   // (a command interrupted by the cancellation must neither print its own failure nor exit
   // before the clean-up has run); otherwise returns at once.
@@ -60,12 +78,16 @@ public:
 
 private:
   void receiveSignals();
+  // `endsProcess`: the caller ends the process next, so no other thread may print meanwhile.
+  void runCancellation(Console& console, bool endsProcess);
 
   std::once_flag installed_;
   std::thread signalThread_;
   std::mutex lock_;
   std::unordered_map<std::string, Cleanup> cleanups_;
   std::atomic<bool> handling_{false};
+  // Taken by the thread that ends the process, and never given back.
+  std::mutex ending_;
 };
 
 // A clean-up action registered with the shared handler for as long as this object lives.

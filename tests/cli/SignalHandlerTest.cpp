@@ -218,6 +218,56 @@ TEST_P(InterruptedRun, EndsWith130AfterCleaningUp) {
   EXPECT_TRUE(images.attached(images.users));
 }
 
+// A clean-up that hangs cannot keep the process: a second signal ends it at once, and without
+// one the bound does; either way the working folder it had not removed is named.
+TEST(SignalHandler, AStuckCleanUpEndsAtASecondSignalOrAtTheBound) {
+  for (const bool secondSignal : {true, false}) {
+    SCOPED_TRACE(secondSignal ? "second signal" : "bound");
+    bosun::testing::StandInRootInForce stand;
+    const auto workspace = stand.temporary() / "Bosun_Stuck";
+    fs::create_directories(workspace);
+    const auto pidFile = stand.work() / "tool.pid";
+    const auto bin = stand.root() / "usr/bin";
+    fs::create_symlink(fs::path(TEST_HELPER_DIR) / "tool_helper", bin / "longtool");
+    fs::create_symlink(fs::path(TEST_HELPER_DIR) / "cancel_scenario", bin / "scenario");
+
+    halyard::ProcessRunRequest request;
+    request.executable = "/usr/bin/scenario";
+    request.arguments = {workspace.string(), "/usr/bin/longtool", pidFile.string(), "stuck"};
+    request.timeout = 60;
+    halyard::ToolProcessResult result;
+    std::thread runner([&] { result = halyard::ProcessRunner::run(request); });
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while ((!fs::exists(pidFile) || fs::file_size(pidFile) == 0) &&
+           std::chrono::steady_clock::now() < until) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    const auto running = halyard::ProcessRegistry::shared().runningProcesses();
+    ASSERT_EQ(running.size(), 1u);
+    const auto signalled = std::chrono::steady_clock::now();
+    running.front()->sendSignal(SIGINT);
+    if (secondSignal) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      running.front()->sendSignal(SIGINT);
+    }
+    runner.join();
+    const auto took = std::chrono::steady_clock::now() - signalled;
+
+    EXPECT_EQ(result.status, 130) << result.standardError;
+    const std::string reason =
+        secondSignal
+            ? "a second signal came"
+            : "it took more than " + std::to_string(SignalHandler::cleanupBound) + " seconds";
+    EXPECT_TRUE(result.standardError.ends_with("! Stopped cleaning up (" + reason +
+                                               "); left behind: " + workspace.string() +
+                                               ".\n✗ Cancelled.\n"))
+        << result.standardError;
+    // Not a speed check: a hung clean-up would hold the process for its whole minute.
+    EXPECT_LT(took, std::chrono::seconds(secondSignal ? 10 : SignalHandler::cleanupBound + 20));
+    EXPECT_TRUE(fs::exists(workspace));
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(SignalHandler, InterruptedRun, ::testing::Values(SIGINT, SIGTERM),
                          [](const auto& info) {
                            return info.param == SIGINT ? "SIGINT" : "SIGTERM";

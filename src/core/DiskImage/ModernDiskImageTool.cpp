@@ -180,6 +180,17 @@ ModernDiskImageAttachment ModernDiskImageTool::attach(const fs::path& image) con
 
 void ModernDiskImageTool::eject(const ModernDiskImageAttachment& attachment) const {
   const auto isMounted = [&] { return MountTable::isMountedVolume(attachment.mountPoint); };
+  if (ProcessRegistry::shared().isCancelling()) {
+    // The clean-up of a cancellation has seconds, not minutes: one forced eject, no waiting for
+    // the volume; what stays is left to the leftover sweep.
+    try {
+      run({"eject", "force", attachment.wholeDisk()});
+    } catch (const Error&) {
+    }
+    if (isMounted()) throw ModernDiskImageError::ejectFailed(attachment.mountPoint);
+    registry().remove(attachment);
+    return;
+  }
   bool errorTolerated = false;
   for (int attempt = 1;;) {
     try {

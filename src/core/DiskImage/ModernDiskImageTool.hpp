@@ -95,7 +95,8 @@ public:
   // readable mount point is ejected again (by force) before attachUnreadable is thrown.
   ModernDiskImageAttachment attach(const std::filesystem::path& image) const;
   // Ejects, retrying a busy volume once, then by force; waits until the volume is gone and
-  // removes the attachment from the registry. Notes go to the note hook.
+  // removes the attachment from the registry. Notes go to the note hook. During a cancellation:
+  // one forced eject, and ejectFailed at once when the volume is still there.
   void eject(const ModernDiskImageAttachment& attachment) const;
   // Converts into a compressed read-only image (replacing `destination`) and checks the result.
   void compress(const std::filesystem::path& source, const std::filesystem::path& destination,

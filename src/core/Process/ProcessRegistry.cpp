@@ -27,6 +27,27 @@ void ProcessRegistry::track(const std::shared_ptr<ChildProcess>& process) {
   if (cancelling && process->isRunning()) process->terminate();
 }
 
+void ProcessRegistry::keepUntilExit(const std::shared_ptr<ChildProcess>& process) {
+  if (!process) return;
+  std::lock_guard guard(lock_);
+  std::erase_if(untracked_, [](const auto& entry) { return entry.expired(); });
+  untracked_.push_back(process);
+}
+
+void ProcessRegistry::killAll() {
+  std::vector<std::shared_ptr<ChildProcess>> snapshot;
+  {
+    std::lock_guard guard(lock_);
+    snapshot = liveLocked();
+    for (const auto& entry : untracked_) {
+      if (auto process = entry.lock()) snapshot.push_back(std::move(process));
+    }
+  }
+  for (const auto& process : snapshot) {
+    if (process->isRunning()) process->kill();
+  }
+}
+
 void ProcessRegistry::beginCancelling() {
   std::vector<std::shared_ptr<ChildProcess>> snapshot;
   {

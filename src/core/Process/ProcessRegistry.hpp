@@ -20,6 +20,14 @@ public:
   // cancellation has begun.
   void track(const std::shared_ptr<ChildProcess>& process);
 
+  // Registers a child that cancellation leaves alone (one of the clean-up's own tools), only so
+  // that it does not outlive the process: see killAll().
+  void keepUntilExit(const std::shared_ptr<ChildProcess>& process);
+
+  // Kills every child still running, registered either way: for the moment before the process
+  // ends at a signal, so that no tool goes on without it.
+  void killAll();
+
   // Marks the process as cancelling and asks every running child to terminate.
   void beginCancelling();
   void endCancelling();
@@ -34,6 +42,7 @@ private:
 
   mutable std::mutex lock_;
   std::vector<std::weak_ptr<ChildProcess>> processes_;
+  std::vector<std::weak_ptr<ChildProcess>> untracked_;
   bool cancelling_ = false;
 };
 

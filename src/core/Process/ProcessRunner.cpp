@@ -593,6 +593,13 @@ std::string ProcessRunner::timeoutDescription(double seconds) {
 }
 
 ToolProcessResult ProcessRunner::run(const ProcessRunRequest& request) {
+  if (!request.track && ProcessRegistry::shared().isCancelling() &&
+      (!request.timeout || *request.timeout > cancellationLimit)) {
+    ProcessRunRequest bounded = request;
+    bounded.timeout = cancellationLimit;
+    bounded.escalation = TimeoutEscalation::terminateThenKill;
+    return run(bounded);
+  }
   const std::filesystem::path executable = ToolRoot::path(request.executable);
   const std::string executableText = executable.string();
   const bool errorPipeWanted = !request.mergeStreams && !request.discardStandardError;
@@ -675,7 +682,10 @@ ToolProcessResult ProcessRunner::run(const ProcessRunRequest& request) {
       return launchFailure("Could not watch " + executableText + ": no thread could be started.");
     }
   }
-  if (request.track) ProcessRegistry::shared().track(child);
+  if (request.track)
+    ProcessRegistry::shared().track(child);
+  else
+    ProcessRegistry::shared().keepUntilExit(child);
 
   return RunLoop(request, std::move(child), std::move(exitWatch), std::move(notice),
                  std::move(outputRead), std::move(errorRead), std::move(inputWrite))

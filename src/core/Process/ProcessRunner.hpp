@@ -79,7 +79,13 @@ struct ProcessRunRequest {
 // When the child has exited but a process it left behind keeps the pipes open, the runner reads
 // on until end of file or the deadline, whichever comes first, and then reports the child's own
 // status with the output read so far.
+//
+// Once a cancellation has begun, the clean-up's own tools (the untracked requests) run for at
+// most `cancellationLimit` seconds, then are terminated and killed: a tool that hangs, as an
+// eject does while something holds the volume, must not keep the process from ending.
 struct ProcessRunner {
+  static constexpr double cancellationLimit = 4;
+
   static ToolProcessResult run(const ProcessRunRequest& request);
 
   // "Timed out after " + the limit in whole seconds (fraction truncated) + " seconds.".
