@@ -1,9 +1,9 @@
 # Third-party libraries, all from the system's package manager (scripts/bootstrap installs them).
 # They are gathered on interface targets whose include directories are SYSTEM so that our warning
 # flags never apply to their headers: bosun::deps for the product (HalyardCore and what links it),
-# bosun::artwork_deps and bosun::documents_deps for the drawing code and the PDF and Word readers
-# (bosun loads those as modules, so their libraries stay off its start-up), and
-# bosun::macsim_deps for the stand-in tools, which use only a few of them.
+# bosun::<part>_deps for each part that bosun loads as a module (artwork, documents: their
+# libraries stay off its start-up), and bosun::macsim_deps for the stand-in tools, which use only
+# a few of them.
 
 find_package(PkgConfig REQUIRED)
 find_package(nlohmann_json 3.10 REQUIRED)
@@ -34,7 +34,6 @@ target_link_libraries(bosun_deps INTERFACE
   fmt::fmt
   ICU::i18n ICU::uc ICU::data
   LibXml2::LibXml2
-  LibArchive::LibArchive
   PkgConfig::NETTLE
   PkgConfig::HOGWEED
   Threads::Threads
@@ -47,7 +46,8 @@ target_link_libraries(bosun_artwork_deps INTERFACE
 
 add_library(bosun_documents_deps INTERFACE)
 add_library(bosun::documents_deps ALIAS bosun_documents_deps)
-target_link_libraries(bosun_documents_deps INTERFACE PkgConfig::POPPLER PkgConfig::GSF)
+target_link_libraries(bosun_documents_deps INTERFACE
+  PkgConfig::POPPLER PkgConfig::GSF LibXml2::LibXml2 LibArchive::LibArchive)
 
 add_library(bosun_macsim_deps INTERFACE)
 add_library(bosun::macsim_deps ALIAS bosun_macsim_deps)
