@@ -1,7 +1,7 @@
 # Third-party libraries, all from the system's package manager (scripts/bootstrap installs them).
 # They are gathered on interface targets whose include directories are SYSTEM so that our warning
 # flags never apply to their headers: bosun::deps for the product (HalyardCore and what links it),
-# bosun::<part>_deps for each part that bosun loads as a module (artwork, documents: their
+# bosun::<part>_deps for each part that bosun loads as a module (artwork, documents, appcast: their
 # libraries stay off its start-up), and bosun::macsim_deps for the stand-in tools, which use only
 # a few of them.
 
@@ -24,7 +24,7 @@ pkg_check_modules(POPPLER REQUIRED IMPORTED_TARGET poppler-cpp)
 pkg_check_modules(GSF REQUIRED IMPORTED_TARGET libgsf-1)
 # SHA-256 comes from nettle: it loads in a fraction of the time libcrypto takes at every start.
 pkg_check_modules(NETTLE REQUIRED IMPORTED_TARGET nettle)
-# Ed25519 (signing update files) is in nettle's public-key half, hogweed.
+# Ed25519 (signing update files) is in nettle's public-key half, hogweed (with GMP).
 pkg_check_modules(HOGWEED REQUIRED IMPORTED_TARGET hogweed)
 
 add_library(bosun_deps INTERFACE)
@@ -33,9 +33,7 @@ target_link_libraries(bosun_deps INTERFACE
   nlohmann_json::nlohmann_json
   fmt::fmt
   ICU::i18n ICU::uc ICU::data
-  LibXml2::LibXml2
   PkgConfig::NETTLE
-  PkgConfig::HOGWEED
   Threads::Threads
   PkgConfig::PLIST)
 
@@ -48,6 +46,10 @@ add_library(bosun_documents_deps INTERFACE)
 add_library(bosun::documents_deps ALIAS bosun_documents_deps)
 target_link_libraries(bosun_documents_deps INTERFACE
   PkgConfig::POPPLER PkgConfig::GSF LibXml2::LibXml2 LibArchive::LibArchive)
+
+add_library(bosun_appcast_deps INTERFACE)
+add_library(bosun::appcast_deps ALIAS bosun_appcast_deps)
+target_link_libraries(bosun_appcast_deps INTERFACE LibXml2::LibXml2 PkgConfig::HOGWEED)
 
 add_library(bosun_macsim_deps INTERFACE)
 add_library(bosun::macsim_deps ALIAS bosun_macsim_deps)

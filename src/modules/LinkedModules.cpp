@@ -1,6 +1,7 @@
-// The drawing code and the document readers linked into the program itself: what tests,
-// utilities and the desktop app use.
+// The drawing code, the document readers and the update feed's XML and signatures linked into
+// the program itself: what tests, utilities and the desktop app use.
 
+#include "core/Appcast/AppcastFunctions.hpp"
 #include "core/DMG/ArtworkFunctions.hpp"
 #include "core/Legal/DocumentReaderFunctions.hpp"
 
@@ -12,6 +13,10 @@ const ArtworkFunctions& ArtworkFunctions::current() {
 
 const DocumentReaderFunctions& DocumentReaderFunctions::current() {
   return readers();
+}
+
+const AppcastFunctions& AppcastFunctions::current() {
+  return feedAndSignatures();
 }
 
 } // namespace halyard
