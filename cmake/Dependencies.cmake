@@ -1,9 +1,9 @@
 # Third-party libraries, all from the system's package manager (scripts/bootstrap installs them).
 # They are gathered on interface targets whose include directories are SYSTEM so that our warning
 # flags never apply to their headers: bosun::deps for the product (HalyardCore and what links it),
-# bosun::<part>_deps for each part that bosun loads as a module (artwork, documents, appcast: their
-# libraries stay off its start-up), and bosun::macsim_deps for the stand-in tools, which use only
-# a few of them.
+# bosun::<part>_deps for each part that bosun loads as a module (artwork, documents, appcast,
+# collation: their libraries stay off its start-up), and bosun::macsim_deps for the stand-in
+# tools, which use only a few of them.
 
 find_package(PkgConfig REQUIRED)
 find_package(nlohmann_json 3.10 REQUIRED)
@@ -32,7 +32,7 @@ add_library(bosun::deps ALIAS bosun_deps)
 target_link_libraries(bosun_deps INTERFACE
   nlohmann_json::nlohmann_json
   fmt::fmt
-  ICU::i18n ICU::uc ICU::data
+  ICU::uc ICU::data
   PkgConfig::NETTLE
   Threads::Threads
   PkgConfig::PLIST)
@@ -50,6 +50,10 @@ target_link_libraries(bosun_documents_deps INTERFACE
 add_library(bosun_appcast_deps INTERFACE)
 add_library(bosun::appcast_deps ALIAS bosun_appcast_deps)
 target_link_libraries(bosun_appcast_deps INTERFACE LibXml2::LibXml2 PkgConfig::HOGWEED)
+
+add_library(bosun_collation_deps INTERFACE)
+add_library(bosun::collation_deps ALIAS bosun_collation_deps)
+target_link_libraries(bosun_collation_deps INTERFACE ICU::i18n)
 
 add_library(bosun_macsim_deps INTERFACE)
 add_library(bosun::macsim_deps ALIAS bosun_macsim_deps)

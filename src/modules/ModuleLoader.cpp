@@ -1,6 +1,6 @@
-// The drawing code, the document readers and the update feed's XML and signatures loaded as
-// modules on first use: what bosun uses, so that a run which needs none of them never loads their
-// libraries.
+// The drawing code, the document readers, the update feed's XML and signatures and the name
+// collation loaded as modules on first use: what bosun uses, so that a run which needs none of
+// them never loads their libraries.
 // The modules take the core library's symbols from the program, which exports them.
 //
 // BOSUN_MODULE_DIR is where the modules are installed relative to the program's folder
@@ -16,6 +16,7 @@
 #include "core/Appcast/AppcastFunctions.hpp"
 #include "core/DMG/ArtworkFunctions.hpp"
 #include "core/Legal/DocumentReaderFunctions.hpp"
+#include "core/Support/CollationFunctions.hpp"
 #include "core/Support/ModuleLoadError.hpp"
 #include "core/Support/ResourceDirectory.hpp"
 
@@ -74,6 +75,10 @@ const DocumentReaderFunctions& DocumentReaderFunctions::current() {
 
 const AppcastFunctions& AppcastFunctions::current() {
   return loaded<AppcastFunctions>();
+}
+
+const CollationFunctions& CollationFunctions::current() {
+  return loaded<CollationFunctions>();
 }
 
 } // namespace halyard

@@ -25,6 +25,8 @@ TEST(MissingModule, IsNamedAndStopsTheRun) {
        "update.key",
        "nWGxne/9WmC6hEr0kuwsxERJxWl7MmkZcDusAxyuf2A=",
        "bosun-appcast"},
+      // Two apps to choose from are put in the Finder's order, even when one is named.
+      {{"--app", "Sample.app"}, "Other.app", "", "bosun-collation"},
   };
   for (const Case& test : cases) {
     StandInRoot stand;
