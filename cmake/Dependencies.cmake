@@ -1,9 +1,9 @@
 # Third-party libraries, all from the system's package manager (scripts/bootstrap installs them).
 # They are gathered on interface targets whose include directories are SYSTEM so that our warning
 # flags never apply to their headers: bosun::deps for the product (HalyardCore and what links it),
-# bosun::artwork_deps and bosun::documents_deps for the drawing code and the PDF and Word readers
-# (bosun loads those as modules, so their libraries stay off its start-up), and
-# bosun::macsim_deps for the stand-in tools, which use only a few of them.
+# bosun::<part>_deps for each part that bosun loads as a module (artwork, documents, appcast,
+# collation: their libraries stay off its start-up), and bosun::macsim_deps for the stand-in
+# tools, which use only a few of them.
 
 find_package(PkgConfig REQUIRED)
 find_package(nlohmann_json 3.10 REQUIRED)
@@ -24,7 +24,7 @@ pkg_check_modules(POPPLER REQUIRED IMPORTED_TARGET poppler-cpp)
 pkg_check_modules(GSF REQUIRED IMPORTED_TARGET libgsf-1)
 # SHA-256 comes from nettle: it loads in a fraction of the time libcrypto takes at every start.
 pkg_check_modules(NETTLE REQUIRED IMPORTED_TARGET nettle)
-# Ed25519 (signing update files) is in nettle's public-key half, hogweed.
+# Ed25519 (signing update files) is in nettle's public-key half, hogweed (with GMP).
 pkg_check_modules(HOGWEED REQUIRED IMPORTED_TARGET hogweed)
 
 add_library(bosun_deps INTERFACE)
@@ -32,11 +32,8 @@ add_library(bosun::deps ALIAS bosun_deps)
 target_link_libraries(bosun_deps INTERFACE
   nlohmann_json::nlohmann_json
   fmt::fmt
-  ICU::i18n ICU::uc ICU::data
-  LibXml2::LibXml2
-  LibArchive::LibArchive
+  ICU::uc ICU::data
   PkgConfig::NETTLE
-  PkgConfig::HOGWEED
   Threads::Threads
   PkgConfig::PLIST)
 
@@ -47,7 +44,16 @@ target_link_libraries(bosun_artwork_deps INTERFACE
 
 add_library(bosun_documents_deps INTERFACE)
 add_library(bosun::documents_deps ALIAS bosun_documents_deps)
-target_link_libraries(bosun_documents_deps INTERFACE PkgConfig::POPPLER PkgConfig::GSF)
+target_link_libraries(bosun_documents_deps INTERFACE
+  PkgConfig::POPPLER PkgConfig::GSF LibXml2::LibXml2 LibArchive::LibArchive)
+
+add_library(bosun_appcast_deps INTERFACE)
+add_library(bosun::appcast_deps ALIAS bosun_appcast_deps)
+target_link_libraries(bosun_appcast_deps INTERFACE LibXml2::LibXml2 PkgConfig::HOGWEED)
+
+add_library(bosun_collation_deps INTERFACE)
+add_library(bosun::collation_deps ALIAS bosun_collation_deps)
+target_link_libraries(bosun_collation_deps INTERFACE ICU::i18n)
 
 add_library(bosun_macsim_deps INTERFACE)
 add_library(bosun::macsim_deps ALIAS bosun_macsim_deps)

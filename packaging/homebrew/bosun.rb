@@ -46,6 +46,8 @@ class Bosun < Formula
     assert_path_exists man1/"bosun.1"
     assert_path_exists lib/"bosun/bosun-artwork.so"
     assert_path_exists lib/"bosun/bosun-documents.so"
+    assert_path_exists lib/"bosun/bosun-appcast.so"
+    assert_path_exists lib/"bosun/bosun-collation.so"
     assert_path_exists zsh_completion/"_bosun"
     assert_path_exists fish_completion/"bosun.fish"
   end

@@ -1,8 +1,10 @@
-// The drawing code and the document readers linked into the program itself: what tests,
-// utilities and the desktop app use.
+// The drawing code, the document readers, the update feed's XML and signatures and the name
+// collation linked into the program itself: what tests, utilities and the desktop app use.
 
+#include "core/Appcast/AppcastFunctions.hpp"
 #include "core/DMG/ArtworkFunctions.hpp"
 #include "core/Legal/DocumentReaderFunctions.hpp"
+#include "core/Support/CollationFunctions.hpp"
 
 namespace halyard {
 
@@ -12,6 +14,14 @@ const ArtworkFunctions& ArtworkFunctions::current() {
 
 const DocumentReaderFunctions& DocumentReaderFunctions::current() {
   return readers();
+}
+
+const AppcastFunctions& AppcastFunctions::current() {
+  return feedAndSignatures();
+}
+
+const CollationFunctions& CollationFunctions::current() {
+  return collation();
 }
 
 } // namespace halyard

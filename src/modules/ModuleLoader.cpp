@@ -1,5 +1,6 @@
-// The drawing code and the document readers loaded as modules on first use: what bosun uses, so
-// that a run which draws nothing and reads no PDF or Word document never loads their libraries.
+// The drawing code, the document readers, the update feed's XML and signatures and the name
+// collation loaded as modules on first use: what bosun uses, so that a run which needs none of
+// them never loads their libraries.
 // The modules take the core library's symbols from the program, which exports them.
 //
 // BOSUN_MODULE_DIR is where the modules are installed relative to the program's folder
@@ -12,8 +13,10 @@
 #include <string>
 #include <system_error>
 
+#include "core/Appcast/AppcastFunctions.hpp"
 #include "core/DMG/ArtworkFunctions.hpp"
 #include "core/Legal/DocumentReaderFunctions.hpp"
+#include "core/Support/CollationFunctions.hpp"
 #include "core/Support/ModuleLoadError.hpp"
 #include "core/Support/ResourceDirectory.hpp"
 
@@ -68,6 +71,14 @@ const ArtworkFunctions& ArtworkFunctions::current() {
 
 const DocumentReaderFunctions& DocumentReaderFunctions::current() {
   return loaded<DocumentReaderFunctions>();
+}
+
+const AppcastFunctions& AppcastFunctions::current() {
+  return loaded<AppcastFunctions>();
+}
+
+const CollationFunctions& CollationFunctions::current() {
+  return loaded<CollationFunctions>();
 }
 
 } // namespace halyard

@@ -13,19 +13,27 @@ namespace {
 TEST(MissingModule, IsNamedAndStopsTheRun) {
   struct Case {
     std::vector<std::string> arguments;
-    const char* licenseFile; // placed in the release folder when set
+    const char* file; // placed in the release folder with `contents` when set
+    const char* contents;
     const char* module;
   };
   const Case cases[] = {
-      {{"--dry-run", "--preview", "window.png"}, nullptr, "bosun-artwork"},
-      {{}, "eula.pdf", "bosun-documents"},
+      {{"--dry-run", "--preview", "window.png"}, nullptr, nullptr, "bosun-artwork"},
+      {{}, "eula.pdf", "%PDF-1.4\n", "bosun-documents"},
+      {{"--appcast", "feed.xml", "--download-url", "https://example.com/downloads/",
+        "--ed-key-file", "Release/update.key"},
+       "update.key",
+       "nWGxne/9WmC6hEr0kuwsxERJxWl7MmkZcDusAxyuf2A=",
+       "bosun-appcast"},
+      // Two apps to choose from are put in the Finder's order, even when one is named.
+      {{"--app", "Sample.app"}, "Other.app", "", "bosun-collation"},
   };
   for (const Case& test : cases) {
     StandInRoot stand;
     const fs::path release = stand.work() / "Release";
     fs::create_directories(release);
     fs::rename(stand.makeApp("Sample"), release / "Sample.app");
-    if (test.licenseFile) std::ofstream(release / test.licenseFile) << "%PDF-1.4\n";
+    if (test.file) std::ofstream(release / test.file) << test.contents;
     const fs::path lonely = stand.work() / "bin" / "bosun";
     fs::create_directories(lonely.parent_path());
     fs::copy_file(BOSUN_BINARY, lonely, fs::copy_options::overwrite_existing);

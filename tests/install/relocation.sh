@@ -14,7 +14,7 @@ for file in bin/bosun share/bosun/symbols/arrow.right.svg share/man/man1/bosun.1
   share/fish/vendor_completions.d/bosun.fish; do
   [ -f "$scratch/installed/$file" ] || { echo "not installed: $file" >&2; exit 1; }
 done
-for module in bosun-artwork bosun-documents; do
+for module in bosun-artwork bosun-documents bosun-appcast bosun-collation; do
   compgen -G "$scratch/installed/lib*/bosun/$module.*" >/dev/null ||
     { echo "not installed: the module $module" >&2; exit 1; }
 done

@@ -1,7 +1,6 @@
 #include "core/Appcast/EdSigningKey.hpp"
 
 #include <fcntl.h>
-#include <nettle/eddsa.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,6 +9,7 @@
 #include <cstring>
 #include <utility>
 
+#include "core/Appcast/AppcastFunctions.hpp"
 #include "core/Process/AppleTools.hpp"
 #include "core/Process/CoreCommand.hpp"
 #include "core/Support/Base64.hpp"
@@ -56,7 +56,7 @@ EdSigningKey EdSigningKey::fromBase64(std::string_view text) {
   if (bytes.bytes.size() != 32 && bytes.bytes.size() != 64) malformed();
   EdSigningKey key;
   std::memcpy(key.seed_.data(), bytes.bytes.data(), 32);
-  ed25519_sha512_public_key(key.public_.data(), key.seed_.data());
+  AppcastFunctions::current().edPublicKey(key.public_.data(), key.seed_.data());
   if (bytes.bytes.size() == 64 &&
       std::memcmp(bytes.bytes.data() + 32, key.public_.data(), key.public_.size()) != 0)
     malformed();
@@ -126,9 +126,10 @@ std::string EdSigningKey::publicKey() const {
 }
 
 std::string EdSigningKey::sign(std::string_view message) const {
-  std::array<std::uint8_t, ED25519_SIGNATURE_SIZE> signature{};
-  ed25519_sha512_sign(public_.data(), seed_.data(), message.size(),
-                      reinterpret_cast<const std::uint8_t*>(message.data()), signature.data());
+  std::array<std::uint8_t, 64> signature{};
+  AppcastFunctions::current().edSign(public_.data(), seed_.data(), message.size(),
+                                     reinterpret_cast<const std::uint8_t*>(message.data()),
+                                     signature.data());
   return {reinterpret_cast<const char*>(signature.data()), signature.size()};
 }
 

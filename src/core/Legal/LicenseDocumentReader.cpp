@@ -6,10 +6,8 @@
 
 #include "core/Legal/DocumentBytes.hpp"
 #include "core/Legal/DocumentReaderFunctions.hpp"
-#include "core/Legal/HTMLDocumentReader.hpp"
 #include "core/Legal/LicenseFormatter.hpp"
 #include "core/Legal/MarkdownReader.hpp"
-#include "core/Legal/OfficeDocumentReader.hpp"
 #include "core/Legal/RTFReader.hpp"
 #include "core/Legal/TextEncoding.hpp"
 #include "core/Legal/WebArchiveReader.hpp"
@@ -41,9 +39,18 @@ std::optional<StyledText> readMarkdown(const std::filesystem::path& path) {
   return MarkdownReader::read(TextEncoding::decodeDocument(contents(path)));
 }
 
-// PDF and Word 97 documents are read by libraries loaded only when such a document comes.
+// PDF, Word 97, HTML and office documents are read by libraries loaded only when such a document
+// comes.
 std::optional<StyledText> readPDF(const std::filesystem::path& path) {
   return DocumentReaderFunctions::current().readPDF(path);
+}
+
+std::optional<StyledText> readHTML(const std::filesystem::path& path) {
+  return DocumentReaderFunctions::current().readHTML(path);
+}
+
+std::optional<StyledText> readOffice(const std::filesystem::path& path) {
+  return DocumentReaderFunctions::current().readOffice(path);
 }
 
 // True when the bytes start, after a byte-order mark and white space, with HTML markup.
@@ -62,7 +69,8 @@ std::optional<StyledText> readWord(const std::filesystem::path& path) {
   // The head tells; a real Word file is read once, by its own reader.
   const auto head = DocumentBytes::readHead(path, 1024).value_or("");
   if (head.substr(0, 5) == "{\\rtf") return RTFReader::read(contents(path));
-  if (looksLikeHTML(head)) return HTMLDocumentReader::readHTML(contents(path));
+  if (looksLikeHTML(head))
+    return DocumentReaderFunctions::current().readHTMLBytes(contents(path), std::nullopt);
   return DocumentReaderFunctions::current().readWord(path);
 }
 
@@ -72,20 +80,11 @@ std::optional<StyledText> readPlainText(const std::filesystem::path& path) {
 
 const std::map<std::string, Reader>& readers() {
   static const std::map<std::string, Reader> table = {
-      {"rtf", readRTF},
-      {"rtfd", readRTFD},
-      {"docx", OfficeDocumentReader::read},
-      {"doc", readWord},
-      {"odt", OfficeDocumentReader::read},
-      {"html", HTMLDocumentReader::read},
-      {"htm", HTMLDocumentReader::read},
-      {"xhtml", HTMLDocumentReader::read},
-      {"webarchive", WebArchiveReader::read},
-      {"md", readMarkdown},
-      {"markdown", readMarkdown},
-      {"txt", readPlainText},
-      {"text", readPlainText},
-      {"pdf", readPDF},
+      {"rtf", readRTF},        {"rtfd", readRTFD},         {"docx", readOffice},
+      {"doc", readWord},       {"odt", readOffice},        {"html", readHTML},
+      {"htm", readHTML},       {"xhtml", readHTML},        {"webarchive", WebArchiveReader::read},
+      {"md", readMarkdown},    {"markdown", readMarkdown}, {"txt", readPlainText},
+      {"text", readPlainText}, {"pdf", readPDF},
   };
   return table;
 }

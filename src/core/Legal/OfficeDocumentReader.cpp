@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/Legal/DocumentBytes.hpp"
+#include "core/Legal/DocumentContainer.hpp"
 #include "core/Legal/ListLabel.hpp"
 #include "core/Legal/StyledTextBuilder.hpp"
 #include "core/Support/Text.hpp"
@@ -643,13 +644,13 @@ void readOpenDocumentNodes(const xmlNode* node, const TextAttributes& attributes
 std::optional<StyledText>
 OfficeDocumentReader::readWordprocessingML(std::string_view documentXML,
                                            std::string_view numberingXML) {
-  const auto document = DocumentBytes::parseXML(documentXML);
+  const auto document = DocumentContainer::parseXML(documentXML);
   if (!document) return std::nullopt;
   const xmlNode* root = xmlDocGetRootElement(document.get());
   if (root == nullptr || !isWord(root, "document")) return std::nullopt;
   // Lists are optional: a numbering part that is missing or unreadable gives no labels.
   const auto numberingDocument =
-      numberingXML.empty() ? nullptr : DocumentBytes::parseXML(numberingXML);
+      numberingXML.empty() ? nullptr : DocumentContainer::parseXML(numberingXML);
   const xmlNode* numberingRoot =
       numberingDocument ? xmlDocGetRootElement(numberingDocument.get()) : nullptr;
   WordNumbering numbering(
@@ -661,7 +662,7 @@ OfficeDocumentReader::readWordprocessingML(std::string_view documentXML,
 
 std::optional<StyledText>
 OfficeDocumentReader::readOpenDocumentContent(std::string_view contentXML) {
-  const auto document = DocumentBytes::parseXML(contentXML);
+  const auto document = DocumentContainer::parseXML(contentXML);
   if (!document) return std::nullopt;
   const xmlNode* root = xmlDocGetRootElement(document.get());
   if (root == nullptr || !isElement(root, odfOffice, "document-content")) return std::nullopt;
@@ -680,14 +681,14 @@ std::optional<StyledText> OfficeDocumentReader::read(const std::filesystem::path
   if (!bytes) return std::nullopt;
   const bool openDocument = text::lowercasedASCII(file.extension().string()) == ".odt";
   const auto part =
-      DocumentBytes::zipEntry(*bytes, openDocument ? "content.xml" : "word/document.xml", file);
+      DocumentContainer::zipEntry(*bytes, openDocument ? "content.xml" : "word/document.xml", file);
   if (!part) return std::nullopt;
   std::optional<StyledText> result;
   if (openDocument) {
     result = readOpenDocumentContent(*part);
   } else {
     // Only a document that has lists has this part.
-    const auto numbering = DocumentBytes::zipEntry(*bytes, "word/numbering.xml", file, false);
+    const auto numbering = DocumentContainer::zipEntry(*bytes, "word/numbering.xml", file, false);
     result = readWordprocessingML(*part, numbering.value_or(""));
   }
   if (!result) DocumentBytes::refuse(file, "the document's XML could not be read");

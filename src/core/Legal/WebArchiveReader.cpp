@@ -1,7 +1,7 @@
 #include "core/Legal/WebArchiveReader.hpp"
 
 #include "core/Legal/DocumentBytes.hpp"
-#include "core/Legal/HTMLDocumentReader.hpp"
+#include "core/Legal/DocumentReaderFunctions.hpp"
 #include "core/Support/PropertyList.hpp"
 
 namespace halyard {
@@ -16,7 +16,8 @@ std::optional<StyledText> WebArchiveReader::read(const std::filesystem::path& fi
     DocumentBytes::refuse(file, "no main resource in the web archive");
     return std::nullopt;
   }
-  auto result = HTMLDocumentReader::readHTML(
+  // The HTML reader is in the module of document readers.
+  auto result = DocumentReaderFunctions::current().readHTMLBytes(
       *data, PropertyList::string(mainResource, "WebResourceTextEncodingName"));
   if (!result) DocumentBytes::refuse(file, "the web archive's page could not be parsed");
   return result;

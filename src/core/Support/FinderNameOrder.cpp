@@ -3,39 +3,42 @@
 #include <algorithm>
 #include <climits>
 
-#include <unicode/ucol.h>
 #include <unicode/ustring.h>
+
+#include "core/Support/CollationFunctions.hpp"
 
 namespace halyard {
 
 struct FinderNameOrder::Collator {
+  const CollationFunctions& icu = CollationFunctions::current();
   UCollator* collator = nullptr;
 };
 
 FinderNameOrder::FinderNameOrder() : collator_(std::make_unique<Collator>()) {
+  const CollationFunctions& icu = collator_->icu;
   UErrorCode status = U_ZERO_ERROR;
   // The root locale: the same order on every machine, whatever the user's language.
-  UCollator* collator = ucol_open("", &status);
+  UCollator* collator = icu.open("", &status);
   if (U_FAILURE(status)) {
-    if (collator) ucol_close(collator);
+    if (collator) icu.close(collator);
     return; // byte order only
   }
   // Secondary strength ignores case (a tertiary difference) and keeps accents.
-  ucol_setStrength(collator, UCOL_SECONDARY);
-  ucol_setAttribute(collator, UCOL_NUMERIC_COLLATION, UCOL_ON, &status);
+  icu.setStrength(collator, UCOL_SECONDARY);
+  icu.setAttribute(collator, UCOL_NUMERIC_COLLATION, UCOL_ON, &status);
   collator_->collator = collator;
 }
 
 FinderNameOrder::~FinderNameOrder() {
-  if (collator_->collator) ucol_close(collator_->collator);
+  if (collator_->collator) collator_->icu.close(collator_->collator);
 }
 
 bool FinderNameOrder::operator()(std::string_view a, std::string_view b) const {
   if (collator_->collator && a.size() <= INT32_MAX && b.size() <= INT32_MAX) {
     UErrorCode status = U_ZERO_ERROR;
     const UCollationResult result =
-        ucol_strcollUTF8(collator_->collator, a.data(), static_cast<int32_t>(a.size()), b.data(),
-                         static_cast<int32_t>(b.size()), &status);
+        collator_->icu.compareUTF8(collator_->collator, a.data(), static_cast<int32_t>(a.size()),
+                                   b.data(), static_cast<int32_t>(b.size()), &status);
     if (U_SUCCESS(status) && result != UCOL_EQUAL) return result == UCOL_LESS;
   }
   return a < b;
@@ -52,9 +55,9 @@ std::string FinderNameOrder::sortKey(std::string_view name) const {
   if (U_FAILURE(status)) return {};
   std::string key(64, '\0');
   for (int attempt = 0; attempt < 2; ++attempt) {
-    const int32_t needed =
-        ucol_getSortKey(collator_->collator, text.data(), length,
-                        reinterpret_cast<uint8_t*>(key.data()), static_cast<int32_t>(key.size()));
+    const int32_t needed = collator_->icu.sortKey(collator_->collator, text.data(), length,
+                                                  reinterpret_cast<uint8_t*>(key.data()),
+                                                  static_cast<int32_t>(key.size()));
     if (needed <= 0) return {};
     if (static_cast<size_t>(needed) <= key.size()) {
       key.resize(static_cast<size_t>(needed) - 1); // without the terminating zero
@@ -66,6 +69,8 @@ std::string FinderNameOrder::sortKey(std::string_view name) const {
 }
 
 void FinderNameOrder::sortByFileName(std::vector<std::filesystem::path>& paths) {
+  // One name is in order already, and needs no collator (nor its library loaded).
+  if (paths.size() < 2) return;
   // One sort key per name, then plain byte comparisons: far cheaper than collating every pair.
   const FinderNameOrder collation;
   struct Entry {

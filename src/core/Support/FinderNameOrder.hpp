@@ -14,6 +14,7 @@ namespace halyard {
 // Names that are not valid UTF-8 are compared with the bad bytes read as U+FFFD.
 class FinderNameOrder {
 public:
+  // Throws ModuleLoadError when the collation cannot be loaded.
   FinderNameOrder();
   ~FinderNameOrder();
   FinderNameOrder(const FinderNameOrder&) = delete;

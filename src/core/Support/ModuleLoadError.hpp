@@ -6,8 +6,9 @@
 
 namespace halyard {
 
-// A part of the program that is loaded when first used (its drawing code, its document readers)
-// could not be loaded: a broken installation, never to be taken for a fault of the user's files.
+// A part of the program that is loaded when first used (its drawing code, its document readers,
+// its update-feed code, its name collation) could not be loaded: a broken installation, never to
+// be taken for a fault of the user's files.
 class ModuleLoadError : public Error {
 public:
   static constexpr const char* domainName = "Halyard.module";
