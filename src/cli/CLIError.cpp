@@ -44,9 +44,7 @@ CLIError CLIError::from(const std::exception& error, ExitCode defaultCode) {
           dynamic_cast<const halyard::ArtifactNotarizationCoordinatorError*>(&error)) {
     // notarytool's words for a keychain profile that does not exist: missing credentials, not
     // a notarization that failed.
-    if (artifactError->errorCase() ==
-            halyard::ArtifactNotarizationCoordinatorError::Case::notarizationFailed &&
-        artifactError->text().find("No Keychain password item found") != std::string::npos) {
+    if (artifactError->isMissingKeychainProfile()) {
       return CLIError(ExitCode::credentials, artifactError->description(),
                       "Create the profile with `bosun setup`, or check the --profile name.");
     }

@@ -19,8 +19,7 @@
 #include "core/Inspection/ReleaseCheck.hpp"
 #include "core/Notarization/ArtifactNotarizationCoordinator.hpp"
 #include "core/Notarization/ArtifactNotarizationCoordinatorError.hpp"
-#include "core/Process/AppleTools.hpp"
-#include "core/Process/ProcessRunner.hpp"
+#include "core/Notarization/NotaryPolling.hpp"
 #include "core/Signing/SigningIdentityDetector.hpp"
 #include "core/Support/Error.hpp"
 #include "core/Support/SHA256.hpp"
@@ -45,48 +44,30 @@ std::string shown(const fs::path& path) {
 }
 
 // A failed submission told plainly: for a verdict, the submission, its status and the issues of
-// the notary log (fetched with `notarytool log ID`); for a network failure, that the service could
-// not be reached. Anything else: none, and the notary's own words stand.
+// its notary log; for a network failure, that the service could not be reached. Anything else:
+// none, and the notary's own words stand.
 std::optional<CLIError>
 submissionFailure(const halyard::ArtifactNotarizationCoordinatorError& error,
                   const halyard::NotaryCredentials& credentials, const std::string& name) {
-  using Case = halyard::ArtifactNotarizationCoordinatorError::Case;
-  if (error.errorCase() != Case::notarizationFailed || SignalHandler::shared().isHandling())
-    return std::nullopt;
-  const std::string& output = error.text();
-  if (output.find("NSURLErrorDomain") != std::string::npos &&
-      output.find("-1009") != std::string::npos) {
+  if (SignalHandler::shared().isHandling()) return std::nullopt;
+  if (error.isOffline()) {
     return CLIError(ExitCode::notarization,
                     "Notarization failed: the notary service could not be reached.",
                     "Check the network connection and try again.");
   }
-  const auto id = halyard::inspectiontext::firstValue(output, "id:");
-  const auto status = halyard::inspectiontext::firstValue(output, "status:");
-  if (!id || !status || id->empty()) return std::nullopt;
-
+  const std::string& id = error.submissionID();
+  if (id.empty()) return std::nullopt;
+  using halyard::inspectiontext::printable;
   std::string message = "Notarization failed: the notary service judged " + name + " " +
-                        halyard::inspectiontext::printable(*status) + " (submission " +
-                        halyard::inspectiontext::printable(*id) + ").";
-  std::vector<std::string> arguments{"notarytool", "log", *id};
-  const auto authentication = credentials.arguments();
-  arguments.insert(arguments.end(), authentication.begin(), authentication.end());
-  const auto log = halyard::ProcessRunner::run(halyard::AppleTools::request(
-      halyard::AppleTools::Runner::notarization, halyard::AppleTools::xcrun, arguments, 120));
-  const auto parsed = nlohmann::json::parse(log.standardOutput, nullptr, false);
-  if (log.status == 0 && parsed.is_object() && parsed.contains("issues") &&
-      parsed["issues"].is_array()) {
-    for (const auto& issue : parsed["issues"]) {
-      if (!issue.is_object()) continue;
-      const auto text = [&issue](const char* key) {
-        return issue.contains(key) && issue[key].is_string()
-                   ? halyard::inspectiontext::printable(issue[key].get<std::string>())
-                   : std::string();
-      };
-      message += "\n  " + (text("path").empty() ? name : text("path")) + ": " + text("message");
+                        printable(error.verdictStatus()) + " (submission " + printable(id) + ").";
+  if (const auto log = halyard::NotaryPolling::standard().log(id, credentials)) {
+    for (const auto& issue : log->issues) {
+      message += "\n  " + (issue.path.empty() ? name : printable(issue.path)) + ": " +
+                 printable(issue.message);
     }
   }
   return CLIError(ExitCode::notarization, message,
-                  "See the whole log with `xcrun notarytool log " + *id + "`.");
+                  "See the whole log with `xcrun notarytool log " + id + "`.");
 }
 
 // The identity to sign with, or none (with the PKG warning when nothing is configured).
@@ -267,9 +248,7 @@ ExitCode NotarizeCommand::run(const ParsedArguments& parsed) {
       // Kept signatures are checked first: a DMG with none and nothing to sign it with is a
       // signing problem, not a stapling one.
       if (kind == halyard::ArtifactKind::dmg && !identity && !resumption &&
-          error.errorCase() ==
-              halyard::ArtifactNotarizationCoordinatorError::Case::validationFailed &&
-          error.text().find("not signed at all") != std::string::npos) {
+          error.isUnsignedFile()) {
         throw CLIError(ExitCode::signing,
                        shown(input.filename()) + " is not signed, and no signing identity is "
                                                  "configured.",

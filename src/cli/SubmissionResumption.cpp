@@ -4,8 +4,6 @@
 #include "cli/SubmissionTracker.hpp"
 #include "core/Inspection/InspectionText.hpp"
 #include "core/Notarization/NotaryPollingError.hpp"
-#include "core/Process/AppleTools.hpp"
-#include "core/Process/ProcessRunner.hpp"
 #include "core/Support/SHA256.hpp"
 #include "core/Support/Text.hpp"
 
@@ -102,12 +100,8 @@ SubmissionResumption::lookup(const fs::path& target, const std::function<std::st
   } catch (const std::exception&) {
     return std::nullopt;
   }
-  auto request = halyard::AppleTools::request(
-      halyard::AppleTools::Runner::notarization, halyard::AppleTools::xcrun,
-      halyard::AppleTools::notaryInfo(record->id, credentials.arguments()), polling.queryLimit);
-  const auto query = halyard::ProcessRunner::run(request);
-  const std::string status = halyard::text::lowercasedASCII(
-      halyard::NotaryPolling::submissionStatus(query.standardOutput));
+  const auto [found, query] = polling.ask(record->id, credentials);
+  const std::string status = halyard::text::lowercasedASCII(found);
   // A query that failed for a passing reason says nothing against the submission: the wait
   // rides it out like any other.
   if (status == "in progress" || status == "accepted" ||

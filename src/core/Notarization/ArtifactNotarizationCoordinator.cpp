@@ -383,7 +383,8 @@ std::string ArtifactNotarizationCoordinator::submit(const fs::path& file,
     if (config.submissionID) polling.waits.insert(polling.waits.begin(), 0);
     const auto verdict = polling.await(id, config.credentials, config.notaryWait);
     trace("submission " + id + " status: " + verdict.status);
-    if (!verdict.accepted()) fail(Case::notarizationFailed, verdict.output);
+    if (!verdict.accepted())
+      throw ArtifactNotarizationCoordinatorError::verdict(verdict.output, id, verdict.status);
     return verdict.output;
   } catch (const NotaryPollingError& error) {
     if (!error.submissionID().empty() && config.unfinished) config.unfinished(id, file);

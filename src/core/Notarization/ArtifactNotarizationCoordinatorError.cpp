@@ -7,6 +7,30 @@ ArtifactNotarizationCoordinatorError::ArtifactNotarizationCoordinatorError(Case 
     : Error(domainName, static_cast<int>(errorCase), describe(errorCase, text)), case_(errorCase),
       text_(std::move(text)) {}
 
+ArtifactNotarizationCoordinatorError
+ArtifactNotarizationCoordinatorError::verdict(std::string text, std::string id,
+                                              std::string status) {
+  ArtifactNotarizationCoordinatorError error(Case::notarizationFailed, std::move(text));
+  error.submissionID_ = std::move(id);
+  error.verdictStatus_ = std::move(status);
+  return error;
+}
+
+bool ArtifactNotarizationCoordinatorError::isOffline() const {
+  // NSURLErrorNotConnectedToInternet.
+  return case_ == Case::notarizationFailed && text_.find("NSURLErrorDomain") != std::string::npos &&
+         text_.find("-1009") != std::string::npos;
+}
+
+bool ArtifactNotarizationCoordinatorError::isMissingKeychainProfile() const {
+  return case_ == Case::notarizationFailed &&
+         text_.find("No Keychain password item found") != std::string::npos;
+}
+
+bool ArtifactNotarizationCoordinatorError::isUnsignedFile() const {
+  return case_ == Case::validationFailed && text_.find("not signed at all") != std::string::npos;
+}
+
 std::string ArtifactNotarizationCoordinatorError::describe(Case errorCase,
                                                            const std::string& text) {
   switch (errorCase) {

@@ -73,6 +73,13 @@ std::string NotaryPolling::upload(const std::filesystem::path& file,
   return id;
 }
 
+NotaryPolling::Status NotaryPolling::ask(const std::string& id,
+                                         const NotaryCredentials& credentials) const {
+  auto query = notarytool(AppleTools::notaryInfo(id, credentials.arguments()), queryLimit);
+  std::string status = query.status == 0 ? submissionStatus(query.standardOutput) : "";
+  return Status{std::move(status), std::move(query)};
+}
+
 NotaryPolling::Verdict NotaryPolling::await(const std::string& id,
                                             const NotaryCredentials& credentials,
                                             double bound) const {
@@ -90,9 +97,8 @@ NotaryPolling::Verdict NotaryPolling::await(const std::string& id,
     std::this_thread::sleep_until(std::min(Clock::now() + seconds(wait), deadline));
     stopWhenCancelled();
 
-    const auto query = notarytool(AppleTools::notaryInfo(id, credentials.arguments()), queryLimit);
+    auto [status, query] = ask(id, credentials);
     stopWhenCancelled();
-    const std::string status = query.status == 0 ? submissionStatus(query.standardOutput) : "";
     if (!status.empty() && text::lowercasedASCII(status) != "in progress") {
       return Verdict{id, status, "Processing complete\n  id: " + id + "\n  status: " + status};
     }
@@ -112,11 +118,16 @@ NotaryPolling::Verdict NotaryPolling::await(const std::string& id,
 
 std::optional<std::string>
 NotaryPolling::uploadedDigest(const std::string& id, const NotaryCredentials& credentials) const {
-  const auto log = notarytool(AppleTools::notaryLog(id, credentials.arguments()), queryLimit);
-  if (log.status != 0) return std::nullopt;
-  std::string digest = text::lowercasedASCII(stringMember(log.standardOutput, "sha256"));
-  if (digest.empty()) return std::nullopt;
-  return digest;
+  const auto found = log(id, credentials);
+  if (!found || found->sha256.empty()) return std::nullopt;
+  return found->sha256;
+}
+
+std::optional<NotaryLog> NotaryPolling::log(const std::string& id,
+                                            const NotaryCredentials& credentials) const {
+  const auto result = notarytool(AppleTools::notaryLog(id, credentials.arguments()), queryLimit);
+  if (result.status != 0) return std::nullopt;
+  return NotaryLog::parse(result.standardOutput);
 }
 
 std::string NotaryPolling::submissionID(std::string_view json) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/Notarization/NotaryCredentials.hpp"
+#include "core/Notarization/NotaryLog.hpp"
 #include "core/Process/ToolProcessResult.hpp"
 
 namespace halyard {
@@ -51,11 +52,22 @@ struct NotaryPolling {
   // `notarytool submit FILE CREDENTIALS --output-format json`: the new submission's id.
   std::string upload(const std::filesystem::path& file, const NotaryCredentials& credentials) const;
 
+  // One `notarytool info ID` query: the status as the service spells it, or empty when the
+  // query failed (then `result` tells why, and isTransient(result) whether asking again may help).
+  struct Status {
+    std::string status;
+    ToolProcessResult result;
+  };
+  Status ask(const std::string& id, const NotaryCredentials& credentials) const;
+
   // Queries the submission's status until it is decided or `bound` seconds have passed.
   Verdict await(const std::string& id, const NotaryCredentials& credentials, double bound) const;
 
-  // The SHA-256 of the file uploaded for `id`, from `notarytool log ID` (lower-case hex); none
-  // while the service has not finished or when the log cannot be had.
+  // `notarytool log ID`: none while the service has not finished or when the log cannot be had.
+  std::optional<NotaryLog> log(const std::string& id, const NotaryCredentials& credentials) const;
+
+  // The SHA-256 of the file uploaded for `id`, from its log (lower-case hex); none while the
+  // service has not finished or when the log cannot be had.
   std::optional<std::string> uploadedDigest(const std::string& id,
                                             const NotaryCredentials& credentials) const;
 

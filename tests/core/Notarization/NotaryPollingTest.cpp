@@ -2,6 +2,7 @@
 // notary service with its knobs (processing time, failing status queries, no network).
 #include <gtest/gtest.h>
 
+#include "core/Notarization/NotaryLog.hpp"
 #include "core/Notarization/NotaryPolling.hpp"
 #include "core/Notarization/NotaryPollingError.hpp"
 #include "core/Support/SHA256.hpp"
@@ -46,6 +47,33 @@ TEST(NotaryPollingTest, WhichFailedQueriesAreWorthAskingAgain) {
   EXPECT_EQ(NotaryPolling::submissionID("Submission ID received\n  id: 2efe2717"), "");
   EXPECT_EQ(NotaryPolling::submissionStatus(R"({"status":"In Progress","id":"x"})"), "In Progress");
   EXPECT_EQ(NotaryPolling::submissionStatus(R"({"status":7})"), "");
+}
+
+// The log's JSON as notarytool prints it (abridged), and what is not one.
+TEST(NotaryPollingTest, TheLogGivesTheDigestAndTheIssues) {
+  const auto log = NotaryLog::parse(R"({
+    "jobId": "2efe2717-52ef-43a5-96dc-0797e4ca1041",
+    "status": "Invalid",
+    "sha256": " 5A1F0C ",
+    "issues": [
+      {"severity": "error", "path": "Sample.dmg/Sample.app/Contents/MacOS/Sample",
+       "message": "The binary is not signed with a valid Developer ID certificate."},
+      {"severity": "error", "message": "The signature does not include a secure timestamp."},
+      "not an issue",
+      {"path": 7, "message": null}
+    ]
+  })");
+  ASSERT_TRUE(log);
+  EXPECT_EQ(log->sha256, "5a1f0c");
+  ASSERT_EQ(log->issues.size(), 3u);
+  EXPECT_EQ(log->issues[0].path, "Sample.dmg/Sample.app/Contents/MacOS/Sample");
+  EXPECT_EQ(log->issues[0].message,
+            "The binary is not signed with a valid Developer ID certificate.");
+  EXPECT_EQ(log->issues[1].path, "");
+  EXPECT_EQ(log->issues[2].path, "");
+  EXPECT_EQ(log->issues[2].message, "");
+  EXPECT_FALSE(NotaryLog::parse("Error: HTTP status code: 404"));
+  EXPECT_TRUE(NotaryLog::parse(R"({"issues": null})")->issues.empty());
 }
 
 class NotaryPollingStandInTest : public ::testing::Test {
