@@ -94,23 +94,23 @@ std::optional<std::filesystem::path> installedTool(const std::string& tool) {
   return std::nullopt;
 }
 
-// The identity finding of one kind, from `security find-identity` run here (rather than through
-// SigningIdentityDetector::identities) so that a hung or missing tool is told apart from an empty
+// The identity finding of one kind; a hung or missing `security` is told apart from an empty
 // keychain.
 Finding identityCheck(std::string_view label, halyard::SigningIdentityKind kind,
                       const std::optional<std::string>& configured, bool required) {
-  const std::vector<std::string> arguments{"find-identity", "-v", "-p",
-                                           std::string(halyard::policy(kind))};
-  const double limit = halyard::SigningIdentityDetector::timeLimit;
-  const auto result = halyard::ToolProcess::run(halyard::AppleTools::security, arguments, limit);
-  if (result.status == ToolProcessResult::timedOutStatus)
-    return timedOut("identities", std::string(label), "security find-identity", limit);
-  if (result.status == ToolProcessResult::launchFailedStatus)
-    return {"identities", std::string(label), Mark::failed, oneLine(result.standardError),
+  using Outcome = halyard::SigningIdentityDetector::Listing::Outcome;
+  const auto listing = halyard::SigningIdentityDetector::list(kind);
+  switch (listing.outcome) {
+  case Outcome::timedOut:
+    return timedOut("identities", std::string(label), "security find-identity",
+                    halyard::SigningIdentityDetector::timeLimit);
+  case Outcome::notStarted:
+    return {"identities", std::string(label), Mark::failed, oneLine(listing.reason),
             ExitCode::configuration};
-  return DoctorCommand::identityFinding(
-      label, configured,
-      halyard::SigningIdentityDetector::parseIdentities(result.standardOutput, kind), required);
+  case Outcome::listed:
+    break;
+  }
+  return DoctorCommand::identityFinding(label, configured, listing.identities, required);
 }
 
 Finding credentialsCheck(const ConfigurationResolver& configuration, bool offline,

@@ -73,6 +73,20 @@ TEST_F(DoctorE2E, AMissingToolComesFirstEvenWithIdentitiesMissing) {
                        "\n✗ Notarization - No keychain profile or API key configured\n"));
 }
 
+// A keychain tool that cannot run is a failure with the system's words, never "none installed".
+TEST_F(DoctorE2E, AnIdentityListingThatCannotRunIsNotAnEmptyKeychain) {
+  stand.addReleaseSetUp();
+  const auto security = stand.root() / "usr/bin/security";
+  fs::remove(security);
+  const auto result = doctor({"--offline"});
+  EXPECT_TRUE(result.exitedWith(3)) << result.standardError;
+  EXPECT_TRUE(contains(result.standardError, "\n✗ Developer ID Application - Could not start " +
+                                                 security.string() +
+                                                 ": No such file or directory.\n"))
+      << result.standardError;
+  EXPECT_FALSE(contains(result.standardError, "none installed")) << result.standardError;
+}
+
 // The identity and credential findings for one configuration: the lines expected on standard
 // error and the exit code of the run.
 TEST_F(DoctorE2E, IdentityAndCredentialFindingsDecideTheExitCode) {

@@ -51,20 +51,30 @@ std::vector<std::string> SigningIdentityDetector::parseIdentities(std::string_vi
   return names;
 }
 
-std::vector<std::string> SigningIdentityDetector::identities(SigningIdentityKind kind) {
+SigningIdentityDetector::Listing SigningIdentityDetector::list(SigningIdentityKind kind) {
+  Listing listing;
   try {
     const auto result = ProcessRunner::run(
         AppleTools::request(AppleTools::Runner::identityQuery, AppleTools::security,
                             {"find-identity", "-v", "-p", std::string(policy(kind))}, timeLimit));
     // The exit status says nothing useful here; only a run that never completed is discarded.
-    if (result.status == ToolProcessResult::launchFailedStatus ||
-        result.status == ToolProcessResult::timedOutStatus)
-      return {};
-    if (!text::isValidUTF8(result.standardOutput)) return {};
-    return parseIdentities(result.standardOutput, kind);
-  } catch (...) {
-    return {};
+    if (result.status == ToolProcessResult::timedOutStatus) {
+      listing.outcome = Listing::Outcome::timedOut;
+    } else if (result.status == ToolProcessResult::launchFailedStatus) {
+      listing.outcome = Listing::Outcome::notStarted;
+      listing.reason = result.standardError;
+    } else if (text::isValidUTF8(result.standardOutput)) {
+      listing.identities = parseIdentities(result.standardOutput, kind);
+    }
+  } catch (const std::exception& error) {
+    listing.outcome = Listing::Outcome::notStarted;
+    listing.reason = error.what();
   }
+  return listing;
+}
+
+std::vector<std::string> SigningIdentityDetector::identities(SigningIdentityKind kind) {
+  return list(kind).identities;
 }
 
 } // namespace halyard

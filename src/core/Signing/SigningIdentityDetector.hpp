@@ -14,8 +14,20 @@ struct SigningIdentityDetector {
   // `security` is a local query; a run that takes longer than this is treated as hung.
   static constexpr double timeLimit = 120;
 
+  // What `security find-identity` gave: the identities, or why there are none to be had.
+  struct Listing {
+    enum class Outcome { listed, timedOut, notStarted };
+    Outcome outcome = Outcome::listed;
+    std::vector<std::string> identities; // listed: the valid identities (possibly none)
+    std::string reason;                  // notStarted: the system's explanation
+  };
+
   // The full names of the valid identities of `kind`, in the order `security` lists them,
-  // without duplicates. Never throws: any failure gives an empty list.
+  // without duplicates; a tool that hangs or cannot start is told apart from an empty keychain.
+  // Never throws.
+  static Listing list(SigningIdentityKind kind);
+
+  // The identities of list(), any failure giving an empty list.
   static std::vector<std::string> identities(SigningIdentityKind kind);
 
   // Whether an installed identity answers to the configured name: the configured text occurs in
