@@ -8,7 +8,7 @@
 #include <ctime>
 
 #include "cli/Redactor.hpp"
-#include "core/Inspection/InspectionText.hpp"
+#include "core/Support/Text.hpp"
 
 namespace bosun {
 
@@ -19,7 +19,7 @@ std::string printableLines(std::string_view text) {
   std::string result;
   while (true) {
     const size_t end = text.find('\n');
-    result += halyard::inspectiontext::printable(text.substr(0, end));
+    result += halyard::text::printable(text.substr(0, end));
     if (end == std::string_view::npos) return result;
     result += '\n';
     text.remove_prefix(end + 1);
@@ -229,7 +229,7 @@ void Console::detail(std::string_view text) {
   while (true) {
     const size_t end = rest.find('\n');
     // Tool output may carry names with terminal escapes: made visible, never obeyed.
-    writeError(prefix + halyard::inspectiontext::printable(rest.substr(0, end)));
+    writeError(prefix + halyard::text::printable(rest.substr(0, end)));
     if (end == std::string_view::npos) break;
     rest.remove_prefix(end + 1);
   }

@@ -14,7 +14,6 @@
 #include "cli/StandardizedPath.hpp"
 #include "core/Appcast/AppcastFeed.hpp"
 #include "core/Appcast/EdSigningKey.hpp"
-#include "core/Inspection/InspectionText.hpp"
 #include "core/Process/AppleTools.hpp"
 #include "core/Process/ToolProcess.hpp"
 #include "core/Signing/SigningIdentityDetector.hpp"
@@ -38,7 +37,7 @@ std::string oneLine(const std::string& output) {
   std::string text = halyard::text::trimmed(output);
   std::replace(text.begin(), text.end(), '\n', ' ');
   std::erase(text, '\r');
-  return halyard::inspectiontext::printable(text);
+  return halyard::text::printable(text);
 }
 
 std::string wholeSeconds(double seconds) {

@@ -8,13 +8,13 @@
 #include <cstring>
 
 #include "cli/CLIError.hpp"
-#include "core/Inspection/InspectionText.hpp"
+#include "core/Support/Text.hpp"
 
 namespace bosun {
 
 void InputFile::requireExisting(const std::string& typed, const std::filesystem::path& path,
                                 const std::string& name) {
-  const std::string shown = halyard::inspectiontext::printable(name);
+  const std::string shown = halyard::text::printable(name);
   if (typed.empty()) throw CLIError(ExitCode::input, "No file was given.");
   struct stat facts {};
   if (::stat(path.c_str(), &facts) == 0) return;
@@ -28,7 +28,7 @@ void InputFile::requireExisting(const std::string& typed, const std::filesystem:
 }
 
 void InputFile::requireReadableFile(const std::filesystem::path& path, const std::string& name) {
-  const std::string shown = halyard::inspectiontext::printable(name);
+  const std::string shown = halyard::text::printable(name);
   struct stat facts {};
   if (::stat(path.c_str(), &facts) != 0) {
     throw CLIError(ExitCode::input, shown + " could not be read: " + std::strerror(errno) + ".");

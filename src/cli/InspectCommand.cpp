@@ -8,14 +8,12 @@
 #include "cli/StandardizedPath.hpp"
 #include "cli/WindowPreview.hpp"
 #include "core/Inspection/InspectionService.hpp"
-#include "core/Inspection/InspectionText.hpp"
 #include "core/Support/Text.hpp"
 
 namespace bosun {
 
 namespace {
 using halyard::InspectionStatus;
-namespace text = halyard::inspectiontext;
 
 std::string_view mark(InspectionStatus status) {
   switch (status) {
@@ -103,7 +101,7 @@ std::vector<std::string> InspectCommand::textLines(const halyard::InspectionRepo
   }
   // Names and tool output come from the inspected file: never let them steer the terminal.
   for (auto& line : lines)
-    line = text::printable(line);
+    line = halyard::text::printable(line);
   return lines;
 }
 
@@ -121,7 +119,7 @@ ExitCode InspectCommand::run(const ParsedArguments& parsed) {
     throw CLIError(ExitCode::usage, "--preview shows a DMG's window; a PKG has none.",
                    "Leave out --preview.");
   auto& console = Console::shared();
-  console.step("Inspecting " + text::printable(file.filename().string()) + "…");
+  console.step("Inspecting " + halyard::text::printable(file.filename().string()) + "…");
   // Once a cancellation has begun, the tools it stopped report failures that are no findings:
   // neither progress nor the report is printed, only the cancellation.
   auto& signals = SignalHandler::shared();
@@ -131,7 +129,7 @@ ExitCode InspectCommand::run(const ParsedArguments& parsed) {
   const auto report = halyard::InspectionService::inspect(
       file,
       [&](const std::string& message) {
-        if (!signals.isHandling()) console.step(text::printable(message));
+        if (!signals.isHandling()) console.step(halyard::text::printable(message));
       },
       halyard::InspectionRunner::standard(), windowSeen);
   signals.waitWhileHandling();

@@ -15,7 +15,6 @@
 #include "cli/SubmissionCache.hpp"
 #include "cli/SubmissionResumption.hpp"
 #include "cli/SubmissionTracker.hpp"
-#include "core/Inspection/InspectionText.hpp"
 #include "core/Inspection/ReleaseCheck.hpp"
 #include "core/Notarization/ArtifactNotarizationCoordinator.hpp"
 #include "core/Notarization/ArtifactNotarizationCoordinatorError.hpp"
@@ -40,7 +39,7 @@ bool existsAt(const fs::path& path) {
 
 // A name as shown on a terminal: control characters made visible, so a file name cannot steer it.
 std::string shown(const fs::path& path) {
-  return halyard::inspectiontext::printable(path.string());
+  return halyard::text::printable(path.string());
 }
 
 // A failed submission told plainly: for a verdict, the submission, its status and the issues of
@@ -57,7 +56,7 @@ submissionFailure(const halyard::ArtifactNotarizationCoordinatorError& error,
   }
   const std::string& id = error.submissionID();
   if (id.empty()) return std::nullopt;
-  using halyard::inspectiontext::printable;
+  using halyard::text::printable;
   std::string message = "Notarization failed: the notary service judged " + name + " " +
                         printable(error.verdictStatus()) + " (submission " + printable(id) + ").";
   if (const auto log = halyard::NotaryPolling::standard().log(id, credentials)) {
@@ -184,8 +183,7 @@ ExitCode NotarizeCommand::run(const ParsedArguments& parsed) {
   const double wait = configuration.notaryWait();
   if (submission && !SubmissionCache::isSubmissionID(*submission)) {
     throw CLIError(ExitCode::usage,
-                   "\"" + halyard::inspectiontext::printable(*submission) +
-                       "\" is not a submission id.",
+                   "\"" + halyard::text::printable(*submission) + "\" is not a submission id.",
                    "Use the id bosun printed, for example 2efe2717-52ef-43a5-96dc-0797e4ca1041.");
   }
 

@@ -21,7 +21,6 @@
 #include "core/Import/BundleLinks.hpp"
 #include "core/Import/ImportPreparationManager.hpp"
 #include "core/Import/ZipAppExtractor.hpp"
-#include "core/Inspection/InspectionText.hpp"
 #include "core/Inspection/ReleaseCheck.hpp"
 #include "core/Legal/InstallerLicense.hpp"
 #include "core/Notarization/AppBundleNotarizer.hpp"
@@ -160,7 +159,7 @@ public:
       abandoned.push_back(std::move(folder));
     for (const auto& folder : abandoned)
       console_.info("Removed what a stopped earlier run left behind: " +
-                    halyard::inspectiontext::printable(folder.string()));
+                    halyard::text::printable(folder.string()));
     workspace_ =
         makePrivateFolder(temporaries_, halyard::UserFolders::temporary(), workspacePrefix);
     // The file is made and finished in a private folder beside the output, so that the rename
@@ -239,9 +238,9 @@ private:
     if (!outward) return;
     const fs::path inside = outward->link.lexically_relative(fs::canonical(bundle));
     throw CLIError(ExitCode::input,
-                   halyard::inspectiontext::printable((bundle / inside).string()) +
+                   halyard::text::printable((bundle / inside).string()) +
                        " is a link that leads out of the app, to " +
-                       halyard::inspectiontext::printable(outward->target.string()) + ".",
+                       halyard::text::printable(outward->target.string()) + ".",
                    "Bosun never changes files outside the app. Replace the link with what it "
                    "points to, or make it point inside the app.");
   }

@@ -8,7 +8,6 @@
 #include "core/Appcast/AppcastItem.hpp"
 #include "core/Appcast/EdSigningKey.hpp"
 #include "core/DMG/InstallerWindowPreset.hpp"
-#include "core/Inspection/InspectionText.hpp"
 #include "core/Support/SHA256.hpp"
 #include "core/Support/Text.hpp"
 #include "core/Support/UserFolders.hpp"
@@ -66,7 +65,7 @@ void refuseUnusableOutputName(const fs::path& output) {
         return byte < 0x20 || byte == 0x7F;
       })) {
     throw CLIError(ExitCode::input,
-                   "The output " + halyard::inspectiontext::printable(path) +
+                   "The output " + halyard::text::printable(path) +
                        " holds a line break or another control character.",
                    "Choose another --output / --name.");
   }
@@ -136,8 +135,7 @@ ReleasePlan ReleasePlan::make(const ProjectFolder& project,
   // A name, not a path: "--name ../Other" would write outside the chosen folder.
   if (name && (name->find('/') != std::string::npos || *name == "." || *name == "..")) {
     throw CLIError(ExitCode::usage,
-                   "--name takes a file name, not a path: " +
-                       halyard::inspectiontext::printable(*name),
+                   "--name takes a file name, not a path: " + halyard::text::printable(*name),
                    "Use --output to choose the folder.");
   }
   const std::string baseName = halyard::text::trimmed(name ? deletingPathExtension(*name)

@@ -13,7 +13,6 @@
 #include "cli/DiskImageCleanup.hpp"
 #include "core/DiskImage/ModernDiskImageTool.hpp"
 #include "core/Inspection/DiskImageMounts.hpp"
-#include "core/Inspection/InspectionText.hpp"
 #include "core/Process/ProcessRegistry.hpp"
 #include "core/Support/FolderLock.hpp"
 #include "core/Support/Text.hpp"
@@ -94,8 +93,7 @@ void SignalHandler::endUnfinished(Console& console, const std::string& reason) {
                   (left.empty()
                        ? std::string(".")
                        : "; left behind: " +
-                             halyard::inspectiontext::printable(halyard::text::joined(left, ", ")) +
-                             "."));
+                             halyard::text::printable(halyard::text::joined(left, ", ")) + "."));
   console.failure(CLIError(ExitCode::cancelled, "Cancelled."));
   halyard::ProcessRegistry::shared().killAll();
   std::_Exit(exitCodeNumber(ExitCode::cancelled));

@@ -2,7 +2,6 @@
 
 #include "cli/CLIError.hpp"
 #include "cli/SubmissionTracker.hpp"
-#include "core/Inspection/InspectionText.hpp"
 #include "core/Notarization/NotaryPollingError.hpp"
 #include "core/Support/SHA256.hpp"
 #include "core/Support/Text.hpp"
@@ -14,7 +13,7 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string shown(const fs::path& path) {
-  return halyard::inspectiontext::printable(path.filename().string());
+  return halyard::text::printable(path.filename().string());
 }
 
 [[noreturn]] void anotherFile(const std::string& id, const fs::path& file,
@@ -48,7 +47,7 @@ SubmissionResumption SubmissionResumption::named(const std::string& id, const fs
                                                  const SubmissionCache& cache) {
   if (!SubmissionCache::isSubmissionID(id)) {
     throw CLIError(ExitCode::usage,
-                   "\"" + halyard::inspectiontext::printable(id) + "\" is not a submission id.",
+                   "\"" + halyard::text::printable(id) + "\" is not a submission id.",
                    "Use the id bosun printed, for example 2efe2717-52ef-43a5-96dc-0797e4ca1041.");
   }
   if (const auto record = cache.find(id); record && isKeptFile(record->file)) {

@@ -2,7 +2,7 @@
 
 #include "cli/Console.hpp"
 #include "cli/Redactor.hpp"
-#include "core/Inspection/InspectionText.hpp"
+#include "core/Support/Text.hpp"
 
 namespace bosun {
 
@@ -29,8 +29,7 @@ SubmissionTracker::SubmissionTracker(fs::path target, SourceDigest source, Submi
 
 std::string SubmissionTracker::hint(const fs::path& target, const std::string& id) {
   return "Apple keeps working on it; collect the result later with `bosun notarize " +
-         halyard::inspectiontext::printable(shellWord(target.string())) + " --submission " + id +
-         "`.";
+         halyard::text::printable(shellWord(target.string())) + " --submission " + id + "`.";
 }
 
 void SubmissionTracker::attach(halyard::ArtifactNotarizationConfig& config) {

@@ -16,8 +16,8 @@
 #include "cli/SignalHandler.hpp"
 #include "cli/UpdateCompatibility.hpp"
 #include "cli/UpdateNotice.hpp"
-#include "core/Inspection/InspectionText.hpp"
 #include "core/Support/ResourceDirectory.hpp"
+#include "core/Support/Text.hpp"
 #include "core/Support/UUID.hpp"
 #include "core/Updates/BosunRelease.hpp"
 #include "core/Updates/ReleaseVersion.hpp"
@@ -146,7 +146,7 @@ ExitCode UpdateCommand::run(const ParsedArguments& parsed) {
   UpdateNotice::saveCache(UpdateNotice::cacheURL(parsed),
                           {std::chrono::system_clock::now(), release.version});
   // The manifest comes from the network: its text is shown with control characters made visible.
-  const std::string latest = halyard::inspectiontext::printable(release.version);
+  const std::string latest = halyard::text::printable(release.version);
 
   if (!halyard::ReleaseVersion::isNewer(release.version, current)) {
     if (console.isJSON())

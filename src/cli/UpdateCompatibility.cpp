@@ -6,7 +6,6 @@
 #include <optional>
 #include <system_error>
 
-#include "core/Inspection/InspectionText.hpp"
 #include "core/Process/AppleTools.hpp"
 #include "core/Process/ToolProcess.hpp"
 #include "core/Support/PropertyList.hpp"
@@ -73,9 +72,9 @@ bool UpdateCompatibility::meetsSystem(const std::optional<std::string>& minimum,
 std::optional<std::string> UpdateCompatibility::blockedMessage(const halyard::BosunRelease& release,
                                                                const std::string& runningSystem,
                                                                bool appleSilicon) {
-  const std::string version = halyard::inspectiontext::printable(release.version);
+  const std::string version = halyard::text::printable(release.version);
   if (const auto& minimum = release.minimumSystemVersion) {
-    const std::string shown = halyard::inspectiontext::printable(*minimum);
+    const std::string shown = halyard::text::printable(*minimum);
     if (!versionParts(*minimum))
       return "Bosun " + version + " names its minimum macOS as \"" + shown +
              "\", so Bosun can't tell whether this Mac can run it, and the update isn't offered.";

@@ -14,8 +14,8 @@
 #include "cli/HelpCommand.hpp"
 #include "cli/ParsedArguments.hpp"
 #include "cli/TerminalSession.hpp"
-#include "core/Inspection/InspectionText.hpp"
 #include "core/Support/AtomicFile.hpp"
+#include "core/Support/Text.hpp"
 #include "core/Updates/BosunRelease.hpp"
 #include "core/Updates/ReleaseVersion.hpp"
 
@@ -126,9 +126,8 @@ std::optional<std::string> UpdateNotice::noticeText(const std::optional<Cache>& 
                                                     const std::string& current) {
   if (!cache || !halyard::ReleaseVersion::isNewer(cache->latestVersion, current))
     return std::nullopt;
-  return "Bosun " + halyard::inspectiontext::printable(*cache->latestVersion) +
-         " is available (you have " + current +
-         "). Run `bosun update`, or update it from Halyard Settings > Bosun.";
+  return "Bosun " + halyard::text::printable(*cache->latestVersion) + " is available (you have " +
+         current + "). Run `bosun update`, or update it from Halyard Settings > Bosun.";
 }
 
 void UpdateNotice::show(const ParsedArguments& parsed) {

@@ -12,7 +12,6 @@
 #include "cli/Redactor.hpp"
 #include "cli/SignalHandler.hpp"
 #include "cli/StandardizedPath.hpp"
-#include "core/Inspection/InspectionText.hpp"
 #include "core/Signing/CodeSigner.hpp"
 #include "core/Support/Text.hpp"
 
@@ -95,9 +94,9 @@ ExitCode VerifyCommand::run(const ParsedArguments& parsed) {
     if (deepResult) summary["deep"] = *deepResult;
     console.event("summary", Redactor::redact(std::move(summary), {"file"}));
   } else if (problems.empty()) {
-    console.result(halyard::inspectiontext::printable(target.fileName) + ": all checks passed");
+    console.result(halyard::text::printable(target.fileName) + ": all checks passed");
   } else {
-    console.result(halyard::inspectiontext::printable(target.fileName) + ": " +
+    console.result(halyard::text::printable(target.fileName) + ": " +
                    std::to_string(problems.size()) + " check(s) did not pass");
   }
   return code;

@@ -54,13 +54,6 @@ std::string firstCharacters(const std::string& text, std::size_t limit) {
   return text;
 }
 
-std::string trimmedSpaces(std::string_view text) {
-  const auto first = text.find_first_not_of(" \t");
-  if (first == std::string_view::npos) return {};
-  const auto last = text.find_last_not_of(" \t");
-  return std::string(text.substr(first, last - first + 1));
-}
-
 bool startsWith(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
 }
@@ -269,14 +262,14 @@ std::vector<std::string> ModernDiskImageTool::mountCandidates(std::string_view l
   std::vector<std::string> candidates;
   for (std::size_t start = 0; start <= line.size();) {
     const auto tab = std::min(line.find('\t', start), line.size());
-    const std::string field = trimmedSpaces(line.substr(start, tab - start));
+    const std::string field = text::trimmed(line.substr(start, tab - start), " \t");
     if (startsWith(field, "/") && !startsWith(field, "/dev/")) candidates.push_back(field);
     start = tab + 1;
   }
   for (const std::string_view marker : {"/Volumes/", "/System/Volumes/"}) {
     const auto at = line.find(marker);
     if (at == std::string_view::npos) continue;
-    const std::string rest = trimmedSpaces(line.substr(at));
+    const std::string rest = text::trimmed(line.substr(at), " \t");
     if (std::find(candidates.begin(), candidates.end(), rest) == candidates.end())
       candidates.push_back(rest);
   }

@@ -10,8 +10,4 @@ namespace halyard::inspectiontext {
 // that begins with the prefix, without the prefix and trimmed again; none when no line does.
 std::optional<std::string> firstValue(std::string_view text, std::string_view prefix);
 
-// Control characters (C0 but tab, and DEL) replaced by a visible escape such as "\x1b", so that a
-// name taken from an untrusted file can be shown on a terminal.
-std::string printable(std::string_view text);
-
 } // namespace halyard::inspectiontext

@@ -140,7 +140,7 @@ PKGInspectionRules::installerFields(const std::optional<InstallerScriptScan>& sc
   } else {
     std::vector<std::string> names;
     for (const auto& name : scan->names)
-      names.push_back(printable(name));
+      names.push_back(text::printable(name));
     fields.push_back(pkgField(ID::installerScripts, "Installer scripts run during install.",
                               S::warning, text::joined(names, ", ")));
   }

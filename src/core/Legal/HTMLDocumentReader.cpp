@@ -47,16 +47,15 @@ std::optional<std::string> attribute(const xmlNode* node, const char* name) {
   return result;
 }
 
+// HTML's white space.
+constexpr std::string_view htmlSpace = " \t\n\r\f";
+
 bool isSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+  return htmlSpace.find(c) != std::string_view::npos;
 }
 
 std::string_view trimmedView(std::string_view text) {
-  while (!text.empty() && isSpace(text.front()))
-    text.remove_prefix(1);
-  while (!text.empty() && isSpace(text.back()))
-    text.remove_suffix(1);
-  return text;
+  return text::trimmedView(text, htmlSpace);
 }
 
 std::optional<int> integer(std::string_view text) {

@@ -20,6 +20,34 @@ std::string trimmed(std::string_view value) {
   return std::string(value.substr(begin, end - begin));
 }
 
+std::string_view trimmedView(std::string_view value, std::string_view characters) {
+  const auto first = value.find_first_not_of(characters);
+  if (first == std::string_view::npos) return {};
+  const auto last = value.find_last_not_of(characters);
+  return value.substr(first, last - first + 1);
+}
+
+std::string trimmed(std::string_view value, std::string_view characters) {
+  return std::string(trimmedView(value, characters));
+}
+
+std::string printable(std::string_view text) {
+  static constexpr char hex[] = "0123456789abcdef";
+  std::string result;
+  result.reserve(text.size());
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if ((byte < 0x20 && c != '\t') || byte == 0x7F) {
+      result += "\\x";
+      result += hex[byte >> 4];
+      result += hex[byte & 0x0F];
+    } else {
+      result += c;
+    }
+  }
+  return result;
+}
+
 void appendUTF8(std::string& out, char32_t c) {
   if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) c = 0xFFFD;
   if (c < 0x80) {

@@ -8,6 +8,15 @@ namespace halyard::text {
 
 // Removes leading and trailing white space and line breaks (space, tab, CR, LF, VT, FF).
 std::string trimmed(std::string_view value);
+// Removes the leading and trailing bytes that are in `characters`; the second form returns a
+// view into `value`.
+std::string trimmed(std::string_view value, std::string_view characters);
+std::string_view trimmedView(std::string_view value, std::string_view characters);
+
+// Control characters (C0 but tab, and DEL) replaced by a visible escape such as "\x1b", so that
+// text from an untrusted file or tool can be shown on a terminal without steering it. The one
+// rule for every name and tool text bosun shows.
+std::string printable(std::string_view text);
 
 // True when the bytes are well-formed UTF-8.
 bool isValidUTF8(std::string_view bytes);

@@ -2,6 +2,7 @@
 
 #include "core/Inspection/DMGInspectionRules.hpp"
 #include "core/Inspection/InspectionText.hpp"
+#include "core/Support/Text.hpp"
 
 using namespace halyard;
 
@@ -32,7 +33,7 @@ TEST(InspectionTextTest, FirstValueTakesTheFirstMatchingLineTrimmedOfBlanks) {
   EXPECT_EQ(firstValue("TeamIdentifier=A", "Identifier="), std::nullopt);
   EXPECT_EQ(firstValue("Key=", "Key="), "");
   EXPECT_EQ(firstValue("", "Key="), std::nullopt);
-  EXPECT_EQ(inspectiontext::printable("a\x1b[31mb\x7f\tc\rd"), "a\\x1b[31mb\\x7f\tc\\x0dd");
+  EXPECT_EQ(text::printable("a\x1b[31mb\x7f\tc\rd"), "a\\x1b[31mb\\x7f\tc\\x0dd");
 }
 
 TEST(DMGInspectionRulesTest, DMGSignature) {

@@ -156,7 +156,7 @@ TEST_F(PKGBuilderStandInTest, UnsafeNamesAreRefusedBeforeAnythingIsMade) {
                         "characters."},
       {"com.example/demo", "\"com.example/demo\""},
       {"com.example..demo", "\"com.example..demo\""},
-      {"com.\x1B[31mdemo", "\"com.\\x1B[31mdemo\""},
+      {"com.\x1B[31mdemo", "\"com.\\x1b[31mdemo\""},
       {"", "\"\""},
       {"license", "The license folder \"../en\""},
   };
