@@ -19,6 +19,7 @@
 #include "core/Signing/SigningIdentityDetector.hpp"
 #include "core/Support/Base64.hpp"
 #include "core/Support/PropertyList.hpp"
+#include "core/Support/SystemVersion.hpp"
 #include "core/Support/Text.hpp"
 #include "core/Support/ToolRoot.hpp"
 #include "core/Support/UserFolders.hpp"
@@ -67,8 +68,8 @@ std::string_view statusName(Mark mark) {
 
 // "macOS 15.5 (24F74)" from the system version file; elsewhere the kernel's name and release.
 std::string systemVersionText() {
-  const auto version = halyard::PropertyList::readFile(
-      halyard::ToolRoot::path(halyard::AppleTools::systemVersionFile));
+  const auto version =
+      halyard::PropertyList::readFile(halyard::ToolRoot::path(halyard::SystemVersion::file));
   const auto name = version.string("ProductName");
   const auto number = version.string("ProductVersion");
   if (name && number) {

@@ -8,15 +8,12 @@
 
 #include "core/Process/AppleTools.hpp"
 #include "core/Process/ToolProcess.hpp"
-#include "core/Support/PropertyList.hpp"
+#include "core/Support/SystemVersion.hpp"
 #include "core/Support/Text.hpp"
-#include "core/Support/ToolRoot.hpp"
 
 namespace bosun {
 
 namespace {
-
-constexpr const char* systemVersionFile = "/System/Library/CoreServices/SystemVersion.plist";
 
 // Major, minor and patch, a missing part 0; none when the text is not one to three numbers
 // separated by dots (a word, a number too big for its field), since nobody can tell then which
@@ -49,9 +46,7 @@ bool UpdateCompatibility::isAppleSilicon() {
 }
 
 std::string UpdateCompatibility::systemVersion() {
-  const auto list = halyard::PropertyList::readFile(halyard::ToolRoot::path(systemVersionFile));
-  if (!list) return "0.0.0";
-  return halyard::PropertyList::string(list.node(), "ProductVersion").value_or("0.0.0");
+  return halyard::SystemVersion::currentText().value_or("0.0.0");
 }
 
 bool UpdateCompatibility::meetsArchitecture(

@@ -61,9 +61,6 @@ struct AppleTools {
   // an agreeing one exits 1); for other images the answer is never read.
   static constexpr const char* licenseAgreementAnswer = "Y\n";
 
-  // The system's name and version (ProductName, ProductVersion, ProductBuildVersion).
-  static constexpr const char* systemVersionFile =
-      "/System/Library/CoreServices/SystemVersion.plist";
   // The folders of the platform's own tools, searched in this order for a tool by name.
   static constexpr const char* toolFolders[] = {"/usr/bin", "/usr/sbin"};
   // `xcrun --find TOOL` (arguments after xcrun): the developer tool's absolute path.

@@ -25,10 +25,12 @@ SystemVersion SystemVersion::parse(std::string_view text) {
   return {parts[0], parts[1], parts[2]};
 }
 
+std::optional<std::string> SystemVersion::currentText() {
+  return PropertyList::readFile(ToolRoot::path(file)).string("ProductVersion");
+}
+
 SystemVersion SystemVersion::current() {
-  const auto file =
-      PropertyList::readFile(ToolRoot::path("/System/Library/CoreServices/SystemVersion.plist"));
-  const auto version = file.string("ProductVersion");
+  const auto version = currentText();
   return version ? parse(*version) : SystemVersion{};
 }
 
