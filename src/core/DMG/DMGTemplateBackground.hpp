@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "core/Design/DesignTemplate.hpp"
-#include "core/Design/FileURL.hpp"
+#include "core/Support/FileURL.hpp"
 #include "core/Support/Error.hpp"
 
 namespace halyard {

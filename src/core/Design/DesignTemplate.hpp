@@ -6,7 +6,7 @@
 
 #include "core/Design/DesignSpec.hpp"
 #include "core/Design/EmbeddedDesignerMedia.hpp"
-#include "core/Design/FileURL.hpp"
+#include "core/Support/FileURL.hpp"
 
 namespace halyard {
 

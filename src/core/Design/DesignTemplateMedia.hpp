@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "core/Design/EmbeddedDesignerMedia.hpp"
-#include "core/Design/FileURL.hpp"
+#include "core/Support/FileURL.hpp"
 #include "core/Design/StickerItem.hpp"
 
 namespace halyard {

@@ -4,7 +4,7 @@
 #include <variant>
 
 #include "core/Design/DesignerTextSpec.hpp"
-#include "core/Design/FileURL.hpp"
+#include "core/Support/FileURL.hpp"
 
 namespace halyard {
 

@@ -2,7 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "core/Design/FileURL.hpp"
+#include "core/Support/FileURL.hpp"
 #include "core/Support/Text.hpp"
 
 namespace halyard {

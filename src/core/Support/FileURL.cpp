@@ -1,4 +1,4 @@
-#include "core/Design/FileURL.hpp"
+#include "core/Support/FileURL.hpp"
 
 #include <cctype>
 #include <vector>
