@@ -52,7 +52,12 @@ Candidate firstValue(const SettingDefinition& setting, const ParsedArguments& ar
   return {setting.defaultValue, "default"};
 }
 
-ResolvedSetting validated(const SettingDefinition& setting, Candidate candidate) {
+} // namespace
+
+ResolvedSetting ConfigurationResolver::validated(const SettingDefinition& setting,
+                                                 std::optional<std::string> given,
+                                                 std::string source) {
+  const Candidate candidate{std::move(given), std::move(source)};
   std::optional<std::string> value;
   if (candidate.value) {
     std::string trimmed = halyard::text::trimmed(*candidate.value);
@@ -91,10 +96,8 @@ ResolvedSetting validated(const SettingDefinition& setting, Candidate candidate)
     }
     value = std::move(lowered);
   }
-  return {setting, std::move(value), std::move(candidate.source)};
+  return {setting, std::move(value), candidate.source};
 }
-
-} // namespace
 
 ConfigurationResolver::ConfigurationResolver(
     const ParsedArguments& arguments, const std::optional<std::filesystem::path>& projectFolder)
@@ -129,9 +132,10 @@ ConfigurationResolver::ConfigurationResolver(
   // Resolved into a local map first, so that a failure leaves nothing half applied.
   std::map<std::string, ResolvedSetting, std::less<>> settings;
   for (const SettingDefinition& setting : SettingDefinition::all()) {
-    settings.emplace(setting.key, validated(setting, firstValue(setting, arguments, environment,
-                                                                projectConfiguration, projectSource,
-                                                                userConfiguration_)));
+    Candidate candidate = firstValue(setting, arguments, environment, projectConfiguration,
+                                     projectSource, userConfiguration_);
+    settings.emplace(setting.key,
+                     validated(setting, std::move(candidate.value), std::move(candidate.source)));
   }
   settings_ = std::move(settings);
 }

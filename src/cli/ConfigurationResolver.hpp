@@ -36,6 +36,12 @@ public:
                         const std::optional<std::filesystem::path>& projectFolder,
                         const Environment& environment);
 
+  // One setting's value from `source` (a flag, a variable, a file) checked and made canonical:
+  // trimmed (blank is unset), a boolean, a whole number in range, an allowed word (lower-cased).
+  // Throws CLIError `configuration` naming the setting and the source.
+  static ResolvedSetting validated(const SettingDefinition& setting,
+                                   std::optional<std::string> value, std::string source);
+
   // bosun.json, else .bosun.json, in the folder, when one exists.
   static std::optional<std::filesystem::path>
   projectConfigURL(const std::filesystem::path& projectFolder);

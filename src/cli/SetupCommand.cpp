@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/CLIError.hpp"
+#include "cli/ConfigurationResolver.hpp"
 #include "cli/ConfigurationStore.hpp"
 #include "cli/Console.hpp"
 #include "cli/HalyardSettingsImporter.hpp"
@@ -221,7 +222,11 @@ CLIConfiguration SetupCommand::configurationFromFlags(const ParsedArguments& arg
   CLIConfiguration configuration;
   for (const SettingDefinition& setting : SettingDefinition::all()) {
     if (setting.valueFlag) {
-      if (auto value = arguments.value(*setting.valueFlag)) configuration.set(value, setting.key);
+      if (auto value = arguments.value(*setting.valueFlag)) {
+        // A value every later run would refuse is refused now, before anything is saved.
+        ConfigurationResolver::validated(setting, value, "--" + *setting.valueFlag);
+        configuration.set(value, setting.key);
+      }
     }
     if (setting.onFlag && setting.offFlag) {
       const bool on = arguments.hasFlag(*setting.onFlag);

@@ -87,6 +87,21 @@ TEST_F(Setup, FlagsSaveWithoutQuestionsAndKeepTheOtherValues) {
   EXPECT_EQ(fs::status(config).permissions() & fs::perms::all,
             fs::perms::owner_read | fs::perms::owner_write);
 
+  // A value every later run would refuse is refused at once, and nothing is saved.
+  const std::string saved = readFile(config);
+  for (const std::vector<std::string>& flags : {std::vector<std::string>{"--jobs", "0"},
+                                                {"--jobs", "abc"},
+                                                {"--notary-wait", "soon"},
+                                                {"--format", "zip", "--window", "small"}}) {
+    std::vector<std::string> arguments{"setup"};
+    arguments.insert(arguments.end(), flags.begin(), flags.end());
+    run = mac.bosun(arguments);
+    EXPECT_TRUE(run.exitedWith(3)) << flags.front() << ": " << run.standardError;
+    EXPECT_NE(run.standardError.find(" from " + flags.front() + " must be "), std::string::npos)
+        << run.standardError;
+    EXPECT_EQ(readFile(config), saved);
+  }
+
   run = mac.bosun({"setup", "--deep", "--no-deep"});
   EXPECT_TRUE(run.exitedWith(2));
   EXPECT_EQ(run.standardError, "✗ --deep and --no-deep cannot be used together.\n");
