@@ -67,6 +67,46 @@ private:
   }
 };
 
+// The program cancel_scenario (a front-end command waiting for a long tool) run under the
+// stand-in root on a thread of its own; constructed once the long tool runs (or after 20 s).
+class ScenarioRun {
+public:
+  ScenarioRun(const bosun::testing::StandInRootInForce& stand, const fs::path& workspace,
+              std::vector<std::string> extra = {})
+      : pidFile(stand.work() / "tool.pid") {
+    // Under the tool root, as every tool the program runs (the program itself too, for this run).
+    const auto bin = stand.root() / "usr/bin";
+    fs::create_symlink(fs::path(TEST_HELPER_DIR) / "tool_helper", bin / "longtool");
+    fs::create_symlink(fs::path(TEST_HELPER_DIR) / "cancel_scenario", bin / "scenario");
+    request_.executable = "/usr/bin/scenario";
+    request_.arguments = {workspace.string(), "/usr/bin/longtool", pidFile.string()};
+    request_.arguments.insert(request_.arguments.end(), extra.begin(), extra.end());
+    request_.timeout = 60;
+    runner_ = std::thread([this] { result_ = halyard::ProcessRunner::run(request_); });
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while ((!fs::exists(pidFile) || fs::file_size(pidFile) == 0) &&
+           std::chrono::steady_clock::now() < until) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  }
+  ~ScenarioRun() {
+    if (runner_.joinable()) runner_.join();
+  }
+
+  // The program's result, once it has ended.
+  const halyard::ToolProcessResult& finish() {
+    runner_.join();
+    return result_;
+  }
+
+  const fs::path pidFile;
+
+private:
+  halyard::ProcessRunRequest request_;
+  halyard::ToolProcessResult result_;
+  std::thread runner_;
+};
+
 bool processGone(pid_t pid) {
   const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(3);
   while (std::chrono::steady_clock::now() < until) {
@@ -172,37 +212,21 @@ TEST_P(InterruptedRun, EndsWith130AfterCleaningUp) {
   LeftoverImages images;
   const auto workspace = images.stand.work() / "Bosun_Workspace";
   fs::create_directories(workspace / "inside");
-  const auto pidFile = images.stand.work() / "tool.pid";
-  const auto bin = images.stand.root() / "usr/bin";
-
-  // Under the tool root, as every tool the program runs (the program itself too, for this run).
-  fs::create_symlink(fs::path(TEST_HELPER_DIR) / "tool_helper", bin / "longtool");
-  fs::create_symlink(fs::path(TEST_HELPER_DIR) / "cancel_scenario", bin / "scenario");
-
-  halyard::ProcessRunRequest request;
-  request.executable = "/usr/bin/scenario";
-  request.arguments = {workspace.string(), "/usr/bin/longtool", pidFile.string()};
-  request.timeout = 60;
-  halyard::ToolProcessResult result;
-  std::thread runner([&] { result = halyard::ProcessRunner::run(request); });
-
-  // Wait until the long tool runs, then interrupt the program (the tool's parent).
-  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while ((!fs::exists(pidFile) || fs::file_size(pidFile) == 0) &&
-         std::chrono::steady_clock::now() < until) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
+  // Once the long tool runs, the program (the tool's parent) is interrupted.
+  ScenarioRun run(images.stand, workspace);
+  const auto& pidFile = run.pidFile;
   const auto running = halyard::ProcessRegistry::shared().runningProcesses();
   for (const auto& program : running)
     program->sendSignal(GetParam());
-  runner.join();
+  const auto result = run.finish();
   ASSERT_EQ(running.size(), 1u);
   ASSERT_TRUE(fs::exists(pidFile)) << "the tool never started: " << result.standardError;
   const pid_t toolPid = static_cast<pid_t>(std::stoi(bosun::testing::fileContents(pidFile)));
 
   EXPECT_EQ(result.status, 130) << result.standardError;
   // The verbose log showed the tool's command line through the installed hook.
-  EXPECT_NE(result.standardError.find("$ " + (bin / "longtool").string() + " pidfile "),
+  EXPECT_NE(result.standardError.find("$ " + (images.stand.root() / "usr/bin/longtool").string() +
+                                      " pidfile "),
             std::string::npos);
   EXPECT_EQ(result.standardOutput, "");
   const auto cancelling = result.standardError.find("Cancelling…");
@@ -226,22 +250,7 @@ TEST(SignalHandler, AStuckCleanUpEndsAtASecondSignalOrAtTheBound) {
     bosun::testing::StandInRootInForce stand;
     const auto workspace = stand.temporary() / "Bosun_Stuck";
     fs::create_directories(workspace);
-    const auto pidFile = stand.work() / "tool.pid";
-    const auto bin = stand.root() / "usr/bin";
-    fs::create_symlink(fs::path(TEST_HELPER_DIR) / "tool_helper", bin / "longtool");
-    fs::create_symlink(fs::path(TEST_HELPER_DIR) / "cancel_scenario", bin / "scenario");
-
-    halyard::ProcessRunRequest request;
-    request.executable = "/usr/bin/scenario";
-    request.arguments = {workspace.string(), "/usr/bin/longtool", pidFile.string(), "stuck"};
-    request.timeout = 60;
-    halyard::ToolProcessResult result;
-    std::thread runner([&] { result = halyard::ProcessRunner::run(request); });
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while ((!fs::exists(pidFile) || fs::file_size(pidFile) == 0) &&
-           std::chrono::steady_clock::now() < until) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    ScenarioRun run(stand, workspace, {"stuck"});
     const auto running = halyard::ProcessRegistry::shared().runningProcesses();
     ASSERT_EQ(running.size(), 1u);
     const auto signalled = std::chrono::steady_clock::now();
@@ -250,7 +259,7 @@ TEST(SignalHandler, AStuckCleanUpEndsAtASecondSignalOrAtTheBound) {
       std::this_thread::sleep_for(std::chrono::milliseconds(300));
       running.front()->sendSignal(SIGINT);
     }
-    runner.join();
+    const auto result = run.finish();
     const auto took = std::chrono::steady_clock::now() - signalled;
 
     EXPECT_EQ(result.status, 130) << result.standardError;
