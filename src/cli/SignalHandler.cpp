@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <system_error>
 
 #include "cli/CLIError.hpp"
 #include "cli/Console.hpp"
@@ -62,13 +63,18 @@ void SignalHandler::receiveSignals() {
     if (cleaning) endUnfinished(Console::shared(), "a second signal came");
     cleaning = true;
     handling_ = true;
-    // This thread keeps listening: a second Ctrl-C must end the process at once.
-    std::thread([this] { handle(); }).detach();
-    std::thread([this] {
-      std::this_thread::sleep_for(std::chrono::seconds(cleanupBound));
-      endUnfinished(Console::shared(),
-                    "it took more than " + std::to_string(cleanupBound) + " seconds");
-    }).detach();
+    // This thread keeps listening: a second Ctrl-C must end the process at once. Without a
+    // thread to spare, the clean-up runs here, unbounded, as the only way left.
+    try {
+      std::thread([this] {
+        std::this_thread::sleep_for(std::chrono::seconds(cleanupBound));
+        endUnfinished(Console::shared(),
+                      "it took more than " + std::to_string(cleanupBound) + " seconds");
+      }).detach();
+      std::thread([this] { handle(); }).detach();
+    } catch (const std::system_error&) {
+      handle();
+    }
   }
 }
 
