@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "core/Design/DesignTemplate.hpp"
-#include "core/Support/FileURL.hpp"
 #include "core/Support/Error.hpp"
+#include "core/Support/FileURL.hpp"
 
 namespace halyard {
 

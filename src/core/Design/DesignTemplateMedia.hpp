@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "core/Design/EmbeddedDesignerMedia.hpp"
-#include "core/Support/FileURL.hpp"
 #include "core/Design/StickerItem.hpp"
+#include "core/Support/FileURL.hpp"
 
 namespace halyard {
 
