@@ -9,6 +9,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "CheckedRun.hpp"
 #include "QuietSpawn.hpp"
 
 #include <sys/wait.h>
@@ -29,20 +30,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int rounds = 3;
+using bosun::bench::runChecked;
 
-bool runChecked(const std::string& program, const std::vector<std::string>& arguments,
-                const std::map<std::string, std::string>& environment) {
-  bosun::testing::RunOptions options;
-  options.executable = program;
-  options.arguments = arguments;
-  options.baseEnvironment = environment;
-  try {
-    return bosun::testing::runProgram(options).exitedWith(0);
-  } catch (const std::exception&) {
-    return false;
-  }
-}
+constexpr int rounds = 3;
 
 void writeInfo(const fs::path& file, const std::string& executable, const std::string& identifier) {
   fs::create_directories(file.parent_path());

@@ -6,6 +6,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "CheckedRun.hpp"
 #include "QuietSpawn.hpp"
 
 #include <sys/wait.h>
@@ -27,6 +28,8 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+using bosun::bench::runChecked;
 
 constexpr int fileCount = 5000;
 constexpr size_t totalBytes = 200u * 1024u * 1024u;
@@ -51,21 +54,6 @@ pid_t spawn(const std::string& program, const std::vector<std::string>& argument
     envp.push_back(entry.data());
   envp.push_back(nullptr);
   return bosun::bench::spawnQuietly(std::move(storage), envp.data());
-}
-
-// Set-up steps go through the tests' child-process helper; only the timed run needs its own
-// spawn (its process entry is read while it runs and after it exits).
-bool runChecked(const std::string& program, const std::vector<std::string>& arguments,
-                const std::map<std::string, std::string>& environment) {
-  bosun::testing::RunOptions options;
-  options.executable = program;
-  options.arguments = arguments;
-  options.baseEnvironment = environment;
-  try {
-    return bosun::testing::runProgram(options).exitedWith(0);
-  } catch (const std::exception&) {
-    return false;
-  }
 }
 
 // A stand-in Mac with the identities and profile of a release, and a release folder with the app.
