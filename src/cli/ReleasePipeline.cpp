@@ -147,8 +147,8 @@ halyard::ReleaseCheck::Kind checkKind(OutputKind format) {
 class Run {
 public:
   Run(const ReleasePlan& plan, const ReleaseSteps& steps, RunTemporaries& temporaries)
-      : plan_(plan), steps_(steps), temporaries_(temporaries), console_(Console::shared()),
-        format_(displayName(plan.format)) {}
+      : plan_(plan), steps_(steps), decidedSteps_(plan.decidedSteps()), temporaries_(temporaries),
+        console_(Console::shared()), format_(displayName(plan.format)) {}
 
   ReleaseOutcome perform() {
     // What runs that were killed left: their workspaces, and their unfinished files beside the
@@ -164,33 +164,70 @@ public:
         makePrivateFolder(temporaries_, halyard::UserFolders::temporary(), workspacePrefix);
     // The file is made and finished in a private folder beside the output, so that the rename
     // that publishes it stays on one file system.
-    const auto staging = [this] {
-      return makePrivateFolder(temporaries_, plan_.outputURL.parent_path(), stagingPrefix) /
-             plan_.artifactName;
-    };
-    if (const auto resumption = keptSubmission()) {
-      // The file Apple has is finished as it is: nothing is signed or built again.
-      if (plan_.appcast) {
-        stageApp();
-        readAppVersions();
-      }
-      const fs::path staged = staging();
-      finish(staged, &*resumption);
-      publish(staged);
-      return checks(false);
+    staged_ = makePrivateFolder(temporaries_, plan_.outputURL.parent_path(), stagingPrefix) /
+              plan_.artifactName;
+    // A file Apple already has is finished as it is: of the plan's steps, only collecting its
+    // verdict, the checks and the feed remain (and the app's copy, which the feed reads).
+    resumption_ = keptSubmission();
+    ReleaseOutcome outcome;
+    for (const ReleaseStep& step : decidedSteps_) {
+      if (resumption_ && !continuesResumedSubmission(step.action)) continue;
+      if (steps_.began) steps_.began(step);
+      perform(step.action, outcome);
     }
-    stageApp();
-    if (plan_.appcast) readAppVersions();
-    prepareAppBundle();
-    const halyard::LicenseAgreement agreement = licenseAgreement();
-    const fs::path staged = staging();
-    build(staged, agreement);
-    finish(staged);
-    publish(staged);
-    return checks(plan_.sign || plan_.stapleApp);
+    return outcome;
   }
 
 private:
+  using Action = ReleaseStep::Action;
+
+  bool decided(Action action) const { return includes(decidedSteps_, action); }
+
+  bool continuesResumedSubmission(Action action) const {
+    return action == Action::notarize || action == Action::check || action == Action::updateFeed ||
+           (action == Action::copyApp && decided(Action::updateFeed));
+  }
+
+  void perform(Action action, ReleaseOutcome& outcome) {
+    switch (action) {
+    case Action::copyApp:
+      stageApp();
+      if (decided(Action::updateFeed)) readAppVersions();
+      return;
+    case Action::signApp:
+      signApp(decided(Action::verifyApp));
+      return;
+    case Action::verifyApp:
+      verifyApp();
+      return;
+    case Action::notarizeApp:
+      notarizeApp();
+      return;
+    case Action::stapleAppTicket:
+      stapleAppTicket();
+      return;
+    case Action::build:
+      build();
+      return;
+    case Action::volumeIcon:
+    case Action::licenseAgreement:
+      return; // part of the build's request
+    case Action::notarize:
+      notarize();
+      return;
+    case Action::signFile:
+      signFile();
+      return;
+    case Action::check:
+      publish();
+      outcome = checks();
+      return;
+    case Action::updateFeed:
+      if (steps_.updateFeed) steps_.updateFeed(outcome);
+      return;
+    }
+  }
+
   void stageApp() {
     const fs::path& source = plan_.project.appSource;
     try {
@@ -245,14 +282,9 @@ private:
                    "points to, or make it point inside the app.");
   }
 
-  bool signsApp() const { return plan_.sign && plan_.identity.has_value(); }
-
-  void prepareAppBundle() {
-    if (!plan_.stapleApp) {
-      if (signsApp()) signApp();
-      if (plan_.notarizeApp && plan_.credentials) notarizeApp();
-      return;
-    }
+  // The ticket Apple already has for the app, stapled; without one, the app is notarized (it
+  // keeps its signature, unless it needs one) or, when the plan says so, left as it is.
+  void stapleAppTicket() {
     console_.step("Looking for Apple's ticket for " + fileName(app_) + "…");
     const AppTicketOutcome outcome = steps_.stapleExistingTicket(app_);
     switch (outcome.kind) {
@@ -274,12 +306,17 @@ private:
       return;
     }
     console_.step("No ticket from Apple for this app. Notarizing it instead…");
-    if (signsApp()) signApp();
+    if (plan_.identity) {
+      signApp(plan_.deepVerify);
+      if (plan_.deepVerify) verifyApp();
+    }
     notarizeApp();
   }
 
-  void signApp() {
-    const std::string& identity = *plan_.identity;
+  // `deep`: the signature is made for the deep verification that follows.
+  void signApp(bool deep) {
+    // Without an identity the plan says "-": an ad-hoc signature.
+    const std::string identity = plan_.identity.value_or("-");
     try {
       console_.step("Preparing the app bundle for signing…");
       // The prepared copy is made inside the workspace, so it goes with it (on Ctrl-C too).
@@ -295,11 +332,13 @@ private:
         app_ = report.appURL;
       }
       console_.step("Signing " + fileName(app_) + "…");
-      halyard::CodeSigner::signApp(app_, identity, plan_.deepVerify, appSigningLimit);
+      halyard::CodeSigner::signApp(app_, identity, deep, appSigningLimit);
     } catch (...) {
       throw CLIError::from(std::current_exception(), ExitCode::signing);
     }
-    if (!plan_.deepVerify) return;
+  }
+
+  void verifyApp() {
     console_.step("Verifying the signature (deep, strict)…");
     const auto verification = halyard::CodeSigner::deepVerify(app_, deepVerificationLimit);
     if (verification.isPassed()) {
@@ -322,7 +361,7 @@ private:
     submission.submitted = [&tracker](const std::string& id) { tracker.appSubmitted(id); };
     submission.wait = plan_.notaryWait;
     try {
-      steps_.notarizeApp(app_, *plan_.credentials, submission);
+      steps_.notarizeApp(app_, credentials(), submission);
     } catch (const halyard::NotaryPollingError& error) {
       SignalHandler::shared().waitWhileHandling();
       tracker.markUnfinished();
@@ -336,8 +375,15 @@ private:
     }
   }
 
+  // The notary credentials, which a plan that notarizes always has.
+  const halyard::NotaryCredentials& credentials() const {
+    if (!plan_.credentials)
+      throw CLIError(ExitCode::credentials, "No notarization credentials are configured.");
+    return *plan_.credentials;
+  }
+
   halyard::LicenseAgreement licenseAgreement() {
-    if (plan_.project.legalDocuments.empty()) return halyard::LicenseAgreement::none();
+    if (!decided(Action::licenseAgreement)) return halyard::LicenseAgreement::none();
     auto agreement = halyard::LicenseAgreement::load(
         plan_.project.folder,
         {halyard::kAllLicenseDocumentKinds.begin(), halyard::kAllLicenseDocumentKinds.end()});
@@ -348,7 +394,9 @@ private:
     return agreement;
   }
 
-  void build(const fs::path& staged, const halyard::LicenseAgreement& agreement) {
+  void build() {
+    const halyard::LicenseAgreement agreement = licenseAgreement();
+    const fs::path& staged = staged_;
     const auto step = [this](const std::string& line) { console_.step(line); };
     if (plan_.format == OutputKind::pkg) {
       halyard::PKGBuildRequest request;
@@ -356,7 +404,8 @@ private:
       request.outputURL = staged;
       request.title = displayName_;
       request.licenseFolders = halyard::InstallerLicense::folders(agreement);
-      if (!plan_.notarize) request.signingIdentity = plan_.installerIdentity;
+      // Signed here unless notarizing signs it.
+      if (!decided(Action::notarize)) request.signingIdentity = plan_.installerIdentity;
       halyard::PKGBuilder builder;
       const DiscardWhileWorking discard(temporaries_, &builder,
                                         [&builder] { builder.discardTemporaryFiles(); });
@@ -369,7 +418,7 @@ private:
     }
 
     halyard::DMGBuildRequest request = plan_.dmgBuildRequest();
-    if (plan_.volumeIcon) {
+    if (decided(Action::volumeIcon)) {
       request.volumeIconURL = halyard::VolumeIcon::appIconFile(app_);
       if (!request.volumeIconURL)
         console_.warning(fileName(app_) + " has no .icns icon file, so the DMG's volume keeps the "
@@ -401,7 +450,7 @@ private:
   // wait ended without one), when the release's inputs are still the same and Apple still works
   // on it or has accepted it.
   std::optional<SubmissionResumption> keptSubmission() {
-    if (!plan_.notarize || !plan_.credentials) return std::nullopt;
+    if (!decided(Action::notarize) || !plan_.credentials) return std::nullopt;
     auto resumption = SubmissionResumption::lookup(
         plan_.outputURL, [this] { return plan_.inputsDigest(); }, *plan_.credentials,
         halyard::NotaryPolling::standard(), SubmissionCache());
@@ -412,56 +461,54 @@ private:
     return resumption;
   }
 
-  // Signs, notarizes, staples and validates the file made at `staged`; for a resumed
-  // submission, finishes the file Apple received into `staged`.
-  void finish(const fs::path& staged, const SubmissionResumption* resumption = nullptr) {
-    const std::string name = plan_.artifactName;
-    if (plan_.notarize) {
-      console_.step("Notarizing " + name + " (this can take a few minutes)…");
-      const bool isDMG = plan_.format == OutputKind::dmg;
-      halyard::ArtifactNotarizationCoordinator coordinator;
-      halyard::ArtifactNotarizationResult result;
-      SubmissionTracker tracker(plan_.outputURL, [this] { return plan_.inputsDigest(); });
-      {
-        // On Ctrl-C an uploaded file is kept for collecting its verdict later, before the
-        // coordinator's files go.
-        const DiscardWhileWorking discard(temporaries_, &coordinator, [&coordinator, &tracker] {
-          tracker.cancelled();
-          coordinator.discardTemporaryFiles();
-        });
-        try {
-          halyard::ArtifactNotarizationConfig config(
-              resumption ? resumption->file : staged,
-              isDMG ? plan_.identity : plan_.installerIdentity, *plan_.credentials,
-              isDMG ? halyard::ArtifactKind::dmg : halyard::ArtifactKind::pkg);
-          config.notaryWait = plan_.notaryWait;
-          if (resumption) {
-            config.destination = staged;
-            config.submissionID = resumption->id;
-            tracker.resume(resumption->id);
-          }
-          tracker.attach(config);
-          result =
-              coordinator.run(config, [this](const std::string& line) { console_.step(line); });
-        } catch (...) {
-          // The clean-up may be using the tracker and the coordinator on the signal's thread.
-          SignalHandler::shared().waitWhileHandling();
-          removeEmptySigningFolder();
-          tracker.finished();
-          throw tracker.withSubmission(
-              CLIError::from(std::current_exception(), ExitCode::notarization));
-        }
-      }
-      tracker.finished();
-      removeEmptySigningFolder();
-      console_.detail(result.notarizationOutput);
-    } else if (plan_.sign && plan_.format == OutputKind::dmg && plan_.identity) {
-      console_.step("Signing " + name + "…");
+  // Signs, notarizes, staples and validates the file made; for a resumed submission, finishes
+  // the file Apple received into the same place.
+  void notarize() {
+    console_.step("Notarizing " + plan_.artifactName + " (this can take a few minutes)…");
+    const bool isDMG = plan_.format == OutputKind::dmg;
+    halyard::ArtifactNotarizationCoordinator coordinator;
+    halyard::ArtifactNotarizationResult result;
+    SubmissionTracker tracker(plan_.outputURL, [this] { return plan_.inputsDigest(); });
+    {
+      // On Ctrl-C an uploaded file is kept for collecting its verdict later, before the
+      // coordinator's files go.
+      const DiscardWhileWorking discard(temporaries_, &coordinator, [&coordinator, &tracker] {
+        tracker.cancelled();
+        coordinator.discardTemporaryFiles();
+      });
       try {
-        halyard::CodeSigner::signDiskImage(staged, *plan_.identity);
+        halyard::ArtifactNotarizationConfig config(
+            resumption_ ? resumption_->file : staged_,
+            isDMG ? plan_.identity : plan_.installerIdentity, credentials(),
+            isDMG ? halyard::ArtifactKind::dmg : halyard::ArtifactKind::pkg);
+        config.notaryWait = plan_.notaryWait;
+        if (resumption_) {
+          config.destination = staged_;
+          config.submissionID = resumption_->id;
+          tracker.resume(resumption_->id);
+        }
+        tracker.attach(config);
+        result = coordinator.run(config, [this](const std::string& line) { console_.step(line); });
       } catch (...) {
-        throw CLIError::from(std::current_exception(), ExitCode::signing);
+        // The clean-up may be using the tracker and the coordinator on the signal's thread.
+        SignalHandler::shared().waitWhileHandling();
+        removeEmptySigningFolder();
+        tracker.finished();
+        throw tracker.withSubmission(
+            CLIError::from(std::current_exception(), ExitCode::notarization));
       }
+    }
+    tracker.finished();
+    removeEmptySigningFolder();
+    console_.detail(result.notarizationOutput);
+  }
+
+  void signFile() {
+    console_.step("Signing " + plan_.artifactName + "…");
+    try {
+      halyard::CodeSigner::signDiskImage(staged_, plan_.identity.value_or("-"));
+    } catch (...) {
+      throw CLIError::from(std::current_exception(), ExitCode::signing);
     }
   }
 
@@ -474,21 +521,24 @@ private:
   }
 
   // Moves the finished file over the output: an existing release stays until this rename.
-  void publish(const fs::path& staged) {
+  void publish() {
     std::error_code error;
     if (!plan_.overwrite && fs::exists(fs::symlink_status(plan_.outputURL, error))) {
       throw CLIError(ExitCode::input, plan_.outputURL.string() + " already exists.",
                      "Add --overwrite to replace it, or choose another --output / --name.");
     }
-    fs::rename(staged, plan_.outputURL, error);
+    fs::rename(staged_, plan_.outputURL, error);
     if (error) {
       throw CLIError(ExitCode::input,
                      "Could not write " + plan_.outputURL.string() + ": " + error.message());
     }
   }
 
-  // The release checks; `checksApp`: the app in the workspace too (it is the one inside).
-  ReleaseOutcome checks(bool checksApp) {
+  // The release checks, of the app in the workspace too (it is the one inside) when the run
+  // signed it or stapled its ticket.
+  ReleaseOutcome checks() {
+    const bool checksApp =
+        !resumption_ && (decided(Action::signApp) || decided(Action::stapleAppTicket));
     console_.step("Checking signing, notarization and stapling…");
     ReleaseOutcome outcome;
     outcome.artifactURL = plan_.outputURL;
@@ -505,10 +555,13 @@ private:
 
   const ReleasePlan& plan_;
   const ReleaseSteps& steps_;
+  const std::vector<ReleaseStep> decidedSteps_;
   RunTemporaries& temporaries_;
   Console& console_;
   const std::string format_;
   fs::path workspace_;
+  fs::path staged_; // where the file is made and finished
+  std::optional<SubmissionResumption> resumption_;
   fs::path app_;
   std::string displayName_;
   std::optional<halyard::AppBundleVersions> appVersions_;
@@ -546,9 +599,11 @@ AppTicketOutcome ReleaseSteps::stapleAppTicket(const fs::path& app) {
 }
 
 ReleasePlan ReleasePipeline::preflight(const ReleasePlan& plan) const {
+  const auto steps = plan.decidedSteps();
   const bool appStepsAvailable =
-      plan.stapleApp ? steps_.stapleExistingTicket && (plan.skipMissingTicket || steps_.notarizeApp)
-                     : !plan.notarizeApp || steps_.notarizeApp;
+      includes(steps, ReleaseStep::Action::stapleAppTicket)
+          ? steps_.stapleExistingTicket && (plan.skipMissingTicket || steps_.notarizeApp)
+          : !includes(steps, ReleaseStep::Action::notarizeApp) || steps_.notarizeApp;
   if (!appStepsAvailable) {
     throw CLIError(ExitCode::failure,
                    "Notarizing and stapling the app bundle is not available in this build of "

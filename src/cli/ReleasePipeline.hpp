@@ -56,6 +56,11 @@ struct ReleaseSteps {
   std::function<void()> discardDMGBuild = discardDiskImageBuilds;
   AppNotarization notarizeApp = notarizeAppBundle;
   TicketStapling stapleExistingTicket = stapleAppTicket;
+  // Adds the checked release to its update feed (the caller's, which prepared the feed before
+  // the run). Without one the plan's feed step does nothing.
+  std::function<void(const ReleaseOutcome&)> updateFeed;
+  // Told as each of the plan's steps begins. May be empty.
+  std::function<void(const ReleaseStep&)> began;
 
   // The designed installer DMG: the app and an Applications link in a styled window with its
   // background, the chosen compression and the license agreement.

@@ -265,53 +265,66 @@ halyard::DMGBuildRequest ReleasePlan::dmgBuildRequest() const {
   return request;
 }
 
-std::vector<std::string> ReleasePlan::steps() const {
-  std::vector<std::string> result;
-  std::string copy =
-      "Copy " + project.appSource.filename().string() + " into a temporary workspace";
-  if (project.isZip) copy += " and extract it";
-  result.push_back(copy);
+std::vector<ReleaseStep> ReleasePlan::decidedSteps() const {
+  using Action = ReleaseStep::Action;
+  std::vector<ReleaseStep> result;
+  const auto add = [&result](Action action, std::string description) {
+    result.push_back({action, std::move(description)});
+  };
+  add(Action::copyApp, "Copy " + project.appSource.filename().string() +
+                           " into a temporary workspace" +
+                           (project.isZip ? " and extract it" : ""));
 
   if (sign && !stapleApp) {
-    result.push_back("Sign the app with " + identity.value_or("-"));
-    if (deepVerify) result.emplace_back("Verify the signature (deep, strict)");
+    add(Action::signApp, "Sign the app with " + identity.value_or("-"));
+    if (deepVerify) add(Action::verifyApp, "Verify the signature (deep, strict)");
   }
-  if (notarizeApp) result.emplace_back("Notarize and staple the app bundle");
+  if (notarizeApp) add(Action::notarizeApp, "Notarize and staple the app bundle");
   if (stapleApp) {
-    result.emplace_back(skipMissingTicket ? "Keep the app's signature and staple the ticket Apple "
-                                            "already has (skipped if there is none)"
-                                          : "Keep the app's signature and staple the ticket Apple "
-                                            "already has (notarize the app if there is none)");
+    add(Action::stapleAppTicket,
+        skipMissingTicket ? "Keep the app's signature and staple the ticket Apple already has "
+                            "(skipped if there is none)"
+                          : "Keep the app's signature and staple the ticket Apple already has "
+                            "(notarize the app if there is none)");
   }
 
   if (format == OutputKind::pkg) {
-    result.push_back("Build " + artifactName + " (installs to /Applications)");
+    add(Action::build, "Build " + artifactName + " (installs to /Applications)");
   } else {
     const std::string design = project.templateURL
                                    ? "template " + project.templateURL->filename().string()
                                    : "the default Halyard style";
-    result.push_back("Build " + artifactName + " (" + std::string(rawValue(window)) + " window, " +
-                     std::string(halyard::title(compression)) + " compression, " + design + ")");
-    if (volumeIcon) result.emplace_back("Show the app's icon (.icns) on the volume");
+    add(Action::build, "Build " + artifactName + " (" + std::string(rawValue(window)) +
+                           " window, " + std::string(halyard::title(compression)) +
+                           " compression, " + design + ")");
+    if (volumeIcon) add(Action::volumeIcon, "Show the app's icon (.icns) on the volume");
   }
 
   if (!project.legalDocuments.empty()) {
-    result.push_back("Add the license agreement from " + fileNamesJoined(project.legalDocuments));
+    add(Action::licenseAgreement,
+        "Add the license agreement from " + fileNamesJoined(project.legalDocuments));
   }
 
   if (notarize) {
-    result.push_back("Sign, notarize, staple and validate " + artifactName + " using " +
-                     (credentials ? credentials->displayName() : "-"));
+    add(Action::notarize, "Sign, notarize, staple and validate " + artifactName + " using " +
+                              (credentials ? credentials->displayName() : "-"));
   } else if (sign && format == OutputKind::dmg) {
-    result.push_back("Sign " + artifactName);
+    add(Action::signFile, "Sign " + artifactName);
   }
-  result.emplace_back("Check signing, notarization and stapling");
+  add(Action::check, "Check signing, notarization and stapling");
   if (appcast) {
-    result.push_back("Sign " + artifactName + " with the Ed25519 update key (" +
-                     (edKeyFile ? edKeyFile->filename().string() : "login keychain") +
-                     ") and add it to " + appcast->filename().string() + ", served from " +
-                     *downloadURL);
+    add(Action::updateFeed, "Sign " + artifactName + " with the Ed25519 update key (" +
+                                (edKeyFile ? edKeyFile->filename().string() : "login keychain") +
+                                ") and add it to " + appcast->filename().string() +
+                                ", served from " + downloadURL.value_or("-"));
   }
+  return result;
+}
+
+std::vector<std::string> ReleasePlan::steps() const {
+  std::vector<std::string> result;
+  for (auto& step : decidedSteps())
+    result.push_back(std::move(step.description));
   return result;
 }
 

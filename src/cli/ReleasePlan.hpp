@@ -11,6 +11,7 @@
 #include "cli/OutputKind.hpp"
 #include "cli/ParsedArguments.hpp"
 #include "cli/ProjectFolder.hpp"
+#include "cli/ReleaseStep.hpp"
 #include "core/DMG/DMGBuildRequest.hpp"
 #include "core/DMG/DMGCompressionFormat.hpp"
 #include "core/Notarization/NotaryCredentials.hpp"
@@ -60,7 +61,10 @@ struct ReleasePlan {
   // label pills and compression. The build and the preview start from the same one.
   halyard::DMGBuildRequest dmgBuildRequest() const;
 
-  // The plan as numbered-list entries, one human-readable line each, in the order of the run.
+  // What the release does, in the order of the run: the one decision of which steps a run with
+  // this plan performs (the dry run shows the same list).
+  std::vector<ReleaseStep> decidedSteps() const;
+  // Their descriptions, one human-readable line each.
   std::vector<std::string> steps() const;
 
   // A digest of everything the release is made from: the app (its whole tree, or the ZIP), the

@@ -73,14 +73,16 @@ ExitCode StartCommand::run(const ParsedArguments& arguments) {
   // The update key and the feed are checked before anything is built.
   std::optional<FeedPublication> feed;
   if (plan.appcast) feed.emplace(FeedPublication::prepare(plan));
-  const ReleaseOutcome outcome = ReleasePipeline().run(plan);
-  if (feed) {
+  ReleaseSteps steps;
+  steps.updateFeed = [&feed, &plan](const ReleaseOutcome& outcome) {
+    if (!feed) return;
     if (outcome.problems.empty())
       feed->publish(plan, outcome);
     else
       Console::shared().warning("The update feed " + plan.appcast->filename().string() +
                                 " was left as it was, because some checks did not pass.");
-  }
+  };
+  const ReleaseOutcome outcome = ReleasePipeline(std::move(steps)).run(plan);
   return report(outcome, plan);
 }
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "cli/ReleasePipeline.hpp"
 #include "support/StandInRoot.hpp"
 
@@ -81,6 +83,61 @@ TEST_F(ReleasePipelineAppBundle, OnlyAMissingTicketWithoutSkippingLeadsToSigning
       EXPECT_TRUE(inTemporary.starts_with("Bosun_")) << notarized.front();
     }
     EXPECT_TRUE(fs::is_empty(stand.temporary()));
+  }
+}
+
+// What the dry run shows is what the run does: for each setting that changes the steps, the run
+// goes through the plan's list, no step more, none skipped.
+TEST_F(ReleasePipelineAppBundle, TheRunPerformsExactlyThePlansSteps) {
+  struct Case {
+    bosun::OutputKind format;
+    bool sign, notarize, notarizeApp, stapleApp, deep, volumeIcon, license, feed;
+  };
+  using bosun::OutputKind;
+  const Case cases[] = {
+      {OutputKind::dmg, false, false, false, false, false, false, false, true},
+      {OutputKind::dmg, true, false, false, false, true, true, true, false},
+      {OutputKind::dmg, true, true, true, false, false, false, false, false},
+      {OutputKind::dmg, true, true, false, true, false, false, true, false},
+      {OutputKind::pkg, true, false, false, false, false, false, false, false},
+      {OutputKind::pkg, true, true, false, false, false, false, true, true},
+  };
+  std::ofstream(release / "License.txt") << "You may use this app.\n";
+  for (const auto& test : cases) {
+    SCOPED_TRACE(std::to_string(&test - cases));
+    ReleasePlan given = plan();
+    given.format = test.format;
+    given.artifactName = test.format == OutputKind::pkg ? "Release.pkg" : "Release.dmg";
+    given.outputURL = release / given.artifactName;
+    given.sign = test.sign;
+    if (!test.sign) given.identity.reset();
+    if (test.format == OutputKind::pkg) given.installerIdentity = StandInRoot::installer;
+    given.notarize = test.notarize;
+    given.notarizeApp = test.notarizeApp;
+    given.stapleApp = test.stapleApp;
+    given.deepVerify = test.deep;
+    given.volumeIcon = test.volumeIcon;
+    if (test.license) given.project.legalDocuments = {release / "License.txt"};
+    if (test.feed) {
+      given.appcast = release / "appcast.xml";
+      given.downloadURL = "https://example.com/downloads/";
+    }
+
+    std::vector<std::string> performed;
+    ReleaseSteps steps;
+    steps.began = [&performed](const bosun::ReleaseStep& step) {
+      performed.push_back(step.description);
+    };
+    steps.stapleExistingTicket = [](const fs::path&) {
+      return AppTicketOutcome{AppTicketOutcome::Kind::noTicket, "no ticket"};
+    };
+    steps.notarizeApp = [](const fs::path&, const halyard::NotaryCredentials&,
+                           const ReleaseSteps::AppSubmission&) {};
+    int feedUpdates = 0;
+    steps.updateFeed = [&feedUpdates](const bosun::ReleaseOutcome&) { ++feedUpdates; };
+    ReleasePipeline(steps).run(given);
+    EXPECT_EQ(performed, given.steps());
+    EXPECT_EQ(feedUpdates, test.feed ? 1 : 0);
   }
 }
 
