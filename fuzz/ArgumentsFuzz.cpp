@@ -9,10 +9,10 @@
 
 #include <nlohmann/json.hpp>
 
-#include "cli/CLIError.hpp"
-#include "cli/Console.hpp"
-#include "cli/ParsedArguments.hpp"
-#include "cli/Redactor.hpp"
+#include "cli/console/CLIError.hpp"
+#include "cli/console/Console.hpp"
+#include "cli/console/Redactor.hpp"
+#include "cli/settings/ParsedArguments.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<std::string> arguments(1);

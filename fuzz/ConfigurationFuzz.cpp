@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "cli/CLIConfiguration.hpp"
+#include "cli/settings/CLIConfiguration.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "cli/DiskImageCleanup.hpp"
+#include "cli/release/DiskImageCleanup.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   bosun::DiskImageCleanup::leftoverDevices(

@@ -10,10 +10,10 @@
 #include <system_error>
 #include <thread>
 
-#include "cli/BosunMain.hpp"
-#include "cli/CLIError.hpp"
-#include "cli/Console.hpp"
-#include "cli/SignalHandler.hpp"
+#include "cli/commands/BosunMain.hpp"
+#include "cli/console/CLIError.hpp"
+#include "cli/console/Console.hpp"
+#include "cli/console/SignalHandler.hpp"
 #include "core/Process/CoreCommand.hpp"
 #include "core/Support/FolderLock.hpp"
 

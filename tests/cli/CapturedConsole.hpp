@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "cli/Console.hpp"
+#include "cli/console/Console.hpp"
 
 // A console whose standard output and standard error are two temporary files, read back whole.
 class CapturedConsole {

@@ -9,8 +9,8 @@
 
 #include "StandInRoot.hpp"
 #include "UpdateServer.hpp"
-#include "cli/HelpCommand.hpp"
-#include "cli/UpdateNotice.hpp"
+#include "cli/commands/HelpCommand.hpp"
+#include "cli/commands/UpdateNotice.hpp"
 #include "core/Support/SHA256.hpp"
 
 namespace fs = std::filesystem;

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "cli/ReferencePages.hpp"
+#include "cli/commands/ReferencePages.hpp"
 #include "core/Support/AtomicFile.hpp"
 #include "core/Support/Error.hpp"
 

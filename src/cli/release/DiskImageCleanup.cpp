@@ -1,0 +1,134 @@
+#include "cli/release/DiskImageCleanup.hpp"
+
+#include <algorithm>
+
+#include "core/Inspection/DiskImageMounts.hpp"
+#include "core/Process/AppleTools.hpp"
+#include "core/Support/FolderLock.hpp"
+#include "core/Support/UserFolders.hpp"
+
+namespace bosun {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The working folders whose images a sweep may detach: the DMG builder's and the release
+// pipeline's, made directly in the temporary folder.
+bool isWorkspaceName(const std::string& name) {
+  return name.starts_with("Halyard_DMG_") || name.starts_with("Bosun_");
+}
+
+// The name of the working folder directly in `temporary` that holds `imagePath`, or empty.
+std::string workspaceHolding(const fs::path& imagePath, const fs::path& resolvedTemporary) {
+  const fs::path relative = imagePath.lexically_normal().lexically_relative(resolvedTemporary);
+  if (relative.empty() || *relative.begin() == "..") return {};
+  std::string name = relative.begin()->string();
+  return isWorkspaceName(name) ? name : std::string();
+}
+
+} // namespace
+
+std::vector<std::string> DiskImageCleanup::leftoverDevices(std::string_view infoPropertyList,
+                                                           const fs::path& temporary) {
+  std::error_code error;
+  fs::path resolved = fs::weakly_canonical(temporary, error);
+  if (error) resolved = temporary;
+  std::vector<std::string> devices;
+  for (auto& image : halyard::DiskImageMounts::attachedImages(infoPropertyList)) {
+    const std::string workspace = workspaceHolding(image.imagePath, resolved.lexically_normal());
+    if (workspace.empty()) continue; // the user's own image, wherever it is and however named
+    // A run that is still at work, in another process, keeps its images.
+    if (halyard::FolderLock::holder(temporary / workspace) ==
+        halyard::FolderLock::Holder::otherProcess)
+      continue;
+    devices.push_back(std::move(image.device));
+  }
+  return devices;
+}
+
+std::vector<std::string> DiskImageCleanup::leftoverDevices() {
+  const auto output = run(halyard::AppleTools::hdiutil, {"info", "-plist"});
+  if (!output) return {};
+  return leftoverDevices(*output, halyard::UserFolders::temporary());
+}
+
+std::vector<fs::path> DiskImageCleanup::removeAbandonedWorkspaces() {
+  return removeAbandonedWorkspaces(halyard::UserFolders::temporary(), {"Halyard_DMG_", "Bosun_"});
+}
+
+std::vector<fs::path>
+DiskImageCleanup::removeAbandonedWorkspaces(const fs::path& parent,
+                                            const std::vector<std::string_view>& prefixes) {
+  std::vector<fs::path> abandoned;
+  std::error_code error;
+  for (fs::directory_iterator entry(parent, error), end; !error && entry != end;
+       entry.increment(error)) {
+    const fs::path folder = parent / entry->path().filename();
+    const std::string name = folder.filename().string();
+    if (std::none_of(prefixes.begin(), prefixes.end(),
+                     [&](std::string_view prefix) { return name.starts_with(prefix); }) ||
+        !entry->is_directory(error) || entry->is_symlink(error))
+      continue;
+    // Held while it goes, so that no run can take it up meanwhile.
+    if (halyard::FolderLock::holder(folder) != halyard::FolderLock::Holder::nobody ||
+        !halyard::FolderLock::acquire(folder))
+      continue;
+    abandoned.push_back(folder);
+  }
+  if (abandoned.empty()) return {};
+  detachLeftoversSynchronously();
+  for (const auto& folder : abandoned) {
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
+    halyard::FolderLock::release(folder);
+  }
+  return abandoned;
+}
+
+namespace {
+
+// Detaches each target, forgetting those that went and remembering those that did not; returns
+// the latter.
+std::vector<std::string> detachAll(const std::vector<std::string>& targets) {
+  using halyard::DiskImageMounts;
+  std::vector<std::string> failed;
+  for (const auto& target : targets) {
+    // When hdiutil hangs on the image (it is stopped after its limit), the disk arbitration
+    // path may still let it go.
+    if (DiskImageCleanup::run(halyard::AppleTools::hdiutil,
+                              {"detach", target, "-force", "-quiet"}) ||
+        (target.starts_with("/dev/disk") &&
+         DiskImageCleanup::run(halyard::AppleTools::diskutil, {"eject", "force", target}))) {
+      DiskImageMounts::forgetAttached(target);
+    } else {
+      DiskImageMounts::rememberAttached(target);
+      failed.push_back(target);
+    }
+  }
+  return failed;
+}
+
+} // namespace
+
+std::vector<std::string> DiskImageCleanup::detachLeftoversSynchronously() {
+  auto targets = halyard::DiskImageMounts::attachedByThisProcess();
+  for (auto& device : leftoverDevices())
+    targets.push_back(std::move(device));
+  return detachAll(targets);
+}
+
+std::vector<std::string> DiskImageCleanup::detachRemembered() {
+  return detachAll(halyard::DiskImageMounts::attachedByThisProcess());
+}
+
+std::optional<std::string> DiskImageCleanup::run(const std::filesystem::path& executable,
+                                                 const std::vector<std::string>& arguments,
+                                                 double timeout) {
+  auto result = halyard::ProcessRunner::run(halyard::AppleTools::request(
+      halyard::AppleTools::Runner::cleanup, executable, arguments, timeout));
+  if (result.status != 0) return std::nullopt;
+  return std::move(result.standardOutput);
+}
+
+} // namespace bosun
