@@ -16,6 +16,7 @@
 #include "cli/console/Console.hpp"
 #include "cli/console/SignalHandler.hpp"
 #include "cli/settings/ParsedArguments.hpp"
+#include "core/Support/AtomicFileCopy.hpp"
 #include "core/Support/ResourceDirectory.hpp"
 #include "core/Support/Text.hpp"
 #include "core/Support/UUID.hpp"
@@ -99,34 +100,13 @@ void UpdateCommand::checkReplaceable(const fs::path& executable, const std::stri
 
 void UpdateCommand::install(const fs::path& verified, const fs::path& executable,
                             const std::function<void(const fs::path&)>& temporaryChosen) {
-  const fs::path temporary =
-      executable.parent_path() / (".bosun-update-" + halyard::UUID::randomString());
-  if (temporaryChosen) temporaryChosen(temporary);
-  std::error_code error;
-  fs::copy_file(verified, temporary, error);
-  if (!error)
-    fs::permissions(temporary,
-                    fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                        fs::perms::others_read | fs::perms::others_exec,
-                    error);
-  if (!error) {
-    // On disk before the rename, so that a crash cannot leave an empty command behind.
-    const int descriptor = ::open(temporary.c_str(), O_RDONLY | O_CLOEXEC);
-    if (descriptor < 0 || ::fsync(descriptor) != 0)
-      error = std::error_code(errno, std::generic_category());
-    if (descriptor >= 0) ::close(descriptor);
-  }
-  if (error) {
-    std::error_code ignored;
-    fs::remove(temporary, ignored);
-    throw CLIError(ExitCode::failure, "Could not install the update: " + error.message());
-  }
-  fs::rename(temporary, executable, error);
-  if (error) {
-    std::error_code ignored;
-    fs::remove(temporary, ignored);
-    throw CLIError(ExitCode::failure, "Could not replace " + executable.string());
-  }
+  halyard::AtomicFileCopy copy(verified, executable);
+  if (temporaryChosen) temporaryChosen(copy.temporaryPath());
+  // On disk before the rename, so that a crash cannot leave an empty command behind.
+  const auto error =
+      copy.commit(fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                  fs::perms::others_read | fs::perms::others_exec);
+  if (error) throw CLIError(ExitCode::failure, "Could not install the update: " + error.message());
 }
 
 ExitCode UpdateCommand::run(const ParsedArguments& parsed) {

@@ -26,7 +26,7 @@ struct UpdateCommand {
   // Throws the CLIError that keeps `executable` from replacing itself with `latest`: a Homebrew
   // copy, a copy inside the desktop app, or a folder this user cannot write to.
   static void checkReplaceable(const std::filesystem::path& executable, const std::string& latest);
-  // Copies `verified` beside `executable` under a ".bosun-update-" name, makes it executable and
+  // Copies `verified` beside `executable` under a hidden partial name, makes it executable and
   // renames it over `executable`. Throws CLIError (failure) and leaves no temporary file.
   // `temporaryChosen` learns the temporary name before the copy starts.
   static void

@@ -34,6 +34,7 @@
 #include "core/Signing/AppBundleDisplayName.hpp"
 #include "core/Signing/CodeSigner.hpp"
 #include "core/Signing/SigningIdentityDetector.hpp"
+#include "core/Support/AtomicFileCopy.hpp"
 #include "core/Support/FolderLock.hpp"
 #include "core/Support/Text.hpp"
 #include "core/Support/UUID.hpp"
@@ -527,8 +528,7 @@ private:
       throw CLIError(ExitCode::input, plan_.outputURL.string() + " already exists.",
                      "Add --overwrite to replace it, or choose another --output / --name.");
     }
-    fs::rename(staged_, plan_.outputURL, error);
-    if (error) {
+    if ((error = halyard::AtomicFileCopy::replace(staged_, plan_.outputURL))) {
       throw CLIError(ExitCode::input,
                      "Could not write " + plan_.outputURL.string() + ": " + error.message());
     }

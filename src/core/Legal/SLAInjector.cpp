@@ -10,6 +10,7 @@
 #include "core/Process/AppleTools.hpp"
 #include "core/Process/CoreCommand.hpp"
 #include "core/Support/AtomicFile.hpp"
+#include "core/Support/AtomicFileCopy.hpp"
 #include "core/Support/HalyardCoreLog.hpp"
 #include "core/Support/TemporaryFolder.hpp"
 #include "core/Support/UUID.hpp"
@@ -45,16 +46,10 @@ public:
 
   const std::filesystem::path& path() const { return path_; }
 
-  // Flushes the copy and renames it over the image.
+  // Puts the finished copy in the image's place.
   void replace(const std::filesystem::path& image) {
-    const int descriptor = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-    if (descriptor < 0 || ::fsync(descriptor) != 0) {
-      const int code = errno;
-      if (descriptor >= 0) ::close(descriptor);
-      fail("Could not flush", path_, code);
-    }
-    ::close(descriptor);
-    if (::rename(path_.c_str(), image.c_str()) != 0) fail("Could not replace", image, errno);
+    if (const auto error = AtomicFileCopy::replace(path_, image))
+      fail("Could not replace", image, error.value());
     path_.clear();
   }
 

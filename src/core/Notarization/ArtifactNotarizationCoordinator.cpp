@@ -105,12 +105,12 @@ public:
     }
   }
 
-  // Renames the finished copy over the destination.
+  // Puts the finished copy in the destination's place.
   void commit() const {
-    if (::rename(path_.c_str(), destination_.c_str()) != 0) {
+    if (const auto error = AtomicFileCopy::replace(path_, destination_)) {
       fail(Case::validationFailed, "The file was processed successfully, but Halyard could not "
                                    "replace " +
-                                       destination_.string() + ": " + std::strerror(errno));
+                                       destination_.string() + ": " + error.message());
     }
   }
 

@@ -162,18 +162,7 @@ void BundleNotarizationCoordinator::rebuildDMG(const fs::path& app, const fs::pa
   }
   if (fs::absolute(built).lexically_normal() == dmg) return;
 
-  std::error_code error;
-  fs::rename(built, dmg, error);
-  if (error) {
-    // Another volume: copied beside the DMG, then renamed over it.
-    AtomicFileCopy copy(built, dmg);
-    error = copy.commit();
-    if (!error) {
-      std::error_code ignored;
-      fs::remove(built, ignored);
-    }
-  }
-  if (error) {
+  if (const auto error = AtomicFileCopy::replace(built, dmg)) {
     fail(Case::rebuildRequired, "Halyard could not replace the previous DMG with the one rebuilt "
                                 "from the stapled application bundle: " +
                                     error.message());

@@ -37,9 +37,10 @@ AtomicFileCopy::~AtomicFileCopy() {
   if (!committed_) ::unlink(temporary_.c_str());
 }
 
-std::error_code AtomicFileCopy::commit() {
+std::error_code AtomicFileCopy::commit(std::optional<std::filesystem::perms> permissions) {
   std::error_code error;
   std::filesystem::copy_file(source_, temporary_, error);
+  if (!error && permissions) std::filesystem::permissions(temporary_, *permissions, error);
   if (!error) error = flushed(temporary_);
   if (!error && ::rename(temporary_.c_str(), target_.c_str()) != 0) error = lastError();
   if (error) {
@@ -47,6 +48,17 @@ std::error_code AtomicFileCopy::commit() {
     return error;
   }
   committed_ = true;
+  return {};
+}
+
+std::error_code AtomicFileCopy::replace(const std::filesystem::path& finished,
+                                        const std::filesystem::path& target) {
+  if (const auto error = flushed(finished)) return error;
+  if (::rename(finished.c_str(), target.c_str()) == 0) return {};
+  if (errno != EXDEV) return lastError();
+  AtomicFileCopy copy(finished, target);
+  if (const auto error = copy.commit()) return error;
+  ::unlink(finished.c_str());
   return {};
 }
 

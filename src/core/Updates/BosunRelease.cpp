@@ -8,6 +8,7 @@
 #include "core/Inspection/DiskImageMounts.hpp"
 #include "core/Process/AppleTools.hpp"
 #include "core/Process/ToolProcess.hpp"
+#include "core/Support/AtomicFileCopy.hpp"
 #include "core/Support/HalyardCoreLog.hpp"
 #include "core/Support/SHA256.hpp"
 #include "core/Support/Text.hpp"
@@ -141,7 +142,8 @@ BosunRelease::downloadVerifiedBinary(const BosunRelease& release,
                                    std::to_string(response.status));
       throw Failure(Failure::Kind::download, notDownloaded);
     }
-    fs::rename(partial, image);
+    if (const auto error = AtomicFileCopy::replace(partial, image))
+      throw fs::filesystem_error("Could not keep the download", partial, image, error);
   } catch (const HTTPSError& error) {
     HalyardCoreLog::debugMessage(error.what());
     throw Failure(Failure::Kind::download, notDownloaded);
