@@ -131,18 +131,7 @@ TEST_F(DoctorE2E, IdentityAndCredentialFindingsDecideTheExitCode) {
   }
 }
 
-TEST_F(DoctorE2E, OfflineNeverRunsNotarytool) {
-  stand.addReleaseSetUp();
-  const auto result =
-      doctor({"--verbose", "--offline", "--no-sign", "--profile", StandInRoot::profile},
-             {{"MACSIM_NOTARYTOOL_FAIL", "1"}});
-  EXPECT_TRUE(result.exitedWith(0)) << result.standardError;
-  EXPECT_TRUE(contains(result.standardError,
-                       "\n– Notarization - keychain profile \"bosun-tests\" (not checked, "
-                       "--offline)\n"));
-  EXPECT_FALSE(contains(result.standardError, "notarytool history"));
-  EXPECT_FALSE(contains(result.standardError, "with Apple"));
-}
+// Offline, notarytool is not run: tests/golden/machine.txt.
 
 TEST_F(DoctorE2E, ALockedKeychainIsAWarningWithoutExitCode) {
   stand.addReleaseSetUp();

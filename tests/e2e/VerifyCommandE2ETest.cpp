@@ -111,20 +111,7 @@ TEST_F(VerifyE2E, SignedButNotNotarizedDMG) {
                     "Stapling: No ticket stapled"}}}));
 }
 
-TEST_F(VerifyE2E, NotarizedAndStapledDMGAndPKGPass) {
-  const auto app = stand->makeReleasedApp("Sample");
-  const auto dmg = stand->makeDMG("Sample", app);
-  stand->notarize(dmg);
-  stand->staple(dmg);
-  const auto pkg = stand->makePKG("Sample", app);
-  stand->notarize(pkg);
-  stand->staple(pkg);
-  for (const auto* name : {"Sample.dmg", "Sample.pkg"}) {
-    const auto result = stand->bosun({"verify", name});
-    EXPECT_TRUE(result.exitedWith(0)) << name << "\n" << result.standardError;
-    EXPECT_EQ(result.standardOutput, std::string(name) + ": all checks passed\n");
-  }
-}
+// A notarized and stapled DMG and PKG pass: tests/golden/release.txt.
 
 TEST_F(VerifyE2E, NotarizedPKGWithoutTicket) {
   const auto pkg = stand->makePKG("Sample", stand->makeReleasedApp("Sample"));

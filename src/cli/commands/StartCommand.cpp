@@ -17,18 +17,6 @@
 
 namespace bosun {
 
-namespace {
-
-std::string fileNamesJoined(const std::vector<std::filesystem::path>& paths) {
-  std::vector<std::string> names;
-  names.reserve(paths.size());
-  for (const auto& path : paths)
-    names.push_back(path.filename().string());
-  return halyard::text::joined(names, ", ");
-}
-
-} // namespace
-
 ExitCode StartCommand::run(const ParsedArguments& arguments) {
   if (arguments.positionals.size() > 1) {
     throw CLIError(ExitCode::usage, "start takes one folder, .app or .zip.",

@@ -86,14 +86,6 @@ Candidates candidatesIn(const fs::path& folder, bool wantLicenseDocuments) {
   return found;
 }
 
-std::string fileNamesJoined(const std::vector<fs::path>& paths) {
-  std::vector<std::string> names;
-  names.reserve(paths.size());
-  for (const auto& path : paths)
-    names.push_back(path.filename().string());
-  return halyard::text::joined(names, ", ");
-}
-
 // A discovered entry may be a symbolic link to something that is gone; it cannot be released.
 const fs::path& existing(const fs::path& entry) {
   if (!somethingExists(entry)) inputError(entry.string() + " does not exist.");
@@ -204,6 +196,14 @@ ProjectFolder ProjectFolder::resolve(const std::optional<std::string>& path,
   }
   project.isZip = lowerCasedPathExtension(project.appSource) == "zip";
   return project;
+}
+
+std::string fileNamesJoined(const std::vector<fs::path>& paths) {
+  std::vector<std::string> names;
+  names.reserve(paths.size());
+  for (const auto& path : paths)
+    names.push_back(path.filename().string());
+  return halyard::text::joined(names, ", ");
 }
 
 } // namespace bosun

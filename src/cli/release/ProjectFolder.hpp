@@ -31,4 +31,7 @@ struct ProjectFolder {
                                const std::filesystem::path& home);
 };
 
+// The files' names, joined by ", " (as messages and the plan list them).
+std::string fileNamesJoined(const std::vector<std::filesystem::path>& paths);
+
 } // namespace bosun

@@ -40,14 +40,6 @@ bool isWithin(const fs::path& path, const fs::path& container) {
   return true;
 }
 
-std::string fileNamesJoined(const std::vector<fs::path>& paths) {
-  std::vector<std::string> names;
-  names.reserve(paths.size());
-  for (const auto& path : paths)
-    names.push_back(path.filename().string());
-  return halyard::text::joined(names, ", ");
-}
-
 // The path with every link that exists resolved (a release folder's link into the app shows
 // where it really leads).
 fs::path resolved(const fs::path& path) {
