@@ -15,7 +15,6 @@
 #include "core/Appcast/AppcastFeed.hpp"
 #include "core/Appcast/EdSigningKey.hpp"
 #include "core/Process/AppleTools.hpp"
-#include "core/Process/ToolProcess.hpp"
 #include "core/Signing/SigningIdentityDetector.hpp"
 #include "core/Support/Base64.hpp"
 #include "core/Support/PropertyList.hpp"
@@ -30,7 +29,6 @@ namespace {
 
 using Finding = DoctorCommand::Finding;
 using Mark = Console::Mark;
-using halyard::ToolProcessResult;
 
 // A tool's output for a one-line detail: trimmed, lines joined with blanks, control characters
 // made visible.
@@ -249,41 +247,42 @@ Finding DoctorCommand::identityFinding(std::string_view label,
 }
 
 Finding DoctorCommand::developerToolFinding(const std::string& tool,
-                                            const ToolProcessResult& result) {
-  if (result.status == ToolProcessResult::timedOutStatus)
-    return timedOut("tools", tool, "xcrun --find " + tool, xcrunFindTimeLimit);
-  const std::string path = halyard::text::trimmed(result.standardOutput);
-  if (result.succeeded() && !path.empty())
-    return {"tools", tool, Mark::passed, oneLine(path), std::nullopt};
+                                            const halyard::DeveloperToolLocation& location) {
+  using Kind = halyard::DeveloperToolLocation::Kind;
+  switch (location.kind) {
+  case Kind::timedOut:
+    return timedOut("tools", tool, "xcrun --find " + tool, location.limit);
+  case Kind::found:
+    return {"tools", tool, Mark::passed, oneLine(location.path), std::nullopt};
+  case Kind::missing:
+    break;
+  }
   return {"tools", tool, Mark::failed,
           "not found. Install Xcode or the Command Line Tools (xcode-select --install).",
           ExitCode::configuration};
 }
 
-Finding DoctorCommand::keychainFinding(const ToolProcessResult& result) {
+Finding DoctorCommand::keychainFinding(const halyard::KeychainStatus& keychain) {
+  using Kind = halyard::KeychainStatus::Kind;
   const std::string label = "Keychain";
-  if (result.status == ToolProcessResult::timedOutStatus)
-    return timedOut("identities", label, "security show-keychain-info", keychainInfoTimeLimit);
-  if (result.succeeded()) {
-    // `Keychain "PATH" no-timeout`: name the keychain that was read.
-    // Further settings may follow the name on the line ("lock-on-sleep timeout=300s"): it ends
-    // at the first quote followed by a blank, or at the line's last quote.
-    const std::string combined = result.combined();
-    const std::string output = combined.substr(0, combined.find('\n'));
-    const auto first = output.find('"');
-    auto last = output.find("\" ", first == std::string::npos ? 0 : first + 1);
-    if (last == std::string::npos) last = output.rfind('"');
-    std::string detail = "unlocked";
-    if (first != std::string::npos && last > first)
-      detail += " (" + oneLine(output.substr(first + 1, last - first - 1)) + ")";
-    return {"identities", label, Mark::passed, detail, std::nullopt};
-  }
-  std::string words = oneLine(result.combined());
-  // A tool that could not be started says nothing about the keychain's lock.
-  if (result.status == ToolProcessResult::launchFailedStatus)
+  std::string words = oneLine(keychain.text);
+  switch (keychain.kind) {
+  case Kind::timedOut:
+    return timedOut("identities", label, "security show-keychain-info", keychain.limit);
+  case Kind::readable:
+    return {"identities", label, Mark::passed,
+            keychain.keychain.empty() ? "unlocked"
+                                      : "unlocked (" + oneLine(keychain.keychain) + ")",
+            std::nullopt};
+  case Kind::notStarted:
+    // A tool that could not be started says nothing about the keychain's lock.
     return {"identities", label, Mark::warning, words, std::nullopt};
+  case Kind::notReadable:
+    break;
+  }
   if (words.empty())
-    words = "security show-keychain-info ended with status " + std::to_string(result.status) + ".";
+    words =
+        "security show-keychain-info ended with status " + std::to_string(keychain.status) + ".";
   return {"identities", label, Mark::warning,
           words + " codesign would wait for a password prompt that never comes in CI; unlock the "
                   "keychain first (security unlock-keychain).",
@@ -362,9 +361,7 @@ ExitCode DoctorCommand::run(const ParsedArguments& parsed) {
       add({"tools", tool, Mark::failed, "not found", ExitCode::configuration});
   }
   for (const char* tool : developerTools)
-    add(developerToolFinding(tool, halyard::ToolProcess::run(halyard::AppleTools::xcrun,
-                                                             halyard::AppleTools::xcrunFind(tool),
-                                                             xcrunFindTimeLimit)));
+    add(developerToolFinding(tool, halyard::DeveloperToolLocation::find(tool)));
 
   if (configuration.hasUserConfiguration())
     add({"config", "User config", Mark::passed, configuration.userConfigURL().string(),
@@ -376,8 +373,7 @@ ExitCode DoctorCommand::run(const ParsedArguments& parsed) {
     add({"config", "Project config", Mark::passed, project->string(), std::nullopt});
 
   console.step("Checking signing identities…");
-  add(keychainFinding(halyard::ToolProcess::run(
-      halyard::AppleTools::security, halyard::AppleTools::keychainInfo(), keychainInfoTimeLimit)));
+  add(keychainFinding(halyard::KeychainStatus::read()));
   add(identityCheck("Developer ID Application", halyard::SigningIdentityKind::application,
                     configuration.value("identity"), configuration.boolean("sign")));
   add(identityCheck("Developer ID Installer", halyard::SigningIdentityKind::installer,

@@ -10,7 +10,8 @@
 
 #include "cli/console/Console.hpp"
 #include "cli/console/ExitCode.hpp"
-#include "core/Process/ToolProcessResult.hpp"
+#include "core/Process/DeveloperToolLocation.hpp"
+#include "core/Signing/KeychainStatus.hpp"
 
 namespace bosun {
 
@@ -45,11 +46,8 @@ struct DoctorCommand {
   static constexpr const char* requiredTools[] = {"codesign", "hdiutil",      "ditto",
                                                   "pkgbuild", "productbuild", "productsign",
                                                   "spctl",    "pkgutil"};
-  // The developer tools found through `xcrun --find`, and that query's limit.
+  // The developer tools found through `xcrun --find`.
   static constexpr const char* developerTools[] = {"notarytool", "stapler"};
-  static constexpr double xcrunFindTimeLimit = 30;
-  // `security show-keychain-info` on the default keychain.
-  static constexpr double keychainInfoTimeLimit = 30;
 
   // An identity check (area "identities"): none configured is `failed` with `credentials` when
   // the release needs the identity, else `skipped`; a configured name passes when some
@@ -58,15 +56,15 @@ struct DoctorCommand {
                                  const std::optional<std::string>& configured,
                                  const std::vector<std::string>& available, bool required);
 
-  // The finding of `xcrun --find TOOL` from that run: passed with the path it printed, else not
-  // found (`configuration`), or a time-out.
+  // A developer tool's finding: passed with its path, else not found (`configuration`), or a
+  // time-out.
   static Finding developerToolFinding(const std::string& tool,
-                                      const halyard::ToolProcessResult& result);
+                                      const halyard::DeveloperToolLocation& location);
 
-  // The "Keychain" finding from `security show-keychain-info`: passed when the keychain can be
-  // read without a prompt; otherwise a warning with the tool's words and how to unlock it (no
-  // exit code: a signing identity may live in another keychain), or a time-out.
-  static Finding keychainFinding(const halyard::ToolProcessResult& result);
+  // The "Keychain" finding: passed when the keychain can be read without a prompt; otherwise a
+  // warning with the tool's words and how to unlock it (no exit code: a signing identity may
+  // live in another keychain), or a time-out.
+  static Finding keychainFinding(const halyard::KeychainStatus& keychain);
 
   // With an update feed configured: the feed (a well-formed feed, or none yet), the download URL
   // (an https folder) and the signing key (readable; only its public half is shown). Relative

@@ -5,6 +5,8 @@
 using bosun::Console;
 using bosun::DoctorCommand;
 using bosun::ExitCode;
+using halyard::DeveloperToolLocation;
+using halyard::KeychainStatus;
 using halyard::ToolProcessResult;
 
 namespace {
@@ -14,33 +16,37 @@ namespace {
 TEST(DoctorCommandTest, TimedOutAndSilentToolsBecomeFindingsThatNameThem) {
   const ToolProcessResult timedOut{ToolProcessResult::timedOutStatus, "",
                                    "Timed out after 30 seconds."};
-  EXPECT_EQ(DoctorCommand::developerToolFinding("stapler", timedOut),
+  EXPECT_EQ(DoctorCommand::developerToolFinding("stapler", DeveloperToolLocation::read(timedOut)),
             (DoctorCommand::Finding{
                 "tools", "stapler", Console::Mark::failed,
                 "xcrun --find stapler gave no answer within 30 seconds and was stopped.",
                 ExitCode::timeout}));
-  EXPECT_EQ(DoctorCommand::keychainFinding(timedOut),
+  EXPECT_EQ(DoctorCommand::keychainFinding(KeychainStatus::parse(timedOut)),
             (DoctorCommand::Finding{
                 "identities", "Keychain", Console::Mark::failed,
                 "security show-keychain-info gave no answer within 30 seconds and was stopped.",
                 ExitCode::timeout}));
 
   // Exit 0 with nothing printed is no path to a tool.
-  EXPECT_EQ(DoctorCommand::developerToolFinding("notarytool", {0, " \n", ""}).code,
-            ExitCode::configuration);
+  EXPECT_EQ(
+      DoctorCommand::developerToolFinding("notarytool", DeveloperToolLocation::read({0, " \n", ""}))
+          .code,
+      ExitCode::configuration);
   // Settings may follow the name on the line.
   EXPECT_EQ(DoctorCommand::keychainFinding(
-                {0, "",
-                 "Keychain \"/Users/a/Library/Keychains/login.keychain-db\" lock-on-sleep "
-                 "timeout=300s salt=\"x\"\n"})
+                KeychainStatus::parse(
+                    {0, "",
+                     "Keychain \"/Users/a/Library/Keychains/login.keychain-db\" lock-on-sleep "
+                     "timeout=300s salt=\"x\"\n"}))
                 .detail,
             "unlocked (/Users/a/Library/Keychains/login.keychain-db)");
-  EXPECT_EQ(DoctorCommand::keychainFinding({51, "", ""}).detail,
+  EXPECT_EQ(DoctorCommand::keychainFinding(KeychainStatus::parse({51, "", ""})).detail,
             "security show-keychain-info ended with status 51. codesign would wait for a password "
             "prompt that never comes in CI; unlock the keychain first (security "
             "unlock-keychain).");
-  EXPECT_EQ(DoctorCommand::keychainFinding({ToolProcessResult::launchFailedStatus, "",
-                                            "Could not start /usr/bin/security: No such file."})
+  EXPECT_EQ(DoctorCommand::keychainFinding(
+                KeychainStatus::parse({ToolProcessResult::launchFailedStatus, "",
+                                       "Could not start /usr/bin/security: No such file."}))
                 .detail,
             "Could not start /usr/bin/security: No such file.");
 }
