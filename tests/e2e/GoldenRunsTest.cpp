@@ -24,9 +24,7 @@ protected:
 
   void SetUp() override {
     stand.addReleaseSetUp();
-    release = stand.work() / "Release";
-    fs::create_directories(release);
-    fs::rename(stand.makeApp("Sample"), release / "Sample.app");
+    release = stand.makeReleaseFolder();
     std::ofstream(release / "License.txt") << "You may use Sample on any Mac you own.\n";
   }
 

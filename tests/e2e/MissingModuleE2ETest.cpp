@@ -30,9 +30,7 @@ TEST(MissingModule, IsNamedAndStopsTheRun) {
   };
   for (const Case& test : cases) {
     StandInRoot stand;
-    const fs::path release = stand.work() / "Release";
-    fs::create_directories(release);
-    fs::rename(stand.makeApp("Sample"), release / "Sample.app");
+    const fs::path release = stand.makeReleaseFolder();
     if (test.file) std::ofstream(release / test.file) << test.contents;
     const fs::path lonely = stand.work() / "bin" / "bosun";
     fs::create_directories(lonely.parent_path());

@@ -49,11 +49,8 @@ protected:
 
   void SetUp() override {
     stand.addReleaseSetUp();
-    release = stand.work() / "Release";
-    fs::create_directories(release);
-    const auto made = stand.makeApp("Sample");
+    release = stand.makeReleaseFolder();
     app = release / "Sample.app";
-    fs::rename(made, app);
     fs::create_directories(app / "Contents" / "Frameworks");
     fs::create_directories(app / "Contents" / "Helpers");
     for (const auto& nested : {app / "Contents" / "Frameworks" / "libkit.dylib",

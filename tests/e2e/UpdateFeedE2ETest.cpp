@@ -26,9 +26,7 @@ protected:
 
   void SetUp() override {
     stand.addIdentity(StandInRoot::application);
-    release = stand.work() / "Release";
-    fs::create_directories(release);
-    fs::rename(stand.makeApp("Sample"), release / "Sample.app");
+    release = stand.makeReleaseFolder();
     feed = release / "feed.xml";
   }
 

@@ -117,6 +117,14 @@ public:
     addProfile();
   }
 
+  // work()/Release holding Sample.app (see makeApp): a release folder as `bosun start` takes it.
+  std::filesystem::path makeReleaseFolder() const {
+    const auto release = work() / "Release";
+    std::filesystem::create_directories(release);
+    std::filesystem::rename(makeApp("Sample"), release / "Sample.app");
+    return release;
+  }
+
   // work()/NAME.app with a Mach-O executable and an XML Info.plist.
   std::filesystem::path makeApp(const std::string& name, const AppFixture& fixture = {}) const {
     const auto app = work() / (name + ".app");

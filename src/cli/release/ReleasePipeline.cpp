@@ -523,12 +523,12 @@ private:
 
   // Moves the finished file over the output: an existing release stays until this rename.
   void publish() {
-    std::error_code error;
-    if (!plan_.overwrite && fs::exists(fs::symlink_status(plan_.outputURL, error))) {
+    std::error_code ignored;
+    if (!plan_.overwrite && fs::exists(fs::symlink_status(plan_.outputURL, ignored))) {
       throw CLIError(ExitCode::input, plan_.outputURL.string() + " already exists.",
                      "Add --overwrite to replace it, or choose another --output / --name.");
     }
-    if ((error = halyard::AtomicFileCopy::replace(staged_, plan_.outputURL))) {
+    if (const auto error = halyard::AtomicFileCopy::replace(staged_, plan_.outputURL)) {
       throw CLIError(ExitCode::input,
                      "Could not write " + plan_.outputURL.string() + ": " + error.message());
     }

@@ -23,9 +23,7 @@ protected:
 
   void SetUp() override {
     stand.addReleaseSetUp();
-    release = stand.work() / "Release";
-    fs::create_directories(release);
-    fs::rename(stand.makeApp("Sample"), release / "Sample.app");
+    release = stand.makeReleaseFolder();
   }
 
   ReleasePlan plan() const {
