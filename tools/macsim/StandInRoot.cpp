@@ -1,5 +1,7 @@
 #include "StandInRoot.hpp"
 
+#include <system_error>
+
 #include "Files.hpp"
 #include "Knobs.hpp"
 #include "PropertyList.hpp"

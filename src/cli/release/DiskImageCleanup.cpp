@@ -1,6 +1,7 @@
 #include "cli/release/DiskImageCleanup.hpp"
 
 #include <algorithm>
+#include <system_error>
 
 #include "core/Inspection/DiskImageMounts.hpp"
 #include "core/Process/AppleTools.hpp"

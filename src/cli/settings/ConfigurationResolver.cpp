@@ -1,6 +1,7 @@
 #include "cli/settings/ConfigurationResolver.hpp"
 
 #include <stdexcept>
+#include <system_error>
 
 #include "cli/console/CLIError.hpp"
 #include "cli/settings/ConfigurationStore.hpp"

@@ -1,5 +1,7 @@
 #include "core/Appcast/AppcastFeed.hpp"
 
+#include <system_error>
+
 #include <sys/stat.h>
 
 #include "core/Appcast/AppcastFunctions.hpp"

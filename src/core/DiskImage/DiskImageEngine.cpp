@@ -1,5 +1,7 @@
 #include "core/DiskImage/DiskImageEngine.hpp"
 
+#include <system_error>
+
 #include <unistd.h>
 
 #include "core/Process/AppleTools.hpp"

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <system_error>
 #include <vector>
 
 #include "core/Import/BundleWalk.hpp"

@@ -1,5 +1,7 @@
 #include "core/Inspection/AppBundleInfo.hpp"
 
+#include <system_error>
+
 #include "core/Support/PropertyList.hpp"
 
 namespace halyard {

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <string_view>
+#include <system_error>
 
 #include "core/Inspection/InspectionFolderWalk.hpp"
 #include "core/Inspection/InspectionText.hpp"

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <system_error>
 
 #include "core/Inspection/AppBundleInfo.hpp"
 #include "core/Inspection/AppBundleLocator.hpp"

@@ -1,6 +1,7 @@
 #include "core/Inspection/InspectionFolderWalk.hpp"
 
 #include <algorithm>
+#include <system_error>
 #include <vector>
 
 namespace halyard {

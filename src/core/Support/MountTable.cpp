@@ -8,6 +8,7 @@
 #endif
 
 #include <cstring>
+#include <system_error>
 
 #include "core/Support/ToolRoot.hpp"
 
