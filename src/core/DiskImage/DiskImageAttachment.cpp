@@ -33,20 +33,6 @@ DiskImageAttachment::DiskImageAttachment(DiskImageAttachment&& other) noexcept
       detacher_(std::move(other.detacher_)), quiet_(other.quiet_),
       owned_(std::exchange(other.owned_, false)) {}
 
-DiskImageAttachment& DiskImageAttachment::operator=(DiskImageAttachment&& other) noexcept {
-  if (this == &other) return *this;
-  try {
-    if (owned_) detach();
-  } catch (...) {
-  }
-  device_ = std::move(other.device_);
-  mountPoint_ = std::move(other.mountPoint_);
-  detacher_ = std::move(other.detacher_);
-  quiet_ = other.quiet_;
-  owned_ = std::exchange(other.owned_, false);
-  return *this;
-}
-
 bool DiskImageAttachment::detach(bool gently) {
   if (!owned_) return false;
   owned_ = false; // a failure leaves it to the sweep, which finds it remembered

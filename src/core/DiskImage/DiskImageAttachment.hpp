@@ -26,15 +26,12 @@ public:
   DiskImageAttachment(std::string device, std::string mountPoint, Detacher detacher, bool quiet);
   ~DiskImageAttachment();
   DiskImageAttachment(DiskImageAttachment&& other) noexcept;
-  DiskImageAttachment& operator=(DiskImageAttachment&& other) noexcept;
-  DiskImageAttachment(const DiskImageAttachment&) = delete;
-  DiskImageAttachment& operator=(const DiskImageAttachment&) = delete;
+  DiskImageAttachment& operator=(DiskImageAttachment&&) = delete;
 
   const std::string& device() const { return device_; }
   const std::string& mountPoint() const { return mountPoint_; }
   // What the detach names and the list remembers.
   const std::string& target() const { return mountPoint_.empty() ? device_ : mountPoint_; }
-  bool owned() const { return owned_; }
 
   // Detaches by force, or, when `gently`, first without force and by force only when that
   // fails. True once detached; it is then forgotten. Otherwise it stays remembered for the sweep,
