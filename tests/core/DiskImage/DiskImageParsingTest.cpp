@@ -28,9 +28,6 @@ std::string entity(const std::string& device, const std::string& mountPoint = ""
 
 TEST(LegacyAttachOutput, DeviceAndMountPointAreTheFirstOfEachInAnyEntity) {
   const std::pair<std::string, LegacyDiskImageAttachment> cases[] = {
-      {"hdiutil: attach: WARNING: ignoring IDME options (obsolete)\n" +
-           attachPlist(entity("/dev/disk4") + entity("/dev/disk4s1", "/Volumes/My App")),
-       {"/dev/disk4", "/Volumes/My App"}},
       {attachPlist(entity("/dev/disk4") + entity("") + entity("", "/Volumes/App") +
                    entity("/dev/disk4s2", "/Volumes/Other")),
        {"/dev/disk4", "/Volumes/App"}},
