@@ -6,10 +6,10 @@
 #include <string>
 #include <string_view>
 
+#include "core/DiskImage/DiskImageListing.hpp"
 #include "core/Inspection/AppBundleInfo.hpp"
 #include "core/Inspection/AppEntitlements.hpp"
 #include "core/Inspection/DMGInspectionRules.hpp"
-#include "core/Inspection/DiskImageMounts.hpp"
 #include "core/Inspection/PKGInspectionRules.hpp"
 #include "core/Inspection/PackageIdentifierFinder.hpp"
 
@@ -23,9 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       (void)halyard::AppEntitlements::field(entitlements, halyard::InspectionFileKind::dmg);
     break;
   case 1:
-    (void)halyard::DiskImageMounts::existingMountPoint(text, "/tmp/X.dmg");
-    (void)halyard::DiskImageMounts::firstMountPoint(text);
-    (void)halyard::DiskImageMounts::firstDeviceEntry(text);
+    (void)halyard::DiskImageListing::mountPoint(text, "/tmp/X.dmg");
     break;
   case 2:
     (void)halyard::AppBundleInfo::parse(text).executablePath("/V/X.app");

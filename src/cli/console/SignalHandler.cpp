@@ -12,8 +12,8 @@
 #include "cli/console/CLIError.hpp"
 #include "cli/console/Console.hpp"
 #include "cli/release/DiskImageCleanup.hpp"
+#include "core/DiskImage/DiskImageAttachment.hpp"
 #include "core/DiskImage/ModernDiskImageTool.hpp"
-#include "core/Inspection/DiskImageMounts.hpp"
 #include "core/Process/ProcessRegistry.hpp"
 #include "core/Support/FolderLock.hpp"
 #include "core/Support/Text.hpp"
@@ -87,7 +87,7 @@ std::vector<std::string> SignalHandler::leftBehind() {
   }
   for (const auto& attachment : halyard::ModernDiskImageTool::registry().snapshot())
     left.push_back(attachment.wholeDisk() + " (" + attachment.mountPoint + ")");
-  for (const auto& target : halyard::DiskImageMounts::attachedByThisProcess())
+  for (const auto& target : halyard::DiskImageAttachment::attachedByThisProcess())
     left.push_back(target);
   return left;
 }

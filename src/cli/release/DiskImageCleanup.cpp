@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <system_error>
 
-#include "core/Inspection/DiskImageMounts.hpp"
+#include "core/DiskImage/DiskImageAttachment.hpp"
+#include "core/DiskImage/DiskImageListing.hpp"
 #include "core/Process/AppleTools.hpp"
 #include "core/Support/FolderLock.hpp"
 #include "core/Support/UserFolders.hpp"
@@ -36,7 +37,7 @@ std::vector<std::string> DiskImageCleanup::leftoverDevices(std::string_view info
   fs::path resolved = fs::weakly_canonical(temporary, error);
   if (error) resolved = temporary;
   std::vector<std::string> devices;
-  for (auto& image : halyard::DiskImageMounts::attachedImages(infoPropertyList)) {
+  for (auto& image : halyard::DiskImageListing::images(infoPropertyList)) {
     const std::string workspace = workspaceHolding(image.imagePath, resolved.lexically_normal());
     if (workspace.empty()) continue; // the user's own image, wherever it is and however named
     // A run that is still at work, in another process, keeps its images.
@@ -92,18 +93,18 @@ namespace {
 // Detaches each target, forgetting those that went and remembering those that did not; returns
 // the latter.
 std::vector<std::string> detachAll(const std::vector<std::string>& targets) {
-  using halyard::DiskImageMounts;
+  using halyard::DiskImageAttachment;
   std::vector<std::string> failed;
   for (const auto& target : targets) {
     // When hdiutil hangs on the image (it is stopped after its limit), the disk arbitration
     // path may still let it go.
     if (DiskImageCleanup::run(halyard::AppleTools::hdiutil,
-                              {"detach", target, "-force", "-quiet"}) ||
+                              DiskImageAttachment::detachArguments(target, true, true)) ||
         (target.starts_with("/dev/disk") &&
          DiskImageCleanup::run(halyard::AppleTools::diskutil, {"eject", "force", target}))) {
-      DiskImageMounts::forgetAttached(target);
+      DiskImageAttachment::forget(target);
     } else {
-      DiskImageMounts::rememberAttached(target);
+      DiskImageAttachment::remember(target);
       failed.push_back(target);
     }
   }
@@ -113,14 +114,14 @@ std::vector<std::string> detachAll(const std::vector<std::string>& targets) {
 } // namespace
 
 std::vector<std::string> DiskImageCleanup::detachLeftoversSynchronously() {
-  auto targets = halyard::DiskImageMounts::attachedByThisProcess();
+  auto targets = halyard::DiskImageAttachment::attachedByThisProcess();
   for (auto& device : leftoverDevices())
     targets.push_back(std::move(device));
   return detachAll(targets);
 }
 
 std::vector<std::string> DiskImageCleanup::detachRemembered() {
-  return detachAll(halyard::DiskImageMounts::attachedByThisProcess());
+  return detachAll(halyard::DiskImageAttachment::attachedByThisProcess());
 }
 
 std::optional<std::string> DiskImageCleanup::run(const std::filesystem::path& executable,

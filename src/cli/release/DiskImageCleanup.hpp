@@ -19,8 +19,8 @@ namespace DiskImageCleanup {
 // Detaches every leftover image through its whole-disk device ("hdiutil detach DEV -force
 // -quiet", and when that fails "diskutil eject force DEV"), in order, and every image this process
 // attached and has not detached yet (an inspected DMG has the user's name). Blocks until done;
-// returns what could not be detached, which stays remembered (DiskImageMounts) for the sweep at the
-// end of the command.
+// returns what could not be detached, which stays remembered (DiskImageAttachment) for the sweep at
+// the end of the command.
 std::vector<std::string> detachLeftoversSynchronously();
 
 // The sweep at the end of a command: detaches only what this process remembers as attached (no

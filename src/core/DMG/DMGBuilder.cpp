@@ -23,7 +23,6 @@
 #include "core/Process/AppleTools.hpp"
 #include "core/Process/CoreCommand.hpp"
 #include "core/Process/ProcessRegistry.hpp"
-#include "core/Process/ProcessRunner.hpp"
 #include "core/Support/AtomicFile.hpp"
 #include "core/Support/AtomicFileCopy.hpp"
 #include "core/Support/CancellationError.hpp"
@@ -41,31 +40,12 @@ namespace {
 // Lets the Finder (and Spotlight) let go of the volume before it is detached.
 constexpr auto finderReleaseDelay = std::chrono::milliseconds(1500);
 
-// Clean-up runs while the build is failing or being cancelled; a detach that hangs must not hold
-// the error (or the end of the process) back for the disk-image time limit.
-constexpr double cleanupDetachLimit = AppleTools::quickQueryLimit;
-
 void log(const std::string& message) {
   HalyardCoreLog::debugMessage("[DMGBuilder] " + message);
 }
 
 void report(const DMGBuildHooks& hooks, const std::string& text) {
   if (hooks.status) hooks.status(text);
-}
-
-// `hdiutil detach DEVICE -force`, errors ignored. While a cancellation is under way the child is
-// not registered, so that the cancellation does not stop its own clean-up.
-void detachLegacyQuietly(const std::string& device) noexcept {
-  try {
-    ProcessRunRequest request;
-    request.executable = AppleTools::hdiutil;
-    request.arguments = {"detach", device, "-force"};
-    request.timeout = cleanupDetachLimit;
-    request.escalation = TimeoutEscalation::terminateThenKill;
-    request.track = !ProcessRegistry::shared().isCancelling();
-    ProcessRunner::run(request);
-  } catch (...) {
-  }
 }
 
 // Ejects the attachment unless someone (cancellation) has ejected it already; errors ignored.
@@ -132,7 +112,7 @@ public:
         return;
       }
     }
-    detachLegacyQuietly(device);
+    LegacyDiskImageTool::detachQuietly(device);
     throw CancellationError();
   }
   // Takes the device for detaching; nothing when it was taken already (by cancellation).
@@ -185,7 +165,7 @@ public:
   void release() noexcept {
     if (engine_ == DiskImageEngine::legacy) {
       try {
-        if (const auto device = active_.takeDevice()) detachLegacyQuietly(*device);
+        if (const auto device = active_.takeDevice()) LegacyDiskImageTool::detachQuietly(*device);
       } catch (...) {
       }
     } else if (modern_) {
@@ -411,7 +391,7 @@ void DMGBuilder::discardTemporaryFiles() noexcept {
     fs::remove_all(path, ignored);
   }
   for (const auto& device : devices)
-    detachLegacyQuietly(device);
+    LegacyDiskImageTool::detachQuietly(device);
   try {
     ModernDiskImageTool().ejectRemaining();
   } catch (...) {

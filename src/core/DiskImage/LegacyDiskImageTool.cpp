@@ -1,10 +1,13 @@
 #include "core/DiskImage/LegacyDiskImageTool.hpp"
 
-#include <optional>
+#include <utility>
 
+#include "core/DiskImage/DiskImageAttachment.hpp"
+#include "core/DiskImage/DiskImageListing.hpp"
 #include "core/Process/AppleTools.hpp"
 #include "core/Process/CoreCommand.hpp"
-#include "core/Support/PropertyList.hpp"
+#include "core/Process/ProcessRegistry.hpp"
+#include "core/Process/ProcessRunner.hpp"
 
 namespace halyard {
 
@@ -18,13 +21,27 @@ void LegacyDiskImageTool::createReadWrite(const std::filesystem::path& image, lo
 
 LegacyDiskImageAttachment LegacyDiskImageTool::attach(const std::filesystem::path& image) {
   const auto output = CoreCommand::captureData(
-      AppleTools::hdiutil, {"attach", "-noverify", "-noautoopen", "-plist", image.string()},
+      AppleTools::hdiutil, DiskImageAttachment::attachArguments(image, false),
       AppleTools::diskImageLimit, AppleTools::licenseAgreementAnswer);
   return parseAttachPlist(output);
 }
 
 void LegacyDiskImageTool::detach(const std::string& device) {
-  CoreCommand::run(AppleTools::hdiutil, {"detach", device, "-force"}, AppleTools::diskImageLimit);
+  CoreCommand::run(AppleTools::hdiutil, DiskImageAttachment::detachArguments(device, true, false),
+                   AppleTools::diskImageLimit);
+}
+
+void LegacyDiskImageTool::detachQuietly(const std::string& device) noexcept {
+  try {
+    ProcessRunRequest request;
+    request.executable = AppleTools::hdiutil;
+    request.arguments = DiskImageAttachment::detachArguments(device, true, false);
+    request.timeout = AppleTools::quickQueryLimit;
+    request.escalation = TimeoutEscalation::terminateThenKill;
+    request.track = !ProcessRegistry::shared().isCancelling();
+    ProcessRunner::run(request);
+  } catch (...) {
+  }
 }
 
 void LegacyDiskImageTool::compress(const std::filesystem::path& source,
@@ -38,22 +55,9 @@ void LegacyDiskImageTool::compress(const std::filesystem::path& source,
 }
 
 LegacyDiskImageAttachment LegacyDiskImageTool::parseAttachPlist(std::string_view output) {
-  const auto list = PropertyList::parseToolOutput(output);
-  if (!PropertyList::isDictionary(list.node())) throw LegacyDiskImageError();
-  const plist_t entities = list.arrayItem("system-entities");
-  if (entities == nullptr) throw LegacyDiskImageError();
-  const auto elements = PropertyList::elements(entities);
-  for (plist_t entity : elements) {
-    if (!PropertyList::isDictionary(entity)) throw LegacyDiskImageError();
-  }
-  std::optional<std::string> device;
-  std::optional<std::string> mountPoint;
-  for (plist_t entity : elements) {
-    if (!device) device = PropertyList::string(entity, "dev-entry");
-    if (!mountPoint) mountPoint = PropertyList::string(entity, "mount-point");
-    if (device && mountPoint) return {*device, *mountPoint};
-  }
-  throw LegacyDiskImageError();
+  auto listed = DiskImageListing::attached(output);
+  if (!listed.device || !listed.mountPoint) throw LegacyDiskImageError();
+  return {std::move(*listed.device), std::move(*listed.mountPoint)};
 }
 
 } // namespace halyard

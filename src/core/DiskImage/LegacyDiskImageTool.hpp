@@ -33,6 +33,11 @@ struct LegacyDiskImageTool {
   static LegacyDiskImageAttachment attach(const std::filesystem::path& image);
   // Detaches with force; `device` comes from attach.
   static void detach(const std::string& device);
+  // The same during a clean-up, errors ignored: the short query limit (then TERM, then KILL), so
+  // that a detach that hangs does not hold an error or the end of the process back; while a
+  // cancellation is under way the child is not registered, so that it does not stop its own
+  // clean-up.
+  static void detachQuietly(const std::string& device) noexcept;
   // Converts `source` into a compressed read-only image at `destination`, replacing it.
   static void compress(const std::filesystem::path& source,
                        const std::filesystem::path& destination, DMGCompressionFormat format);

@@ -163,7 +163,7 @@ ModernDiskImageAttachment ModernDiskImageTool::attach(const fs::path& image) con
   }
   if (const auto device = firstDeviceNode(output)) {
     try {
-      run({"eject", "force", *device});
+      run(ejectArguments(*device, true));
     } catch (const std::exception&) {
       // The unreadable attach is the error worth reporting.
     }
@@ -177,7 +177,7 @@ void ModernDiskImageTool::eject(const ModernDiskImageAttachment& attachment) con
     // The clean-up of a cancellation has seconds, not minutes: one forced eject, no waiting for
     // the volume; what stays is left to the leftover sweep.
     try {
-      run({"eject", "force", attachment.wholeDisk()});
+      run(ejectArguments(attachment.wholeDisk(), true));
     } catch (const Error&) {
     }
     if (isMounted()) throw ModernDiskImageError::ejectFailed(attachment.mountPoint);
@@ -187,7 +187,7 @@ void ModernDiskImageTool::eject(const ModernDiskImageAttachment& attachment) con
   bool errorTolerated = false;
   for (int attempt = 1;;) {
     try {
-      run({"eject", attachment.wholeDisk()});
+      run(ejectArguments(attachment.wholeDisk(), false));
       break;
     } catch (const Error&) {
     }
@@ -206,7 +206,7 @@ void ModernDiskImageTool::eject(const ModernDiskImageAttachment& attachment) con
                                    ? attachment.mountPoint
                                    : firstDeviceNode(attachment.device).value_or(attachment.device);
     try {
-      run({"eject", "force", target});
+      run(ejectArguments(target, true));
       break;
     } catch (const Error&) {
     }
@@ -247,6 +247,14 @@ void ModernDiskImageTool::ejectRemaining() const {
       // Best effort: the remaining attachments still get their turn.
     }
   }
+}
+
+std::vector<std::string> ModernDiskImageTool::ejectArguments(const std::string& target,
+                                                             bool force) {
+  std::vector<std::string> arguments{"eject"};
+  if (force) arguments.emplace_back("force");
+  arguments.push_back(target);
+  return arguments;
 }
 
 std::optional<std::string> ModernDiskImageTool::firstDeviceNode(std::string_view text) {

@@ -111,6 +111,8 @@ public:
   static std::optional<ModernDiskImageAttachment> parseAttachment(std::string_view output);
   // The paths one output line may name as the mount point, in order of preference.
   static std::vector<std::string> mountCandidates(std::string_view line);
+  // The `diskutil eject` arguments for a device node or mount point.
+  static std::vector<std::string> ejectArguments(const std::string& target, bool force);
   // The first "/dev/diskN" or "/dev/diskNsM..." anywhere in `text`.
   static std::optional<std::string> firstDeviceNode(std::string_view text);
 

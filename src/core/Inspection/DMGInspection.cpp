@@ -3,13 +3,15 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <optional>
 #include <system_error>
 
+#include "core/DiskImage/DiskImageAttachment.hpp"
+#include "core/DiskImage/DiskImageListing.hpp"
 #include "core/Inspection/AppBundleInfo.hpp"
 #include "core/Inspection/AppBundleLocator.hpp"
 #include "core/Inspection/AppEntitlements.hpp"
 #include "core/Inspection/DMGInspectionRules.hpp"
-#include "core/Inspection/DiskImageMounts.hpp"
 #include "core/Inspection/InspectionFieldCatalogue.hpp"
 #include "core/Inspection/InspectionService.hpp"
 #include "core/Process/AppleTools.hpp"
@@ -47,42 +49,6 @@ private:
 };
 using C = InspectionCategoryID;
 
-// Detaches what the inspection attached, on every way out of it.
-class AttachedImage {
-public:
-  explicit AttachedImage(const InspectionRunner::Function& run) : run_(run) {}
-  AttachedImage(const AttachedImage&) = delete;
-  AttachedImage& operator=(const AttachedImage&) = delete;
-  ~AttachedImage() {
-    try {
-      detach();
-    } catch (...) {
-    }
-  }
-
-  // Known to a cancellation from here on, so it detaches the image should the run not get to.
-  void own(std::string target) {
-    target_ = std::move(target);
-    DiskImageMounts::rememberAttached(target_);
-  }
-  bool owned() const { return !target_.empty(); }
-
-  // An image that did not detach stays remembered: the command tries once more as it ends and
-  // warns when it still cannot.
-  void detach() {
-    if (target_.empty()) return;
-    const auto target = std::move(target_);
-    target_.clear();
-    const auto detached = run_(AppleTools::hdiutil, {"detach", target, "-force"},
-                               InspectionRunner::detachLimit, std::nullopt);
-    if (detached.succeeded()) DiskImageMounts::forgetAttached(target);
-  }
-
-private:
-  const InspectionRunner::Function& run_;
-  std::string target_;
-};
-
 InspectionCategory categoryOf(C id, std::vector<InspectionField> fields) {
   return InspectionService::category(id, std::string(InspectionFieldCatalogue::categoryTitle(id)),
                                      std::move(fields));
@@ -119,24 +85,27 @@ InspectionReport DMGInspection::inspect(const std::filesystem::path& file,
 
   progress("Mounting the DMG read-only…");
   const ImageFolderLock lock(std::filesystem::absolute(file));
-  AttachedImage attached(run);
+  // Detached on every way out of the inspection; until then a cancellation knows of it.
+  std::optional<DiskImageAttachment> attached;
   std::optional<std::filesystem::path> mountPoint;
   const auto info =
       run(AppleTools::hdiutil, {"info", "-plist"}, InspectionRunner::listingLimit, std::nullopt);
-  if (info.status == 0) mountPoint = DiskImageMounts::existingMountPoint(info.standardOutput, file);
+  if (info.status == 0) mountPoint = DiskImageListing::mountPoint(info.standardOutput, file);
   if (!mountPoint) {
-    const auto attach =
-        run(AppleTools::hdiutil,
-            {"attach", "-nobrowse", "-readonly", "-noverify", "-noautoopen", "-plist", dmg},
-            InspectionRunner::queryLimit, AppleTools::licenseAgreementAnswer);
-    if (attach.status == 0) {
-      mountPoint = DiskImageMounts::firstMountPoint(attach.standardOutput);
-      // Attached without a mounted volume: release the device all the same.
-      if (mountPoint)
-        attached.own(mountPoint->string());
-      else if (const auto device = DiskImageMounts::firstDeviceEntry(attach.standardOutput))
-        attached.own(*device);
-    }
+    const auto attach = run(AppleTools::hdiutil, DiskImageAttachment::attachArguments(file, true),
+                            InspectionRunner::queryLimit, AppleTools::licenseAgreementAnswer);
+    const auto listed = attach.status == 0 ? DiskImageListing::attached(attach.standardOutput)
+                                           : DiskImageListing::Attached{};
+    if (listed.mountPoint) mountPoint = std::filesystem::path(*listed.mountPoint);
+    // Attached without a mounted volume: the device is released all the same.
+    if (listed.mountPoint || listed.device)
+      attached.emplace(
+          listed.device.value_or(""), listed.mountPoint.value_or(""),
+          [&run](const std::vector<std::string>& arguments) {
+            return run(AppleTools::hdiutil, arguments, InspectionRunner::detachLimit, std::nullopt)
+                .succeeded();
+          },
+          false);
   }
   std::error_code error;
   const bool mounted = mountPoint && std::filesystem::is_directory(*mountPoint, error);
@@ -201,9 +170,9 @@ InspectionReport DMGInspection::inspect(const std::filesystem::path& file,
   trust.push_back(Rules::notarization(appNotarized, dmgNotarized));
   trust.push_back(Rules::fileStapled(ticket));
 
-  if (attached.owned()) {
+  if (attached) {
     progress("Ejecting the DMG…");
-    attached.detach();
+    attached->detach();
   }
 
   std::vector<InspectionCategory> categories;

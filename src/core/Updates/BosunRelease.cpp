@@ -5,7 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "core/Inspection/DiskImageMounts.hpp"
+#include "core/DiskImage/DiskImageAttachment.hpp"
 #include "core/Process/AppleTools.hpp"
 #include "core/Process/ToolProcess.hpp"
 #include "core/Support/AtomicFileCopy.hpp"
@@ -49,15 +49,10 @@ std::optional<fs::path> findCommand(const fs::path& volume) {
   return std::nullopt;
 }
 
-// True once the volume has detached; it is then no longer remembered. One that stays attached
-// stays remembered, so the command tries once more as it ends and warns when it still cannot.
-bool detach(const fs::path& volume, bool force) {
-  std::vector<std::string> arguments{"detach", volume.string()};
-  if (force) arguments.emplace_back("-force");
-  arguments.emplace_back("-quiet");
-  if (!ToolProcess::run(AppleTools::hdiutil, arguments, detachLimit).succeeded()) return false;
-  DiskImageMounts::forgetAttached(volume.string());
-  return true;
+// Detaches the update's volume with -quiet; one that stays attached stays remembered, so the
+// command tries once more as it ends and warns when it still cannot.
+bool detachVolume(const std::vector<std::string>& arguments) {
+  return ToolProcess::run(AppleTools::hdiutil, arguments, detachLimit).succeeded();
 }
 
 } // namespace
@@ -168,31 +163,31 @@ BosunRelease::downloadVerifiedBinary(const BosunRelease& release,
   std::error_code error;
   fs::create_directory(volume, error);
   const auto attached = ToolProcess::run(AppleTools::hdiutil,
-                                         {"attach", image.string(), "-nobrowse", "-readonly",
-                                          "-noautoopen", "-mountpoint", volume.string()},
+                                         DiskImageAttachment::attachArguments(image, true, volume),
                                          attachLimit, AppleTools::licenseAgreementAnswer);
   if (!attached.succeeded()) {
     HalyardCoreLog::debugMessage(attached.combined());
-    // A time-out may still leave the image attached; any other failure attached nothing.
-    if (attached.status == ToolProcessResult::timedOutStatus)
-      DiskImageMounts::rememberAttached(volume.string());
-    detach(volume, true);
+    // A time-out may still leave the image attached; any other failure attached nothing, so
+    // there is nothing to remember when the detach fails.
+    DiskImageAttachment maybeAttached("", volume.string(), detachVolume, true);
+    if (!maybeAttached.detach() && attached.status != ToolProcessResult::timedOutStatus)
+      DiskImageAttachment::forget(volume.string());
     throw Failure(Failure::Kind::image, "The Bosun download could not be opened.");
   }
 
-  DiskImageMounts::rememberAttached(volume.string());
+  DiskImageAttachment attachment("", volume.string(), detachVolume, true);
   const fs::path copy = folder / "bosun";
   try {
     const auto command = findCommand(volume);
     if (!command)
       throw Failure(Failure::Kind::image, "Bosun.dmg did not contain the bosun command.");
     fs::copy_file(*command, copy);
-    if (!detach(volume, false)) detach(volume, true);
+    attachment.detach(true);
   } catch (const Failure&) {
-    detach(volume, true);
+    attachment.detach();
     throw;
   } catch (const std::exception& failure) {
-    detach(volume, true);
+    attachment.detach();
     HalyardCoreLog::debugMessage(failure.what());
     throw Failure(Failure::Kind::image, "The Bosun download could not be opened.");
   }

@@ -5,9 +5,10 @@
 #include <set>
 #include <unistd.h>
 
+#include "core/DiskImage/DiskImageListing.hpp"
 #include "core/DiskImage/LegacyDiskImageTool.hpp"
 #include "core/DiskImage/ModernDiskImageTool.hpp"
-#include "core/Inspection/DiskImageMounts.hpp"
+#include "core/Support/PropertyList.hpp"
 
 namespace halyard {
 namespace {
@@ -27,9 +28,6 @@ std::string entity(const std::string& device, const std::string& mountPoint = ""
 
 TEST(LegacyAttachOutput, DeviceAndMountPointAreTheFirstOfEachInAnyEntity) {
   const std::pair<std::string, LegacyDiskImageAttachment> cases[] = {
-      {"hdiutil: attach: WARNING: ignoring IDME options (obsolete)\n" +
-           attachPlist(entity("/dev/disk4") + entity("/dev/disk4s1", "/Volumes/My App")),
-       {"/dev/disk4", "/Volumes/My App"}},
       {attachPlist(entity("/dev/disk4") + entity("") + entity("", "/Volumes/App") +
                    entity("/dev/disk4s2", "/Volumes/Other")),
        {"/dev/disk4", "/Volumes/App"}},
@@ -62,15 +60,8 @@ TEST(LegacyAttachOutput, DeviceAndMountPointAreTheFirstOfEachInAnyEntity) {
   }
 }
 
-// hdiutil's listings as a Mac prints them: an APFS image's mount point is on the synthesized
-// container's volume, and `info` names images by their resolved paths.
-TEST(HdiutilListings, MountPointsInAnyEntityAndImagesByTheirResolvedPath) {
-  const std::string apfs = attachPlist(entity("/dev/disk4") + entity("/dev/disk4s1") +
-                                       entity("/dev/disk5") + entity("/dev/disk5s1", "/Volumes/A"));
-  EXPECT_EQ(DiskImageMounts::firstMountPoint("License\nAgree Y/N? " + apfs),
-            std::filesystem::path("/Volumes/A"));
-  EXPECT_EQ(DiskImageMounts::firstDeviceEntry(apfs), "/dev/disk4");
-
+// `hdiutil info` names images by their resolved paths, among keys of its own.
+TEST(HdiutilListings, ImagesAreFoundByTheirResolvedPath) {
   const auto folder =
       std::filesystem::temp_directory_path() / ("bosun-listing-" + std::to_string(::getpid()));
   std::filesystem::create_directories(folder / "real");
@@ -85,9 +76,12 @@ TEST(HdiutilListings, MountPointsInAnyEntityAndImagesByTheirResolvedPath) {
       entity("/dev/disk5") + entity("/dev/disk5s1", "/Volumes/X") +
       "</array></dict></array>"
       "<key>revision</key><string>671.100.2</string></dict></plist>\n";
-  EXPECT_EQ(DiskImageMounts::existingMountPoint(info, folder / "linked" / "X.dmg"),
+  EXPECT_EQ(DiskImageListing::mountPoint(info, folder / "linked" / "X.dmg"),
             std::filesystem::path("/Volumes/X"));
-  EXPECT_EQ(DiskImageMounts::existingMountPoint(info, folder / "real" / "Y.dmg"), std::nullopt);
+  EXPECT_EQ(DiskImageListing::mountPoint(info, folder / "real" / "Y.dmg"), std::nullopt);
+  const std::string binary = PropertyList::parse(info).binary();
+  EXPECT_EQ(DiskImageListing::mountPoint(binary, folder / "linked" / "X.dmg"),
+            std::filesystem::path("/Volumes/X"));
   std::filesystem::remove_all(folder);
 }
 
