@@ -21,6 +21,16 @@ if(BOSUN_TSAN)
   target_link_options(bosun_settings INTERFACE -fsanitize=thread)
 endif()
 
+# On Linux, LLVM's linker where it is installed: it links a test program in half the time of the
+# GNU one, which adds up over the some hundred programs of the three CI builds. macOS keeps
+# Apple's linker.
+if(NOT APPLE AND CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
+  find_program(BOSUN_LLD ld.lld)
+  if(BOSUN_LLD)
+    add_link_options(-fuse-ld=lld)
+  endif()
+endif()
+
 # The compiler cache, told what it needs to cache sources that load a precompiled header (the
 # tests' one): a header made anew in every build folder, whose defines match by construction.
 find_program(CCACHE_PROGRAM ccache)
