@@ -1,35 +1,22 @@
 #include "cli/commands/UpdateCompatibility.hpp"
 
 #include <algorithm>
-#include <array>
-#include <charconv>
 #include <optional>
-#include <system_error>
 
 #include "core/Process/AppleTools.hpp"
 #include "core/Process/ToolProcess.hpp"
 #include "core/Support/SystemVersion.hpp"
 #include "core/Support/Text.hpp"
+#include "core/Support/Version.hpp"
 
 namespace bosun {
 
 namespace {
 
-// Major, minor and patch, a missing part 0; none when the text is not one to three numbers
-// separated by dots (a word, a number too big for its field), since nobody can tell then which
-// systems it allows.
-std::optional<std::array<unsigned long, 3>> versionParts(const std::string& version) {
-  std::array<unsigned long, 3> parts{0, 0, 0};
-  const char* cursor = version.data();
-  const char* const end = version.data() + version.size();
-  for (auto& part : parts) {
-    const auto [next, error] = std::from_chars(cursor, end, part);
-    if (error != std::errc() || next == cursor) return std::nullopt;
-    cursor = next;
-    if (cursor == end) return parts;
-    if (*cursor++ != '.') return std::nullopt;
-  }
-  return std::nullopt; // a fourth part, or a trailing dot
+// A minimum or a running system: one to three numbers (major, minor, patch). Anything else
+// is none, since nobody can tell then which systems it allows.
+std::optional<halyard::Version> readSystemVersion(const std::string& text) {
+  return halyard::Version::exact(text, 3);
 }
 
 bool contains(const std::vector<std::string>& list, const char* value) {
@@ -59,8 +46,8 @@ bool UpdateCompatibility::meetsArchitecture(
 bool UpdateCompatibility::meetsSystem(const std::optional<std::string>& minimum,
                                       const std::string& running) {
   if (!minimum) return true;
-  const auto needed = versionParts(*minimum);
-  const auto have = versionParts(running);
+  const auto needed = readSystemVersion(*minimum);
+  const auto have = readSystemVersion(running);
   return needed && have && *have >= *needed;
 }
 
@@ -70,7 +57,7 @@ std::optional<std::string> UpdateCompatibility::blockedMessage(const halyard::Bo
   const std::string version = halyard::text::printable(release.version);
   if (const auto& minimum = release.minimumSystemVersion) {
     const std::string shown = halyard::text::printable(*minimum);
-    if (!versionParts(*minimum))
+    if (!readSystemVersion(*minimum))
       return "Bosun " + version + " names its minimum macOS as \"" + shown +
              "\", so Bosun can't tell whether this Mac can run it, and the update isn't offered.";
     if (!meetsSystem(minimum, runningSystem))

@@ -1,8 +1,8 @@
 #include "core/Appcast/AppcastFeed.hpp"
 
-#include <system_error>
-
 #include <sys/stat.h>
+
+#include <system_error>
 
 #include "core/Appcast/AppcastFunctions.hpp"
 #include "core/Support/AtomicFile.hpp"

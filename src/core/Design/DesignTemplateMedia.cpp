@@ -1,7 +1,5 @@
 #include "core/Design/DesignTemplateMedia.hpp"
 
-#include <unicode/unistr.h>
-
 #include <map>
 #include <optional>
 #include <string>
@@ -27,10 +25,6 @@ std::string safeFileNamePart(std::string text) {
   return text;
 }
 
-icu::UnicodeString folded(const std::string& text) {
-  return icu::UnicodeString::fromUTF8(text).foldCase();
-}
-
 std::string extensionOf(const std::filesystem::path& path) {
   const std::string extension = path.extension().string();
   return extension.empty() ? extension : extension.substr(1);
@@ -41,8 +35,10 @@ std::string extensionOf(const std::filesystem::path& path) {
 bool namesMatch(const FileURL& restored, const FileURL& original) {
   const auto restoredPath = restored.path();
   const auto originalPath = original.path();
-  if (folded(extensionOf(restoredPath)) != folded(extensionOf(originalPath))) return false;
-  return folded(restoredPath.stem().string()).endsWith(folded(originalPath.stem().string()));
+  using text::caseFolded;
+  if (caseFolded(extensionOf(restoredPath)) != caseFolded(extensionOf(originalPath))) return false;
+  return caseFolded(restoredPath.stem().string())
+      .ends_with(caseFolded(originalPath.stem().string()));
 }
 
 } // namespace

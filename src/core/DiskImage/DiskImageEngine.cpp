@@ -1,11 +1,12 @@
 #include "core/DiskImage/DiskImageEngine.hpp"
 
-#include <system_error>
-
 #include <unistd.h>
+
+#include <system_error>
 
 #include "core/Process/AppleTools.hpp"
 #include "core/Support/PropertyList.hpp"
+#include "core/Support/SystemVersion.hpp"
 #include "core/Support/ToolRoot.hpp"
 
 namespace halyard {

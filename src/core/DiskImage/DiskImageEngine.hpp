@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <string_view>
 
-#include "core/Support/SystemVersion.hpp"
+#include "core/Support/Version.hpp"
 
 namespace halyard {
 
@@ -19,7 +19,7 @@ struct DiskImageEngines {
   // The desktop app's boolean preference for the modern family.
   static constexpr std::string_view preferenceKey = "Halyard.UseModernDiskImageTools";
   // The first system whose diskutil has the image verbs.
-  static constexpr SystemVersion modernMinimumSystem{27, 0, 0};
+  static inline const Version modernMinimumSystem{27};
 
   // The stored preference in a preference domain file (binary or XML property list); a missing
   // or unreadable file, a missing key or a value that is not a boolean all give false.

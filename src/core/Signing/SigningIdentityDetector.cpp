@@ -1,8 +1,6 @@
 #include "core/Signing/SigningIdentityDetector.hpp"
 
 #include <algorithm>
-#include <cstdint>
-#include <unicode/unistr.h>
 
 #include "core/Process/AppleTools.hpp"
 #include "core/Support/Text.hpp"
@@ -10,12 +8,8 @@
 namespace halyard {
 
 bool SigningIdentityDetector::matches(std::string_view installedName, std::string_view configured) {
-  auto folded = [](std::string_view value) {
-    return icu::UnicodeString::fromUTF8(
-               icu::StringPiece(value.data(), static_cast<std::int32_t>(value.size())))
-        .foldCase();
-  };
-  return folded(installedName).indexOf(folded(configured)) >= 0;
+  const std::string wanted = text::caseFolded(configured);
+  return !wanted.empty() && text::caseFolded(installedName).find(wanted) != std::string::npos;
 }
 
 std::optional<std::string>

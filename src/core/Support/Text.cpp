@@ -1,6 +1,9 @@
 #include "core/Support/Text.hpp"
 
 #include <algorithm>
+#include <cstdint>
+
+#include <unicode/unistr.h>
 
 namespace halyard::text {
 
@@ -124,6 +127,15 @@ std::string lowercasedASCII(std::string_view value) {
 
 bool contains(std::string_view haystack, std::string_view needle) {
   return haystack.find(needle) != std::string_view::npos;
+}
+
+std::string caseFolded(std::string_view value) {
+  std::string folded;
+  icu::UnicodeString::fromUTF8(
+      icu::StringPiece(value.data(), static_cast<std::int32_t>(value.size())))
+      .foldCase()
+      .toUTF8String(folded);
+  return folded;
 }
 
 bool containsIgnoringCase(std::string_view haystack, std::string_view needle) {

@@ -31,6 +31,10 @@ std::string joinedOutput(std::string_view standardError, std::string_view standa
 // ASCII letters lower-cased; every other byte (UTF-8 sequences included) unchanged.
 std::string lowercasedASCII(std::string_view value);
 
+// Full Unicode case folding, for comparing names in any script without regard to case: "JÖRG"
+// folds as "jörg" does, "STRASSE" as "Straße" does. Bytes that are not UTF-8 become U+FFFD.
+std::string caseFolded(std::string_view value);
+
 // Whether `needle` occurs in `haystack`; the second form compares ASCII letters without regard
 // to case. An empty needle occurs everywhere.
 bool contains(std::string_view haystack, std::string_view needle);

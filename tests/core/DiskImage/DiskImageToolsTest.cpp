@@ -15,6 +15,7 @@
 #include "core/Support/HalyardCoreLog.hpp"
 #include "core/Support/MountTable.hpp"
 #include "core/Support/PropertyList.hpp"
+#include "core/Support/SystemVersion.hpp"
 #include "core/Support/TemporaryFolder.hpp"
 
 namespace fs = std::filesystem;
@@ -129,7 +130,7 @@ TEST_F(DiskImageToolsTest, EngineNeedsSystem27DiskutilThePreferenceAndNoLicense)
   fs::remove(root / "usr/sbin/diskutil");
   EXPECT_FALSE(DiskImageEngines::isModernAvailable());
   fs::remove(systemVersion);
-  EXPECT_EQ(SystemVersion::current(), (SystemVersion{0, 0, 0})) << "no file: not macOS";
+  EXPECT_EQ(SystemVersion::current(), Version{}) << "no file: not macOS";
 }
 
 TEST_F(DiskImageToolsTest, MountedVolumesUnderTheStandInsAndElsewhere) {

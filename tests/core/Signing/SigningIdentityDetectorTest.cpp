@@ -94,6 +94,7 @@ TEST(SigningIdentityMatching, ConfiguredTextIsFoundWithUnicodeCaseFolding) {
       {"example corp", "Developer ID Application: Example Corp (A1B2C3D4E5)"},
       {"jorg muller", nullptr},
       {"Developer ID Installer", nullptr},
+      {"", nullptr},
   };
   for (const auto& row : rows) {
     const auto match = SigningIdentityDetector::firstMatch(installed, row.configured);
