@@ -8,6 +8,7 @@
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -146,6 +147,15 @@ inline RunResult runProgram(const RunOptions& options) {
     detail::makePipe(errorPipe);
   const bool typing = options.errorIsTerminal && options.inputIsTerminal;
   if (options.standardInput && !typing) detail::makePipe(inputPipe);
+  if (typing) {
+    // The answers are typed all at once, before the program asks. The terminal's echo of them
+    // would land wherever the program happens to be in its output, so there is none.
+    termios settings{};
+    if (::tcgetattr(errorPipe[1], &settings) == 0) {
+      settings.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+      ::tcsetattr(errorPipe[1], TCSANOW, &settings);
+    }
+  }
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
