@@ -6,8 +6,6 @@
 #include <optional>
 #include <system_error>
 
-#include "core/Process/AppleTools.hpp"
-#include "core/Process/ToolProcess.hpp"
 #include "core/Support/SystemVersion.hpp"
 #include "core/Support/Text.hpp"
 
@@ -37,13 +35,6 @@ bool contains(const std::vector<std::string>& list, const char* value) {
 }
 
 } // namespace
-
-bool UpdateCompatibility::isAppleSilicon() {
-  const auto result =
-      halyard::ToolProcess::run(halyard::AppleTools::sysctl, {"-n", "hw.optional.arm64"},
-                                halyard::AppleTools::quickQueryLimit);
-  return result.succeeded() && halyard::text::trimmed(result.standardOutput) == "1";
-}
 
 std::string UpdateCompatibility::systemVersion() {
   return halyard::SystemVersion::currentText().value_or("0.0.0");
