@@ -19,8 +19,6 @@
 #include "cli/settings/TildeExpansion.hpp"
 #include "core/Appcast/EdSigningKey.hpp"
 #include "core/Notarization/NotaryCredentials.hpp"
-#include "core/Process/AppleTools.hpp"
-#include "core/Process/ProcessRunner.hpp"
 #include "core/Signing/SigningIdentityDetector.hpp"
 #include "core/Support/Text.hpp"
 #include "core/Support/UserFolders.hpp"
@@ -385,18 +383,11 @@ void SetupCommand::createProfile(const std::string& name, const std::optional<st
       "notarytool now asks for what is still missing, including an app-specific password "
       "(create one at appleid.apple.com under Sign-In and Security). Bosun never sees or stores "
       "it.");
-  halyard::ProcessRunRequest request;
-  request.executable = halyard::AppleTools::xcrun;
-  request.arguments = {"notarytool", "store-credentials", name};
-  if (appleID && !appleID->empty())
-    request.arguments.insert(request.arguments.end(), {"--apple-id", *appleID});
-  if (teamID && !teamID->empty())
-    request.arguments.insert(request.arguments.end(), {"--team-id", *teamID});
-  request.inheritStandardStreams = true;
-  const auto result = halyard::ProcessRunner::run(request);
-  if (result.status != 0) {
+  try {
+    halyard::NotaryCredentials::storeProfile(name, appleID, teamID);
+  } catch (const halyard::NotaryCredentials::StoreError& error) {
     throw CLIError(ExitCode::credentials, "notarytool could not store the credentials (exit " +
-                                              std::to_string(result.status) + ").");
+                                              std::to_string(error.status()) + ").");
   }
 }
 

@@ -29,9 +29,9 @@ struct SetupCommand {
   // An empty value (`--identity ""`) is kept as an empty text: saving it removes that setting.
   static CLIConfiguration configurationFromFlags(const ParsedArguments& arguments);
 
-  // Runs `xcrun notarytool store-credentials NAME [--apple-id ID] [--team-id ID]` on this
-  // terminal, so that notarytool asks for the password itself. Throws CLIError `usage` without a
-  // terminal and `credentials` when notarytool fails.
+  // Stores the keychain profile with notarytool on this terminal (NotaryCredentials::storeProfile),
+  // so that notarytool asks for the password itself. Throws CLIError `usage` without a terminal
+  // and `credentials` when notarytool fails.
   static void createProfile(const std::string& name, const std::optional<std::string>& appleID,
                             const std::optional<std::string>& teamID);
 };

@@ -21,6 +21,7 @@
 #include "core/Support/Text.hpp"
 #include "core/Support/UUID.hpp"
 #include "core/Updates/BosunRelease.hpp"
+#include "core/Updates/HostProcessor.hpp"
 #include "core/Updates/ReleaseVersion.hpp"
 
 namespace bosun {
@@ -136,8 +137,9 @@ ExitCode UpdateCommand::run(const ParsedArguments& parsed) {
     return ExitCode::success;
   }
 
-  if (const auto blocked = UpdateCompatibility::blockedMessage(
-          release, UpdateCompatibility::systemVersion(), UpdateCompatibility::isAppleSilicon())) {
+  if (const auto blocked =
+          UpdateCompatibility::blockedMessage(release, UpdateCompatibility::systemVersion(),
+                                              halyard::HostProcessor::isAppleSilicon())) {
     if (console.isJSON()) {
       auto fields = updateEvent(current, latest, false);
       fields["blocked"] = *blocked;

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <optional>
 
-#include "core/Process/AppleTools.hpp"
-#include "core/Process/ToolProcess.hpp"
 #include "core/Support/SystemVersion.hpp"
 #include "core/Support/Text.hpp"
 #include "core/Support/Version.hpp"
@@ -24,13 +22,6 @@ bool contains(const std::vector<std::string>& list, const char* value) {
 }
 
 } // namespace
-
-bool UpdateCompatibility::isAppleSilicon() {
-  const auto result =
-      halyard::ToolProcess::run(halyard::AppleTools::sysctl, {"-n", "hw.optional.arm64"},
-                                halyard::AppleTools::quickQueryLimit);
-  return result.succeeded() && halyard::text::trimmed(result.standardOutput) == "1";
-}
 
 std::string UpdateCompatibility::systemVersion() {
   return halyard::SystemVersion::currentText().value_or("0.0.0");

@@ -10,9 +10,6 @@ namespace bosun {
 
 // Whether this Mac can run a release: its processor and its system version.
 struct UpdateCompatibility {
-  // `sysctl -n hw.optional.arm64` answers 1 (through the tool root). Any other answer, or a tool
-  // that does not run, counts as an Intel Mac.
-  static bool isAppleSilicon();
   // ProductVersion of the system version file (through the tool root), "0.0.0" without one.
   static std::string systemVersion();
 

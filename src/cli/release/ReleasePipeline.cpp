@@ -30,7 +30,7 @@
 #include "core/Notarization/NotaryPollingError.hpp"
 #include "core/PKG/PKGBuilder.hpp"
 #include "core/Process/AppleTools.hpp"
-#include "core/Process/CoreCommand.hpp"
+#include "core/Process/Ditto.hpp"
 #include "core/Signing/AppBundleDisplayName.hpp"
 #include "core/Signing/CodeSigner.hpp"
 #include "core/Signing/SigningIdentityDetector.hpp"
@@ -248,9 +248,8 @@ private:
         refuseLinksLeadingOut(source);
         console_.step("Copying " + fileName(source) + " into a temporary workspace…");
         app_ = workspace_ / source.filename();
-        halyard::CoreCommand::capture(halyard::AppleTools::ditto,
-                                      {fs::canonical(source).string(), app_.string()},
-                                      halyard::AppleTools::diskImageLimit);
+        halyard::Ditto(halyard::AppleTools::Runner::shared, halyard::AppleTools::diskImageLimit)
+            .copy(fs::canonical(source), app_);
       }
     } catch (...) {
       throw CLIError::from(std::current_exception(), ExitCode::input);

@@ -21,7 +21,7 @@
 #include "core/Finder/FinderLayoutFile.hpp"
 #include "core/Legal/SLAInjector.hpp"
 #include "core/Process/AppleTools.hpp"
-#include "core/Process/CoreCommand.hpp"
+#include "core/Process/Ditto.hpp"
 #include "core/Process/ProcessRegistry.hpp"
 #include "core/Support/AtomicFile.hpp"
 #include "core/Support/AtomicFileCopy.hpp"
@@ -254,10 +254,7 @@ void buildWith(DiskImageEngine engine, ActiveBuild& active, const fs::path& appU
     log("Copying app into mounted DMG from: " + app.string());
     const fs::path target = mountRoot / appName;
     fs::remove_all(target);
-    // ditto keeps links as links (never following one out of the bundle), permissions and
-    // extended attributes.
-    CoreCommand::run(AppleTools::ditto, {source.string(), target.string()},
-                     AppleTools::diskImageLimit);
+    Ditto(AppleTools::Runner::shared, AppleTools::diskImageLimit).copy(source, target);
     active.stopIfDiscarded();
     fs::create_symlink("/Applications", mountRoot / "Applications");
     if (request.volumeIconURL) {

@@ -6,8 +6,7 @@
 #include <vector>
 
 #include "core/Import/BundleWalk.hpp"
-#include "core/Process/AppleTools.hpp"
-#include "core/Process/ProcessRunner.hpp"
+#include "core/Process/Ditto.hpp"
 #include "core/Support/FinderNameOrder.hpp"
 #include "core/Support/Text.hpp"
 
@@ -66,12 +65,11 @@ ZipAppExtractor::ExtractionError::dittoFailed(const std::string& message) {
 }
 
 void ZipAppExtractor::extract(const fs::path& archive, const fs::path& destination) {
-  ProcessRunRequest request;
-  request.executable = AppleTools::ditto;
-  request.arguments = {
-      "-x", "-k", "--sequesterRsrc", "--rsrc", archive.string(), destination.string()};
-  const auto result = ProcessRunner::run(request);
-  if (result.status != 0) throw ExtractionError::dittoFailed(text::trimmed(result.standardError));
+  try {
+    Ditto(AppleTools::Runner::shared, std::nullopt).extract(archive, destination);
+  } catch (const DittoError& error) {
+    throw ExtractionError::dittoFailed(text::trimmed(error.result().standardError));
+  }
 }
 
 std::optional<fs::path> ZipAppExtractor::findApp(const fs::path& folder) {

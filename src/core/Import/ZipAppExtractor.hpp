@@ -21,8 +21,8 @@ struct ZipAppExtractor {
     explicit ExtractionError(const std::string& description) : Error(domainName, 1, description) {}
   };
 
-  // Runs `ditto -x -k --sequesterRsrc --rsrc ARCHIVE DESTINATION` and waits for it (no time
-  // limit). Throws ExtractionError unless ditto exits 0.
+  // Unpacks with Ditto::extract and waits for it (no time limit). Throws ExtractionError unless
+  // ditto exits 0.
   static void extract(const std::filesystem::path& archive,
                       const std::filesystem::path& destination);
 

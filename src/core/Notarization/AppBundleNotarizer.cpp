@@ -3,6 +3,7 @@
 #include "core/Notarization/AppBundleNotarizerError.hpp"
 #include "core/Notarization/NotaryPollingError.hpp"
 #include "core/Process/AppleTools.hpp"
+#include "core/Process/Ditto.hpp"
 #include "core/Process/ToolProcess.hpp"
 #include "core/Support/TemporaryFolder.hpp"
 #include "core/Support/Text.hpp"
@@ -50,10 +51,11 @@ void AppBundleNotarizer::notarizeAndStaple(const fs::path& app,
 
   report(progress, "Creating notarization archive…");
   const fs::path archive = folder.path() / (path.stem().string() + ".zip");
-  const auto zipped =
-      run(AppleTools::ditto, {"-c", "-k", "--keepParent", path.string(), archive.string()});
-  if (!zipped.succeeded())
-    throw AppBundleNotarizerError("Creating the app archive", zipped.combined());
+  try {
+    Ditto(AppleTools::Runner::shared, toolLimit).archive(path, archive);
+  } catch (const DittoError& error) {
+    throw AppBundleNotarizerError("Creating the app archive", error.result().combined());
+  }
 
   report(progress, "Submitting application bundle for notarization…");
   std::string id;

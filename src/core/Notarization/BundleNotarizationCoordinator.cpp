@@ -5,6 +5,7 @@
 #include "core/Notarization/BundleNotarizationCoordinatorError.hpp"
 #include "core/Notarization/NotaryPollingError.hpp"
 #include "core/Process/AppleTools.hpp"
+#include "core/Process/Ditto.hpp"
 #include "core/Support/AtomicFileCopy.hpp"
 #include "core/Support/Error.hpp"
 #include "core/Support/TemporaryFolder.hpp"
@@ -113,14 +114,14 @@ void BundleNotarizationCoordinator::notarizeApp(const fs::path& app,
 
   const fs::path archive =
       folder->path() / (UUID::randomString() + "-" + app.stem().string() + ".zip");
-  const auto zipped =
-      runTool(AppleTools::ditto, {"-c", "-k", "--keepParent", app.string(), archive.string()});
-  if (zipped.status == ToolProcessResult::timedOutStatus)
+  try {
+    Ditto(AppleTools::Runner::notarization, processTimeout).archive(app, archive);
+  } catch (const DittoError& error) {
+    if (error.timedOut())
+      fail(Case::archiveCreationFailed,
+           "Creating a ZIP archive of the application bundle timed out.");
     fail(Case::archiveCreationFailed,
-         "Creating a ZIP archive of the application bundle timed out.");
-  if (zipped.status != 0) {
-    fail(Case::archiveCreationFailed,
-         orFallback(Steps::joinedOutput(zipped),
+         orFallback(Steps::joinedOutput(error.result()),
                     "Creating a ZIP archive of the application bundle failed."));
   }
   if (!fileExists(archive)) {

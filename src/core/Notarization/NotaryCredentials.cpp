@@ -1,6 +1,9 @@
 #include "core/Notarization/NotaryCredentials.hpp"
 
+#include <limits>
+
 #include "core/Process/AppleTools.hpp"
+#include "core/Process/ProcessRunner.hpp"
 #include "core/Process/ToolProcess.hpp"
 #include "core/Support/Text.hpp"
 
@@ -69,6 +72,24 @@ NotaryCredentials::Validation NotaryCredentials::validate() const {
   std::string message = text::trimmed(result.combined());
   if (message.empty()) message = "notarytool could not use these credentials.";
   return {false, std::move(message), result.status == ToolProcessResult::timedOutStatus};
+}
+
+NotaryCredentials::StoreError::StoreError(int status)
+    : Error(domainName, status,
+            "notarytool store-credentials exited with status " + std::to_string(status) + ".") {}
+
+NotaryCredentials NotaryCredentials::storeProfile(const std::string& name,
+                                                  const std::optional<std::string>& appleID,
+                                                  const std::optional<std::string>& teamID) {
+  std::vector<std::string> arguments{"notarytool", "store-credentials", name};
+  if (appleID && !appleID->empty()) arguments.insert(arguments.end(), {"--apple-id", *appleID});
+  if (teamID && !teamID->empty()) arguments.insert(arguments.end(), {"--team-id", *teamID});
+  auto request = AppleTools::request(AppleTools::Runner::shared, AppleTools::xcrun,
+                                     std::move(arguments), std::numeric_limits<double>::infinity());
+  request.inheritStandardStreams = true;
+  const auto result = ProcessRunner::run(request);
+  if (!result.succeeded()) throw StoreError(result.status);
+  return keychainProfile(name);
 }
 
 } // namespace halyard

@@ -5,6 +5,8 @@
 #include <variant>
 #include <vector>
 
+#include "core/Support/Error.hpp"
+
 namespace halyard {
 
 // How notarytool authenticates with the notary service: a profile stored in the user's keychain
@@ -48,6 +50,22 @@ public:
   };
   static constexpr double validationTimeLimit = 120;
   Validation validate() const;
+
+  // Why storeProfile stored nothing: notarytool's exit status (-1: it could not be started).
+  class StoreError : public Error {
+  public:
+    static constexpr const char* domainName = "Halyard.notaryCredentials";
+    explicit StoreError(int status);
+    int status() const { return code(); }
+  };
+  // Stores a keychain profile with `xcrun notarytool store-credentials NAME [--apple-id EMAIL]
+  // [--team-id ID]` (absent or empty values left out), run on this process's terminal (standard
+  // input, output and error inherited) so that notarytool asks for what is missing, the password
+  // among it, itself; no time limit. Returns the profile; throws StoreError unless notarytool
+  // exits 0.
+  static NotaryCredentials storeProfile(const std::string& name,
+                                        const std::optional<std::string>& appleID,
+                                        const std::optional<std::string>& teamID);
 
   bool operator==(const NotaryCredentials&) const = default;
 

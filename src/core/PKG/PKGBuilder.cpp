@@ -6,6 +6,7 @@
 #include "core/PKG/PKGBuilderError.hpp"
 #include "core/PKG/PKGDistribution.hpp"
 #include "core/Process/AppleTools.hpp"
+#include "core/Process/Ditto.hpp"
 #include "core/Process/ToolProcess.hpp"
 #include "core/Support/AtomicFile.hpp"
 #include "core/Support/AtomicFileCopy.hpp"
@@ -92,8 +93,11 @@ void PKGBuilder::build(const PKGBuildRequest& request, const Progress& progress)
   fs::create_directory(resources);
 
   report(progress, "Preparing the app for the installer…");
-  runStep("Copying the app", AppleTools::ditto, {app.string(), (root / app.filename()).string()},
-          AppleTools::packagingLimit);
+  try {
+    Ditto(AppleTools::Runner::shared, AppleTools::packagingLimit).copy(app, root / app.filename());
+  } catch (const DittoError& error) {
+    throw PKGBuilderError::step("Copying the app", error.result().combined());
+  }
   stopIfDiscarded();
   runStep("Analyzing the app", AppleTools::pkgbuild,
           {"--analyze", "--root", root.string(), componentPlist.string()},

@@ -24,14 +24,17 @@ std::string CoreCommand::capture(const std::filesystem::path& executable,
                                  const std::optional<std::string>& timeoutMessage) {
   const auto result = ToolProcess::run(executable, arguments, timeout);
   if (result.succeeded()) return result.combined();
-  if (result.status == ToolProcessResult::timedOutStatus) {
-    throw CoreCommandError(CoreCommandError::timeoutCode,
-                           timeoutMessage.value_or("The process took too long and was stopped."));
-  }
+  throw CoreCommandError(result.status, failureDescription(result, timeoutMessage));
+}
+
+std::string CoreCommand::failureDescription(const ToolProcessResult& result,
+                                            const std::optional<std::string>& timeoutMessage) {
+  if (result.status == ToolProcessResult::timedOutStatus)
+    return timeoutMessage.value_or("The process took too long and was stopped.");
   auto description = text::trimmed(result.standardError);
   if (description.empty()) description = text::trimmed(result.standardOutput);
   if (description.empty()) description = failedWithStatus(result.status);
-  throw CoreCommandError(result.status, description);
+  return description;
 }
 
 std::string CoreCommand::captureData(const std::filesystem::path& executable,

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/Process/ToolProcessResult.hpp"
 #include "core/Support/Error.hpp"
 
 namespace halyard {
@@ -35,6 +36,13 @@ struct CoreCommand {
   static std::string captureData(const std::filesystem::path& executable,
                                  const std::vector<std::string>& arguments, double timeout,
                                  const std::optional<std::string>& standardInput = std::nullopt);
+
+  // How run and capture describe a run that did not exit 0: at the time limit `timeoutMessage`
+  // or "The process took too long and was stopped."; otherwise the trimmed standard error, else
+  // the trimmed standard output, else "Process failed with status N.".
+  static std::string
+  failureDescription(const ToolProcessResult& result,
+                     const std::optional<std::string>& timeoutMessage = std::nullopt);
 };
 
 } // namespace halyard

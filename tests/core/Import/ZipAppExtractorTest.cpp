@@ -93,20 +93,10 @@ TEST_F(ZipAppExtractorTest, FindsTheAppPeopleWouldSee) {
   EXPECT_EQ(ZipAppExtractor::findApp(work() / "missing"), std::nullopt);
 }
 
-TEST_F(ZipAppExtractorTest, UnsafeOrCorruptArchivesWriteNothingOutside) {
-  const auto zip = work() / "evil.zip";
-  const auto folder = work() / "safe/out";
+// ditto's trimmed words, or the fixed text when it printed none.
+TEST_F(ZipAppExtractorTest, FailuresCarryDittosMessage) {
+  const auto folder = work() / "out";
   fs::create_directories(folder);
-  writeZip(zip, {info("App.app"), {"../escaped.txt", "gotcha", ""}, {"../../far.txt", "x", ""}});
-  try {
-    ZipAppExtractor::extract(zip, folder);
-    FAIL() << "extracted";
-  } catch (const ZipAppExtractor::ExtractionError& error) {
-    EXPECT_NE(std::string(error.what()).find("\"..\""), std::string::npos) << error.what();
-  }
-  EXPECT_FALSE(fs::exists(work() / "safe/escaped.txt"));
-  EXPECT_FALSE(fs::exists(work() / "far.txt"));
-
   std::ofstream(work() / "corrupt.zip") << "not an archive at all";
   try {
     ZipAppExtractor::extract(work() / "corrupt.zip", folder);

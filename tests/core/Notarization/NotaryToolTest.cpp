@@ -81,6 +81,24 @@ TEST_F(NotaryToolTest, ValidationListsTheHistoryWithTheCredentials) {
                      "--issuer", "ISSUER", "--output-format", "json"}));
 }
 
+TEST_F(NotaryToolTest, StoringAProfileLeavesOutWhatIsNotGiven) {
+  installTool("/usr/bin/xcrun", "");
+  EXPECT_EQ(NotaryCredentials::storeProfile("ci", "", std::nullopt),
+            NotaryCredentials::keychainProfile("ci"));
+  EXPECT_EQ(argumentsGiven("/usr/bin/xcrun"), (Strings{"notarytool", "store-credentials", "ci"}));
+
+  installTool("/usr/bin/xcrun", "", "", 69);
+  try {
+    NotaryCredentials::storeProfile("ci", "dev@example.com", "A1B2C3D4E5");
+    ADD_FAILURE() << "storing did not fail";
+  } catch (const NotaryCredentials::StoreError& error) {
+    EXPECT_EQ(error.status(), 69);
+  }
+  EXPECT_EQ(argumentsGiven("/usr/bin/xcrun"),
+            (Strings{"notarytool", "store-credentials", "ci", "--apple-id", "dev@example.com",
+                     "--team-id", "A1B2C3D4E5"}));
+}
+
 TEST_F(NotaryToolTest, SubmissionAndStaplingCommandLines) {
   installTool("/usr/bin/xcrun", "{\"status\":\"Accepted\"}");
   EXPECT_EQ(
