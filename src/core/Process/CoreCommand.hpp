@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/Process/ToolProcessResult.hpp"
 #include "core/Support/Error.hpp"
 
 namespace halyard {
@@ -29,6 +30,10 @@ struct CoreCommand {
   // The combined output on success (trimmed standard output, "\n", trimmed standard error).
   static std::string capture(const std::filesystem::path& executable,
                              const std::vector<std::string>& arguments, double timeout,
+                             const std::optional<std::string>& timeoutMessage = std::nullopt);
+
+  // The combined output of a finished run when it exited 0; otherwise the error `capture` throws.
+  static std::string checked(const ToolProcessResult& result,
                              const std::optional<std::string>& timeoutMessage = std::nullopt);
 
   // The untrimmed standard output bytes on success; `standardInput` is written to the tool.
