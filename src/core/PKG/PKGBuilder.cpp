@@ -11,7 +11,6 @@
 #include "core/Support/AtomicFile.hpp"
 #include "core/Support/AtomicFileCopy.hpp"
 #include "core/Support/CancellationError.hpp"
-#include "core/Support/PropertyList.hpp"
 #include "core/Support/TemporaryFolder.hpp"
 #include "core/Support/Text.hpp"
 
@@ -45,19 +44,6 @@ void checkStep(const char* name, const ToolProcessResult& result) {
 void runStep(const char* name, const char* executable, const std::vector<std::string>& arguments,
              double limit) {
   checkStep(name, ToolProcess::run(executable, arguments, limit));
-}
-
-// Marks every bundle of the component property list as not relocatable, so the installer always
-// writes to /Applications instead of updating a copy of the app found elsewhere on disk.
-void makeBundlesNonRelocatable(const fs::path& componentPlist) {
-  PropertyList list = PropertyList::readFile(componentPlist);
-  if (!PropertyList::isArray(list.node()))
-    throw PKGBuilderError::step("Analyzing the app",
-                                "pkgbuild did not write a component property list.");
-  for (plist_t bundle : PropertyList::elements(list.node()))
-    if (PropertyList::isDictionary(bundle))
-      plist_dict_set_item(bundle, "BundleIsRelocatable", plist_new_bool(0));
-  AtomicFile::writeAll(componentPlist, list.xml());
 }
 
 std::string hostArchitectures(const fs::path& app, const PKGAppFacts& facts) {
@@ -102,7 +88,11 @@ void PKGBuilder::build(const PKGBuildRequest& request, const Progress& progress)
   const ToolRun packaging{AppleTools::Runner::shared, AppleTools::packagingLimit};
   checkStep("Analyzing the app", Packages::analyze(root, componentPlist, packaging));
   stopIfDiscarded();
-  makeBundlesNonRelocatable(componentPlist);
+  // The installer always writes to /Applications instead of updating a copy of the app found
+  // elsewhere on disk.
+  if (!Packages::makeBundlesNonRelocatable(componentPlist))
+    throw PKGBuilderError::step("Analyzing the app",
+                                "pkgbuild did not write a component property list.");
 
   report(progress, "Building the installer package…");
   checkStep("pkgbuild", Packages::buildComponent({root, componentPlist, facts.identifier,

@@ -3,6 +3,8 @@
 #include <vector>
 
 #include "core/Process/AppleTools.hpp"
+#include "core/Support/AtomicFile.hpp"
+#include "core/Support/PropertyList.hpp"
 
 namespace halyard {
 
@@ -21,6 +23,16 @@ ToolProcessResult Packages::analyze(const std::filesystem::path& root,
                                     const std::filesystem::path& componentPlist,
                                     const ToolRun& run) {
   return run(AppleTools::pkgbuild, {"--analyze", "--root", root.string(), componentPlist.string()});
+}
+
+bool Packages::makeBundlesNonRelocatable(const std::filesystem::path& componentPlist) {
+  PropertyList list = PropertyList::readFile(componentPlist);
+  if (!PropertyList::isArray(list.node())) return false;
+  for (plist_t bundle : PropertyList::elements(list.node()))
+    if (PropertyList::isDictionary(bundle))
+      plist_dict_set_item(bundle, "BundleIsRelocatable", plist_new_bool(0));
+  AtomicFile::writeAll(componentPlist, list.xml());
+  return true;
 }
 
 ToolProcessResult Packages::buildComponent(const Component& component, const ToolRun& run) {

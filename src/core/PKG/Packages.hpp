@@ -26,6 +26,11 @@ struct Packages {
   static ToolProcessResult analyze(const std::filesystem::path& root,
                                    const std::filesystem::path& componentPlist, const ToolRun& run);
 
+  // Marks every bundle of a component property list that `analyze` wrote as not relocatable (the
+  // installer then writes to the install location, never over a copy found elsewhere). False,
+  // and nothing written, when the file holds no list of bundles.
+  static bool makeBundlesNonRelocatable(const std::filesystem::path& componentPlist);
+
   // A component package of ROOT installed into `installLocation`.
   struct Component {
     std::filesystem::path root;
