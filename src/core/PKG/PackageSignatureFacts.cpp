@@ -1,5 +1,7 @@
 #include "core/PKG/PackageSignatureFacts.hpp"
 
+#include <utility>
+
 #include "core/Inspection/InspectionText.hpp"
 #include "core/Support/Text.hpp"
 

@@ -1,6 +1,7 @@
 #include "core/Signing/Gatekeeper.hpp"
 
 #include <string_view>
+#include <utility>
 
 #include "core/Process/AppleTools.hpp"
 #include "core/Support/Text.hpp"
