@@ -2,6 +2,7 @@
 // picks the exit status.
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "core/Inspection/ReleaseCheck.hpp"
@@ -16,9 +17,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (line->empty() || line->starts_with("Processing:")) __builtin_trap();
   (void)ReleaseCheck::signatureVerificationFailure(status, output);
   (void)ReleaseCheck::signingAuthorityStatus(output);
-  (void)ReleaseCheck::packageSigningStatus(status, output);
+  const halyard::ToolProcessResult run{status, std::string(output), ""};
+  (void)ReleaseCheck::packageSigningStatus(halyard::PackageSignatureFacts::from(run));
   // A failed status always carries a reason that is not empty.
-  for (const auto& result : {ReleaseCheck::notarizationStatus(status, output),
+  for (const auto& result : {ReleaseCheck::notarizationStatus(halyard::Gatekeeper::read(run)),
                              ReleaseCheck::staplingStatus(status, output)})
     if (!result.isPassed() && result.reason()->empty()) __builtin_trap();
   return 0;

@@ -15,6 +15,7 @@
 #include "core/Inspection/InspectionFieldCatalogue.hpp"
 #include "core/Inspection/InspectionService.hpp"
 #include "core/Process/AppleTools.hpp"
+#include "core/Signing/Gatekeeper.hpp"
 #include "core/Support/FolderLock.hpp"
 
 namespace halyard {
@@ -76,12 +77,11 @@ InspectionReport DMGInspection::inspect(const std::filesystem::path& file,
   auto dmgSignature = Rules::dmgSignature(signatureCheck, signatureDetails);
 
   progress("Checking Gatekeeper and the stapled ticket for the DMG…");
-  const auto assessment =
-      run(AppleTools::spctl, AppleTools::gatekeeperAssessment(AppleTools::Assessment::open, file),
-          InspectionRunner::queryLimit, std::nullopt);
+  const auto query = InspectionRunner::bound(run, InspectionRunner::queryLimit);
+  const auto assessment = Gatekeeper::assess(Gatekeeper::Kind::open, file, query);
   const auto ticket = run(AppleTools::xcrun, AppleTools::staplerValidate(file),
                           InspectionRunner::queryLimit, std::nullopt);
-  const bool dmgNotarized = Rules::saysNotarized(assessment);
+  const bool dmgNotarized = assessment.notarized();
 
   progress("Mounting the DMG read-only…");
   const ImageFolderLock lock(std::filesystem::absolute(file));
@@ -150,10 +150,8 @@ InspectionReport DMGInspection::inspect(const std::filesystem::path& file,
 
     progress("Asking Gatekeeper about the app…");
     const auto appAssessment =
-        run(AppleTools::spctl,
-            AppleTools::gatekeeperAssessment(AppleTools::Assessment::execute, *app, 3),
-            InspectionRunner::queryLimit, std::nullopt);
-    appNotarized = Rules::saysNotarized(appAssessment);
+        Gatekeeper::assess(Gatekeeper::Kind::execute, *app, query, {.verbosity = 3});
+    appNotarized = appAssessment.notarized();
     trust.push_back(Rules::appGatekeeper(appAssessment));
     const auto appTicket = run(AppleTools::xcrun, AppleTools::staplerValidate(*app),
                                InspectionRunner::queryLimit, std::nullopt);

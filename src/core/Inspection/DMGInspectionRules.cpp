@@ -20,13 +20,7 @@ InspectionField dmgField(ID id, std::string value, S status,
   return InspectionFieldCatalogue::field(id, InspectionFileKind::dmg, std::move(value), status,
                                          std::move(detail));
 }
-
-constexpr const char* notarizedSource = "source=Notarized Developer ID";
 } // namespace
-
-bool DMGInspectionRules::saysNotarized(const ProcessOutcome& assessment) {
-  return assessment.combined().find(notarizedSource) != std::string::npos;
-}
 
 bool DMGInspectionRules::ticketValidated(const ProcessOutcome& validation) {
   return validation.status == 0 && text::containsIgnoringCase(validation.combined(), "worked");
@@ -134,12 +128,12 @@ std::vector<InspectionField> DMGInspectionRules::signatureDetails(const ProcessO
   return fields;
 }
 
-InspectionField DMGInspectionRules::appGatekeeper(const ProcessOutcome& assessment) {
-  const auto output = assessment.combined();
-  if (assessment.status == 0)
+InspectionField DMGInspectionRules::appGatekeeper(const Gatekeeper::Assessment& assessment) {
+  const auto output = assessment.text();
+  if (assessment.accepted())
     return dmgField(ID::appGatekeeper,
                     std::string("Accepted") +
-                        (saysNotarized(assessment) ? " - Notarized Developer ID" : "") + ".",
+                        (assessment.notarized() ? " - Notarized Developer ID" : "") + ".",
                     S::pass, output);
   return dmgField(ID::appGatekeeper, "Rejected by Gatekeeper.", S::fail, output);
 }
@@ -155,10 +149,10 @@ std::vector<InspectionField> DMGInspectionRules::unavailableAppFields(const std:
   return {dmgField(ID::appSignature, value, S::info), dmgField(ID::appGatekeeper, value, S::info)};
 }
 
-InspectionField DMGInspectionRules::fileGatekeeper(const ProcessOutcome& assessment, bool dmgSigned,
-                                                   bool dmgNotarized) {
-  const auto output = assessment.combined();
-  if (assessment.status == 0)
+InspectionField DMGInspectionRules::fileGatekeeper(const Gatekeeper::Assessment& assessment,
+                                                   bool dmgSigned, bool dmgNotarized) {
+  const auto output = assessment.text();
+  if (assessment.accepted())
     return dmgField(ID::fileGatekeeper,
                     std::string("Accepted") + (dmgNotarized ? " - Notarized Developer ID" : "") +
                         ".",

@@ -8,14 +8,13 @@
 #include "core/Inspection/AppBundleInfo.hpp"
 #include "core/Inspection/InspectionField.hpp"
 #include "core/Inspection/InspectionRunner.hpp"
+#include "core/Signing/Gatekeeper.hpp"
 
 namespace halyard {
 
 // How the tools' answers about a DMG and the app inside it become report fields. Pure functions
 // of the outcomes, so every judgement can be checked without the tools.
 struct DMGInspectionRules {
-  // Gatekeeper's output names the notarized source.
-  static bool saysNotarized(const ProcessOutcome& assessment);
   // stapler validate exited 0 and reported that it worked.
   static bool ticketValidated(const ProcessOutcome& validation);
 
@@ -32,13 +31,13 @@ struct DMGInspectionRules {
   static InspectionField appSignature(const ProcessOutcome& check);
   // developer, teamIdentifier, identifier, timestamp, hardenedRuntime from `codesign -dv`.
   static std::vector<InspectionField> signatureDetails(const ProcessOutcome& details);
-  static InspectionField appGatekeeper(const ProcessOutcome& assessment);
+  static InspectionField appGatekeeper(const Gatekeeper::Assessment& assessment);
   static InspectionField appStapled(const ProcessOutcome& validation);
 
   // appSignature and appGatekeeper when there is no app; `reason` completes "Unavailable because".
   static std::vector<InspectionField> unavailableAppFields(const std::string& reason);
 
-  static InspectionField fileGatekeeper(const ProcessOutcome& assessment, bool dmgSigned,
+  static InspectionField fileGatekeeper(const Gatekeeper::Assessment& assessment, bool dmgSigned,
                                         bool dmgNotarized);
   static InspectionField notarization(bool appNotarized, bool dmgNotarized);
   static InspectionField fileStapled(const ProcessOutcome& validation);

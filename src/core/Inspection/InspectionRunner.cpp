@@ -21,4 +21,10 @@ InspectionRunner::Function InspectionRunner::standard() {
   };
 }
 
+ToolRun InspectionRunner::bound(const Function& run, double timeout) {
+  return [&run, timeout](const char* executable, const std::vector<std::string>& arguments) {
+    return run(executable, arguments, timeout, std::nullopt);
+  };
+}
+
 } // namespace halyard

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/Process/ToolProcessResult.hpp"
+#include "core/Process/ToolRun.hpp"
 
 namespace halyard {
 
@@ -36,6 +37,10 @@ struct InspectionRunner {
 
   // `run` as a Function.
   static Function standard();
+
+  // `run` with this time limit and no standard input, for the tool families' interfaces; `run`
+  // must outlive the result.
+  static ToolRun bound(const Function& run, double timeout);
 };
 
 } // namespace halyard

@@ -6,7 +6,9 @@
 #include "core/Inspection/InstallerScriptScanner.hpp"
 #include "core/Inspection/PKGInspectionRules.hpp"
 #include "core/Inspection/PackageIdentifierFinder.hpp"
+#include "core/PKG/Packages.hpp"
 #include "core/Process/AppleTools.hpp"
+#include "core/Signing/Gatekeeper.hpp"
 #include "core/Support/Error.hpp"
 #include "core/Support/TemporaryFolder.hpp"
 
@@ -47,9 +49,8 @@ ExpandedContents lookInside(const std::filesystem::path& file,
   std::error_code ignored;
   std::filesystem::remove(folderPath, ignored);
 
-  contents.expansion =
-      run(AppleTools::pkgutil, {"--expand-full", file.string(), folderPath.string()},
-          InspectionRunner::expansionLimit, std::nullopt);
+  contents.expansion = Packages::expand(
+      file, folderPath, InspectionRunner::bound(run, InspectionRunner::expansionLimit));
   contents.identifier = PackageIdentifierFinder::find(folderPath);
   contents.app = AppBundleLocator::find(folderPath);
   if (contents.app) {
@@ -66,23 +67,19 @@ InspectionReport PKGInspection::inspect(const std::filesystem::path& file,
                                         InspectionFileFields fileFields,
                                         const InspectionService::Progress& progress,
                                         const InspectionRunner::Function& run) {
-  const auto pkg = file.string();
-
   progress("Checking the package signature…");
-  const auto signature = PackageSignatureFacts::from(run(
-      AppleTools::pkgutil, {"--check-signature", pkg}, InspectionRunner::queryLimit, std::nullopt));
+  const auto query = InspectionRunner::bound(run, InspectionRunner::queryLimit);
+  const auto signature = Packages::checkSignature(file, query);
   auto signing = Rules::signatureFields(signature);
 
   progress("Asking Gatekeeper about the package…");
-  const auto assessment = run(
-      AppleTools::spctl, AppleTools::gatekeeperAssessment(AppleTools::Assessment::install, file, 3),
-      InspectionRunner::queryLimit, std::nullopt);
+  const auto assessment =
+      Gatekeeper::assess(Gatekeeper::Kind::install, file, query, {.verbosity = 3});
   const auto ticket = run(AppleTools::xcrun, AppleTools::staplerValidate(file),
                           InspectionRunner::queryLimit, std::nullopt);
   const bool stapled = DMGInspectionRules::ticketValidated(ticket);
-  std::vector<InspectionField> trust{
-      Rules::notarization(DMGInspectionRules::saysNotarized(assessment), stapled),
-      Rules::fileGatekeeper(assessment), Rules::fileStapled(ticket)};
+  std::vector<InspectionField> trust{Rules::notarization(assessment.notarized(), stapled),
+                                     Rules::fileGatekeeper(assessment), Rules::fileStapled(ticket)};
 
   progress("Looking inside the package…");
   std::vector<InspectionField> contentFields;

@@ -5,6 +5,7 @@
 
 #include <fmt/format.h>
 
+#include "core/PKG/Packages.hpp"
 #include "core/Process/AppleTools.hpp"
 #include "core/Process/ToolProcessResult.hpp"
 #include "core/Support/HalyardCoreLog.hpp"
@@ -37,6 +38,18 @@ std::string lastComponent(const std::filesystem::path& file) {
   // "MyApp.app/" names the same file as "MyApp.app".
   if (!file.has_filename() && file.has_parent_path()) return file.parent_path().filename().string();
   return file.filename().string();
+}
+
+Gatekeeper::Kind gatekeeperKind(ReleaseCheck::Kind kind) {
+  switch (kind) {
+  case ReleaseCheck::Kind::app:
+    return Gatekeeper::Kind::execute;
+  case ReleaseCheck::Kind::dmg:
+    return Gatekeeper::Kind::open;
+  case ReleaseCheck::Kind::pkg:
+    break;
+  }
+  return Gatekeeper::Kind::install;
 }
 
 // Runs the check, turning anything unexpected (no memory, no thread for the runner) into a
@@ -80,22 +93,19 @@ ReleaseCheckStatus ReleaseCheck::signingAuthorityStatus(std::string_view output)
   return ReleaseCheckStatus::failed("Not signed with a Developer ID Application certificate");
 }
 
-ReleaseCheckStatus ReleaseCheck::packageSigningStatus(int32_t status, std::string_view output) {
-  if (status != 0 || containsIgnoringCase(output, "no signature"))
-    return ReleaseCheckStatus::failed("Not signed");
-  if (contains(output, "Developer ID Installer")) return ReleaseCheckStatus::passed();
+ReleaseCheckStatus ReleaseCheck::packageSigningStatus(const PackageSignatureFacts& signature) {
+  if (!signature.isSigned) return ReleaseCheckStatus::failed("Not signed");
+  if (signature.developerIDInstaller) return ReleaseCheckStatus::passed();
   return ReleaseCheckStatus::failed("Not signed with a Developer ID Installer certificate");
 }
 
-ReleaseCheckStatus ReleaseCheck::notarizationStatus(int32_t status, std::string_view output) {
-  if (status == 0 && contains(output, "source=Notarized Developer ID"))
-    return ReleaseCheckStatus::passed();
-  if (contains(output, "source=Unnotarized Developer ID") ||
-      contains(output, "source=Developer ID"))
+ReleaseCheckStatus ReleaseCheck::notarizationStatus(const Gatekeeper::Assessment& assessment) {
+  if (assessment.accepted() && assessment.notarized()) return ReleaseCheckStatus::passed();
+  if (assessment.unnotarizedDeveloperID())
     return ReleaseCheckStatus::failed("Signed, but Apple has no notarization ticket for it");
-  if (containsIgnoringCase(output, "rejected"))
-    return ReleaseCheckStatus::failed("Gatekeeper rejects it");
-  return ReleaseCheckStatus::failed(firstMeaningfulLine(output).value_or("Not notarized"));
+  if (assessment.rejected) return ReleaseCheckStatus::failed("Gatekeeper rejects it");
+  return ReleaseCheckStatus::failed(
+      firstMeaningfulLine(assessment.text()).value_or("Not notarized"));
 }
 
 ReleaseCheckStatus ReleaseCheck::staplingStatus(int32_t status, std::string_view output) {
@@ -122,19 +132,6 @@ std::optional<ReleaseCheckStatus> ReleaseCheck::unfinishedRunFailure(int32_t sta
   return std::nullopt;
 }
 
-std::vector<std::string> ReleaseCheck::notarizationArguments(const std::filesystem::path& file,
-                                                             Kind kind) {
-  switch (kind) {
-  case Kind::app:
-    return AppleTools::gatekeeperAssessment(AppleTools::Assessment::execute, file);
-  case Kind::dmg:
-    return AppleTools::gatekeeperAssessment(AppleTools::Assessment::open, file);
-  case Kind::pkg:
-    break;
-  }
-  return AppleTools::gatekeeperAssessment(AppleTools::Assessment::install, file);
-}
-
 ReleaseCheckStatus ReleaseCheck::checkSigning(const std::filesystem::path& file, double limit) {
   return guarded([&] {
     const auto verification = runMerged(
@@ -155,20 +152,24 @@ ReleaseCheckStatus ReleaseCheck::checkSigning(const std::filesystem::path& file,
 ReleaseCheckStatus ReleaseCheck::checkPackageSigning(const std::filesystem::path& file,
                                                      double limit) {
   return guarded([&] {
-    const auto run = runMerged(AppleTools::pkgutil, {"--check-signature", pathText(file)}, limit);
-    if (auto failure = unfinishedRunFailure(run.status, "pkgutil", run.explanation, limit))
+    const auto signature =
+        Packages::checkSignature(file, {AppleTools::Runner::releaseCheck, limit});
+    if (auto failure = unfinishedRunFailure(signature.run.status, "pkgutil",
+                                            signature.run.standardError, limit))
       return *failure;
-    return packageSigningStatus(run.status, run.output);
+    return packageSigningStatus(signature);
   });
 }
 
 ReleaseCheckStatus ReleaseCheck::checkNotarization(const std::filesystem::path& file, Kind kind,
                                                    double limit) {
   return guarded([&] {
-    const auto run = runMerged(AppleTools::spctl, notarizationArguments(file, kind), limit);
-    if (auto failure = unfinishedRunFailure(run.status, "spctl", run.explanation, limit))
+    const auto assessment =
+        Gatekeeper::assess(gatekeeperKind(kind), file, {AppleTools::Runner::releaseCheck, limit});
+    if (auto failure = unfinishedRunFailure(assessment.run.status, "spctl",
+                                            assessment.run.standardError, limit))
       return *failure;
-    return notarizationStatus(run.status, run.output);
+    return notarizationStatus(assessment);
   });
 }
 

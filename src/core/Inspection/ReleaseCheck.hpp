@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "core/Inspection/ReleaseCheckResult.hpp"
+#include "core/PKG/PackageSignatureFacts.hpp"
+#include "core/Signing/Gatekeeper.hpp"
 
 namespace halyard {
 
@@ -48,8 +50,8 @@ struct ReleaseCheck {
                                                                         std::string_view output);
   // Signing step 2 (`codesign -dvv`): which certificate signed it.
   static ReleaseCheckStatus signingAuthorityStatus(std::string_view output);
-  static ReleaseCheckStatus packageSigningStatus(int32_t status, std::string_view output);
-  static ReleaseCheckStatus notarizationStatus(int32_t status, std::string_view output);
+  static ReleaseCheckStatus packageSigningStatus(const PackageSignatureFacts& signature);
+  static ReleaseCheckStatus notarizationStatus(const Gatekeeper::Assessment& assessment);
   static ReleaseCheckStatus staplingStatus(int32_t status, std::string_view output);
 
   // A run that never finished (status -1: could not start, -2: stopped at its time limit) fails
@@ -59,10 +61,6 @@ struct ReleaseCheck {
                                                                 std::string_view toolName,
                                                                 std::string_view explanation,
                                                                 double toolTimeLimit);
-
-  // The Gatekeeper assessment's arguments for the kind.
-  static std::vector<std::string> notarizationArguments(const std::filesystem::path& file,
-                                                        Kind kind);
 };
 
 } // namespace halyard

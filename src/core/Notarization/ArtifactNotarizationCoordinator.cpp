@@ -9,7 +9,9 @@
 
 #include "core/Notarization/ArtifactNotarizationSteps.hpp"
 #include "core/Notarization/NotaryPollingError.hpp"
+#include "core/PKG/Packages.hpp"
 #include "core/Process/AppleTools.hpp"
+#include "core/Signing/Gatekeeper.hpp"
 #include "core/Support/AtomicFileCopy.hpp"
 #include "core/Support/Error.hpp"
 #include "core/Support/HalyardCoreLog.hpp"
@@ -233,9 +235,8 @@ ArtifactNotarizationCoordinator::notarizePKG(const ArtifactNotarizationConfig& c
                        "Cleaning up temporary signed PKG at: ");
     working = signedCopy->path();
     trace("temporary signed PKG path: " + working.string());
-    signingText = Steps::checkedOutput(
-        runTool(AppleTools::productsign, {"--sign", identity, original.string(), working.string()}),
-        Case::signingFailed, "PKG signing failed.");
+    signingText = Steps::checkedOutput(Packages::sign(identity, original, working, runTool),
+                                       Case::signingFailed, "PKG signing failed.");
     const bool created = fileExists(working);
     trace("PKG signing completed");
     trace(std::string("signed temp PKG exists immediately after productsign: ") +
@@ -362,8 +363,8 @@ std::string ArtifactNotarizationCoordinator::checkPKGSignature(const fs::path& f
                                  "because the package does not exist at: " +
                                      file.string());
   }
-  return Steps::checkedOutput(runTool(AppleTools::pkgutil, {"--check-signature", file.string()}),
-                              Case::validationFailed, "PKG signature verification failed.");
+  return Steps::checkedOutput(Packages::checkSignature(file, runTool).run, Case::validationFailed,
+                              "PKG signature verification failed.");
 }
 
 std::string ArtifactNotarizationCoordinator::submit(const fs::path& file,
@@ -408,9 +409,8 @@ std::string ArtifactNotarizationCoordinator::validate(const fs::path& file, Arti
   const ToolProcessResult staple = runTool(AppleTools::xcrun, AppleTools::staplerValidate(file));
   const ToolProcessResult check =
       kind == ArtifactKind::dmg
-          ? runTool(AppleTools::spctl,
-                    AppleTools::gatekeeperAssessment(AppleTools::Assessment::open, file, 3))
-          : runTool(AppleTools::pkgutil, {"--check-signature", file.string()});
+          ? Gatekeeper::assess(Gatekeeper::Kind::open, file, runTool, {.verbosity = 3}).run
+          : Packages::checkSignature(file, runTool).run;
   return Steps::validationOutput(kind, staple, check);
 }
 

@@ -6,6 +6,7 @@
 #include "core/Notarization/NotaryPollingError.hpp"
 #include "core/Process/AppleTools.hpp"
 #include "core/Process/Ditto.hpp"
+#include "core/Signing/Gatekeeper.hpp"
 #include "core/Support/AtomicFileCopy.hpp"
 #include "core/Support/Error.hpp"
 #include "core/Support/TemporaryFolder.hpp"
@@ -199,10 +200,9 @@ void BundleNotarizationCoordinator::staple(const fs::path& file, const Progress&
 std::string BundleNotarizationCoordinator::validate(const fs::path& file, bool app) {
   const auto staple = runTool(AppleTools::xcrun, AppleTools::staplerValidate(file));
   const auto assessment =
-      app ? runTool(AppleTools::spctl, {"-a", "-t", "exec", "-vvv", file.string()})
-          : runTool(AppleTools::spctl, {"-a", "-t", "open", "-vvv", "--context",
-                                        "context:primary-signature", file.string()});
-  return validationOutput(app, staple, assessment);
+      Gatekeeper::assess(app ? Gatekeeper::Kind::execute : Gatekeeper::Kind::open, file, runTool,
+                         {.verbosity = 3, .abbreviated = true});
+  return validationOutput(app, staple, assessment.run);
 }
 
 std::string BundleNotarizationCoordinator::validationOutput(bool app,

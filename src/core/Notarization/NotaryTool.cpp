@@ -6,6 +6,7 @@
 
 #include "core/Process/AppleTools.hpp"
 #include "core/Process/CoreCommand.hpp"
+#include "core/Signing/Gatekeeper.hpp"
 #include "core/Support/Text.hpp"
 
 namespace halyard {
@@ -14,10 +15,10 @@ namespace {
 
 using text::contains;
 
-NotarizationStatus classified(const std::filesystem::path& executable,
-                              const std::vector<std::string>& arguments) {
+// The status from one check; a run that fails is a failed status with CoreCommand's description.
+template <typename Run> NotarizationStatus classified(Run&& run) {
   try {
-    const std::string output = CoreCommand::capture(executable, arguments, NotaryTool::toolTimeout);
+    const std::string output = run();
     return NotaryTool::looksNotarized(output) ? NotarizationStatus::notarized()
                                               : NotarizationStatus::notNotarized();
   } catch (const std::exception& error) {
@@ -50,12 +51,17 @@ std::string NotaryTool::validateStaple(const std::filesystem::path& file) {
 }
 
 NotarizationStatus NotaryTool::statusOfDiskImage(const std::filesystem::path& file) {
-  return classified(AppleTools::xcrun, AppleTools::staplerValidate(file));
+  return classified([&] {
+    return CoreCommand::capture(AppleTools::xcrun, AppleTools::staplerValidate(file), toolTimeout);
+  });
 }
 
 NotarizationStatus NotaryTool::statusOfApp(const std::filesystem::path& file) {
-  return classified(AppleTools::spctl,
-                    AppleTools::gatekeeperAssessment(AppleTools::Assessment::execute, file));
+  return classified([&] {
+    return CoreCommand::checked(Gatekeeper::assess(Gatekeeper::Kind::execute, file,
+                                                   {AppleTools::Runner::shared, toolTimeout})
+                                    .run);
+  });
 }
 
 bool NotaryTool::looksNotarized(std::string_view output) {

@@ -9,8 +9,9 @@
 
 namespace halyard {
 
-// Thin operations around notarytool, stapler and spctl. Every run goes through CoreCommand with
-// the platform path of the tool; failures are CoreCommandError, passed through unchanged.
+// Thin operations around notarytool, stapler and spctl (asked through Gatekeeper). Every run goes
+// through the shared runner with the platform path of the tool; failures are CoreCommandError,
+// passed through unchanged.
 struct NotaryTool {
   static constexpr double toolTimeout = 3600;
 

@@ -5,13 +5,13 @@
 #include "core/PKG/PKGAppFacts.hpp"
 #include "core/PKG/PKGBuilderError.hpp"
 #include "core/PKG/PKGDistribution.hpp"
+#include "core/PKG/Packages.hpp"
 #include "core/Process/AppleTools.hpp"
 #include "core/Process/Ditto.hpp"
 #include "core/Process/ToolProcess.hpp"
 #include "core/Support/AtomicFile.hpp"
 #include "core/Support/AtomicFileCopy.hpp"
 #include "core/Support/CancellationError.hpp"
-#include "core/Support/PropertyList.hpp"
 #include "core/Support/TemporaryFolder.hpp"
 #include "core/Support/Text.hpp"
 
@@ -38,23 +38,13 @@ void report(const PKGBuilder::Progress& progress, const std::string& line) {
 
 // Runs one tool step; a non-zero status (a time-out included) fails the build with the step's
 // name and the tool's combined output.
-void runStep(const char* name, const char* executable, const std::vector<std::string>& arguments,
-             double limit) {
-  const auto result = ToolProcess::run(executable, arguments, limit);
+void checkStep(const char* name, const ToolProcessResult& result) {
   if (!result.succeeded()) throw PKGBuilderError::step(name, result.combined());
 }
 
-// Marks every bundle of the component property list as not relocatable, so the installer always
-// writes to /Applications instead of updating a copy of the app found elsewhere on disk.
-void makeBundlesNonRelocatable(const fs::path& componentPlist) {
-  PropertyList list = PropertyList::readFile(componentPlist);
-  if (!PropertyList::isArray(list.node()))
-    throw PKGBuilderError::step("Analyzing the app",
-                                "pkgbuild did not write a component property list.");
-  for (plist_t bundle : PropertyList::elements(list.node()))
-    if (PropertyList::isDictionary(bundle))
-      plist_dict_set_item(bundle, "BundleIsRelocatable", plist_new_bool(0));
-  AtomicFile::writeAll(componentPlist, list.xml());
+void runStep(const char* name, const char* executable, const std::vector<std::string>& arguments,
+             double limit) {
+  checkStep(name, ToolProcess::run(executable, arguments, limit));
 }
 
 std::string hostArchitectures(const fs::path& app, const PKGAppFacts& facts) {
@@ -99,18 +89,19 @@ void PKGBuilder::build(const PKGBuildRequest& request, const Progress& progress)
     throw PKGBuilderError::step("Copying the app", error.result().combined());
   }
   stopIfDiscarded();
-  runStep("Analyzing the app", AppleTools::pkgbuild,
-          {"--analyze", "--root", root.string(), componentPlist.string()},
-          AppleTools::packagingLimit);
+  const ToolRun packaging{AppleTools::Runner::shared, AppleTools::packagingLimit};
+  checkStep("Analyzing the app", Packages::analyze(root, componentPlist, packaging));
   stopIfDiscarded();
-  makeBundlesNonRelocatable(componentPlist);
+  // The installer always writes to /Applications instead of updating a copy of the app found
+  // elsewhere on disk.
+  if (!Packages::makeBundlesNonRelocatable(componentPlist))
+    throw PKGBuilderError::step("Analyzing the app",
+                                "pkgbuild did not write a component property list.");
 
   report(progress, "Building the installer package…");
-  runStep("pkgbuild", AppleTools::pkgbuild,
-          {"--root", root.string(), "--component-plist", componentPlist.string(), "--identifier",
-           facts.identifier, "--version", facts.version, "--install-location", "/Applications",
-           component.string()},
-          AppleTools::packagingLimit);
+  checkStep("pkgbuild", Packages::buildComponent({root, componentPlist, facts.identifier,
+                                                  facts.version, "/Applications", component},
+                                                 packaging));
   stopIfDiscarded();
 
   for (const auto& [folder, bytes] : request.licenseFolders) {
@@ -131,17 +122,11 @@ void PKGBuilder::build(const PKGBuildRequest& request, const Progress& progress)
   stopIfDiscarded();
   AtomicFile::writeAll(distribution, definition.text());
 
-  std::vector<std::string> arguments{"--distribution", distribution.string(),
-                                     "--resources",    resources.string(),
-                                     "--package-path", workspace.path().string()};
-  if (!identity.empty()) {
-    report(progress, "Assembling and signing the installer…");
-    arguments.insert(arguments.end(), {"--sign", identity, "--timestamp"});
-  } else {
-    report(progress, "Assembling the installer…");
-  }
-  arguments.push_back(product.string());
-  runStep("productbuild", AppleTools::productbuild, arguments, AppleTools::packagingLimit);
+  report(progress,
+         identity.empty() ? "Assembling the installer…" : "Assembling and signing the installer…");
+  checkStep("productbuild",
+            Packages::buildProduct({distribution, resources, workspace.path(), identity, product},
+                                   packaging));
   stopIfDiscarded();
 
   // Beside the output, then renamed over it: an earlier package stays whole until the new one

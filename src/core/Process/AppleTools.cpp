@@ -43,25 +43,6 @@ std::vector<std::string> AppleTools::keychainInfo() {
   return {"show-keychain-info"};
 }
 
-std::vector<std::string> AppleTools::gatekeeperAssessment(Assessment kind,
-                                                          const std::filesystem::path& file,
-                                                          int verbosity) {
-  std::vector<std::string> arguments{"--assess", verbosity >= 3 ? "-vvv" : "-vv", "--type"};
-  switch (kind) {
-  case Assessment::execute:
-    arguments.insert(arguments.end(), {"execute"});
-    break;
-  case Assessment::open:
-    arguments.insert(arguments.end(), {"open", "--context", "context:primary-signature"});
-    break;
-  case Assessment::install:
-    arguments.insert(arguments.end(), {"install"});
-    break;
-  }
-  arguments.push_back(file.string());
-  return arguments;
-}
-
 std::vector<std::string> AppleTools::udifrez(const std::filesystem::path& resourcePlist,
                                              const std::filesystem::path& image) {
   return {"udifrez", "-xml", resourcePlist.string(), "", image.string()};

@@ -69,16 +69,6 @@ struct AppleTools {
   // fails while that keychain is locked.
   static std::vector<std::string> keychainInfo();
 
-  // What Gatekeeper is asked about a file (`spctl --assess`).
-  enum class Assessment {
-    execute, // an app: --type execute
-    open,    // a disk image: --type open --context context:primary-signature
-    install, // an installer package: --type install
-  };
-  // `spctl --assess -vv --type ... FILE`; `verbosity` is the number of v's (2 or 3).
-  static std::vector<std::string>
-  gatekeeperAssessment(Assessment kind, const std::filesystem::path& file, int verbosity = 2);
-
   // How each component runs its tools: what a time-out does to the child and what the caller
   // gets back. `request` fills a runner request with one component's settings.
   enum class Runner {

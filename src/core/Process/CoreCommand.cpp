@@ -22,7 +22,11 @@ void CoreCommand::run(const std::filesystem::path& executable,
 std::string CoreCommand::capture(const std::filesystem::path& executable,
                                  const std::vector<std::string>& arguments, double timeout,
                                  const std::optional<std::string>& timeoutMessage) {
-  const auto result = ToolProcess::run(executable, arguments, timeout);
+  return checked(ToolProcess::run(executable, arguments, timeout), timeoutMessage);
+}
+
+std::string CoreCommand::checked(const ToolProcessResult& result,
+                                 const std::optional<std::string>& timeoutMessage) {
   if (result.succeeded()) return result.combined();
   throw CoreCommandError(result.status, failureDescription(result, timeoutMessage));
 }

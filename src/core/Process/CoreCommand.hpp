@@ -32,6 +32,10 @@ struct CoreCommand {
                              const std::vector<std::string>& arguments, double timeout,
                              const std::optional<std::string>& timeoutMessage = std::nullopt);
 
+  // The combined output of a finished run when it exited 0; otherwise the error `capture` throws.
+  static std::string checked(const ToolProcessResult& result,
+                             const std::optional<std::string>& timeoutMessage = std::nullopt);
+
   // The untrimmed standard output bytes on success; `standardInput` is written to the tool.
   static std::string captureData(const std::filesystem::path& executable,
                                  const std::vector<std::string>& arguments, double timeout,

@@ -144,19 +144,19 @@ TEST(DMGInspectionRulesTest, BundleFacts) {
 }
 
 TEST(DMGInspectionRulesTest, AppTrust) {
-  const auto notarized = DMGInspectionRules::appGatekeeper(outcome(
-      0, "X.app: accepted\nsource=Notarized Developer ID\norigin=Developer ID Application: E"));
+  const auto notarized = DMGInspectionRules::appGatekeeper(Gatekeeper::read(outcome(
+      0, "X.app: accepted\nsource=Notarized Developer ID\norigin=Developer ID Application: E")));
   EXPECT_EQ(notarized.value(), "Accepted - Notarized Developer ID.");
   EXPECT_EQ(notarized.status(), S::pass);
   EXPECT_EQ(notarized.detail(),
             "X.app: accepted\nsource=Notarized Developer ID\norigin=Developer ID Application: E");
-  EXPECT_EQ(DMGInspectionRules::appGatekeeper(outcome(0, "X.app: accepted")).value(), "Accepted.");
+  EXPECT_EQ(
+      DMGInspectionRules::appGatekeeper(Gatekeeper::read(outcome(0, "X.app: accepted"))).value(),
+      "Accepted.");
   const auto rejected = DMGInspectionRules::appGatekeeper(
-      outcome(3, "X.app: rejected\nsource=Unnotarized Developer ID"));
+      Gatekeeper::read(outcome(3, "X.app: rejected\nsource=Unnotarized Developer ID")));
   EXPECT_EQ(rejected.value(), "Rejected by Gatekeeper.");
   EXPECT_EQ(rejected.status(), S::fail);
-  EXPECT_FALSE(DMGInspectionRules::saysNotarized(rejected.detail() ? outcome(3, *rejected.detail())
-                                                                   : outcome(3, "")));
 
   const auto stapled = DMGInspectionRules::appStapled(
       outcome(0, "", "Processing: /V/X.app\nThe validate action worked!"));

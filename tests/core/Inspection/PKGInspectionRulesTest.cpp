@@ -70,12 +70,13 @@ TEST(PKGInspectionRulesTest, TeamIdentifierSources) {
   EXPECT_EQ(facts.packageIdentifier, "com.example.pkg");
 
   using R = PKGInspectionRules;
-  EXPECT_EQ(R::teamIdentifierInName("Signer Name (A1B2C3D4E5) \t "), "A1B2C3D4E5");
-  EXPECT_EQ(R::teamIdentifierInName("(A1B2C3D4E5)"), "A1B2C3D4E5");
-  EXPECT_EQ(R::teamIdentifierInName("Name (a1b2c3d4e5)"), std::nullopt);
-  EXPECT_EQ(R::teamIdentifierInName("Name (A1B2C3D4E)"), std::nullopt);
-  EXPECT_EQ(R::teamIdentifierInName("Name (A1B2C3D4E5) trailing"), std::nullopt);
-  EXPECT_EQ(R::teamIdentifierInName("A1B2C3D4E5)"), std::nullopt);
+  using F = PackageSignatureFacts;
+  EXPECT_EQ(F::teamIdentifierInName("Signer Name (A1B2C3D4E5) \t "), "A1B2C3D4E5");
+  EXPECT_EQ(F::teamIdentifierInName("(A1B2C3D4E5)"), "A1B2C3D4E5");
+  EXPECT_EQ(F::teamIdentifierInName("Name (a1b2c3d4e5)"), std::nullopt);
+  EXPECT_EQ(F::teamIdentifierInName("Name (A1B2C3D4E)"), std::nullopt);
+  EXPECT_EQ(F::teamIdentifierInName("Name (A1B2C3D4E5) trailing"), std::nullopt);
+  EXPECT_EQ(F::teamIdentifierInName("A1B2C3D4E5)"), std::nullopt);
 
   facts = PackageSignatureFacts::from(ProcessOutcome{0, "   Signer: Somebody Else\n", ""});
   EXPECT_EQ(facts.signer, "Somebody Else");
@@ -85,12 +86,12 @@ TEST(PKGInspectionRulesTest, TeamIdentifierSources) {
 
 TEST(PKGInspectionRulesTest, GatekeeperTicketAndNotarization) {
   using R = PKGInspectionRules;
-  const auto accepted =
-      R::fileGatekeeper(ProcessOutcome{0, "", "X.pkg: accepted\nsource=Notarized Developer ID\n"});
+  const auto accepted = R::fileGatekeeper(
+      Gatekeeper::read({0, "", "X.pkg: accepted\nsource=Notarized Developer ID\n"}));
   EXPECT_EQ(accepted.title(), "Gatekeeper");
   EXPECT_EQ(accepted.value(), "Accepted - Notarized Developer ID.");
   EXPECT_EQ(accepted.weight(), 10);
-  const auto rejected = R::fileGatekeeper(ProcessOutcome{3, "", "X.pkg: rejected"});
+  const auto rejected = R::fileGatekeeper(Gatekeeper::read({3, "", "X.pkg: rejected"}));
   EXPECT_EQ(rejected.value(), "Rejected by Gatekeeper.");
   EXPECT_EQ(rejected.status(), S::fail);
 

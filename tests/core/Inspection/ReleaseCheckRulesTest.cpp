@@ -5,7 +5,12 @@
 
 using namespace halyard;
 using Status = ReleaseCheckStatus;
-using Strings = std::vector<std::string>;
+
+namespace {
+PackageSignatureFacts signature(int status, const char* output) {
+  return PackageSignatureFacts::from({status, output, ""});
+}
+} // namespace
 
 TEST(ReleaseCheckFirstMeaningfulLine, SkipsBlankAndProcessingLines) {
   EXPECT_EQ(
@@ -50,33 +55,35 @@ TEST(ReleaseCheckSigningRules, CertificateStep) {
 TEST(ReleaseCheckSigningRules, PackageSignature) {
   const auto signedPackage = "Package \"X.pkg\":\n   Status: signed by a developer certificate\n"
                              "    1. Developer ID Installer: Example Corp (A1B2C3D4E5)\n";
-  EXPECT_EQ(ReleaseCheck::packageSigningStatus(0, signedPackage), Status::passed());
-  EXPECT_EQ(ReleaseCheck::packageSigningStatus(1, signedPackage), Status::failed("Not signed"));
-  EXPECT_EQ(ReleaseCheck::packageSigningStatus(0, "Package \"X.pkg\":\n   Status: No Signature\n"),
+  EXPECT_EQ(ReleaseCheck::packageSigningStatus(signature(0, signedPackage)), Status::passed());
+  EXPECT_EQ(ReleaseCheck::packageSigningStatus(signature(1, signedPackage)),
             Status::failed("Not signed"));
   EXPECT_EQ(ReleaseCheck::packageSigningStatus(
-                0, "   Status: signed\n    1. 3rd Party Mac Developer Installer: E (T)\n"),
+                signature(0, "Package \"X.pkg\":\n   Status: No Signature\n")),
+            Status::failed("Not signed"));
+  EXPECT_EQ(ReleaseCheck::packageSigningStatus(signature(
+                0, "   Status: signed\n    1. 3rd Party Mac Developer Installer: E (T)\n")),
             Status::failed("Not signed with a Developer ID Installer certificate"));
 }
 
 TEST(ReleaseCheckNotarizationRules, FromTheGatekeeperAssessment) {
-  EXPECT_EQ(ReleaseCheck::notarizationStatus(
-                0, "X.app: accepted\nsource=Notarized Developer ID\norigin=Developer ID "
-                   "Application: E (T)"),
+  const auto status = [](int exit, const char* output) {
+    return ReleaseCheck::notarizationStatus(Gatekeeper::read({exit, output, ""}));
+  };
+  EXPECT_EQ(status(0, "X.app: accepted\nsource=Notarized Developer ID\norigin=Developer ID "
+                      "Application: E (T)"),
             Status::passed());
   const auto noTicket = Status::failed("Signed, but Apple has no notarization ticket for it");
-  EXPECT_EQ(ReleaseCheck::notarizationStatus(3, "X.dmg: rejected\nsource=Unnotarized Developer ID"),
-            noTicket);
-  EXPECT_EQ(ReleaseCheck::notarizationStatus(0, "X.app: accepted\nsource=Developer ID"), noTicket);
+  EXPECT_EQ(status(3, "X.dmg: rejected\nsource=Unnotarized Developer ID"), noTicket);
+  EXPECT_EQ(status(0, "X.app: accepted\nsource=Developer ID"), noTicket);
   // Notarized in name only: the assessment itself did not succeed.
-  EXPECT_EQ(ReleaseCheck::notarizationStatus(3, "X.app: REJECTED\nsource=Notarized Developer ID"),
+  EXPECT_EQ(status(3, "X.app: REJECTED\nsource=Notarized Developer ID"),
             Status::failed("Gatekeeper rejects it"));
-  EXPECT_EQ(ReleaseCheck::notarizationStatus(3, "X.app: rejected\nsource=no usable signature"),
+  EXPECT_EQ(status(3, "X.app: rejected\nsource=no usable signature"),
             Status::failed("Gatekeeper rejects it"));
-  EXPECT_EQ(ReleaseCheck::notarizationStatus(
-                1, "Processing: X\nX.pkg: the package could not be assessed\n"),
+  EXPECT_EQ(status(1, "Processing: X\nX.pkg: the package could not be assessed\n"),
             Status::failed("X.pkg: the package could not be assessed"));
-  EXPECT_EQ(ReleaseCheck::notarizationStatus(1, ""), Status::failed("Not notarized"));
+  EXPECT_EQ(status(1, ""), Status::failed("Not notarized"));
 }
 
 TEST(ReleaseCheckStaplingRules, FromTheTicketValidation) {
@@ -103,16 +110,6 @@ TEST(ReleaseCheckRunRules, UnfinishedRunsNameTheTool) {
             Status::failed("stapler did not finish within 300 seconds and was stopped"));
   EXPECT_EQ(ReleaseCheck::unfinishedRunFailure(0, "spctl", "", 300), std::nullopt);
   EXPECT_EQ(ReleaseCheck::unfinishedRunFailure(3, "spctl", "", 300), std::nullopt);
-}
-
-TEST(ReleaseCheckRunRules, GatekeeperAssessmentTypePerKind) {
-  EXPECT_EQ(ReleaseCheck::notarizationArguments("/a/X.app", ReleaseCheck::Kind::app),
-            (Strings{"--assess", "-vv", "--type", "execute", "/a/X.app"}));
-  EXPECT_EQ(ReleaseCheck::notarizationArguments("/a/X.dmg", ReleaseCheck::Kind::dmg),
-            (Strings{"--assess", "-vv", "--type", "open", "--context", "context:primary-signature",
-                     "/a/X.dmg"}));
-  EXPECT_EQ(ReleaseCheck::notarizationArguments("/a/X.pkg", ReleaseCheck::Kind::pkg),
-            (Strings{"--assess", "-vv", "--type", "install", "/a/X.pkg"}));
 }
 
 TEST(ReleaseCheckValues, StatusAndLogLine) {
