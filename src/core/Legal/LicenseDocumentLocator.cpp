@@ -5,8 +5,8 @@
 #include <system_error>
 
 #include <unicode/uchar.h>
-#include <unicode/utf8.h>
 
+#include "core/Support/CodePoint.hpp"
 #include "core/Support/FinderNameOrder.hpp"
 #include "core/Support/Text.hpp"
 
@@ -19,22 +19,12 @@ namespace {
 std::string lowerCased(std::string_view text) {
   std::string result;
   result.reserve(text.size());
-  const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
-  const auto length = static_cast<int32_t>(std::min<size_t>(text.size(), INT32_MAX));
-  int32_t index = 0;
-  while (index < length) {
-    const int32_t start = index;
-    UChar32 character = 0;
-    U8_NEXT(bytes, index, length, character);
-    if (character < 0) {
-      result.append(text.substr(start, index - start));
-      continue;
-    }
-    const UChar32 lower = u_tolower(character);
-    uint8_t encoded[U8_MAX_LENGTH];
-    int32_t written = 0;
-    U8_APPEND_UNSAFE(encoded, written, lower);
-    result.append(reinterpret_cast<const char*>(encoded), static_cast<size_t>(written));
+  for (std::size_t index = 0; index < text.size();) {
+    const auto character = CodePoint::next(text, index);
+    if (character.isValid())
+      text::appendUTF8(result, static_cast<char32_t>(u_tolower(character.value)));
+    else
+      result.append(character.bytes);
   }
   return result;
 }
@@ -44,15 +34,10 @@ std::string lowerCased(std::string_view text) {
 std::vector<std::string> tokens(std::string_view stem) {
   std::vector<std::string> result;
   std::string current;
-  const auto* bytes = reinterpret_cast<const uint8_t*>(stem.data());
-  const auto length = static_cast<int32_t>(std::min<size_t>(stem.size(), INT32_MAX));
-  int32_t index = 0;
-  while (index < length) {
-    const int32_t start = index;
-    UChar32 character = 0;
-    U8_NEXT(bytes, index, length, character);
-    if (character >= 0 && (u_isalpha(character) || u_isdigit(character))) {
-      current.append(stem.substr(start, index - start));
+  for (std::size_t index = 0; index < stem.size();) {
+    const auto character = CodePoint::next(stem, index);
+    if (character.isValid() && (u_isalpha(character.value) || u_isdigit(character.value))) {
+      current.append(character.bytes);
     } else if (!current.empty()) {
       result.push_back(std::move(current));
       current.clear();

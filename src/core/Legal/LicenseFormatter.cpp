@@ -2,9 +2,9 @@
 
 #include "core/Legal/LicenseAgreement.hpp"
 #include "core/Legal/RTFWriter.hpp"
+#include "core/Support/CodePoint.hpp"
 
 #include <unicode/uchar.h>
-#include <unicode/utf8.h>
 
 namespace halyard {
 
@@ -77,12 +77,8 @@ std::string LicenseFormatter::rtfData(const StyledText& text) {
 namespace halyard {
 
 bool LicenseFormatter::isBlank(std::string_view text) {
-  const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
-  const auto length = static_cast<int32_t>(text.size());
-  int32_t index = 0;
-  while (index < length) {
-    UChar32 codePoint = 0;
-    U8_NEXT(bytes, index, length, codePoint);
+  for (std::size_t index = 0; index < text.size();) {
+    const auto codePoint = CodePoint::next(text, index).value;
     if (codePoint < 0) return true;
     const bool space = (codePoint >= 0x09 && codePoint <= 0x0D) || codePoint == 0x85 ||
                        u_charType(codePoint) == U_SPACE_SEPARATOR ||

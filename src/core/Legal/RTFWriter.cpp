@@ -1,12 +1,12 @@
 #include "core/Legal/RTFWriter.hpp"
 
 #include <unicode/utf16.h>
-#include <unicode/utf8.h>
 
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
+#include "core/Support/CodePoint.hpp"
 #include "core/Support/Text.hpp"
 
 namespace halyard {
@@ -33,12 +33,8 @@ void appendCodeUnit(std::string& out, char16_t unit) {
 }
 
 void appendText(std::string& out, const std::string& text) {
-  const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
-  const auto length = static_cast<int32_t>(text.size());
-  int32_t index = 0;
-  while (index < length) {
-    UChar32 codePoint = 0;
-    U8_NEXT(bytes, index, length, codePoint);
+  for (std::size_t index = 0; index < text.size();) {
+    const auto codePoint = CodePoint::next(text, index).value;
     switch (codePoint) {
     case '\\':
       out += "\\\\";

@@ -36,15 +36,10 @@ void report(const PKGBuilder::Progress& progress, const std::string& line) {
   if (progress) progress(line);
 }
 
-// Runs one tool step; a non-zero status (a time-out included) fails the build with the step's
+// A tool step's result; a non-zero status (a time-out included) fails the build with the step's
 // name and the tool's combined output.
 void checkStep(const char* name, const ToolProcessResult& result) {
   if (!result.succeeded()) throw PKGBuilderError::step(name, result.combined());
-}
-
-void runStep(const char* name, const char* executable, const std::vector<std::string>& arguments,
-             double limit) {
-  checkStep(name, ToolProcess::run(executable, arguments, limit));
 }
 
 std::string hostArchitectures(const fs::path& app, const PKGAppFacts& facts) {

@@ -1,18 +1,17 @@
 #include "core/PKG/PKGDistribution.hpp"
 
-#include <unicode/utf8.h>
-
 #include <cstdint>
 #include <sstream>
 #include <vector>
 
+#include "core/Support/CodePoint.hpp"
 #include "core/Support/Text.hpp"
 
 namespace halyard {
 
 namespace {
 
-bool allowedInXML(UChar32 character) {
+bool allowedInXML(std::int32_t character) {
   if (character < 0x20 || character == 0x7F) return false;
   return character != 0xFFFE && character != 0xFFFF;
 }
@@ -22,19 +21,14 @@ bool allowedInXML(UChar32 character) {
 std::string PKGDistribution::escaped(std::string_view value) {
   std::string result;
   result.reserve(value.size());
-  const auto* bytes = reinterpret_cast<const uint8_t*>(value.data());
-  const auto length = static_cast<int32_t>(value.size());
-  int32_t index = 0;
-  while (index < length) {
-    const int32_t start = index;
-    UChar32 character = 0;
-    U8_NEXT(bytes, index, length, character);
-    if (character < 0) {
+  for (std::size_t index = 0; index < value.size();) {
+    const auto character = CodePoint::next(value, index);
+    if (!character.isValid()) {
       result += "\xEF\xBF\xBD";
       continue;
     }
-    if (!allowedInXML(character)) continue;
-    switch (character) {
+    if (!allowedInXML(character.value)) continue;
+    switch (character.value) {
     case '&':
       result += "&amp;";
       break;
@@ -48,7 +42,7 @@ std::string PKGDistribution::escaped(std::string_view value) {
       result += "&quot;";
       break;
     default:
-      result.append(value.substr(static_cast<size_t>(start), static_cast<size_t>(index - start)));
+      result.append(character.bytes);
     }
   }
   return result;
