@@ -5,6 +5,7 @@
 
 #include "core/DiskImage/DiskImageAttachment.hpp"
 #include "core/DiskImage/DiskImageListing.hpp"
+#include "core/DiskImage/ModernDiskImageTool.hpp"
 #include "core/Process/AppleTools.hpp"
 #include "core/Support/FolderLock.hpp"
 #include "core/Support/UserFolders.hpp"
@@ -101,7 +102,8 @@ std::vector<std::string> detachAll(const std::vector<std::string>& targets) {
     if (DiskImageCleanup::run(halyard::AppleTools::hdiutil,
                               DiskImageAttachment::detachArguments(target, true, true)) ||
         (target.starts_with("/dev/disk") &&
-         DiskImageCleanup::run(halyard::AppleTools::diskutil, {"eject", "force", target}))) {
+         DiskImageCleanup::run(halyard::AppleTools::diskutil,
+                               halyard::ModernDiskImageTool::ejectArguments(target, true)))) {
       DiskImageAttachment::forget(target);
     } else {
       DiskImageAttachment::remember(target);
