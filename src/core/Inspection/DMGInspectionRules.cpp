@@ -4,16 +4,16 @@
 #include <sstream>
 
 #include "core/Inspection/InspectionFieldCatalogue.hpp"
-#include "core/Inspection/InspectionText.hpp"
 #include "core/Signing/CodeDirectoryFlags.hpp"
 #include "core/Support/Text.hpp"
+#include "core/Support/ToolOutputText.hpp"
 
 namespace halyard {
 
 namespace {
 using ID = InspectionFieldID;
 using S = InspectionStatus;
-using namespace inspectiontext;
+using text::firstValue;
 
 InspectionField dmgField(ID id, std::string value, S status,
                          std::optional<std::string> detail = std::nullopt) {

@@ -5,7 +5,6 @@
 #include <fstream>
 
 #include "core/Inspection/InspectionFolderWalk.hpp"
-#include "core/Inspection/InspectionText.hpp"
 #include "core/Support/Text.hpp"
 
 namespace halyard {

@@ -2,7 +2,6 @@
 
 #include "core/Inspection/DMGInspectionRules.hpp"
 #include "core/Inspection/InspectionFieldCatalogue.hpp"
-#include "core/Inspection/InspectionText.hpp"
 #include "core/Support/Text.hpp"
 
 namespace halyard {
@@ -10,7 +9,6 @@ namespace halyard {
 namespace {
 using ID = InspectionFieldID;
 using S = InspectionStatus;
-using namespace inspectiontext;
 
 InspectionField pkgField(ID id, std::string value, S status,
                          std::optional<std::string> detail = std::nullopt) {

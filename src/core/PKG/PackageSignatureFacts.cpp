@@ -2,8 +2,8 @@
 
 #include <utility>
 
-#include "core/Inspection/InspectionText.hpp"
 #include "core/Support/Text.hpp"
+#include "core/Support/ToolOutputText.hpp"
 
 namespace halyard {
 
@@ -14,7 +14,7 @@ bool isUpperAlphanumeric(char c) {
 } // namespace
 
 PackageSignatureFacts PackageSignatureFacts::from(ToolProcessResult check) {
-  using inspectiontext::firstValue;
+  using text::firstValue;
   PackageSignatureFacts facts;
   facts.output = check.combined();
   facts.isSigned = check.status == 0 && !text::containsIgnoringCase(facts.output, "no signature");

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "core/Inspection/DMGInspectionRules.hpp"
-#include "core/Inspection/InspectionText.hpp"
 #include "core/Support/Text.hpp"
+#include "core/Support/ToolOutputText.hpp"
 
 using namespace halyard;
 
@@ -27,7 +27,7 @@ const char* developerIDDetails = "Executable=/Volumes/X/X.app/Contents/MacOS/X\n
 } // namespace
 
 TEST(InspectionTextTest, FirstValueTakesTheFirstMatchingLineTrimmedOfBlanks) {
-  using inspectiontext::firstValue;
+  using text::firstValue;
   EXPECT_EQ(firstValue("a=1\r\n \tKey= value \t\nKey=second", "Key="), "value");
   EXPECT_EQ(firstValue("key=lower", "Key="), std::nullopt);
   EXPECT_EQ(firstValue("TeamIdentifier=A", "Identifier="), std::nullopt);

@@ -1,21 +1,21 @@
-#include "core/Inspection/InspectionText.hpp"
+#include "core/Support/ToolOutputText.hpp"
 
 #include "core/Support/Text.hpp"
 
-namespace halyard::inspectiontext {
+namespace halyard::text {
 
 std::optional<std::string> firstValue(std::string_view text, std::string_view prefix) {
   std::size_t start = 0;
   while (start <= text.size()) {
     auto end = text.find_first_of("\r\n", start);
     if (end == std::string_view::npos) end = text.size();
-    const auto line = halyard::text::trimmed(text.substr(start, end - start), " \t");
+    const auto line = trimmed(text.substr(start, end - start), " \t");
     if (std::string_view(line).starts_with(prefix)) {
-      return halyard::text::trimmed(std::string_view(line).substr(prefix.size()), " \t");
+      return trimmed(std::string_view(line).substr(prefix.size()), " \t");
     }
     start = end + 1;
   }
   return std::nullopt;
 }
 
-} // namespace halyard::inspectiontext
+} // namespace halyard::text
