@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -49,16 +50,37 @@ inline std::vector<std::string> sortedFileNames(const std::filesystem::path& fol
 
 // The running processes whose command line contains every one of `parts` (from /proc).
 inline std::vector<pid_t> processesNaming(const std::vector<std::string>& parts) {
-  std::vector<pid_t> found;
+  struct Process {
+    pid_t pid;
+    pid_t parent;
+    std::string commandLine;
+  };
+  std::vector<Process> matching;
   for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
     const std::string name = entry.path().filename().string();
     if (name.find_first_not_of("0123456789") != std::string::npos) continue;
     std::string commandLine = fileContents(entry.path() / "cmdline");
     std::replace(commandLine.begin(), commandLine.end(), '\0', ' ');
-    if (std::all_of(parts.begin(), parts.end(), [&](const std::string& part) {
+    if (!std::all_of(parts.begin(), parts.end(), [&](const std::string& part) {
           return commandLine.find(part) != std::string::npos;
         }))
-      found.push_back(static_cast<pid_t>(std::stol(name)));
+      continue;
+    // The parent is the fourth field of stat, after the name in parentheses.
+    const std::string stat = fileContents(entry.path() / "stat");
+    const auto afterName = stat.rfind(") ");
+    pid_t parent = 0;
+    if (afterName != std::string::npos && stat.size() > afterName + 4)
+      parent = static_cast<pid_t>(std::atol(stat.c_str() + afterName + 4));
+    matching.push_back({static_cast<pid_t>(std::stol(name)), parent, std::move(commandLine)});
+  }
+  // A child forked to run a tool carries its parent's command line until it runs the tool: it is
+  // the same program, not another match.
+  std::vector<pid_t> found;
+  for (const auto& process : matching) {
+    if (std::none_of(matching.begin(), matching.end(), [&](const Process& other) {
+          return other.pid == process.parent && other.commandLine == process.commandLine;
+        }))
+      found.push_back(process.pid);
   }
   return found;
 }
