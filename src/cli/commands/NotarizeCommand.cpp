@@ -86,13 +86,11 @@ std::optional<std::string> signingIdentity(const ParsedArguments& parsed,
     return std::nullopt;
   }
 
-  const auto installed = halyard::SigningIdentityDetector::identities(
+  const auto listing = halyard::SigningIdentityDetector::list(
       isDMG ? halyard::SigningIdentityKind::application : halyard::SigningIdentityKind::installer);
-  if (!halyard::SigningIdentityDetector::firstMatch(installed, identity)) {
-    throw CLIError(ExitCode::credentials,
-                   "The signing identity \"" + identity + "\" was not found in your keychain.",
-                   installed.empty() ? "Add --no-sign to keep the file's current signature."
-                                     : "Available: " + halyard::text::joined(installed, "; "));
+  if (!halyard::SigningIdentityDetector::firstMatch(listing.installed(), identity)) {
+    throw CLIError::identityNotFound("signing identity", identity, listing.identities,
+                                     "Add --no-sign to keep the file's current signature.");
   }
   return identity;
 }

@@ -613,28 +613,23 @@ ReleasePlan ReleasePipeline::preflight(const ReleasePlan& plan) const {
   Console& console = Console::shared();
   if (plan.sign && plan.identity) {
     console.step("Checking signing identities…");
-    const auto installed =
-        halyard::SigningIdentityDetector::identities(halyard::SigningIdentityKind::application);
-    if (!halyard::SigningIdentityDetector::firstMatch(installed, *plan.identity)) {
-      throw CLIError(ExitCode::credentials,
-                     "The signing identity \"" + *plan.identity +
-                         "\" was not found in your keychain.",
-                     installed.empty() ? "No Developer ID Application identities are installed. "
-                                         "Install your certificate or add --no-sign --no-notarize."
-                                       : "Available: " + halyard::text::joined(installed, "; "));
+    const auto listing =
+        halyard::SigningIdentityDetector::list(halyard::SigningIdentityKind::application);
+    if (!halyard::SigningIdentityDetector::firstMatch(listing.installed(), *plan.identity)) {
+      throw CLIError::identityNotFound("signing identity", *plan.identity, listing.identities,
+                                       "No Developer ID Application identities are installed. "
+                                       "Install your certificate or add --no-sign --no-notarize.");
     }
   }
   if (plan.format == OutputKind::pkg && plan.installerIdentity) {
-    const auto installed =
-        halyard::SigningIdentityDetector::identities(halyard::SigningIdentityKind::installer);
+    const auto listing =
+        halyard::SigningIdentityDetector::list(halyard::SigningIdentityKind::installer);
     const auto match =
-        halyard::SigningIdentityDetector::firstMatch(installed, *plan.installerIdentity);
+        halyard::SigningIdentityDetector::firstMatch(listing.installed(), *plan.installerIdentity);
     if (!match) {
-      throw CLIError(ExitCode::credentials,
-                     "The installer identity \"" + *plan.installerIdentity +
-                         "\" was not found in your keychain.",
-                     installed.empty() ? "No Developer ID Installer identities are installed."
-                                       : "Available: " + halyard::text::joined(installed, "; "));
+      throw CLIError::identityNotFound("installer identity", *plan.installerIdentity,
+                                       listing.identities,
+                                       "No Developer ID Installer identities are installed.");
     }
     // The package tools take the identity's full name: a part of it (the team identifier, say)
     // would be read as a certificate holder's name.
