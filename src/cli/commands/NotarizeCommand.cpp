@@ -19,6 +19,7 @@
 #include "core/Notarization/ArtifactNotarizationCoordinator.hpp"
 #include "core/Notarization/ArtifactNotarizationCoordinatorError.hpp"
 #include "core/Notarization/NotaryPolling.hpp"
+#include "core/Process/CleanupRegistry.hpp"
 #include "core/Signing/SigningIdentityDetector.hpp"
 #include "core/Support/Error.hpp"
 #include "core/Support/SHA256.hpp"
@@ -216,9 +217,10 @@ ExitCode NotarizeCommand::run(const ParsedArguments& parsed) {
   {
     // Ctrl-C stops the tool through the process registry; this keeps an uploaded file whose
     // verdict is still to come, then removes what the run made.
-    const CancellationCleanup cleanup([&coordinator, &tracker] {
+    const auto discard = halyard::CleanupRegistry::shared().add("", [&coordinator, &tracker] {
       tracker.cancelled();
       coordinator.discardTemporaryFiles();
+      return true;
     });
     try {
       halyard::ArtifactNotarizationConfig config(resumption ? resumption->file : input, identity,
