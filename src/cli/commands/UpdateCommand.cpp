@@ -37,16 +37,6 @@ nlohmann::json updateEvent(const std::string& current, const std::string& latest
   return {{"current", current}, {"latest", latest}, {"updated", updated}};
 }
 
-// An update's temporary file or folder, removed when the run is cancelled (the signal handler
-// ends the process without running destructors); its maker removes it otherwise.
-halyard::CleanupRegistry::Entry temporary(const fs::path& path) {
-  return halyard::CleanupRegistry::shared().add(path.string(), [path] {
-    std::error_code error;
-    fs::remove_all(path, error);
-    return !fs::exists(fs::symlink_status(path, error));
-  });
-}
-
 ExitCode exitCodeFor(const BosunRelease::Failure& failure) {
   switch (failure.kind()) {
   case BosunRelease::Failure::Kind::checksum:
@@ -142,13 +132,18 @@ ExitCode UpdateCommand::run(const ParsedArguments& parsed) {
   checkReplaceable(*executable, latest);
 
   console.step("Downloading Bosun " + latest);
+  // Removed on Ctrl-C (the signal handler ends the process without running destructors); the
+  // download and the installation remove them otherwise.
   std::vector<halyard::CleanupRegistry::Entry> temporaries;
   try {
-    const auto verified = BosunRelease::downloadVerifiedBinary(
-        release, [&](const fs::path& folder) { temporaries.push_back(temporary(folder)); });
+    const auto verified =
+        BosunRelease::downloadVerifiedBinary(release, [&](const fs::path& folder) {
+          temporaries.push_back(halyard::CleanupRegistry::shared().addPath(folder));
+        });
     console.step("Installing Bosun " + latest);
-    install(verified.file, *executable,
-            [&](const fs::path& file) { temporaries.push_back(temporary(file)); });
+    install(verified.file, *executable, [&](const fs::path& file) {
+      temporaries.push_back(halyard::CleanupRegistry::shared().addPath(file));
+    });
   } catch (const BosunRelease::Failure& failure) {
     throw CLIError(exitCodeFor(failure), failure.message());
   } catch (const CLIError&) {

@@ -81,16 +81,18 @@ void SignalHandler::receiveSignals() {
 
 std::vector<std::string> SignalHandler::leftBehind() {
   std::vector<std::string> left = halyard::CleanupRegistry::shared().leftBehind();
+  const auto add = [&left](std::string thing) {
+    if (std::find(left.begin(), left.end(), thing) == left.end()) left.push_back(std::move(thing));
+  };
   for (const auto& folder : halyard::FolderLock::heldByThisProcess()) {
     std::error_code error;
-    if (std::filesystem::exists(std::filesystem::symlink_status(folder, error)) &&
-        std::find(left.begin(), left.end(), folder.string()) == left.end())
-      left.push_back(folder.string());
+    if (std::filesystem::exists(std::filesystem::symlink_status(folder, error)))
+      add(folder.string());
   }
   for (const auto& attachment : halyard::ModernDiskImageTool::registry().snapshot())
-    left.push_back(attachment.wholeDisk() + " (" + attachment.mountPoint + ")");
+    add(attachment.wholeDisk() + " (" + attachment.mountPoint + ")");
   for (const auto& target : halyard::DiskImageAttachment::attachedByThisProcess())
-    left.push_back(target);
+    add(target);
   return left;
 }
 

@@ -363,13 +363,8 @@ private:
       request.licenseFolders = halyard::InstallerLicense::folders(agreement);
       // Signed here unless notarizing signs it.
       if (!decided(Action::notarize)) request.signingIdentity = plan_.installerIdentity;
-      halyard::PKGBuilder builder;
-      const auto discard = halyard::CleanupRegistry::shared().add("", [&builder] {
-        builder.discardTemporaryFiles();
-        return true;
-      });
       try {
-        builder.build(request, step);
+        halyard::PKGBuilder::build(request, step);
       } catch (...) {
         throw CLIError::from(std::current_exception(), ExitCode::build);
       }
@@ -393,13 +388,6 @@ private:
         throw CLIError(ExitCode::input,
                        std::string("The template could not be used: ") + error.what());
       }
-    }
-    halyard::CleanupRegistry::Entry discard;
-    if (steps_.discardDMGBuild) {
-      discard = halyard::CleanupRegistry::shared().add("", [this] {
-        steps_.discardDMGBuild();
-        return true;
-      });
     }
     try {
       steps_.buildDMG(app_, displayName_, staged, request, agreement, plan_.modernDiskTools, step);
@@ -542,10 +530,6 @@ void ReleaseSteps::designedDiskImage(const fs::path& appURL, const std::string& 
   hooks.status = status;
   halyard::DMGBuilder::build(appURL, appDisplayName, outputURL, request, agreement,
                              prefersModernTools, halyard::DMGStyling::finderLayoutFile, hooks);
-}
-
-void ReleaseSteps::discardDiskImageBuilds() {
-  halyard::DMGBuilder::discardTemporaryFiles();
 }
 
 void ReleaseSteps::notarizeAppBundle(const fs::path& app,

@@ -38,7 +38,7 @@ std::string orFallback(std::string text, const char* fallback) {
 }
 
 void stopWhenCancelled() {
-  if (ProcessRegistry::shared().isCancelling()) throw CancellationError();
+  ProcessRegistry::shared().stopIfCancelling();
 }
 
 } // namespace

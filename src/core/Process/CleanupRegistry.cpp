@@ -1,6 +1,7 @@
 #include "core/Process/CleanupRegistry.hpp"
 
 #include <set>
+#include <system_error>
 #include <utility>
 
 namespace halyard {
@@ -29,8 +30,9 @@ bool CleanupRegistry::Entry::undo() noexcept {
   return gone;
 }
 
-void CleanupRegistry::Entry::release() noexcept {
-  if (auto* registry = std::exchange(registry_, nullptr)) registry->remove(key_);
+bool CleanupRegistry::Entry::release() noexcept {
+  auto* registry = std::exchange(registry_, nullptr);
+  return registry != nullptr && registry->remove(key_);
 }
 
 CleanupRegistry::Entry CleanupRegistry::add(std::string thing, Undo undo) {
@@ -38,6 +40,14 @@ CleanupRegistry::Entry CleanupRegistry::add(std::string thing, Undo undo) {
   const auto key = nextKey_++;
   registrations_.emplace(key, Registration{std::move(thing), std::move(undo)});
   return Entry(this, key);
+}
+
+CleanupRegistry::Entry CleanupRegistry::addPath(const std::filesystem::path& path) {
+  return add(path.string(), [path] {
+    std::error_code error;
+    std::filesystem::remove_all(path, error);
+    return !std::filesystem::exists(std::filesystem::symlink_status(path, error));
+  });
 }
 
 bool CleanupRegistry::undoKey(std::uint64_t key) noexcept {
@@ -63,11 +73,13 @@ bool CleanupRegistry::undoKey(std::uint64_t key) noexcept {
   return gone;
 }
 
-void CleanupRegistry::remove(std::uint64_t key) noexcept {
+bool CleanupRegistry::remove(std::uint64_t key) noexcept {
   const std::lock_guard guard(lock_);
   const auto found = registrations_.find(key);
   // One being undone is left to its undo, which removes it when it is gone.
-  if (found != registrations_.end() && !found->second.undoing) registrations_.erase(found);
+  if (found == registrations_.end() || found->second.undoing) return false;
+  registrations_.erase(found);
+  return true;
 }
 
 void CleanupRegistry::undoAll() noexcept {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -30,12 +31,14 @@ public:
     Entry& operator=(Entry&& other) noexcept;
     Entry(const Entry&) = delete;
     Entry& operator=(const Entry&) = delete;
-    ~Entry() { release(); }
+    ~Entry() { (void)release(); }
 
     // Undoes the thing now, unless the registry already took it; true when it is gone (or was
     // taken). A thing that would not go stays registered, to be named as left behind.
     bool undo() noexcept;
-    void release() noexcept;
+    // Takes the thing off the list for its holder to deal with; false when the registry had
+    // taken it to undo (it is gone or going).
+    bool release() noexcept;
 
   private:
     friend class CleanupRegistry;
@@ -47,6 +50,8 @@ public:
   // `thing` names it in the warning about what was left (a folder's path, an image and its
   // mount point); empty for an action that leaves nothing by itself.
   Entry add(std::string thing, Undo undo);
+  // A temporary file or folder, removed by the undo and named by its path.
+  Entry addPath(const std::filesystem::path& path);
 
   // Undoes every registered thing, newest first, including those registered meanwhile, each
   // outside the lock. Things that would not go stay registered. Never throws.
@@ -62,7 +67,7 @@ private:
     bool undoing = false; // taken by an undo in progress
   };
   bool undoKey(std::uint64_t key) noexcept;
-  void remove(std::uint64_t key) noexcept;
+  bool remove(std::uint64_t key) noexcept;
 
   mutable std::mutex lock_;
   std::map<std::uint64_t, Registration> registrations_;
