@@ -1,6 +1,6 @@
-// notarytool's command lines and every answer Notary reads, from a run that records the line and
-// answers as told. The stand-in service answers the same calls in NotaryPollingTest,
-// NotaryCredentialsStandInTest and AppNotarizationStandInTest.
+// notarytool's command lines and the answers Notary reads, from a run that records and answers as
+// told. Through the stand-in: NotaryPollingTest, NotaryCredentialsStandInTest; `submit --wait` and
+// `store-credentials` through their callers: NotaryToolTest.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -10,13 +10,9 @@
 using namespace halyard;
 using Strings = std::vector<std::string>;
 
-namespace {
-
-ToolRun answering(ToolProcessResult result) {
+static ToolRun answering(ToolProcessResult result) {
   return [result](const char*, const Strings&) { return result; };
 }
-
-} // namespace
 
 TEST(NotaryTest, CommandLines) {
   const auto profile = NotaryCredentials::keychainProfile("p");
@@ -34,9 +30,6 @@ TEST(NotaryTest, CommandLines) {
       {[&] { Notary::submit("/out/My App.dmg", key, record); },
        {"/usr/bin/xcrun", "notarytool", "submit", "/out/My App.dmg", "--key", "/k/A.p8", "--key-id",
         "KEY", "--issuer", "ISS", "--output-format", "json"}},
-      {[&] { Notary::submit("/out/x.pkg", profile, record, Notary::Wait::yes); },
-       {"/usr/bin/xcrun", "notarytool", "submit", "/out/x.pkg", "--keychain-profile", "p", "--wait",
-        "--output-format", "json"}},
       {[&] { Notary::info("ID", profile, record); },
        {"/usr/bin/xcrun", "notarytool", "info", "ID", "--keychain-profile", "p", "--output-format",
         "json"}},
@@ -45,11 +38,6 @@ TEST(NotaryTest, CommandLines) {
       {[&] { Notary::history(key, record); },
        {"/usr/bin/xcrun", "notarytool", "history", "--key", "/k/A.p8", "--key-id", "KEY",
         "--issuer", "ISS", "--output-format", "json"}},
-      {[&] { Notary::storeCredentials("ci", "", std::nullopt, record); },
-       {"/usr/bin/xcrun", "notarytool", "store-credentials", "ci"}},
-      {[&] { Notary::storeCredentials("ci", "dev@example.com", "A1B2C3D4E5", record); },
-       {"/usr/bin/xcrun", "notarytool", "store-credentials", "ci", "--apple-id", "dev@example.com",
-        "--team-id", "A1B2C3D4E5"}},
   };
   for (const auto& c : cases) {
     c.call();
