@@ -19,7 +19,6 @@
 #include "core/Notarization/ArtifactNotarizationCoordinator.hpp"
 #include "core/Notarization/ArtifactNotarizationCoordinatorError.hpp"
 #include "core/Notarization/NotaryPolling.hpp"
-#include "core/Process/CleanupRegistry.hpp"
 #include "core/Signing/SigningIdentityDetector.hpp"
 #include "core/Support/Error.hpp"
 #include "core/Support/SHA256.hpp"
@@ -215,13 +214,8 @@ ExitCode NotarizeCommand::run(const ParsedArguments& parsed) {
   SubmissionTracker tracker(target, inputDigest, cache);
   halyard::ArtifactNotarizationResult result;
   {
-    // Ctrl-C stops the tool through the process registry; this keeps an uploaded file whose
-    // verdict is still to come, then removes what the run made.
-    const auto discard = halyard::CleanupRegistry::shared().add("", [&coordinator, &tracker] {
-      tracker.cancelled();
-      coordinator.discardTemporaryFiles();
-      return true;
-    });
+    // Ctrl-C stops the tool through the process registry; the tracker keeps an uploaded file
+    // whose verdict is still to come before the clean-up registry removes what the run made.
     try {
       halyard::ArtifactNotarizationConfig config(resumption ? resumption->file : input, identity,
                                                  *credentials, kind);

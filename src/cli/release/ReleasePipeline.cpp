@@ -309,10 +309,6 @@ private:
     console_.step("Notarizing the app bundle (this can take a few minutes)…");
     // The archive is not kept: a later run signs the app again, which makes another one.
     SubmissionTracker tracker(plan_.project.appSource);
-    const auto cancelled = halyard::CleanupRegistry::shared().add("", [&tracker] {
-      tracker.cancelled();
-      return true;
-    });
     ReleaseSteps::AppSubmission submission;
     submission.progress = [this](const std::string& line) { console_.step(line); };
     submission.submitted = [&tracker](const std::string& id) { tracker.appSubmitted(id); };
@@ -422,13 +418,6 @@ private:
     halyard::ArtifactNotarizationResult result;
     SubmissionTracker tracker(plan_.outputURL, [this] { return plan_.inputsDigest(); });
     {
-      // On Ctrl-C an uploaded file is kept for collecting its verdict later, before the
-      // coordinator's files go.
-      const auto discard = halyard::CleanupRegistry::shared().add("", [&coordinator, &tracker] {
-        tracker.cancelled();
-        coordinator.discardTemporaryFiles();
-        return true;
-      });
       try {
         halyard::ArtifactNotarizationConfig config(
             resumption_ ? resumption_->file : staged_,
@@ -538,10 +527,6 @@ void ReleaseSteps::notarizeAppBundle(const fs::path& app,
   halyard::AppBundleNotarizer notarizer;
   notarizer.wait = submission.wait;
   notarizer.submitted = submission.submitted;
-  const auto discard = halyard::CleanupRegistry::shared().add("", [&notarizer] {
-    notarizer.discardTemporaryFiles();
-    return true;
-  });
   notarizer.notarizeAndStaple(app, credentials, submission.progress);
 }
 

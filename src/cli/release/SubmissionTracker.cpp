@@ -39,6 +39,7 @@ void SubmissionTracker::attach(halyard::ArtifactNotarizationConfig& config) {
       id_ = id;
       uploaded_ = uploaded;
     }
+    watchForCancellation();
     keep(id, uploaded);
     Console::shared().step("Submitted to Apple's notary service (submission " + id + ")…");
     announce(id);
@@ -55,6 +56,7 @@ void SubmissionTracker::appSubmitted(const std::string& id) {
     id_ = id;
     isApp_ = true;
   }
+  watchForCancellation();
   announce(id);
 }
 
@@ -76,8 +78,22 @@ std::string SubmissionTracker::hintFor(const std::string& id) const {
 }
 
 void SubmissionTracker::resume(const std::string& id) {
-  const std::lock_guard<std::mutex> guard(lock_);
-  id_ = id;
+  {
+    const std::lock_guard<std::mutex> guard(lock_);
+    id_ = id;
+  }
+  watchForCancellation();
+}
+
+void SubmissionTracker::watchForCancellation() {
+  // Newer than what the run made before the upload (the uploaded file among it), so undone
+  // before it: the file is kept first.
+  if (!cancellation_) {
+    cancellation_ = halyard::CleanupRegistry::shared().add("", [this] {
+      cancelled();
+      return true;
+    });
+  }
 }
 
 std::optional<std::string> SubmissionTracker::id() const {

@@ -9,6 +9,7 @@
 #include "cli/console/CLIError.hpp"
 #include "cli/release/SubmissionCache.hpp"
 #include "core/Notarization/ArtifactNotarizationConfig.hpp"
+#include "core/Process/CleanupRegistry.hpp"
 
 namespace bosun {
 
@@ -42,7 +43,8 @@ public:
   // The wait ended without a verdict.
   void markUnfinished();
 
-  // For the cancellation clean-up: prints the id with the hint. Does nothing before the upload.
+  // For the cancellation clean-up, which calls it from the clean-up registry once the id is known:
+  // keeps the uploaded file and prints the id with the hint. Does nothing before the upload.
   void cancelled() noexcept;
 
   // After a verdict (or any end that was not a wait without one): what was kept for the
@@ -70,6 +72,8 @@ private:
   void keep(const std::string& id, const std::filesystem::path& uploaded);
   void announce(const std::string& id) const;
   std::string hintFor(const std::string& id) const;
+  // Puts cancelled() in the clean-up registry (once).
+  void watchForCancellation();
 
   std::filesystem::path target_;
   SourceDigest source_;
@@ -82,6 +86,8 @@ private:
   std::filesystem::path uploaded_;
   bool unfinished_ = false;
   bool isApp_ = false;
+  // Last: let go before the rest of the tracker goes.
+  halyard::CleanupRegistry::Entry cancellation_;
 };
 
 } // namespace bosun

@@ -3,6 +3,7 @@
 #include "core/Notarization/AppBundleNotarizerError.hpp"
 #include "core/Notarization/NotaryPollingError.hpp"
 #include "core/Process/AppleTools.hpp"
+#include "core/Process/CleanupRegistry.hpp"
 #include "core/Process/Ditto.hpp"
 #include "core/Support/TemporaryFolder.hpp"
 #include "core/Support/Text.hpp"
@@ -32,17 +33,7 @@ void AppBundleNotarizer::notarizeAndStaple(const fs::path& app,
   fs::path path = fs::absolute(app).lexically_normal();
   if (!path.has_filename()) path = path.parent_path(); // "My App.app/" names the same app
   TemporaryFolder folder(temporaryFolderPrefix);
-  {
-    const std::lock_guard<std::mutex> guard(lock_);
-    folder_ = folder.path();
-  }
-  struct Forget {
-    AppBundleNotarizer& owner;
-    ~Forget() {
-      const std::lock_guard<std::mutex> guard(owner.lock_);
-      owner.folder_.reset();
-    }
-  } forget{*this};
+  const auto registration = CleanupRegistry::shared().addPath(folder.path());
 
   report(progress, "Creating notarization archive…");
   const fs::path archive = folder.path() / (path.stem().string() + ".zip");
@@ -70,13 +61,6 @@ void AppBundleNotarizer::notarizeAndStaple(const fs::path& app,
   const auto stapled =
       propagation_.stapleAfterAcceptance(path, {AppleTools::Runner::shared, toolLimit}, progress);
   if (!stapled.stapled()) throw AppBundleNotarizerError("Stapling the app", stapled.run.combined());
-}
-
-void AppBundleNotarizer::discardTemporaryFiles() noexcept {
-  const std::lock_guard<std::mutex> guard(lock_);
-  if (!folder_) return;
-  std::error_code ignored;
-  fs::remove_all(*folder_, ignored);
 }
 
 } // namespace halyard

@@ -2,7 +2,6 @@
 
 #include <filesystem>
 #include <functional>
-#include <mutex>
 #include <optional>
 #include <string>
 
@@ -47,15 +46,9 @@ public:
   // Told the submission's id as soon as the upload has it. May be empty.
   std::function<void(const std::string&)> submitted;
 
-  // Removes the archive folder of a run in progress. For cancellation: safe to call from any
-  // thread, never throws.
-  void discardTemporaryFiles() noexcept;
-
 private:
   TicketPropagation propagation_;
   NotaryPolling polling_;
-  std::mutex lock_;
-  std::optional<std::filesystem::path> folder_;
 };
 
 } // namespace halyard

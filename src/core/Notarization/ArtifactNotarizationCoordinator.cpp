@@ -12,6 +12,7 @@
 #include "core/Notarization/Stapler.hpp"
 #include "core/PKG/Packages.hpp"
 #include "core/Process/AppleTools.hpp"
+#include "core/Process/CleanupRegistry.hpp"
 #include "core/Signing/Gatekeeper.hpp"
 #include "core/Support/AtomicFileCopy.hpp"
 #include "core/Support/Error.hpp"
@@ -57,19 +58,17 @@ bool fileExists(const fs::path& file) {
 
 } // namespace
 
-// A file of the run that must not outlive it: known to discardTemporaryFiles()
-// while it exists, removed (errors ignored) when the scope that made it ends,
-// whatever the outcome.
+// A file of the run that must not outlive it: in the clean-up registry while it
+// exists, removed (errors ignored) when the scope that made it ends, whatever the
+// outcome.
 class ArtifactNotarizationCoordinator::TemporaryFile {
 public:
-  TemporaryFile(ArtifactNotarizationCoordinator& owner, fs::path path, std::string traceText = {})
-      : owner_(owner), path_(std::move(path)), traceText_(std::move(traceText)) {
-    owner_.remember(path_);
-  }
+  explicit TemporaryFile(fs::path path, std::string traceText = {})
+      : path_(std::move(path)), traceText_(std::move(traceText)),
+        registration_(CleanupRegistry::shared().addPath(path_)) {}
   ~TemporaryFile() {
     if (!traceText_.empty()) trace(traceText_ + path_.string());
     ::unlink(path_.c_str());
-    owner_.forget(path_);
   }
   TemporaryFile(const TemporaryFile&) = delete;
   TemporaryFile& operator=(const TemporaryFile&) = delete;
@@ -77,23 +76,17 @@ public:
   const fs::path& path() const { return path_; }
 
 private:
-  ArtifactNotarizationCoordinator& owner_;
   fs::path path_;
   std::string traceText_;
+  CleanupRegistry::Entry registration_;
 };
 
 class ArtifactNotarizationCoordinator::WorkingCopy {
 public:
-  WorkingCopy(ArtifactNotarizationCoordinator& owner, const fs::path& destination)
-      : owner_(owner), folder_(makeFolder(destination)), destination_(destination),
-        path_(folder_.path() / destination.filename()) {
-    const std::lock_guard<std::mutex> guard(owner_.lock_);
-    owner_.temporaryFolders_.push_back(folder_.path());
-  }
-  ~WorkingCopy() {
-    const std::lock_guard<std::mutex> guard(owner_.lock_);
-    std::erase(owner_.temporaryFolders_, folder_.path());
-  }
+  explicit WorkingCopy(const fs::path& destination)
+      : folder_(makeFolder(destination)), destination_(destination),
+        path_(folder_.path() / destination.filename()),
+        registration_(CleanupRegistry::shared().addPath(folder_.path())) {}
   WorkingCopy(const WorkingCopy&) = delete;
   WorkingCopy& operator=(const WorkingCopy&) = delete;
 
@@ -126,10 +119,10 @@ private:
     }
   }
 
-  ArtifactNotarizationCoordinator& owner_;
   TemporaryFolder folder_;
   fs::path destination_;
   fs::path path_;
+  CleanupRegistry::Entry registration_;
 };
 
 ArtifactNotarizationResult
@@ -161,7 +154,7 @@ ArtifactNotarizationResult
 ArtifactNotarizationCoordinator::notarizeDMG(const ArtifactNotarizationConfig& config,
                                              const fs::path& original, const fs::path& destination,
                                              const Progress& progress) {
-  const WorkingCopy working(*this, destination);
+  const WorkingCopy working(destination);
   working.copyFrom(original);
   const fs::path& file = working.path();
   std::string signingText;
@@ -217,7 +210,7 @@ ArtifactNotarizationCoordinator::notarizePKG(const ArtifactNotarizationConfig& c
     trace("verifying PKG at path: " + original.string());
     signingText = Steps::pkgSigningSkipped;
     // Stapling writes into the file: that happens on a copy until validation has passed.
-    keptCopy.emplace(*this, destination);
+    keptCopy.emplace(destination);
     keptCopy->copyFrom(original);
     working = keptCopy->path();
   } else {
@@ -232,7 +225,7 @@ ArtifactNotarizationCoordinator::notarizePKG(const ArtifactNotarizationConfig& c
       fail(Case::signingFailed,
            "Halyard could not create a temporary folder for PKG signing: " + error.message());
     }
-    signedCopy.emplace(*this, folder / (UUID::randomString() + "-" + original.filename().string()),
+    signedCopy.emplace(folder / (UUID::randomString() + "-" + original.filename().string()),
                        "Cleaning up temporary signed PKG at: ");
     working = signedCopy->path();
     trace("temporary signed PKG path: " + working.string());
@@ -323,7 +316,7 @@ ArtifactNotarizationCoordinator::notarizePKG(const ArtifactNotarizationConfig& c
 void ArtifactNotarizationCoordinator::replaceOriginal(const fs::path& working,
                                                       const fs::path& original) {
   AtomicFileCopy copy(working, original);
-  const TemporaryFile partial(*this, copy.temporaryPath());
+  const TemporaryFile partial(copy.temporaryPath());
   if (const std::error_code error = copy.commit()) {
     fail(Case::validationFailed, "The PKG was processed successfully, but Halyard could not "
                                  "replace the original file with the stapled signed package: " +
@@ -426,26 +419,6 @@ ArtifactNotarizationCoordinator::runTool(const std::string& executable,
   request.escalationWait = terminationWait;
   request.timeoutMessage = Steps::timeoutText(executable, arguments);
   return ProcessRunner::run(request);
-}
-
-void ArtifactNotarizationCoordinator::remember(const fs::path& file) {
-  const std::lock_guard<std::mutex> guard(lock_);
-  temporaryFiles_.push_back(file);
-}
-
-void ArtifactNotarizationCoordinator::forget(const fs::path& file) {
-  const std::lock_guard<std::mutex> guard(lock_);
-  std::erase(temporaryFiles_, file);
-}
-
-void ArtifactNotarizationCoordinator::discardTemporaryFiles() noexcept {
-  const std::lock_guard<std::mutex> guard(lock_);
-  for (const auto& file : temporaryFiles_)
-    ::unlink(file.c_str());
-  for (const auto& folder : temporaryFolders_) {
-    std::error_code ignored;
-    fs::remove_all(folder, ignored);
-  }
 }
 
 } // namespace halyard

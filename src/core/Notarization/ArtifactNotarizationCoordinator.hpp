@@ -2,7 +2,6 @@
 
 #include <filesystem>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -65,11 +64,6 @@ public:
   // .pkg throws unsupportedArtifactType.
   static ArtifactKind detectArtifactKind(const std::filesystem::path& file);
 
-  // Removes the temporary files of a run in progress on this coordinator: the
-  // signed copy of a PKG and a replacement being written beside the original.
-  // For cancellation: safe to call from any thread, never throws.
-  void discardTemporaryFiles() noexcept;
-
   // The coordinators' runner: never throws; -1 when the tool cannot start, -2
   // at the time limit (900 seconds, then SIGTERM, 0.25 second, SIGKILL).
   static ToolProcessResult runTool(const std::string& executable,
@@ -87,7 +81,7 @@ private:
                                          const std::filesystem::path& destination,
                                          const Progress& progress);
   // A copy of `file` in a fresh private folder beside `destination`, named like the destination;
-  // the folder goes when the returned owner does (and on discardTemporaryFiles()).
+  // the folder goes when the returned owner does (and on a cancellation's clean-up).
   class WorkingCopy;
   void replaceOriginal(const std::filesystem::path& working, const std::filesystem::path& original);
 
@@ -103,14 +97,8 @@ private:
   std::string validate(const std::filesystem::path& file, ArtifactKind kind);
   std::string digest(const std::filesystem::path& file);
 
-  void remember(const std::filesystem::path& file);
-  void forget(const std::filesystem::path& file);
-
   TicketPropagation propagation_;
   NotaryPolling polling_;
-  std::mutex lock_;
-  std::vector<std::filesystem::path> temporaryFiles_;
-  std::vector<std::filesystem::path> temporaryFolders_;
 };
 
 } // namespace halyard

@@ -6,6 +6,7 @@
 #include "core/Notarization/NotaryPollingError.hpp"
 #include "core/Notarization/Stapler.hpp"
 #include "core/Process/AppleTools.hpp"
+#include "core/Process/CleanupRegistry.hpp"
 #include "core/Process/Ditto.hpp"
 #include "core/Signing/Gatekeeper.hpp"
 #include "core/Support/AtomicFileCopy.hpp"
@@ -107,12 +108,7 @@ void BundleNotarizationCoordinator::notarizeApp(const fs::path& app,
     fail(Case::archiveCreationFailed,
          "Halyard could not create a temporary folder for the app archive: " + error.description());
   }
-  remember(folder->path());
-  struct Forget {
-    BundleNotarizationCoordinator& owner;
-    fs::path path;
-    ~Forget() { owner.forget(path); }
-  } forget{*this, folder->path()};
+  const auto registration = CleanupRegistry::shared().addPath(folder->path());
 
   const fs::path archive =
       folder->path() / (UUID::randomString() + "-" + app.stem().string() + ".zip");
@@ -147,16 +143,14 @@ void BundleNotarizationCoordinator::rebuildDMG(const fs::path& app, const fs::pa
   // The new DMG is built beside the previous one, which stays whole until the new one exists.
   const fs::path destination = dmg.parent_path() / (".Halyard_Rebuild_" + UUID::randomString() +
                                                     "-" + dmg.filename().string());
-  remember(destination);
   struct Discard {
-    BundleNotarizationCoordinator& owner;
     fs::path path;
+    CleanupRegistry::Entry registration = CleanupRegistry::shared().addPath(path);
     ~Discard() {
       std::error_code ignored;
       fs::remove_all(path, ignored);
-      owner.forget(path);
     }
-  } discard{*this, destination};
+  } const discard{destination};
 
   const fs::path built = dependencies_.exportDMGFromPreparedApp(app, destination);
   if (!fileExists(built)) {
@@ -217,24 +211,6 @@ std::string BundleNotarizationCoordinator::validationOutput(bool app,
   if (staple.status == 0 && assessment.status == 0) return combined;
   fail(Case::validationFailed, orFallback(combined, app ? "Application bundle validation failed."
                                                         : "DMG validation failed."));
-}
-
-void BundleNotarizationCoordinator::remember(const fs::path& temporary) {
-  const std::lock_guard<std::mutex> guard(lock_);
-  temporaries_.push_back(temporary);
-}
-
-void BundleNotarizationCoordinator::forget(const fs::path& temporary) {
-  const std::lock_guard<std::mutex> guard(lock_);
-  std::erase(temporaries_, temporary);
-}
-
-void BundleNotarizationCoordinator::discardTemporaryFiles() noexcept {
-  const std::lock_guard<std::mutex> guard(lock_);
-  for (const auto& path : temporaries_) {
-    std::error_code ignored;
-    fs::remove_all(path, ignored);
-  }
 }
 
 } // namespace halyard

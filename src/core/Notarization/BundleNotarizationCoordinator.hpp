@@ -2,7 +2,6 @@
 
 #include <filesystem>
 #include <functional>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -77,10 +76,6 @@ public:
   // `progress` may be empty; it is called from the calling thread.
   BundleNotarizationResult run(const Config& config, const Progress& progress);
 
-  // Removes what a run in progress has made: the archive folder and a DMG being rebuilt beside
-  // the previous one. For cancellation: safe to call from any thread, never throws.
-  void discardTemporaryFiles() noexcept;
-
   // How the validation of an app (spctl --type exec) or a DMG (spctl --type open) is judged from
   // the runs of `stapler validate` and `spctl`: a time-out of either is no failure (the note
   // follows the outputs); otherwise both must have passed, else validationFailed.
@@ -96,14 +91,9 @@ private:
   void staple(const std::filesystem::path& file, const Progress& progress);
   std::string validate(const std::filesystem::path& file, bool app);
 
-  void remember(const std::filesystem::path& temporary);
-  void forget(const std::filesystem::path& temporary);
-
   Dependencies dependencies_;
   TicketPropagation propagation_;
   NotaryPolling polling_;
-  std::mutex lock_;
-  std::vector<std::filesystem::path> temporaries_;
 };
 
 } // namespace halyard

@@ -33,6 +33,9 @@ public:
     Entry& operator=(const Entry&) = delete;
     ~Entry() { (void)release(); }
 
+    // Whether it was registered and not yet let go of or undone by this holder.
+    explicit operator bool() const { return registry_ != nullptr; }
+
     // Undoes the thing now, unless the registry already took it; true when it is gone (or was
     // taken). A thing that would not go stays registered, to be named as left behind.
     bool undo() noexcept;

@@ -16,6 +16,7 @@
 #include "core/Notarization/ArtifactNotarizationCoordinator.hpp"
 #include "core/Notarization/BundleNotarizationCoordinator.hpp"
 #include "core/Notarization/BundleNotarizationCoordinatorError.hpp"
+#include "core/Process/CleanupRegistry.hpp"
 #include "support/StandInRoot.hpp"
 
 namespace halyard {
@@ -268,7 +269,7 @@ TEST_F(AppNotarizationStandInTest, DiscardingDuringTheSubmissionRemovesTheArchiv
     };
     for (int i = 0; i < 500 && !archived(); ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    coordinator.discardTemporaryFiles();
+    CleanupRegistry::shared().undoAll();
     removedWhileRunning = fs::is_empty(temporary());
   });
   EXPECT_THROW(coordinator.run({app, out() / "Demo.dmg", "bosun-tests", true}, nullptr),

@@ -7,6 +7,7 @@
 
 #include "core/Notarization/ArtifactNotarizationCoordinator.hpp"
 #include "core/Notarization/ArtifactNotarizationCoordinatorError.hpp"
+#include "core/Process/CleanupRegistry.hpp"
 #include "support/ScriptedToolRoot.hpp"
 
 namespace halyard {
@@ -117,16 +118,16 @@ TEST_F(CoordinatorTest, ProductsignThatLeavesNoFileIsASigningFailure) {
   EXPECT_THAT(calls(), ::testing::Not(::testing::Contains(::testing::StartsWith("shasum"))));
 }
 
-TEST_F(CoordinatorTest, DiscardingDuringTheWaitRemovesTheSignedCopy) {
+TEST_F(CoordinatorTest, TheCleanUpDuringTheWaitRemovesTheSignedCopy) {
   tool("/usr/bin/xcrun", "[ \"$1\" = notarytool ] && sleep 2; echo done");
   const auto pkg = file("A.pkg");
   ArtifactNotarizationCoordinator coordinator;
   std::thread canceller([&] {
     for (int i = 0; i < 300 && (!fs::exists(signingFolder()) || fs::is_empty(signingFolder())); ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    coordinator.discardTemporaryFiles();
+    CleanupRegistry::shared().undoAll();
   });
-  // Validating the discarded copy fails; what matters is what is left behind.
+  // Validating the removed copy fails; what matters is what is left behind.
   EXPECT_THROW(coordinator.run({pkg, "Example Corp", "notary", ArtifactKind::pkg}, nullptr),
                ArtifactNotarizationCoordinatorError);
   canceller.join();
