@@ -11,10 +11,10 @@
 namespace halyard {
 
 // The process-wide list of what must be undone when work stops early: temporary folders, files
-// written beside a target, the discard operations of components at work. Whatever makes such a
-// thing registers it at once and lets go when the work is done; a failure path or the signal
-// handler then undoes everything still registered, newest first. Running tools are the process
-// registry's: cancellation stops them before this list is undone.
+// written beside a target, attached images, steps that must come first (keeping a submission's
+// file). Whatever makes such a thing registers it at once and lets go when the work is done; a
+// failure path or the signal handler then undoes everything still registered, newest first.
+// Running tools are the process registry's: cancellation stops them before this list is undone.
 class CleanupRegistry {
 public:
   // How one thing is undone: true once it is gone. May throw (taken as not gone).

@@ -256,7 +256,7 @@ TEST_F(AppNotarizationStandInTest, FailedRebuildLeavesThePreviousDMGAsItWas) {
   EXPECT_TRUE(fs::is_empty(temporary()));
 }
 
-TEST_F(AppNotarizationStandInTest, DiscardingDuringTheSubmissionRemovesTheArchive) {
+TEST_F(AppNotarizationStandInTest, TheCleanUpDuringTheSubmissionRemovesTheArchive) {
   set("MACSIM_NOTARYTOOL_DELAY", "2");
   const auto app = signedApp("Demo");
   BundleNotarizationCoordinator coordinator({});
