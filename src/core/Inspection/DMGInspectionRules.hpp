@@ -8,6 +8,7 @@
 #include "core/Inspection/AppBundleInfo.hpp"
 #include "core/Inspection/InspectionField.hpp"
 #include "core/Inspection/InspectionRunner.hpp"
+#include "core/Signing/CodeSign.hpp"
 #include "core/Signing/Gatekeeper.hpp"
 
 namespace halyard {
@@ -18,7 +19,8 @@ struct DMGInspectionRules {
   // stapler validate exited 0 and reported that it worked.
   static bool ticketValidated(const ProcessOutcome& validation);
 
-  static InspectionField dmgSignature(const ProcessOutcome& check, const ProcessOutcome& details);
+  static InspectionField dmgSignature(const CodeSign::Verification& check,
+                                      const CodeSignDetails& details);
   static InspectionField mountability(bool mounted);
   // `app` is the bundle found, if any; `mounted` whether the image could be mounted at all.
   static InspectionField appBundle(const std::optional<std::filesystem::path>& app, bool mounted);
@@ -28,9 +30,9 @@ struct DMGInspectionRules {
                                                   const std::optional<ProcessOutcome>& lipo);
   static std::string architectures(const std::optional<ProcessOutcome>& lipo);
 
-  static InspectionField appSignature(const ProcessOutcome& check);
+  static InspectionField appSignature(const CodeSign::Verification& check);
   // developer, teamIdentifier, identifier, timestamp, hardenedRuntime from `codesign -dv`.
-  static std::vector<InspectionField> signatureDetails(const ProcessOutcome& details);
+  static std::vector<InspectionField> signatureDetails(const CodeSignDetails& details);
   static InspectionField appGatekeeper(const Gatekeeper::Assessment& assessment);
   static InspectionField appStapled(const ProcessOutcome& validation);
 
