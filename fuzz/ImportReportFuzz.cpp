@@ -18,7 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const halyard::ToolProcessResult metadata{metadataStatus, text.substr(0, half / 2),
                                             text.substr(half / 2, half - half / 2)};
   const halyard::ToolProcessResult verify{verifyStatus, "", text.substr(half)};
-  const auto inspection = halyard::CodeSignScanner::inspectSignature(metadata, verify);
+  const auto inspection = halyard::CodeSignScanner::inspectSignature(
+      halyard::CodeSignDetails::from(metadata), halyard::CodeSign::Verification{verify});
   // A signature is never both valid and ad hoc, and an invalid one always says why.
   if (inspection.valid && inspection.adHoc) __builtin_trap();
   if (!inspection.valid && (!inspection.note || inspection.note->empty())) __builtin_trap();

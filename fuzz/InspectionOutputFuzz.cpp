@@ -29,8 +29,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     (void)halyard::AppBundleInfo::parse(text).executablePath("/V/X.app");
     break;
   case 3:
-    (void)halyard::DMGInspectionRules::signatureDetails(outcome);
-    (void)halyard::DMGInspectionRules::dmgSignature(outcome, outcome);
+    (void)halyard::DMGInspectionRules::signatureDetails(halyard::CodeSignDetails::from(outcome));
+    (void)halyard::DMGInspectionRules::dmgSignature({outcome},
+                                                    halyard::CodeSignDetails::from(outcome));
     break;
   case 4:
     (void)halyard::PKGInspectionRules::signatureFields(

@@ -15,9 +15,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   if (auto line = ReleaseCheck::firstMeaningfulLine(output))
     if (line->empty() || line->starts_with("Processing:")) __builtin_trap();
-  (void)ReleaseCheck::signatureVerificationFailure(status, output);
-  (void)ReleaseCheck::signingAuthorityStatus(output);
   const halyard::ToolProcessResult run{status, std::string(output), ""};
+  (void)ReleaseCheck::signatureVerificationFailure({run});
+  (void)ReleaseCheck::signingAuthorityStatus(halyard::CodeSignDetails::from(run));
   (void)ReleaseCheck::packageSigningStatus(halyard::PackageSignatureFacts::from(run));
   // A failed status always carries a reason that is not empty.
   for (const auto& result : {ReleaseCheck::notarizationStatus(halyard::Gatekeeper::read(run)),

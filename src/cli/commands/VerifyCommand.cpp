@@ -12,7 +12,7 @@
 #include "cli/console/SignalHandler.hpp"
 #include "cli/settings/ParsedArguments.hpp"
 #include "cli/settings/StandardizedPath.hpp"
-#include "core/Signing/CodeSigner.hpp"
+#include "core/Signing/CodeSign.hpp"
 #include "core/Support/Text.hpp"
 
 namespace bosun {
@@ -58,7 +58,7 @@ ExitCode VerifyCommand::run(const ParsedArguments& parsed) {
   std::optional<std::string> deepResult;
   if (target.deep) {
     console.step("Verifying the signature (deep, strict)…");
-    const auto result = halyard::CodeSigner::deepVerify(toolPath, deepVerificationTimeLimit);
+    const auto result = halyard::CodeSign::deepVerify(toolPath, deepVerificationTimeLimit);
     // Tools stopped by a cancellation fail: what they say is no finding.
     SignalHandler::shared().waitWhileHandling();
     switch (result.kind()) {

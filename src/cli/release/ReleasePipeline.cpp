@@ -31,7 +31,7 @@
 #include "core/Process/CleanupRegistry.hpp"
 #include "core/Process/Ditto.hpp"
 #include "core/Signing/AppBundleDisplayName.hpp"
-#include "core/Signing/CodeSigner.hpp"
+#include "core/Signing/CodeSign.hpp"
 #include "core/Signing/SigningIdentityDetector.hpp"
 #include "core/Support/AtomicFileCopy.hpp"
 #include "core/Support/FolderLock.hpp"
@@ -286,7 +286,7 @@ private:
         app_ = report.appURL;
       }
       console_.step("Signing " + fileName(app_) + "…");
-      halyard::CodeSigner::signApp(app_, identity, deep, appSigningLimit);
+      halyard::CodeSign::signApp(app_, identity, deep, appSigningLimit);
     } catch (...) {
       throw CLIError::from(std::current_exception(), ExitCode::signing);
     }
@@ -294,7 +294,7 @@ private:
 
   void verifyApp() {
     console_.step("Verifying the signature (deep, strict)…");
-    const auto verification = halyard::CodeSigner::deepVerify(app_, deepVerificationLimit);
+    const auto verification = halyard::CodeSign::deepVerify(app_, deepVerificationLimit);
     if (verification.isPassed()) {
       console_.success("Deep verification passed");
     } else if (verification.kind() == halyard::DeepVerificationResult::Kind::timedOut) {
@@ -448,7 +448,7 @@ private:
   void signFile() {
     console_.step("Signing " + plan_.artifactName + "…");
     try {
-      halyard::CodeSigner::signDiskImage(staged_, plan_.identity.value_or("-"));
+      halyard::CodeSign::signDiskImage(staged_, plan_.identity.value_or("-"));
     } catch (...) {
       throw CLIError::from(std::current_exception(), ExitCode::signing);
     }

@@ -7,7 +7,7 @@
 
 #include "core/Import/BundleWalk.hpp"
 #include "core/Import/ImportToolRunner.hpp"
-#include "core/Process/AppleTools.hpp"
+#include "core/Signing/CodeSign.hpp"
 #include "core/Support/HalyardCoreLog.hpp"
 #include "core/Support/Text.hpp"
 
@@ -157,24 +157,19 @@ ImportedAppKind CodeSignScanner::classify(const fs::path& appURL, const Counts& 
 }
 
 CodeSignScanner::SignatureInspection
-CodeSignScanner::inspectSignature(const ToolProcessResult& metadata,
-                                  const std::optional<ToolProcessResult>& verify) {
-  if (metadata.status == ToolProcessResult::timedOutStatus) return {false, false, metadataTimedOut};
-  const std::string metadataText =
-      text::joinedOutput(metadata.standardError, metadata.standardOutput);
-  const bool authorityLines = metadataText.find("Authority=") != std::string::npos;
-  const std::string lowered = text::lowercasedASCII(metadataText);
-  // codesign says "code object is not signed at all"; the run-together spelling is kept too.
-  // "adhoc" covers codesign's "Signature=adhoc".
-  const bool looksAdHoc = lowered.find("adhoc") != std::string::npos ||
-                          lowered.find("code object is not signed at all") != std::string::npos ||
-                          lowered.find("codeobject is not signed at all") != std::string::npos ||
-                          (metadata.status == 0 && !authorityLines);
-  if (!verify || verify->status == ToolProcessResult::timedOutStatus)
+CodeSignScanner::inspectSignature(const CodeSignDetails& metadata,
+                                  const std::optional<CodeSign::Verification>& verify) {
+  if (metadata.run.status == ToolProcessResult::timedOutStatus)
+    return {false, false, metadataTimedOut};
+  const bool authorityLines = !metadata.authorities.empty();
+  // Unsigned code is treated like ad hoc code: both need a real signature.
+  const bool looksAdHoc =
+      metadata.adHoc || metadata.notSigned || (metadata.run.status == 0 && !authorityLines);
+  if (!verify || verify->run.status == ToolProcessResult::timedOutStatus)
     return {false, false, verifyTimedOut};
   if (looksAdHoc) return {false, true, adHocNote};
-  if (verify->status != 0) {
-    const auto output = text::joinedOutput(verify->standardError, verify->standardOutput);
+  if (!verify->valid()) {
+    const auto output = text::joinedOutput(verify->run.standardError, verify->run.standardOutput);
     return {false, false,
             output.empty() ? std::string(noValidSignature)
                            : "Imported app signature verification failed: " + output};
@@ -187,13 +182,12 @@ CodeSignScanner::SignatureInspection
 CodeSignScanner::inspectSignature(const fs::path& appURL, const Progress& progress) const {
   const ImportToolRunner runner{"scan", processTimeout};
   report(progress, "Reading signature metadata for the imported app…");
-  const auto metadata = runner.run(AppleTools::codesign, {"-dv", "--verbose=2", appURL.string()});
-  if (metadata.status == ToolProcessResult::timedOutStatus)
+  const auto metadata = CodeSign::details(appURL, runner.bound(), {.verbosity = 2});
+  if (metadata.run.status == ToolProcessResult::timedOutStatus)
     return inspectSignature(metadata, std::nullopt);
   report(progress, "Checking whether the imported app already has a valid Developer ID signature…");
-  const auto verify =
-      runner.run(AppleTools::codesign, {"--verify", "--verbose=2", appURL.string()});
-  return inspectSignature(metadata, verify);
+  return inspectSignature(metadata,
+                          CodeSign::verify(CodeSign::Check::plain, appURL, runner.bound()));
 }
 
 void CodeSignScanner::decide(CodeSignScanResult& result, const SignatureInspection& inspection) {

@@ -8,6 +8,7 @@
 
 #include "core/Import/CodeSignScanResult.hpp"
 #include "core/Process/ToolProcessResult.hpp"
+#include "core/Signing/CodeSign.hpp"
 #include "core/Support/Error.hpp"
 
 namespace halyard {
@@ -62,8 +63,8 @@ public:
   };
   // From the metadata run (`codesign -dv --verbose=2`) and the verify run (`codesign --verify
   // --verbose=2`); the verify run is absent when the metadata run timed out.
-  static SignatureInspection inspectSignature(const ToolProcessResult& metadata,
-                                              const std::optional<ToolProcessResult>& verify);
+  static SignatureInspection inspectSignature(const CodeSignDetails& metadata,
+                                              const std::optional<CodeSign::Verification>& verify);
   // Requirement, issues and signatureIssue from the kind and the inspection.
   static void decide(CodeSignScanResult& result, const SignatureInspection& inspection);
 

@@ -8,6 +8,7 @@
 #include "core/Import/BundleWalk.hpp"
 #include "core/Import/ImportToolRunner.hpp"
 #include "core/Process/AppleTools.hpp"
+#include "core/Signing/CodeSign.hpp"
 #include "core/Support/HalyardCoreLog.hpp"
 #include "core/Support/TemporaryFolder.hpp"
 #include "core/Support/Text.hpp"
@@ -21,6 +22,7 @@ namespace {
 
 using Step = BundleWalk::Step;
 using Type = BundleWalk::Type;
+using Signature = CodeSign::Signature;
 
 constexpr const char* preparedImportsFolder = "Halyard_Prepared_Imports";
 
@@ -172,26 +174,17 @@ bool ImportPreparationEngine::allowsRetryWithoutRuntime(const fs::path& item) {
                                   ".xpc", ".appex", ".app", ".frozen"});
 }
 
-std::vector<std::string> ImportPreparationEngine::signArguments(const std::string& identity,
-                                                                const fs::path& item,
-                                                                bool runtime) {
-  std::vector<std::string> arguments{"--force", "--sign", identity, "--timestamp"};
-  if (runtime) arguments.insert(arguments.end(), {"--options", "runtime"});
-  arguments.insert(arguments.end(),
-                   {"--preserve-metadata=identifier,entitlements,flags", item.string()});
-  return arguments;
-}
-
 void ImportPreparationEngine::signNestedItem(const fs::path& item,
                                              const std::string& identity) const {
   const ImportToolRunner runner{"preparation", processTimeout};
   log("Signing embedded item: " + item.string());
-  const auto first = runner.run(AppleTools::codesign, signArguments(identity, item, true));
+  const auto first = CodeSign::sign(Signature::preparation, identity, item, runner.bound());
   if (first.succeeded()) return;
   if (!allowsRetryWithoutRuntime(item))
     throw ImportPreparationEngineError::signingFailed(item, outputOr(first, "codesign failed."));
   log("Retrying embedded signing without hardened runtime options for " + item.string());
-  const auto retry = runner.run(AppleTools::codesign, signArguments(identity, item, false));
+  const auto retry =
+      CodeSign::sign(Signature::preparationWithoutRuntime, identity, item, runner.bound());
   if (!retry.succeeded())
     throw ImportPreparationEngineError::signingFailed(item, outputOr(retry, "codesign failed."));
 }
@@ -254,7 +247,7 @@ PreparationExecutionResult ImportPreparationEngine::prepare(const fs::path& appU
 
   report(progress, "Signing app bundle…");
   log("prepare signing main app bundle");
-  const auto sign = runner.run(AppleTools::codesign, signArguments(identity, working, true));
+  const auto sign = CodeSign::sign(Signature::preparation, identity, working, runner.bound());
   if (!sign.succeeded())
     throw ImportPreparationEngineError::signingFailed(
         working, outputOr(sign, "Failed to sign main app bundle."));
@@ -262,11 +255,10 @@ PreparationExecutionResult ImportPreparationEngine::prepare(const fs::path& appU
 
   report(progress, "Verifying signatures…");
   log("prepare verifying signed app bundle");
-  const auto verify =
-      runner.run(AppleTools::codesign, {"--verify", "--verbose=2", working.string()});
-  if (!verify.succeeded())
+  const auto verify = CodeSign::verify(CodeSign::Check::plain, working, runner.bound());
+  if (!verify.valid())
     throw ImportPreparationEngineError::verificationFailed(
-        outputOr(verify, "codesign verification failed."));
+        outputOr(verify.run, "codesign verification failed."));
   result.performedSteps.emplace_back("Verified signed app bundle");
   report(progress, "Preparation complete.");
   log("prepare finished successfully for " + appURL.string());
@@ -295,11 +287,10 @@ PreparationExecutionResult ImportPreparationEngine::verifyOnly(const fs::path& a
   report(progress, "Checking existing app signature…");
   log("verifyOnly calling verifyExistingApp for " + appURL.string());
   const ImportToolRunner runner{"preparation", processTimeout};
-  const auto verify =
-      runner.run(AppleTools::codesign, {"--verify", "--verbose=2", appURL.string()});
-  if (!verify.succeeded())
+  const auto verify = CodeSign::verify(CodeSign::Check::plain, appURL, runner.bound());
+  if (!verify.valid())
     throw ImportPreparationEngineError::verificationFailed(
-        outputOr(verify, "Existing app verification failed."));
+        outputOr(verify.run, "Existing app verification failed."));
   result.performedSteps.emplace_back("Verified existing app signature");
   report(progress, "Preparation complete.");
   log("verifyOnly finished successfully for " + appURL.string());

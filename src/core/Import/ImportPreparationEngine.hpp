@@ -93,11 +93,6 @@ public:
   // libraries, never a plain executable).
   static bool allowsRetryWithoutRuntime(const std::filesystem::path& item);
 
-  // `codesign --force --sign ID --timestamp [--options runtime]
-  // --preserve-metadata=identifier,entitlements,flags PATH`.
-  static std::vector<std::string> signArguments(const std::string& identity,
-                                                const std::filesystem::path& item, bool runtime);
-
 private:
   void signNestedItem(const std::filesystem::path& item, const std::string& identity) const;
 };

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/Process/ToolProcessResult.hpp"
+#include "core/Process/ToolRun.hpp"
 
 namespace halyard {
 
@@ -18,6 +19,13 @@ struct ImportToolRunner {
 
   ToolProcessResult run(const std::filesystem::path& executable,
                         const std::vector<std::string>& arguments) const;
+
+  // `run` for the tool families' interfaces; this runner must outlive the result.
+  ToolRun bound() const {
+    return [this](const char* executable, const std::vector<std::string>& arguments) {
+      return run(executable, arguments);
+    };
+  }
 };
 
 } // namespace halyard

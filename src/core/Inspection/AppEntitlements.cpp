@@ -7,7 +7,7 @@
 #include <fmt/format.h>
 
 #include "core/Inspection/InspectionFieldCatalogue.hpp"
-#include "core/Process/AppleTools.hpp"
+#include "core/Signing/CodeSign.hpp"
 #include "core/Support/PropertyList.hpp"
 #include "core/Support/Text.hpp"
 
@@ -115,8 +115,7 @@ std::string AppEntitlements::detail() const {
 std::optional<AppEntitlements> AppEntitlements::read(const std::filesystem::path& appURL,
                                                      const InspectionRunner::Function& run) {
   const auto outcome =
-      run(AppleTools::codesign, {"-d", "--entitlements", "-", "--xml", appURL.string()},
-          InspectionRunner::queryLimit, std::nullopt);
+      CodeSign::entitlements(appURL, InspectionRunner::bound(run, InspectionRunner::queryLimit));
   if (outcome.status != 0) return std::nullopt;
   // codesign prints nothing at all for an app signed without entitlements.
   if (text::trimmed(outcome.standardOutput).empty()) return AppEntitlements{};

@@ -16,6 +16,7 @@
 #include "core/Inspection/InspectionService.hpp"
 #include "core/Notarization/Stapler.hpp"
 #include "core/Process/AppleTools.hpp"
+#include "core/Signing/CodeSign.hpp"
 #include "core/Signing/Gatekeeper.hpp"
 #include "core/Support/FolderLock.hpp"
 
@@ -67,18 +68,12 @@ InspectionReport DMGInspection::inspect(const std::filesystem::path& file,
                                         const InspectionService::Progress& progress,
                                         const InspectionRunner::Function& run,
                                         const InspectionService::WindowSeen& windowSeen) {
-  const auto dmg = file.string();
-
+  const auto query = InspectionRunner::bound(run, InspectionRunner::queryLimit);
   progress("Checking the DMG signature…");
-  const auto signatureCheck =
-      run(AppleTools::codesign, {"--verify", "--strict", "--verbose=2", dmg},
-          InspectionRunner::queryLimit, std::nullopt);
-  const auto signatureDetails = run(AppleTools::codesign, {"-dv", "--verbose=4", dmg},
-                                    InspectionRunner::queryLimit, std::nullopt);
-  auto dmgSignature = Rules::dmgSignature(signatureCheck, signatureDetails);
+  const auto signatureCheck = CodeSign::verify(CodeSign::Check::strict, file, query);
+  auto dmgSignature = Rules::dmgSignature(signatureCheck, CodeSign::details(file, query));
 
   progress("Checking Gatekeeper and the stapled ticket for the DMG…");
-  const auto query = InspectionRunner::bound(run, InspectionRunner::queryLimit);
   const auto assessment = Gatekeeper::assess(Gatekeeper::Kind::open, file, query);
   const auto ticket = Stapler::validate(file, query);
   const bool dmgNotarized = assessment.notarized();
@@ -137,12 +132,10 @@ InspectionReport DMGInspection::inspect(const std::filesystem::path& file,
 
     progress("Verifying the app signature (deep and strict)…");
     const auto appCheck =
-        run(AppleTools::codesign, {"--verify", "--deep", "--strict", app->string()},
-            InspectionRunner::deepVerificationLimit, std::nullopt);
+        CodeSign::verify(CodeSign::Check::deep, *app,
+                         InspectionRunner::bound(run, InspectionRunner::deepVerificationLimit));
     signing.push_back(Rules::appSignature(appCheck));
-    const auto appDetails = run(AppleTools::codesign, {"-dv", "--verbose=4", app->string()},
-                                InspectionRunner::queryLimit, std::nullopt);
-    append(signing, Rules::signatureDetails(appDetails));
+    append(signing, Rules::signatureDetails(CodeSign::details(*app, query)));
 
     progress("Reading the app's entitlements…");
     signing.push_back(
@@ -163,7 +156,7 @@ InspectionReport DMGInspection::inspect(const std::filesystem::path& file,
   }
 
   append(contents, std::move(windowFields));
-  trust.push_back(Rules::fileGatekeeper(assessment, signatureCheck.status == 0, dmgNotarized));
+  trust.push_back(Rules::fileGatekeeper(assessment, signatureCheck.valid(), dmgNotarized));
   trust.push_back(Rules::notarization(appNotarized, dmgNotarized));
   trust.push_back(Rules::fileStapled(ticket));
 

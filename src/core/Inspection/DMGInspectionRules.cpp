@@ -4,16 +4,13 @@
 #include <sstream>
 
 #include "core/Inspection/InspectionFieldCatalogue.hpp"
-#include "core/Signing/CodeDirectoryFlags.hpp"
 #include "core/Support/Text.hpp"
-#include "core/Support/ToolOutputText.hpp"
 
 namespace halyard {
 
 namespace {
 using ID = InspectionFieldID;
 using S = InspectionStatus;
-using text::firstValue;
 
 InspectionField dmgField(ID id, std::string value, S status,
                          std::optional<std::string> detail = std::nullopt) {
@@ -22,20 +19,17 @@ InspectionField dmgField(ID id, std::string value, S status,
 }
 } // namespace
 
-InspectionField DMGInspectionRules::dmgSignature(const ProcessOutcome& check,
-                                                 const ProcessOutcome& details) {
-  if (check.status == 0) {
+InspectionField DMGInspectionRules::dmgSignature(const CodeSign::Verification& check,
+                                                 const CodeSignDetails& details) {
+  if (check.valid()) {
     std::string value = "Valid";
-    if (const auto authority = firstValue(details.combined(), "Authority="))
-      value += " - " + *authority;
+    if (const auto signer = details.signer()) value += " - " + *signer;
     return dmgField(ID::dmgSignature, value, S::pass);
   }
-  const auto output = check.combined();
   return dmgField(ID::dmgSignature,
-                  text::containsIgnoringCase(output, "not signed at all")
-                      ? "The DMG itself is not signed."
-                      : "The DMG signature is not valid.",
-                  S::warning, output);
+                  check.notSigned() ? "The DMG itself is not signed."
+                                    : "The DMG signature is not valid.",
+                  S::warning, check.text());
 }
 
 InspectionField DMGInspectionRules::mountability(bool mounted) {
@@ -79,44 +73,36 @@ DMGInspectionRules::bundleFacts(const AppBundleInfo& info,
   };
 }
 
-InspectionField DMGInspectionRules::appSignature(const ProcessOutcome& check) {
-  if (check.status == 0) return dmgField(ID::appSignature, "Valid (deep and strict).", S::pass);
-  return dmgField(ID::appSignature, "Signature validation failed.", S::fail, check.combined());
+InspectionField DMGInspectionRules::appSignature(const CodeSign::Verification& check) {
+  if (check.valid()) return dmgField(ID::appSignature, "Valid (deep and strict).", S::pass);
+  return dmgField(ID::appSignature, "Signature validation failed.", S::fail, check.text());
 }
 
-std::vector<InspectionField> DMGInspectionRules::signatureDetails(const ProcessOutcome& details) {
-  const auto output = details.combined();
+std::vector<InspectionField> DMGInspectionRules::signatureDetails(const CodeSignDetails& details) {
   std::vector<InspectionField> fields;
 
-  const auto authority = firstValue(output, "Authority=");
-  if (authority && !authority->empty())
+  if (const auto signer = details.signer())
     fields.push_back(
-        dmgField(ID::developer, *authority,
-                 authority->starts_with("Developer ID Application") ? S::pass : S::warning));
+        dmgField(ID::developer, *signer, details.developerIDApplication() ? S::pass : S::warning));
   else
     fields.push_back(dmgField(ID::developer, "Could not be determined.", S::warning));
 
-  // An ad hoc signature reports "TeamIdentifier=not set": there is no team.
-  const auto team = firstValue(output, "TeamIdentifier=");
-  if (team && !team->empty() && *team != "not set")
-    fields.push_back(dmgField(ID::teamIdentifier, *team, S::info));
+  if (details.teamIdentifier)
+    fields.push_back(dmgField(ID::teamIdentifier, *details.teamIdentifier, S::info));
   else
     fields.push_back(dmgField(ID::teamIdentifier, "Not found.", S::warning));
 
-  const auto identifier = firstValue(output, "Identifier=");
-  if (identifier && !identifier->empty())
-    fields.push_back(dmgField(ID::identifier, *identifier, S::pass));
+  if (details.identifier)
+    fields.push_back(dmgField(ID::identifier, *details.identifier, S::pass));
   else
     fields.push_back(dmgField(ID::identifier, "No app identifier found.", S::warning));
 
-  const auto timestamp = firstValue(output, "Timestamp=");
-  if (timestamp && !timestamp->empty())
-    fields.push_back(dmgField(ID::timestamp, "Present " + *timestamp, S::pass));
+  if (details.timestamp)
+    fields.push_back(dmgField(ID::timestamp, "Present " + *details.timestamp, S::pass));
   else
     fields.push_back(dmgField(ID::timestamp, "No secure timestamp.", S::warning));
 
-  const auto flags = CodeDirectoryFlags::parse(output);
-  if (flags && flags->hardenedRuntime())
+  if (details.hardenedRuntime())
     fields.push_back(dmgField(ID::hardenedRuntime, "Enabled.", S::pass));
   else
     fields.push_back(

@@ -9,6 +9,7 @@
 #include "core/Inspection/InspectionField.hpp"
 #include "core/Inspection/InspectionRunner.hpp"
 #include "core/Notarization/Stapler.hpp"
+#include "core/Signing/CodeSign.hpp"
 #include "core/Signing/Gatekeeper.hpp"
 
 namespace halyard {
@@ -16,7 +17,8 @@ namespace halyard {
 // How the tools' answers about a DMG and the app inside it become report fields. Pure functions
 // of the outcomes, so every judgement can be checked without the tools.
 struct DMGInspectionRules {
-  static InspectionField dmgSignature(const ProcessOutcome& check, const ProcessOutcome& details);
+  static InspectionField dmgSignature(const CodeSign::Verification& check,
+                                      const CodeSignDetails& details);
   static InspectionField mountability(bool mounted);
   // `app` is the bundle found, if any; `mounted` whether the image could be mounted at all.
   static InspectionField appBundle(const std::optional<std::filesystem::path>& app, bool mounted);
@@ -26,9 +28,9 @@ struct DMGInspectionRules {
                                                   const std::optional<ProcessOutcome>& lipo);
   static std::string architectures(const std::optional<ProcessOutcome>& lipo);
 
-  static InspectionField appSignature(const ProcessOutcome& check);
+  static InspectionField appSignature(const CodeSign::Verification& check);
   // developer, teamIdentifier, identifier, timestamp, hardenedRuntime from `codesign -dv`.
-  static std::vector<InspectionField> signatureDetails(const ProcessOutcome& details);
+  static std::vector<InspectionField> signatureDetails(const CodeSignDetails& details);
   static InspectionField appGatekeeper(const Gatekeeper::Assessment& assessment);
   static InspectionField appStapled(const Stapler::Validation& validation);
 

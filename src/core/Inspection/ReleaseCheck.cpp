@@ -16,24 +16,7 @@ namespace halyard {
 
 namespace {
 
-struct CheckRun {
-  int32_t status;
-  std::string output;      // both streams, in the order written
-  std::string explanation; // the runner's text when the run did not finish
-};
-
-CheckRun runMerged(const char* executable, std::vector<std::string> arguments, double limit) {
-  const auto result = ProcessRunner::run(AppleTools::request(
-      AppleTools::Runner::releaseCheck, executable, std::move(arguments), limit));
-  return {result.status, result.standardOutput, text::trimmed(result.standardError)};
-}
-
-using text::contains;
 using text::containsIgnoringCase;
-
-std::string pathText(const std::filesystem::path& file) {
-  return file.string();
-}
 
 std::string lastComponent(const std::filesystem::path& file) {
   // "MyApp.app/" names the same file as "MyApp.app".
@@ -81,16 +64,15 @@ std::optional<std::string> ReleaseCheck::firstMeaningfulLine(std::string_view ou
 }
 
 std::optional<ReleaseCheckStatus>
-ReleaseCheck::signatureVerificationFailure(int32_t status, std::string_view output) {
-  if (status == 0) return std::nullopt;
-  if (containsIgnoringCase(output, "not signed at all"))
-    return ReleaseCheckStatus::failed("Not signed");
+ReleaseCheck::signatureVerificationFailure(const CodeSign::Verification& verification) {
+  if (verification.valid()) return std::nullopt;
+  if (verification.notSigned()) return ReleaseCheckStatus::failed("Not signed");
   return ReleaseCheckStatus::failed(
-      firstMeaningfulLine(output).value_or("The signature is invalid"));
+      firstMeaningfulLine(verification.text()).value_or("The signature is invalid"));
 }
 
-ReleaseCheckStatus ReleaseCheck::signingAuthorityStatus(std::string_view output) {
-  if (contains(output, "Authority=Developer ID Application")) return ReleaseCheckStatus::passed();
+ReleaseCheckStatus ReleaseCheck::signingAuthorityStatus(const CodeSignDetails& details) {
+  if (details.developerIDApplication()) return ReleaseCheckStatus::passed();
   return ReleaseCheckStatus::failed("Not signed with a Developer ID Application certificate");
 }
 
@@ -135,18 +117,18 @@ std::optional<ReleaseCheckStatus> ReleaseCheck::unfinishedRunFailure(int32_t sta
 
 ReleaseCheckStatus ReleaseCheck::checkSigning(const std::filesystem::path& file, double limit) {
   return guarded([&] {
-    const auto verification = runMerged(
-        AppleTools::codesign, {"--verify", "--strict", "--verbose=2", pathText(file)}, limit);
-    if (auto failure =
-            unfinishedRunFailure(verification.status, "codesign", verification.explanation, limit))
+    const ToolRun merged{AppleTools::Runner::releaseCheck, limit};
+    const auto verification = CodeSign::verify(CodeSign::Check::strict, file, merged);
+    if (auto failure = unfinishedRunFailure(verification.run.status, "codesign",
+                                            verification.run.standardError, limit))
       return *failure;
-    if (auto failure = signatureVerificationFailure(verification.status, verification.output))
-      return *failure;
+    if (auto failure = signatureVerificationFailure(verification)) return *failure;
 
-    const auto details = runMerged(AppleTools::codesign, {"-dvv", pathText(file)}, limit);
-    if (auto failure = unfinishedRunFailure(details.status, "codesign", details.explanation, limit))
+    const auto details = CodeSign::details(file, merged, {.verbosity = 2, .abbreviated = true});
+    if (auto failure =
+            unfinishedRunFailure(details.run.status, "codesign", details.run.standardError, limit))
       return *failure;
-    return signingAuthorityStatus(details.output);
+    return signingAuthorityStatus(details);
   });
 }
 

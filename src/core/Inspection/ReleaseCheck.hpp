@@ -10,6 +10,7 @@
 #include "core/Inspection/ReleaseCheckResult.hpp"
 #include "core/Notarization/Stapler.hpp"
 #include "core/PKG/PackageSignatureFacts.hpp"
+#include "core/Signing/CodeSign.hpp"
 #include "core/Signing/Gatekeeper.hpp"
 
 namespace halyard {
@@ -47,10 +48,10 @@ struct ReleaseCheck {
 
   // The decisions, from a finished tool run's exit status and merged output.
   // Signing step 1 (`codesign --verify --strict`): the failure, or none to go on to step 2.
-  static std::optional<ReleaseCheckStatus> signatureVerificationFailure(int32_t status,
-                                                                        std::string_view output);
+  static std::optional<ReleaseCheckStatus>
+  signatureVerificationFailure(const CodeSign::Verification& verification);
   // Signing step 2 (`codesign -dvv`): which certificate signed it.
-  static ReleaseCheckStatus signingAuthorityStatus(std::string_view output);
+  static ReleaseCheckStatus signingAuthorityStatus(const CodeSignDetails& details);
   static ReleaseCheckStatus packageSigningStatus(const PackageSignatureFacts& signature);
   static ReleaseCheckStatus notarizationStatus(const Gatekeeper::Assessment& assessment);
   static ReleaseCheckStatus staplingStatus(const Stapler::Validation& validation);

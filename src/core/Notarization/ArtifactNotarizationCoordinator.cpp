@@ -13,6 +13,7 @@
 #include "core/PKG/Packages.hpp"
 #include "core/Process/AppleTools.hpp"
 #include "core/Process/CleanupRegistry.hpp"
+#include "core/Signing/CodeSign.hpp"
 #include "core/Signing/Gatekeeper.hpp"
 #include "core/Support/AtomicFileCopy.hpp"
 #include "core/Support/Error.hpp"
@@ -163,9 +164,9 @@ ArtifactNotarizationCoordinator::notarizeDMG(const ArtifactNotarizationConfig& c
       config.submissionID ? std::nullopt : Steps::applicationIdentity(config.signingIdentity);
   if (identity) {
     report(progress, "Signing DMG…");
-    signingText = Steps::checkedOutput(
-        runTool(AppleTools::codesign, {"--force", "--sign", *identity, file.string()}),
-        Case::signingFailed, "DMG signing failed.");
+    signingText =
+        Steps::checkedOutput(CodeSign::sign(CodeSign::Signature::plain, *identity, file, runTool),
+                             Case::signingFailed, "DMG signing failed.");
   }
   report(progress, "Verifying DMG signature…");
   const std::string checkText = verifyDMGSignature(file);
@@ -346,9 +347,8 @@ ArtifactKind ArtifactNotarizationCoordinator::detectArtifactKind(const fs::path&
 }
 
 std::string ArtifactNotarizationCoordinator::verifyDMGSignature(const fs::path& file) {
-  return Steps::checkedOutput(
-      runTool(AppleTools::codesign, {"--verify", "--verbose=2", file.string()}),
-      Case::validationFailed, "Artifact signature verification failed.");
+  return Steps::checkedOutput(CodeSign::verify(CodeSign::Check::plain, file, runTool).run,
+                              Case::validationFailed, "Artifact signature verification failed.");
 }
 
 std::string ArtifactNotarizationCoordinator::checkPKGSignature(const fs::path& file) {

@@ -8,6 +8,7 @@
 #include "core/DiskImage/DiskImageAttachment.hpp"
 #include "core/Process/AppleTools.hpp"
 #include "core/Process/ToolProcess.hpp"
+#include "core/Signing/CodeSign.hpp"
 #include "core/Support/AtomicFileCopy.hpp"
 #include "core/Support/HalyardCoreLog.hpp"
 #include "core/Support/SHA256.hpp"
@@ -192,11 +193,10 @@ BosunRelease::downloadVerifiedBinary(const BosunRelease& release,
     throw Failure(Failure::Kind::image, "The Bosun download could not be opened.");
   }
 
-  const auto verified = ToolProcess::run(
-      AppleTools::codesign, {"--verify", "--strict", "-R", signingRequirement(), copy.string()},
-      verifyLimit);
-  if (!verified.succeeded()) {
-    HalyardCoreLog::debugMessage(verified.combined());
+  const auto verified = CodeSign::verifyRequirement(signingRequirement(), copy,
+                                                    {AppleTools::Runner::shared, verifyLimit});
+  if (!verified.valid()) {
+    HalyardCoreLog::debugMessage(verified.text());
     throw Failure(Failure::Kind::signature, "The downloaded Bosun is not signed by the Halyard "
                                             "developer, so it was not installed.");
   }

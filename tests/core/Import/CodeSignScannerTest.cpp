@@ -165,6 +165,10 @@ TEST(CodeSignScannerRules, SignatureInspectionOfToolOutput) {
        std::nullopt},
       {"ad hoc", tool(0, "Signature=adhoc\nTeamIdentifier=not set"), tool(0, ""), false, true,
        adHocIssue},
+      {"Developer ID, \"adhoc\" only in names",
+       tool(0,
+            "Executable=/w/AdHoc.app/Contents/MacOS/AdHoc\nIdentifier=com.adhoc.x\n" + developer),
+       tool(0, "AdHoc.app: valid on disk"), true, false, std::nullopt},
       {"unsigned, codesign's real text", tool(1, "X.app: code object is not signed at all"),
        tool(1, "X.app: code object is not signed at all"), false, true, adHocIssue},
       {"passed without authority lines", tool(1, "odd"), tool(0, ""), true, false,
@@ -187,7 +191,10 @@ TEST(CodeSignScannerRules, SignatureInspectionOfToolOutput) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
-    const auto inspection = CodeSignScanner::inspectSignature(c.metadata, c.verify);
+    std::optional<CodeSign::Verification> verify;
+    if (c.verify) verify = CodeSign::Verification{*c.verify};
+    const auto inspection =
+        CodeSignScanner::inspectSignature(CodeSignDetails::from(c.metadata), verify);
     EXPECT_EQ(inspection.valid, c.valid);
     EXPECT_EQ(inspection.adHoc, c.adHoc);
     EXPECT_EQ(inspection.note, c.note);

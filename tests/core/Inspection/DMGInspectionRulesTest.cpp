@@ -13,6 +13,12 @@ using ID = InspectionFieldID;
 ProcessOutcome outcome(int status, std::string standardError, std::string standardOutput = "") {
   return ProcessOutcome{status, std::move(standardOutput), std::move(standardError)};
 }
+CodeSign::Verification check(int status, std::string standardError) {
+  return {outcome(status, std::move(standardError))};
+}
+CodeSignDetails details(int status, std::string standardError) {
+  return CodeSignDetails::from(outcome(status, std::move(standardError)));
+}
 
 const char* developerIDDetails = "Executable=/Volumes/X/X.app/Contents/MacOS/X\n"
                                  "Identifier=com.example.x\n"
@@ -37,26 +43,26 @@ TEST(InspectionTextTest, FirstValueTakesTheFirstMatchingLineTrimmedOfBlanks) {
 }
 
 TEST(DMGInspectionRulesTest, DMGSignature) {
-  const auto valid = DMGInspectionRules::dmgSignature(outcome(0, "X.dmg: valid on disk"),
-                                                      outcome(0, developerIDDetails));
+  const auto valid = DMGInspectionRules::dmgSignature(check(0, "X.dmg: valid on disk"),
+                                                      details(0, developerIDDetails));
   EXPECT_EQ(valid.value(), "Valid - Developer ID Application: Example Corp (A1B2C3D4E5)");
   EXPECT_EQ(valid.status(), S::pass);
   EXPECT_EQ(valid.weight(), 5);
-  EXPECT_EQ(DMGInspectionRules::dmgSignature(outcome(0, ""), outcome(1, "")).value(), "Valid");
+  EXPECT_EQ(DMGInspectionRules::dmgSignature(check(0, ""), details(1, "")).value(), "Valid");
 
   const auto unsigned_ = DMGInspectionRules::dmgSignature(
-      outcome(1, "X.dmg: code object is NOT SIGNED at all"), outcome(1, ""));
+      check(1, "X.dmg: code object is NOT SIGNED at all"), details(1, ""));
   EXPECT_EQ(unsigned_.value(), "The DMG itself is not signed.");
   EXPECT_EQ(unsigned_.status(), S::warning);
   EXPECT_EQ(unsigned_.detail(), "X.dmg: code object is NOT SIGNED at all");
 
   const auto tampered = DMGInspectionRules::dmgSignature(
-      outcome(1, "X.dmg: a sealed resource is missing or invalid"), outcome(0, ""));
+      check(1, "X.dmg: a sealed resource is missing or invalid"), details(0, ""));
   EXPECT_EQ(tampered.value(), "The DMG signature is not valid.");
 }
 
 TEST(DMGInspectionRulesTest, SignatureDetailsOfADeveloperIDApp) {
-  const auto fields = DMGInspectionRules::signatureDetails(outcome(0, developerIDDetails));
+  const auto fields = DMGInspectionRules::signatureDetails(details(0, developerIDDetails));
   ASSERT_EQ(fields.size(), 5u);
   EXPECT_EQ(fields[0], InspectionField(ID::developer, "Developer",
                                        "Developer ID Application: Example Corp (A1B2C3D4E5)",
@@ -71,40 +77,9 @@ TEST(DMGInspectionRulesTest, SignatureDetailsOfADeveloperIDApp) {
                                        std::nullopt, S::pass, 5));
 }
 
-// The CodeDirectory line as macOS prints it: the hex value, then every flag set by name.
-TEST(DMGInspectionRulesTest, HardenedRuntimeIsReadFromEveryFlagsShape) {
-  const struct {
-    const char* flags;
-    bool enabled;
-  } rows[] = {
-      {"flags=0x10000(runtime)", true},
-      {"flags=0x10002(adhoc,runtime)", true},
-      {"flags=0x12a00(kill,restrict,library-validation,runtime)", true},
-      {"flags=0x30000(runtime,linker-signed)", true},
-      {"flags=0x10000", true}, // the value alone
-      {"flags=0x2000(library-validation)", false},
-      {"flags=0x20002(adhoc,linker-signed)", false},
-      {"flags=0x0(none)", false},
-      {"flags=0xzz(runtime)", false},
-  };
-  for (const auto& row : rows) {
-    const auto fields = DMGInspectionRules::signatureDetails(
-        outcome(0, std::string("Identifier=x\nCodeDirectory v=20500 size=512 ") + row.flags +
-                       " hashes=9+7 location=embedded\nTeamIdentifier=A1B2C3D4E5\n"));
-    EXPECT_EQ(fields[4].value(),
-              row.enabled ? "Enabled." : "Not enabled (required for notarization).")
-        << row.flags;
-  }
-  // A runtime word elsewhere in the output is not the flag list.
-  EXPECT_EQ(DMGInspectionRules::signatureDetails(
-                outcome(0, "Identifier=com.example.runtime\nExecutable=/V/(runtime).app\n"))[4]
-                .status(),
-            S::warning);
-}
-
 TEST(DMGInspectionRulesTest, SignatureDetailsOfAdHocAndDevelopmentSignatures) {
   const auto adHoc = DMGInspectionRules::signatureDetails(
-      outcome(0, "Executable=/V/X.app/Contents/MacOS/X\nIdentifier=x\nCodeDirectory v=20400 "
+      details(0, "Executable=/V/X.app/Contents/MacOS/X\nIdentifier=x\nCodeDirectory v=20400 "
                  "flags=0x2(adhoc)\nSignature=adhoc\nTeamIdentifier=not set"));
   EXPECT_EQ(adHoc[0].value(), "Could not be determined.");
   EXPECT_EQ(adHoc[0].status(), S::warning);
@@ -116,7 +91,7 @@ TEST(DMGInspectionRulesTest, SignatureDetailsOfAdHocAndDevelopmentSignatures) {
   EXPECT_EQ(adHoc[4].status(), S::warning);
 
   const auto development = DMGInspectionRules::signatureDetails(
-      outcome(0, "Authority=Apple Development: dev@example.com (F6G7H8J9K0)"));
+      details(0, "Authority=Apple Development: dev@example.com (F6G7H8J9K0)"));
   EXPECT_EQ(development[0].value(), "Apple Development: dev@example.com (F6G7H8J9K0)");
   EXPECT_EQ(development[0].status(), S::warning);
   EXPECT_EQ(development[2].value(), "No app identifier found.");

@@ -10,6 +10,12 @@ namespace {
 PackageSignatureFacts signature(int status, const char* output) {
   return PackageSignatureFacts::from({status, output, ""});
 }
+std::optional<Status> verificationFailure(int status, const char* output) {
+  return ReleaseCheck::signatureVerificationFailure({{status, output, ""}});
+}
+Status authorityStatus(const char* output) {
+  return ReleaseCheck::signingAuthorityStatus(CodeSignDetails::from({0, output, ""}));
+}
 } // namespace
 
 TEST(ReleaseCheckFirstMeaningfulLine, SkipsBlankAndProcessingLines) {
@@ -24,32 +30,26 @@ TEST(ReleaseCheckFirstMeaningfulLine, SkipsBlankAndProcessingLines) {
 }
 
 TEST(ReleaseCheckSigningRules, VerificationStep) {
-  EXPECT_EQ(ReleaseCheck::signatureVerificationFailure(
-                0, "X.app: valid on disk\nX.app: satisfies its Designated Requirement"),
-            std::nullopt);
   EXPECT_EQ(
-      ReleaseCheck::signatureVerificationFailure(1, "X.app: code object is NOT SIGNED at all"),
-      Status::failed("Not signed"));
-  EXPECT_EQ(ReleaseCheck::signatureVerificationFailure(
+      verificationFailure(0, "X.app: valid on disk\nX.app: satisfies its Designated Requirement"),
+      std::nullopt);
+  EXPECT_EQ(verificationFailure(1, "X.app: code object is NOT SIGNED at all"),
+            Status::failed("Not signed"));
+  EXPECT_EQ(verificationFailure(
                 1, "Processing: X\nX.app: a sealed resource is missing or invalid\nfile missing: "
                    "/X.app/Contents/Resources/a.png"),
             Status::failed("X.app: a sealed resource is missing or invalid"));
-  EXPECT_EQ(ReleaseCheck::signatureVerificationFailure(3, " \n"),
-            Status::failed("The signature is invalid"));
+  EXPECT_EQ(verificationFailure(3, " \n"), Status::failed("The signature is invalid"));
 }
 
 TEST(ReleaseCheckSigningRules, CertificateStep) {
-  EXPECT_EQ(ReleaseCheck::signingAuthorityStatus(
-                "Identifier=com.example.x\n"
-                "Authority=Developer ID Application: Example Corp (A1B2C3D4E5)\n"
-                "Authority=Developer ID Certification Authority\n"),
+  EXPECT_EQ(authorityStatus("Identifier=com.example.x\n"
+                            "Authority=Developer ID Application: Example Corp (A1B2C3D4E5)\n"
+                            "Authority=Developer ID Certification Authority\n"),
             Status::passed());
   const auto wrong = Status::failed("Not signed with a Developer ID Application certificate");
-  EXPECT_EQ(ReleaseCheck::signingAuthorityStatus(
-                "Authority=Apple Development: dev@example.com (F6G7H8J9K0)\n"),
-            wrong);
-  EXPECT_EQ(ReleaseCheck::signingAuthorityStatus("Signature=adhoc\nTeamIdentifier=not set\n"),
-            wrong);
+  EXPECT_EQ(authorityStatus("Authority=Apple Development: dev@example.com (F6G7H8J9K0)\n"), wrong);
+  EXPECT_EQ(authorityStatus("Signature=adhoc\nTeamIdentifier=not set\n"), wrong);
 }
 
 TEST(ReleaseCheckSigningRules, PackageSignature) {
