@@ -23,7 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       (void)halyard::AppEntitlements::field(entitlements, halyard::InspectionFileKind::dmg);
     break;
   case 1:
-    (void)halyard::DiskImageListing::mountPoint(text, "/tmp/X.dmg");
+    (void)halyard::DiskImageListing::mountPoint(halyard::DiskImageListing::images(text),
+                                                "/tmp/X.dmg");
     break;
   case 2:
     (void)halyard::AppBundleInfo::parse(text).executablePath("/V/X.app");

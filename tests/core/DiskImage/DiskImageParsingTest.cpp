@@ -76,13 +76,19 @@ TEST(HdiutilListings, ImagesAreFoundByTheirResolvedPath) {
       entity("/dev/disk5") + entity("/dev/disk5s1", "/Volumes/X") +
       "</array></dict></array>"
       "<key>revision</key><string>671.100.2</string></dict></plist>\n";
-  EXPECT_EQ(DiskImageListing::mountPoint(info, folder / "linked" / "X.dmg"),
+  const auto images = DiskImageListing::images(info);
+  EXPECT_EQ(DiskImageListing::mountPoint(images, folder / "linked" / "X.dmg"),
             std::filesystem::path("/Volumes/X"));
-  EXPECT_EQ(DiskImageListing::mountPoint(info, folder / "real" / "Y.dmg"), std::nullopt);
+  EXPECT_EQ(DiskImageListing::mountPoint(images, folder / "real" / "Y.dmg"), std::nullopt);
   const std::string binary = PropertyList::parse(info).binary();
-  EXPECT_EQ(DiskImageListing::mountPoint(binary, folder / "linked" / "X.dmg"),
-            std::filesystem::path("/Volumes/X"));
+  EXPECT_EQ(
+      DiskImageListing::mountPoint(DiskImageListing::images(binary), folder / "linked" / "X.dmg"),
+      std::filesystem::path("/Volumes/X"));
   std::filesystem::remove_all(folder);
+  for (const char* unreadable :
+       {"not a property list",
+        "<plist version=\"1.0\"><dict><key>images</key><string>x</string></dict></plist>"})
+    EXPECT_TRUE(DiskImageListing::images(unreadable).empty()) << unreadable;
 }
 
 TEST(ModernAttachOutput, DeviceNodesAndMountCandidates) {

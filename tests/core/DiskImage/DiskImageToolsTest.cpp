@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "core/DiskImage/DiskImageEngine.hpp"
+#include "core/DiskImage/DiskImages.hpp"
 #include "core/DiskImage/LegacyDiskImageTool.hpp"
 #include "core/DiskImage/ModernDiskImageTool.hpp"
 #include "core/Process/CoreCommand.hpp"
@@ -75,11 +76,9 @@ protected:
   }
 
   std::vector<std::string> attachedImages() const {
-    const auto info = PropertyList::parseToolOutput(
-        CoreCommand::captureData(AppleTools::hdiutil, {"info", "-plist"}, 60));
     std::vector<std::string> images;
-    for (plist_t image : PropertyList::elements(info.arrayItem("images")))
-      images.push_back(PropertyList::string(image, "image-path").value_or("?"));
+    for (const auto& image : DiskImages::info({AppleTools::Runner::shared, 60}).value())
+      images.push_back(image.imagePath);
     return images;
   }
   PropertyList imageInfo(const fs::path& image) const {
