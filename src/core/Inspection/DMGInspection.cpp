@@ -16,6 +16,7 @@
 #include "core/Inspection/InspectionFieldCatalogue.hpp"
 #include "core/Inspection/InspectionService.hpp"
 #include "core/Process/AppleTools.hpp"
+#include "core/Process/Architectures.hpp"
 #include "core/Signing/Gatekeeper.hpp"
 #include "core/Support/FolderLock.hpp"
 
@@ -128,11 +129,10 @@ InspectionReport DMGInspection::inspect(const std::filesystem::path& file,
 
   if (app) {
     const auto bundleInfo = AppBundleInfo::read(*app);
-    std::optional<ProcessOutcome> lipo;
+    std::optional<std::vector<std::string>> architectures;
     if (const auto executable = bundleInfo.executablePath(*app))
-      lipo = run(AppleTools::lipo, {"-archs", executable->string()}, InspectionRunner::queryLimit,
-                 std::nullopt);
-    append(contents, Rules::bundleFacts(bundleInfo, lipo));
+      architectures = Architectures::of(*executable, query);
+    append(contents, Rules::bundleFacts(bundleInfo, architectures));
 
     progress("Verifying the app signature (deep and strict)…");
     const auto appCheck =
