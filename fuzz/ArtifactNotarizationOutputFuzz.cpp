@@ -1,12 +1,14 @@
 // Outside input of artifact notarization: the text notarytool, stapler, spctl, pkgutil and shasum
-// print, judged by the coordinator's step rules and read by the notary polling. A step either
+// print, judged by the coordinator's step rules and read by Notary and Stapler. A step either
 // returns or throws its own error.
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/Notarization/ArtifactNotarizationSteps.hpp"
-#include "core/Notarization/NotaryPolling.hpp"
+#include "core/Notarization/Notary.hpp"
+#include "core/Notarization/Stapler.hpp"
 
 namespace {
 
@@ -27,11 +29,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int32_t status = size > 0 ? static_cast<int8_t>(data[0]) % 4 - 2 : 0; // -2 ... 1
   const halyard::ToolProcessResult run{status, bytes.substr(0, half), bytes.substr(half)};
 
-  // notarytool's JSON answers: an id or a status is text from the answer or nothing.
-  const std::string id = halyard::NotaryPolling::submissionID(bytes);
-  const std::string verdict = halyard::NotaryPolling::submissionStatus(bytes);
+  // notarytool's answers, read by Notary: an id or a status is text from the answer or nothing.
+  const auto credentials = halyard::NotaryCredentials::keychainProfile("fuzz");
+  const auto answering = [](const halyard::ToolProcessResult& result) {
+    return halyard::ToolRun(
+        [result](const char*, const std::vector<std::string>&) { return result; });
+  };
+  const auto json = answering({0, bytes, ""});
+  const std::string id = halyard::Notary::submit("/f", credentials, json).id;
+  const std::string verdict = halyard::Notary::info("id", credentials, json).status;
   if (id.size() > bytes.size() || verdict.size() > bytes.size()) __builtin_trap();
-  (void)halyard::NotaryPolling::isTransient(run);
+  (void)halyard::Notary::info("id", credentials, answering(run)).failedForNow();
+  // stapler's answers.
+  (void)halyard::Stapler::Validation{run}.validated();
+  (void)halyard::Stapler::Validation{run}.noTicket();
+  (void)halyard::Stapler::Stapling{run}.recordNotFound();
 
   judged([&] { Steps::staplingOutput(run); });
   judged([&] { Steps::validationOutput(halyard::ArtifactKind::dmg, run, run); });

@@ -14,6 +14,7 @@
 #include "cli/console/CLIError.hpp"
 #include "cli/console/Console.hpp"
 #include "cli/console/SignalHandler.hpp"
+#include "core/Process/CleanupRegistry.hpp"
 #include "core/Process/CoreCommand.hpp"
 #include "core/Support/FolderLock.hpp"
 
@@ -27,14 +28,15 @@ int main(int argc, char** argv) {
 
   const std::filesystem::path workspace = argv[1];
   if (stuck && !halyard::FolderLock::acquire(workspace)) return 2;
-  const auto cleanup = handler.addCleanup([workspace, stuck] {
+  auto cleanup = halyard::CleanupRegistry::shared().add("", [workspace, stuck] {
     if (stuck) std::this_thread::sleep_for(std::chrono::minutes(1));
     std::error_code ignored;
     std::filesystem::remove_all(workspace, ignored);
+    return true;
   });
   try {
     halyard::CoreCommand::run(argv[2], {"pidfile", argv[3], "sleep", "60"}, 120);
-    handler.removeCleanup(cleanup);
+    cleanup.release();
   } catch (const std::exception& error) {
     handler.waitWhileHandling();
     bosun::Console::shared().failure(bosun::CLIError::from(error, bosun::ExitCode::failure));

@@ -220,6 +220,15 @@ TEST_F(StartE2E, FailuresEndWithTheirStepsExitCodes) {
     EXPECT_FALSE(fs::exists(release / "Release.dmg"));
   }
 
+  // A keychain that could not be asked is not an empty one.
+  const auto security = stand.root() / "usr/bin/security";
+  fs::rename(security, stand.work() / "security");
+  const RunResult unasked = start({});
+  fs::rename(stand.work() / "security", security);
+  EXPECT_TRUE(unasked.exitedWith(3)) << unasked.standardError;
+  EXPECT_TRUE(contains(unasked.standardError, "✗ security find-identity could not be started"))
+      << unasked.standardError;
+
   // A build whose volume will not go fails, and the volume is named as the run ends.
   const RunResult stuck = start({}, {{"MACSIM_STUCK_VOLUMES", "1"}});
   EXPECT_TRUE(stuck.exitedWith(13)) << stuck.standardError;

@@ -19,6 +19,7 @@
 #include "core/Notarization/ArtifactNotarizationCoordinator.hpp"
 #include "core/Notarization/ArtifactNotarizationCoordinatorError.hpp"
 #include "core/Notarization/NotaryPolling.hpp"
+#include "core/Process/CleanupRegistry.hpp"
 #include "core/Signing/SigningIdentityDetector.hpp"
 #include "core/Support/Error.hpp"
 #include "core/Support/SHA256.hpp"
@@ -86,13 +87,11 @@ std::optional<std::string> signingIdentity(const ParsedArguments& parsed,
     return std::nullopt;
   }
 
-  const auto installed = halyard::SigningIdentityDetector::identities(
+  const auto listing = halyard::SigningIdentityDetector::list(
       isDMG ? halyard::SigningIdentityKind::application : halyard::SigningIdentityKind::installer);
-  if (!halyard::SigningIdentityDetector::firstMatch(installed, identity)) {
-    throw CLIError(ExitCode::credentials,
-                   "The signing identity \"" + identity + "\" was not found in your keychain.",
-                   installed.empty() ? "Add --no-sign to keep the file's current signature."
-                                     : "Available: " + halyard::text::joined(installed, "; "));
+  if (!halyard::SigningIdentityDetector::firstMatch(listing.installed(), identity)) {
+    throw CLIError::identityNotFound("signing identity", identity, listing.identities,
+                                     "Add --no-sign to keep the file's current signature.");
   }
   return identity;
 }
@@ -218,9 +217,10 @@ ExitCode NotarizeCommand::run(const ParsedArguments& parsed) {
   {
     // Ctrl-C stops the tool through the process registry; this keeps an uploaded file whose
     // verdict is still to come, then removes what the run made.
-    const CancellationCleanup cleanup([&coordinator, &tracker] {
+    const auto discard = halyard::CleanupRegistry::shared().add("", [&coordinator, &tracker] {
       tracker.cancelled();
       coordinator.discardTemporaryFiles();
+      return true;
     });
     try {
       halyard::ArtifactNotarizationConfig config(resumption ? resumption->file : input, identity,

@@ -20,6 +20,7 @@
 #include "core/Appcast/EdSigningKey.hpp"
 #include "core/Notarization/NotaryCredentials.hpp"
 #include "core/Signing/SigningIdentityDetector.hpp"
+#include "core/Signing/SigningIdentityListingError.hpp"
 #include "core/Support/Text.hpp"
 #include "core/Support/UserFolders.hpp"
 
@@ -327,8 +328,17 @@ ExitCode SetupCommand::runWizard(const ParsedArguments& arguments, TerminalSessi
   console.step("Looking for signing identities…");
   using halyard::SigningIdentityDetector;
   using halyard::SigningIdentityKind;
-  const auto applications = SigningIdentityDetector::identities(SigningIdentityKind::application);
-  const auto installers = SigningIdentityDetector::identities(SigningIdentityKind::installer);
+  // A keychain that could not be asked offers no identities, and the user hears why.
+  const auto installed = [&console](SigningIdentityKind kind) {
+    try {
+      return SigningIdentityDetector::list(kind).installed();
+    } catch (const halyard::SigningIdentityListingError& error) {
+      console.warning(error.description());
+      return std::vector<std::string>{};
+    }
+  };
+  const auto applications = installed(SigningIdentityKind::application);
+  const auto installers = installed(SigningIdentityKind::installer);
 
   const bool signingOff = configuration.sign == false;
   configuration.identity = chooseIdentity(

@@ -5,17 +5,16 @@
 
 #include <cerrno>
 #include <chrono>
-#include <memory>
-#include <mutex>
 #include <system_error>
+#include <vector>
 
 #include "cli/commands/HelpCommand.hpp"
 #include "cli/commands/UpdateCompatibility.hpp"
 #include "cli/commands/UpdateNotice.hpp"
 #include "cli/console/CLIError.hpp"
 #include "cli/console/Console.hpp"
-#include "cli/console/SignalHandler.hpp"
 #include "cli/settings/ParsedArguments.hpp"
+#include "core/Process/CleanupRegistry.hpp"
 #include "core/Support/AtomicFileCopy.hpp"
 #include "core/Support/ResourceDirectory.hpp"
 #include "core/Support/Text.hpp"
@@ -37,35 +36,6 @@ constexpr const char* administratorHint =
 nlohmann::json updateEvent(const std::string& current, const std::string& latest, bool updated) {
   return {{"current", current}, {"latest", latest}, {"updated", updated}};
 }
-
-// The update's temporary files, removed by the signal handler when the run is cancelled (it
-// ends the process without running destructors).
-class UpdateTemporaries {
-public:
-  UpdateTemporaries()
-      : identifier_(SignalHandler::shared().addCleanup([files = files_] {
-          std::lock_guard<std::mutex> guard(files->lock);
-          std::error_code ignored;
-          for (const auto& path : files->paths)
-            fs::remove_all(path, ignored);
-        })) {}
-  ~UpdateTemporaries() { SignalHandler::shared().removeCleanup(identifier_); }
-  UpdateTemporaries(const UpdateTemporaries&) = delete;
-  UpdateTemporaries& operator=(const UpdateTemporaries&) = delete;
-
-  void add(const fs::path& path) {
-    std::lock_guard<std::mutex> guard(files_->lock);
-    files_->paths.push_back(path);
-  }
-
-private:
-  struct Files {
-    std::mutex lock;
-    std::vector<fs::path> paths;
-  };
-  std::shared_ptr<Files> files_ = std::make_shared<Files>();
-  std::string identifier_;
-};
 
 ExitCode exitCodeFor(const BosunRelease::Failure& failure) {
   switch (failure.kind()) {
@@ -162,12 +132,18 @@ ExitCode UpdateCommand::run(const ParsedArguments& parsed) {
   checkReplaceable(*executable, latest);
 
   console.step("Downloading Bosun " + latest);
-  UpdateTemporaries cleanup;
+  // Removed on Ctrl-C (the signal handler ends the process without running destructors); the
+  // download and the installation remove them otherwise.
+  std::vector<halyard::CleanupRegistry::Entry> temporaries;
   try {
-    const auto verified = BosunRelease::downloadVerifiedBinary(
-        release, [&](const fs::path& folder) { cleanup.add(folder); });
+    const auto verified =
+        BosunRelease::downloadVerifiedBinary(release, [&](const fs::path& folder) {
+          temporaries.push_back(halyard::CleanupRegistry::shared().addPath(folder));
+        });
     console.step("Installing Bosun " + latest);
-    install(verified.file, *executable, [&](const fs::path& file) { cleanup.add(file); });
+    install(verified.file, *executable, [&](const fs::path& file) {
+      temporaries.push_back(halyard::CleanupRegistry::shared().addPath(file));
+    });
   } catch (const BosunRelease::Failure& failure) {
     throw CLIError(exitCodeFor(failure), failure.message());
   } catch (const CLIError&) {

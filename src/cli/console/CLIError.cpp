@@ -3,7 +3,9 @@
 #include "core/Notarization/ArtifactNotarizationCoordinatorError.hpp"
 #include "core/Process/CoreCommand.hpp"
 #include "core/Process/ProcessRegistry.hpp"
+#include "core/Signing/SigningIdentityListingError.hpp"
 #include "core/Support/CancellationError.hpp"
+#include "core/Support/Text.hpp"
 
 namespace bosun {
 
@@ -58,7 +60,24 @@ CLIError CLIError::from(const std::exception& error, ExitCode defaultCode) {
       return CLIError(ExitCode::timeout, coreError->description());
     }
   }
+  if (const auto* listingError =
+          dynamic_cast<const halyard::SigningIdentityListingError*>(&error)) {
+    return CLIError(listingError->errorCase() ==
+                            halyard::SigningIdentityListingError::Case::timedOut
+                        ? ExitCode::timeout
+                        : ExitCode::configuration,
+                    listingError->description());
+  }
   return CLIError(defaultCode, error.what());
+}
+
+CLIError CLIError::identityNotFound(const std::string& subject, const std::string& configured,
+                                    const std::vector<std::string>& installed,
+                                    std::string hintWhenNone) {
+  return CLIError(ExitCode::credentials,
+                  "The " + subject + " \"" + configured + "\" was not found in your keychain.",
+                  installed.empty() ? std::move(hintWhenNone)
+                                    : "Available: " + halyard::text::joined(installed, "; "));
 }
 
 CLIError CLIError::from(const std::exception_ptr& error, ExitCode defaultCode) {

@@ -3,6 +3,7 @@
 #include <exception>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "cli/console/ExitCode.hpp"
 #include "core/Support/Error.hpp"
@@ -32,11 +33,20 @@ public:
   //    "timeout";
   // 5. a halyard::Error of domain "Halyard.process" with code -2 (a tool run timed out):
   //    "timeout" with its description;
-  // 6. anything else: defaultCode with the error's description.
+  // 6. a signing identity listing that got no answer from `security`: "timeout" when it hung,
+  //    "configuration" when it could not start, with its description;
+  // 7. anything else: defaultCode with the error's description.
   static CLIError from(const std::exception& error, ExitCode defaultCode);
   // The same for a caught exception of any type (an exception that is not a std::exception
   // becomes defaultCode with "Unexpected error.").
   static CLIError from(const std::exception_ptr& error, ExitCode defaultCode);
+
+  // A configured identity that no installed one answers to (a credentials error): `subject` is
+  // "signing identity" or "installer identity"; the hint lists the installed names, or is
+  // `hintWhenNone` when there are none.
+  static CLIError identityNotFound(const std::string& subject, const std::string& configured,
+                                   const std::vector<std::string>& installed,
+                                   std::string hintWhenNone);
 
 private:
   ExitCode code_;

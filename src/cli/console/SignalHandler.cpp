@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -14,10 +15,10 @@
 #include "cli/release/DiskImageCleanup.hpp"
 #include "core/DiskImage/DiskImageAttachment.hpp"
 #include "core/DiskImage/ModernDiskImageTool.hpp"
+#include "core/Process/CleanupRegistry.hpp"
 #include "core/Process/ProcessRegistry.hpp"
 #include "core/Support/FolderLock.hpp"
 #include "core/Support/Text.hpp"
-#include "core/Support/UUID.hpp"
 
 namespace bosun {
 
@@ -79,16 +80,19 @@ void SignalHandler::receiveSignals() {
 }
 
 std::vector<std::string> SignalHandler::leftBehind() {
-  std::vector<std::string> left;
+  std::vector<std::string> left = halyard::CleanupRegistry::shared().leftBehind();
+  const auto add = [&left](std::string thing) {
+    if (std::find(left.begin(), left.end(), thing) == left.end()) left.push_back(std::move(thing));
+  };
   for (const auto& folder : halyard::FolderLock::heldByThisProcess()) {
     std::error_code error;
     if (std::filesystem::exists(std::filesystem::symlink_status(folder, error)))
-      left.push_back(folder.string());
+      add(folder.string());
   }
   for (const auto& attachment : halyard::ModernDiskImageTool::registry().snapshot())
-    left.push_back(attachment.wholeDisk() + " (" + attachment.mountPoint + ")");
+    add(attachment.wholeDisk() + " (" + attachment.mountPoint + ")");
   for (const auto& target : halyard::DiskImageAttachment::attachedByThisProcess())
-    left.push_back(target);
+    add(target);
   return left;
 }
 
@@ -105,18 +109,6 @@ void SignalHandler::endUnfinished(Console& console, const std::string& reason) {
   std::_Exit(exitCodeNumber(ExitCode::cancelled));
 }
 
-std::string SignalHandler::addCleanup(Cleanup action) {
-  auto identifier = halyard::UUID::randomString();
-  std::lock_guard guard(lock_);
-  cleanups_.emplace(identifier, std::move(action));
-  return identifier;
-}
-
-void SignalHandler::removeCleanup(const std::string& identifier) {
-  std::lock_guard guard(lock_);
-  cleanups_.erase(identifier);
-}
-
 void SignalHandler::runCancellation(Console& console) {
   runCancellation(console, false);
 }
@@ -125,18 +117,7 @@ void SignalHandler::runCancellation(Console& console, bool endsProcess) {
   handling_ = true;
   console.warning("Cancelling…");
   halyard::ProcessRegistry::shared().beginCancelling();
-  std::unordered_map<std::string, Cleanup> taken;
-  {
-    std::lock_guard guard(lock_);
-    taken.swap(cleanups_);
-  }
-  for (auto& [identifier, action] : taken) {
-    try {
-      if (action) action();
-    } catch (...) {
-      // The process is ending; a failed clean-up changes nothing about that.
-    }
-  }
+  halyard::CleanupRegistry::shared().undoAll();
   const auto stuck = DiskImageCleanup::detachLeftoversSynchronously();
   // The bound may have ended the process meanwhile; then this thread stops here.
   std::unique_lock ending(ending_);

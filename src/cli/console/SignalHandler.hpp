@@ -1,11 +1,9 @@
 #pragma once
 
 #include <atomic>
-#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
-#include <unordered_map>
 #include <vector>
 
 namespace bosun {
@@ -13,8 +11,8 @@ namespace bosun {
 class Console;
 
 // Turns SIGINT, SIGTERM and SIGHUP into an orderly stop: every running child tool is terminated,
-// the registered clean-up actions run, leftover disk images are detached, "Cancelled." is printed
-// and the process ends with exit status 130.
+// everything in the clean-up registry is undone, leftover disk images are detached, "Cancelled." is
+// printed and the process ends with exit status 130.
 //
 // The stop always ends: the clean-up runs on a thread of its own, and when it has not finished
 // after `cleanupBound` seconds, or a second signal comes, the process ends at once, after a
@@ -28,8 +26,6 @@ class Console;
 // Children do not inherit the blocked mask: the process runner resets it for them.
 class SignalHandler {
 public:
-  using Cleanup = std::function<void()>;
-
   // Seconds the clean-up may take once a signal has come.
   static constexpr int cleanupBound = 15;
 
@@ -44,19 +40,14 @@ public:
   // ending the process.
   void install();
 
-  // Registers an action to run on cancellation and returns its identifier (a UUID); remove it
-  // again when the work it protects is over.
-  std::string addCleanup(Cleanup action);
-  void removeCleanup(const std::string& identifier);
-
   // The response to a signal: runCancellation() on the shared console, then the end of the
   // process with exit status 130 (no exit handlers or static destructors run: the command is
   // still running on other threads).
   [[noreturn]] void handle();
 
-  // Everything handle() does before the process ends: the warning "Cancelling…", the registry's
-  // cancellation, the clean-up actions (taken out under the lock, run outside it, failures
-  // ignored), the detaching of leftover images and the failure "Cancelled.".
+  // Everything handle() does before the process ends: the warning "Cancelling…", the process
+  // registry's cancellation, the clean-up registry's undoing (failures left registered), the
+  // detaching of leftover images and the failure "Cancelled.".
   void runCancellation(Console& console);
 
   // True once a signal is being handled.
@@ -67,8 +58,9 @@ public:
   // the threads that end the process prints.
   [[noreturn]] void endUnfinished(Console& console, const std::string& reason);
 
-  // What an interrupted clean-up would leave: the working folders this process holds that still
-  // exist, and the images it attached, one entry each.
+  // What an interrupted clean-up would leave: what the clean-up registry still holds, the
+  // working folders this process holds that still exist, and the images it attached, one entry
+  // each.
   static std::vector<std::string> leftBehind();
 
   // For the entry: when a signal is being handled, waits for the handler to end the process
@@ -83,24 +75,9 @@ private:
 
   std::once_flag installed_;
   std::thread signalThread_;
-  std::mutex lock_;
-  std::unordered_map<std::string, Cleanup> cleanups_;
   std::atomic<bool> handling_{false};
   // Taken by the thread that ends the process, and never given back.
   std::mutex ending_;
-};
-
-// A clean-up action registered with the shared handler for as long as this object lives.
-class CancellationCleanup {
-public:
-  explicit CancellationCleanup(SignalHandler::Cleanup action)
-      : identifier_(SignalHandler::shared().addCleanup(std::move(action))) {}
-  ~CancellationCleanup() { SignalHandler::shared().removeCleanup(identifier_); }
-  CancellationCleanup(const CancellationCleanup&) = delete;
-  CancellationCleanup& operator=(const CancellationCleanup&) = delete;
-
-private:
-  std::string identifier_;
 };
 
 } // namespace bosun

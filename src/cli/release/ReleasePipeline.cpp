@@ -4,9 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <map>
 #include <memory>
-#include <mutex>
 
 #include "cli/console/CLIError.hpp"
 #include "cli/console/Console.hpp"
@@ -30,6 +28,7 @@
 #include "core/Notarization/NotaryPollingError.hpp"
 #include "core/PKG/PKGBuilder.hpp"
 #include "core/Process/AppleTools.hpp"
+#include "core/Process/CleanupRegistry.hpp"
 #include "core/Process/Ditto.hpp"
 #include "core/Signing/AppBundleDisplayName.hpp"
 #include "core/Signing/CodeSigner.hpp"
@@ -52,76 +51,25 @@ constexpr const char* stagingPrefix = ".Bosun_";
 constexpr double appSigningLimit = 180;
 constexpr double deepVerificationLimit = 900;
 
-// What a run has made that must go when it ends, however it ends: folders to remove and the
-// discard operations of components at work. One clean-up action for the signal handler empties
-// it from the signal thread while the run may still be working; the run's own exit does the same.
-class RunTemporaries {
-public:
-  void addFolder(const fs::path& folder) {
-    const std::lock_guard<std::mutex> guard(lock_);
-    folders_.push_back(folder);
+// Removes a run's private folder and lets go of its lock; true once it is gone. On Ctrl-C the run
+// may still be removing a folder of its own inside it at the same moment, which makes one pass
+// stop early at the entry that vanished: go again until done.
+bool removePrivateFolder(const fs::path& folder) {
+  std::error_code error;
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    fs::remove_all(folder, error);
+    if (!fs::exists(fs::symlink_status(folder, error))) break;
   }
-  void addDiscard(const void* owner, std::function<void()> discard) {
-    const std::lock_guard<std::mutex> guard(lock_);
-    discards_[owner] = std::move(discard);
-  }
-  void removeDiscard(const void* owner) {
-    const std::lock_guard<std::mutex> guard(lock_);
-    discards_.erase(owner);
-  }
-  void removeAll() noexcept {
-    std::map<const void*, std::function<void()>> discards;
-    std::vector<fs::path> folders;
-    {
-      const std::lock_guard<std::mutex> guard(lock_);
-      discards.swap(discards_);
-      folders.swap(folders_);
-    }
-    for (auto& [owner, discard] : discards) {
-      try {
-        discard();
-      } catch (...) {
-      }
-    }
-    // On Ctrl-C the run may still be removing a folder of its own inside these at the same
-    // moment, which makes one pass stop early at the entry that vanished: go again until done.
-    for (const auto& folder : folders) {
-      std::error_code error;
-      for (int attempt = 0; attempt < 20; ++attempt) {
-        fs::remove_all(folder, error);
-        if (!fs::exists(fs::symlink_status(folder, error))) break;
-      }
-      halyard::FolderLock::release(folder);
-    }
-  }
+  halyard::FolderLock::release(folder);
+  return !fs::exists(fs::symlink_status(folder, error));
+}
 
-private:
-  std::mutex lock_;
-  std::vector<fs::path> folders_;
-  std::map<const void*, std::function<void()>> discards_;
-};
-
-// A component's discard operation, registered while the component works.
-class DiscardWhileWorking {
-public:
-  DiscardWhileWorking(RunTemporaries& temporaries, const void* owner, std::function<void()> discard)
-      : temporaries_(temporaries), owner_(owner) {
-    temporaries_.addDiscard(owner, std::move(discard));
-  }
-  ~DiscardWhileWorking() { temporaries_.removeDiscard(owner_); }
-  DiscardWhileWorking(const DiscardWhileWorking&) = delete;
-  DiscardWhileWorking& operator=(const DiscardWhileWorking&) = delete;
-
-private:
-  RunTemporaries& temporaries_;
-  const void* owner_;
-};
-
-// A private folder named prefix + UUID inside `parent`, recorded for removal before it exists.
-fs::path makePrivateFolder(RunTemporaries& temporaries, const fs::path& parent,
-                           const std::string& prefix) {
+// A private folder named prefix + UUID inside `parent`, registered for removal before it exists.
+fs::path makePrivateFolder(std::vector<halyard::CleanupRegistry::Entry>& made,
+                           const fs::path& parent, const std::string& prefix) {
   const fs::path folder = parent / (prefix + halyard::UUID::randomString());
-  temporaries.addFolder(folder);
+  made.push_back(halyard::CleanupRegistry::shared().add(
+      folder.string(), [folder] { return removePrivateFolder(folder); }));
   fs::create_directories(parent);
   if (::mkdir(folder.c_str(), 0700) != 0) {
     throw fs::filesystem_error("Could not create a temporary folder", folder,
@@ -147,9 +95,16 @@ halyard::ReleaseCheck::Kind checkKind(OutputKind format) {
 // One run of the pipeline over a plan.
 class Run {
 public:
-  Run(const ReleasePlan& plan, const ReleaseSteps& steps, RunTemporaries& temporaries)
-      : plan_(plan), steps_(steps), decidedSteps_(plan.decidedSteps()), temporaries_(temporaries),
-        console_(Console::shared()), format_(displayName(plan.format)) {}
+  Run(const ReleasePlan& plan, const ReleaseSteps& steps)
+      : plan_(plan), steps_(steps), decidedSteps_(plan.decidedSteps()), console_(Console::shared()),
+        format_(displayName(plan.format)) {}
+  // The run's folders go however it ends.
+  ~Run() {
+    for (auto folder = folders_.rbegin(); folder != folders_.rend(); ++folder)
+      folder->undo();
+  }
+  Run(const Run&) = delete;
+  Run& operator=(const Run&) = delete;
 
   ReleaseOutcome perform() {
     // What runs that were killed left: their workspaces, and their unfinished files beside the
@@ -161,11 +116,10 @@ public:
     for (const auto& folder : abandoned)
       console_.info("Removed what a stopped earlier run left behind: " +
                     halyard::text::printable(folder.string()));
-    workspace_ =
-        makePrivateFolder(temporaries_, halyard::UserFolders::temporary(), workspacePrefix);
+    workspace_ = makePrivateFolder(folders_, halyard::UserFolders::temporary(), workspacePrefix);
     // The file is made and finished in a private folder beside the output, so that the rename
     // that publishes it stays on one file system.
-    staged_ = makePrivateFolder(temporaries_, plan_.outputURL.parent_path(), stagingPrefix) /
+    staged_ = makePrivateFolder(folders_, plan_.outputURL.parent_path(), stagingPrefix) /
               plan_.artifactName;
     // A file Apple already has is finished as it is: of the plan's steps, only collecting its
     // verdict, the checks and the feed remain (and the app's copy, which the feed reads).
@@ -355,7 +309,10 @@ private:
     console_.step("Notarizing the app bundle (this can take a few minutes)…");
     // The archive is not kept: a later run signs the app again, which makes another one.
     SubmissionTracker tracker(plan_.project.appSource);
-    const CancellationCleanup cancelled([&tracker] { tracker.cancelled(); });
+    const auto cancelled = halyard::CleanupRegistry::shared().add("", [&tracker] {
+      tracker.cancelled();
+      return true;
+    });
     ReleaseSteps::AppSubmission submission;
     submission.progress = [this](const std::string& line) { console_.step(line); };
     submission.submitted = [&tracker](const std::string& id) { tracker.appSubmitted(id); };
@@ -406,11 +363,8 @@ private:
       request.licenseFolders = halyard::InstallerLicense::folders(agreement);
       // Signed here unless notarizing signs it.
       if (!decided(Action::notarize)) request.signingIdentity = plan_.installerIdentity;
-      halyard::PKGBuilder builder;
-      const DiscardWhileWorking discard(temporaries_, &builder,
-                                        [&builder] { builder.discardTemporaryFiles(); });
       try {
-        builder.build(request, step);
+        halyard::PKGBuilder::build(request, step);
       } catch (...) {
         throw CLIError::from(std::current_exception(), ExitCode::build);
       }
@@ -435,8 +389,6 @@ private:
                        std::string("The template could not be used: ") + error.what());
       }
     }
-    std::optional<DiscardWhileWorking> discard;
-    if (steps_.discardDMGBuild) discard.emplace(temporaries_, &steps_, steps_.discardDMGBuild);
     try {
       steps_.buildDMG(app_, displayName_, staged, request, agreement, plan_.modernDiskTools, step);
     } catch (...) {
@@ -472,9 +424,10 @@ private:
     {
       // On Ctrl-C an uploaded file is kept for collecting its verdict later, before the
       // coordinator's files go.
-      const DiscardWhileWorking discard(temporaries_, &coordinator, [&coordinator, &tracker] {
+      const auto discard = halyard::CleanupRegistry::shared().add("", [&coordinator, &tracker] {
         tracker.cancelled();
         coordinator.discardTemporaryFiles();
+        return true;
       });
       try {
         halyard::ArtifactNotarizationConfig config(
@@ -555,7 +508,7 @@ private:
   const ReleasePlan& plan_;
   const ReleaseSteps& steps_;
   const std::vector<ReleaseStep> decidedSteps_;
-  RunTemporaries& temporaries_;
+  std::vector<halyard::CleanupRegistry::Entry> folders_; // the workspace and the staging folder
   Console& console_;
   const std::string format_;
   fs::path workspace_;
@@ -579,17 +532,16 @@ void ReleaseSteps::designedDiskImage(const fs::path& appURL, const std::string& 
                              prefersModernTools, halyard::DMGStyling::finderLayoutFile, hooks);
 }
 
-void ReleaseSteps::discardDiskImageBuilds() {
-  halyard::DMGBuilder::discardTemporaryFiles();
-}
-
 void ReleaseSteps::notarizeAppBundle(const fs::path& app,
                                      const halyard::NotaryCredentials& credentials,
                                      const AppSubmission& submission) {
   halyard::AppBundleNotarizer notarizer;
   notarizer.wait = submission.wait;
   notarizer.submitted = submission.submitted;
-  const CancellationCleanup cleanup([&notarizer] { notarizer.discardTemporaryFiles(); });
+  const auto discard = halyard::CleanupRegistry::shared().add("", [&notarizer] {
+    notarizer.discardTemporaryFiles();
+    return true;
+  });
   notarizer.notarizeAndStaple(app, credentials, submission.progress);
 }
 
@@ -613,28 +565,23 @@ ReleasePlan ReleasePipeline::preflight(const ReleasePlan& plan) const {
   Console& console = Console::shared();
   if (plan.sign && plan.identity) {
     console.step("Checking signing identities…");
-    const auto installed =
-        halyard::SigningIdentityDetector::identities(halyard::SigningIdentityKind::application);
-    if (!halyard::SigningIdentityDetector::firstMatch(installed, *plan.identity)) {
-      throw CLIError(ExitCode::credentials,
-                     "The signing identity \"" + *plan.identity +
-                         "\" was not found in your keychain.",
-                     installed.empty() ? "No Developer ID Application identities are installed. "
-                                         "Install your certificate or add --no-sign --no-notarize."
-                                       : "Available: " + halyard::text::joined(installed, "; "));
+    const auto listing =
+        halyard::SigningIdentityDetector::list(halyard::SigningIdentityKind::application);
+    if (!halyard::SigningIdentityDetector::firstMatch(listing.installed(), *plan.identity)) {
+      throw CLIError::identityNotFound("signing identity", *plan.identity, listing.identities,
+                                       "No Developer ID Application identities are installed. "
+                                       "Install your certificate or add --no-sign --no-notarize.");
     }
   }
   if (plan.format == OutputKind::pkg && plan.installerIdentity) {
-    const auto installed =
-        halyard::SigningIdentityDetector::identities(halyard::SigningIdentityKind::installer);
+    const auto listing =
+        halyard::SigningIdentityDetector::list(halyard::SigningIdentityKind::installer);
     const auto match =
-        halyard::SigningIdentityDetector::firstMatch(installed, *plan.installerIdentity);
+        halyard::SigningIdentityDetector::firstMatch(listing.installed(), *plan.installerIdentity);
     if (!match) {
-      throw CLIError(ExitCode::credentials,
-                     "The installer identity \"" + *plan.installerIdentity +
-                         "\" was not found in your keychain.",
-                     installed.empty() ? "No Developer ID Installer identities are installed."
-                                       : "Available: " + halyard::text::joined(installed, "; "));
+      throw CLIError::identityNotFound("installer identity", *plan.installerIdentity,
+                                       listing.identities,
+                                       "No Developer ID Installer identities are installed.");
     }
     // The package tools take the identity's full name: a part of it (the team identifier, say)
     // would be read as a certificate holder's name.
@@ -647,14 +594,7 @@ ReleasePlan ReleasePipeline::preflight(const ReleasePlan& plan) const {
 
 ReleaseOutcome ReleasePipeline::run(const ReleasePlan& givenPlan) {
   const ReleasePlan plan = preflight(givenPlan);
-  RunTemporaries temporaries;
-  // Ctrl-C removes what the run made; the signal handler then ends the process.
-  const CancellationCleanup cancellation([&temporaries] { temporaries.removeAll(); });
-  struct RemoveOnExit {
-    RunTemporaries& temporaries;
-    ~RemoveOnExit() { temporaries.removeAll(); }
-  } const removeOnExit{temporaries};
-  return Run(plan, steps_, temporaries).perform();
+  return Run(plan, steps_).perform();
 }
 
 bool ReleasePipeline::isRequired(const ReleasePlan& plan, Check check) {

@@ -52,8 +52,6 @@ struct ReleaseSteps {
   using TicketStapling = std::function<AppTicketOutcome(const std::filesystem::path& app)>;
 
   DMGBuild buildDMG = designedDiskImage;
-  // Called on Ctrl-C while the DMG build runs: removes what it made and stops it. May be empty.
-  std::function<void()> discardDMGBuild = discardDiskImageBuilds;
   AppNotarization notarizeApp = notarizeAppBundle;
   TicketStapling stapleExistingTicket = stapleAppTicket;
   // Adds the checked release to its update feed (the caller's, which prepared the feed before
@@ -70,7 +68,6 @@ struct ReleaseSteps {
                                 const halyard::DMGBuildRequest& request,
                                 const halyard::LicenseAgreement& agreement, bool prefersModernTools,
                                 const Progress& status);
-  static void discardDiskImageBuilds();
   // Submits the app to the notary service and staples its ticket; on Ctrl-C the archive made for
   // the submission is removed.
   static void notarizeAppBundle(const std::filesystem::path& app,

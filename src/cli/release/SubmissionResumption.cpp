@@ -99,12 +99,10 @@ SubmissionResumption::lookup(const fs::path& target, const std::function<std::st
   } catch (const std::exception&) {
     return std::nullopt;
   }
-  const auto [found, query] = polling.ask(record->id, credentials);
-  const std::string status = halyard::text::lowercasedASCII(found);
+  const auto answer = polling.ask(record->id, credentials);
   // A query that failed for a passing reason says nothing against the submission: the wait
   // rides it out like any other.
-  if (status == "in progress" || status == "accepted" ||
-      (status.empty() && halyard::NotaryPolling::isTransient(query)))
+  if (answer.inProgress() || answer.accepted() || answer.failedForNow())
     return SubmissionResumption{record->id, record->file, true};
   cache.remove(record->id);
   return std::nullopt;

@@ -6,11 +6,8 @@
 #include <chrono>
 #include <cmath>
 #include <limits>
-#include <mutex>
 #include <optional>
-#include <set>
 #include <thread>
-#include <utility>
 #include <vector>
 
 #include "core/DMG/DMGWindowArtwork.hpp"
@@ -21,6 +18,7 @@
 #include "core/Finder/FinderLayoutFile.hpp"
 #include "core/Legal/SLAInjector.hpp"
 #include "core/Process/AppleTools.hpp"
+#include "core/Process/CleanupRegistry.hpp"
 #include "core/Process/Ditto.hpp"
 #include "core/Process/ProcessRegistry.hpp"
 #include "core/Support/AtomicFile.hpp"
@@ -58,77 +56,12 @@ void ejectModernQuietly(const ModernDiskImageAttachment& attachment) noexcept {
   }
 }
 
-// What one build in progress has made that cancellation must take away. Every build registers
-// one for its duration; discardTemporaryFiles() works on all of them.
-struct BuildRecord {
-  bool discarded = false;
-  std::vector<fs::path> temporaries;
-  std::optional<std::string> legacyDevice;
-};
-
-std::mutex& recordsLock() {
-  static std::mutex lock;
-  return lock;
-}
-
-std::set<BuildRecord*>& records() {
-  static std::set<BuildRecord*> all;
-  return all;
-}
-
-// The registration of one build, for the length of its scope.
-class ActiveBuild {
-public:
-  ActiveBuild() {
-    const std::lock_guard guard(recordsLock());
-    records().insert(&record_);
-  }
-  ~ActiveBuild() {
-    const std::lock_guard guard(recordsLock());
-    records().erase(&record_);
-  }
-  ActiveBuild(const ActiveBuild&) = delete;
-  ActiveBuild& operator=(const ActiveBuild&) = delete;
-
-  bool isDiscarded() const {
-    const std::lock_guard guard(recordsLock());
-    return record_.discarded;
-  }
-  void stopIfDiscarded() const {
-    if (isDiscarded()) throw CancellationError();
-  }
-  // A path that cancellation removes; throws when the build was discarded already.
-  void remember(const fs::path& path) {
-    const std::lock_guard guard(recordsLock());
-    if (record_.discarded) throw CancellationError();
-    record_.temporaries.push_back(path);
-  }
-  // The legacy image now attached; throws (after detaching it) when the build was discarded.
-  void holdDevice(const std::string& device) {
-    {
-      const std::lock_guard guard(recordsLock());
-      if (!record_.discarded) {
-        record_.legacyDevice = device;
-        return;
-      }
-    }
-    LegacyDiskImageTool::detachQuietly(device);
-    throw CancellationError();
-  }
-  // Takes the device for detaching; nothing when it was taken already (by cancellation).
-  std::optional<std::string> takeDevice() {
-    const std::lock_guard guard(recordsLock());
-    return std::exchange(record_.legacyDevice, std::nullopt);
-  }
-
-private:
-  BuildRecord record_;
-};
-
-// The image attached by either family, detached again on the failure path.
+// The image attached by either family, detached again on the failure path. While attached it is
+// in the clean-up registry, so that a cancellation detaches it; whichever of the two comes first
+// does it.
 class AttachedImage {
 public:
-  AttachedImage(DiskImageEngine engine, ActiveBuild& active) : engine_(engine), active_(active) {}
+  explicit AttachedImage(DiskImageEngine engine) : engine_(engine) {}
 
   const std::string& mountPoint() const { return mountPoint_; }
 
@@ -136,49 +69,61 @@ public:
     if (engine_ == DiskImageEngine::legacy) {
       const auto attachment = LegacyDiskImageTool::attach(image);
       mountPoint_ = attachment.mountPoint;
-      active_.holdDevice(attachment.device);
+      device_ = attachment.device;
+      hold();
     } else {
       modern_ = ModernDiskImageTool().attach(image);
       mountPoint_ = modern_->mountPoint;
-      active_.stopIfDiscarded();
+      hold();
+    }
+    // A cancellation that began during the attach may have undone the registry before the image
+    // was in it.
+    if (ProcessRegistry::shared().isCancelling()) {
+      release();
+      throw CancellationError();
     }
   }
 
   // The ordinary detach: its failure fails the build (and the failure path tries once more).
   void detach() {
-    if (engine_ == DiskImageEngine::legacy) {
-      const auto device = active_.takeDevice();
-      if (!device) throw CancellationError();
-      try {
-        LegacyDiskImageTool::detach(*device);
-      } catch (...) {
-        active_.holdDevice(*device);
-        throw;
-      }
-    } else if (modern_) {
-      ModernDiskImageTool().eject(*modern_);
-      modern_.reset();
+    if (!registration_.release()) throw CancellationError(); // the clean-up detached it
+    try {
+      if (engine_ == DiskImageEngine::legacy)
+        LegacyDiskImageTool::detach(device_);
+      else if (modern_)
+        ModernDiskImageTool().eject(*modern_);
+    } catch (...) {
+      hold();
+      throw;
     }
+    modern_.reset();
   }
 
   // After a failure: detaches whatever is still attached, errors ignored.
-  void release() noexcept {
+  void release() noexcept { registration_.undo(); }
+
+private:
+  void hold() {
     if (engine_ == DiskImageEngine::legacy) {
-      try {
-        if (const auto device = active_.takeDevice()) LegacyDiskImageTool::detachQuietly(*device);
-      } catch (...) {
-      }
-    } else if (modern_) {
-      ejectModernQuietly(*modern_);
-      modern_.reset();
+      registration_ =
+          CleanupRegistry::shared().add(device_ + " (" + mountPoint_ + ")", [device = device_] {
+            LegacyDiskImageTool::detachQuietly(device);
+            return true;
+          });
+    } else {
+      registration_ = CleanupRegistry::shared().add(
+          modern_->wholeDisk() + " (" + modern_->mountPoint + ")", [attachment = *modern_] {
+            ejectModernQuietly(attachment);
+            return true;
+          });
     }
   }
 
-private:
   DiskImageEngine engine_;
-  ActiveBuild& active_;
   std::string mountPoint_;
+  std::string device_; // legacy
   std::optional<ModernDiskImageAttachment> modern_;
+  CleanupRegistry::Entry registration_;
 };
 
 // The size of a file's bytes without following a link; 0 when it cannot be read.
@@ -204,10 +149,9 @@ std::string firstCharacters(const std::string& text, std::size_t limit) {
   return text;
 }
 
-void buildWith(DiskImageEngine engine, ActiveBuild& active, const fs::path& appURL,
-               const std::string& appDisplayName, const fs::path& outputURL,
-               const DMGBuildRequest& request, const LicenseAgreement& agreement,
-               DMGStyling styling, const DMGBuildHooks& hooks) {
+void buildWith(DiskImageEngine engine, const fs::path& appURL, const std::string& appDisplayName,
+               const fs::path& outputURL, const DMGBuildRequest& request,
+               const LicenseAgreement& agreement, DMGStyling styling, const DMGBuildHooks& hooks) {
   const fs::path output = DMGBuilder::normalizedOutputURL(outputURL);
   const std::string volume = DMGBuilder::volumeName(request.dmgName);
   // "My.app/" names My.app. The bundle is copied from where it really is, so that an app given
@@ -217,10 +161,13 @@ void buildWith(DiskImageEngine engine, ActiveBuild& active, const fs::path& appU
   const std::string appName = app.filename().string();
   const fs::path source = fs::canonical(app);
 
+  const ProcessRegistry& processes = ProcessRegistry::shared();
   TemporaryFolder workspace(DMGBuilder::workspacePrefix);
   // Locked while the build lives, so that other runs' sweeps of leftovers pass its image by.
   FolderLock::acquire(workspace.path());
-  active.remember(workspace.path());
+  std::vector<CleanupRegistry::Entry> temporaries;
+  temporaries.push_back(CleanupRegistry::shared().addPath(workspace.path()));
+  processes.stopIfCancelling();
   const fs::path workingImage = workspace.path() / DMGBuilder::workingImageName;
   const fs::path compressedImage = workspace.path() / DMGBuilder::compressedImageName;
 
@@ -241,11 +188,11 @@ void buildWith(DiskImageEngine engine, ActiveBuild& active, const fs::path& appU
     LegacyDiskImageTool::createReadWrite(workingImage, sizeMB, volume);
   else
     modern.createBlank(workingImage, sizeMB, volume);
-  active.stopIfDiscarded();
+  processes.stopIfCancelling();
 
   report(hooks, "Mounting…");
   log("Mounting temporary DMG: " + workingImage.string());
-  AttachedImage image(engine, active);
+  AttachedImage image(engine);
   try {
     image.attach(workingImage);
 
@@ -255,7 +202,7 @@ void buildWith(DiskImageEngine engine, ActiveBuild& active, const fs::path& appU
     const fs::path target = mountRoot / appName;
     fs::remove_all(target);
     Ditto(AppleTools::Runner::shared, AppleTools::diskImageLimit).copy(source, target);
-    active.stopIfDiscarded();
+    processes.stopIfCancelling();
     fs::create_symlink("/Applications", mountRoot / "Applications");
     if (request.volumeIconURL) {
       log("Setting the volume icon from: " + request.volumeIconURL->string());
@@ -279,7 +226,7 @@ void buildWith(DiskImageEngine engine, ActiveBuild& active, const fs::path& appU
                                      artwork.appIcon, artwork.folderIcon);
     }
     if (hooks.afterFinderStyling) hooks.afterFinderStyling();
-    active.stopIfDiscarded();
+    processes.stopIfCancelling();
 
     report(hooks, "Finalizing…");
     log("Detaching temporary mounted DMG");
@@ -289,7 +236,7 @@ void buildWith(DiskImageEngine engine, ActiveBuild& active, const fs::path& appU
     image.release();
     throw;
   }
-  active.stopIfDiscarded();
+  processes.stopIfCancelling();
 
   report(hooks, "Compressing…");
   log("Converting RW DMG to compressed " + std::string(udifFormat(request.compression)) +
@@ -300,27 +247,28 @@ void buildWith(DiskImageEngine engine, ActiveBuild& active, const fs::path& appU
     LegacyDiskImageTool::compress(workingImage, compressedImage, request.compression);
   else
     modern.compress(workingImage, compressedImage, request.compression);
-  active.stopIfDiscarded();
+  processes.stopIfCancelling();
 
   // The license goes into the image while it is still in the workspace, so that the output only
   // ever receives a finished image.
   if (!agreement.isEmpty()) {
     report(hooks, "Adding license agreement…");
     SLAInjector::inject(agreement, compressedImage);
-    active.stopIfDiscarded();
+    processes.stopIfCancelling();
   }
 
   report(hooks, "Saving…");
   log("Saving final DMG to: " + output.string());
   AtomicFileCopy copy(compressedImage, output);
-  active.remember(copy.temporaryPath());
+  temporaries.push_back(CleanupRegistry::shared().addPath(copy.temporaryPath()));
+  processes.stopIfCancelling();
   if (const std::error_code error = copy.commit())
     throw fs::filesystem_error("Could not save the disk image", compressedImage, output, error);
   log("DMG build finished successfully at: " + output.string());
 }
 
-bool isCancellation(const std::exception& error, const ActiveBuild& active) {
-  return ProcessRegistry::shared().isCancelling() || active.isDiscarded() ||
+bool isCancellation(const std::exception& error) {
+  return ProcessRegistry::shared().isCancelling() ||
          dynamic_cast<const CancellationError*>(&error) != nullptr;
 }
 
@@ -330,21 +278,18 @@ void DMGBuilder::build(const fs::path& appURL, const std::string& appDisplayName
                        const fs::path& outputURL, const DMGBuildRequest& request,
                        const LicenseAgreement& agreement, bool prefersModernTools,
                        DMGStyling styling, const DMGBuildHooks& hooks) {
-  ActiveBuild active;
   const DiskImageEngine engine =
       DiskImageEngines::resolve(prefersModernTools, !agreement.isEmpty());
   if (engine == DiskImageEngine::legacy) {
-    buildWith(engine, active, appURL, appDisplayName, outputURL, request, agreement, styling,
-              hooks);
+    buildWith(engine, appURL, appDisplayName, outputURL, request, agreement, styling, hooks);
     return;
   }
   try {
-    buildWith(engine, active, appURL, appDisplayName, outputURL, request, agreement, styling,
-              hooks);
+    buildWith(engine, appURL, appDisplayName, outputURL, request, agreement, styling, hooks);
     return;
   } catch (const std::exception& error) {
     const ModernDiskImageTool modern;
-    if (isCancellation(error, active)) {
+    if (isCancellation(error)) {
       modern.ejectRemaining();
       throw;
     }
@@ -357,42 +302,15 @@ void DMGBuilder::build(const fs::path& appURL, const std::string& appDisplayName
     report(hooks, "Switching to legacy disk image tools…");
     modern.ejectRemaining();
   }
-  buildWith(DiskImageEngine::legacy, active, appURL, appDisplayName, outputURL, request, agreement,
-            styling, hooks);
+  buildWith(DiskImageEngine::legacy, appURL, appDisplayName, outputURL, request, agreement, styling,
+            hooks);
 }
 
 void DMGBuilder::buildImage(DiskImageEngine engine, const fs::path& appURL,
                             const std::string& appDisplayName, const fs::path& outputURL,
                             const DMGBuildRequest& request, const LicenseAgreement& agreement,
                             DMGStyling styling, const DMGBuildHooks& hooks) {
-  ActiveBuild active;
-  buildWith(engine, active, appURL, appDisplayName, outputURL, request, agreement, styling, hooks);
-}
-
-void DMGBuilder::discardTemporaryFiles() noexcept {
-  std::vector<fs::path> temporaries;
-  std::vector<std::string> devices;
-  {
-    const std::lock_guard guard(recordsLock());
-    for (BuildRecord* record : records()) {
-      record->discarded = true;
-      for (auto& path : record->temporaries)
-        temporaries.push_back(std::move(path));
-      record->temporaries.clear();
-      if (auto device = std::exchange(record->legacyDevice, std::nullopt))
-        devices.push_back(std::move(*device));
-    }
-  }
-  for (const auto& path : temporaries) {
-    std::error_code ignored;
-    fs::remove_all(path, ignored);
-  }
-  for (const auto& device : devices)
-    LegacyDiskImageTool::detachQuietly(device);
-  try {
-    ModernDiskImageTool().ejectRemaining();
-  } catch (...) {
-  }
+  buildWith(engine, appURL, appDisplayName, outputURL, request, agreement, styling, hooks);
 }
 
 std::string DMGBuilder::sanitizeLabel(std::string_view text) {

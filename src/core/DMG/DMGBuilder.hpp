@@ -36,7 +36,9 @@ enum class DMGStyling { finderAppleScript, finderLayoutFile };
 //
 // Tools run through the shared runners on the calling thread. Errors: the tools' own errors
 // (CoreCommandError, ModernDiskImageError, LegacyDiskImageError, SLAInjector's) and file-system
-// errors as they are; CancellationError after discardTemporaryFiles().
+// errors as they are; CancellationError once a cancellation has begun. While a build lasts, its
+// workspace, its partial output and its attached image are in the clean-up registry, so that a
+// cancellation (the signal handler ends the process without unwinding the build) removes them.
 struct DMGBuilder {
   static constexpr const char* workspacePrefix = "Halyard_DMG_";
   static constexpr const char* workingImageName = "working_rw.dmg";
@@ -56,12 +58,6 @@ struct DMGBuilder {
                          const std::string& appDisplayName, const std::filesystem::path& outputURL,
                          const DMGBuildRequest& request, const LicenseAgreement& agreement,
                          DMGStyling styling, const DMGBuildHooks& hooks);
-
-  // For cancellation (the signal handler ends the process without unwinding the build): removes
-  // the workspaces and partial outputs of every build in progress in this process, detaches or
-  // ejects the images they attached, and makes those builds stop at their next step with
-  // CancellationError. Safe to call from any thread; never throws; blocks until done.
-  static void discardTemporaryFiles() noexcept;
 
   // The volume name for the user's image name: trimmed, without a ".dmg" ending and the
   // characters / \ : " < > | ? * CR LF TAB, single-spaced, "Installer" when nothing is left,

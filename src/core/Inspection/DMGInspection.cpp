@@ -15,6 +15,7 @@
 #include "core/Inspection/DMGInspectionRules.hpp"
 #include "core/Inspection/InspectionFieldCatalogue.hpp"
 #include "core/Inspection/InspectionService.hpp"
+#include "core/Notarization/Stapler.hpp"
 #include "core/Process/AppleTools.hpp"
 #include "core/Process/Architectures.hpp"
 #include "core/Signing/Gatekeeper.hpp"
@@ -81,8 +82,7 @@ InspectionReport DMGInspection::inspect(const std::filesystem::path& file,
   progress("Checking Gatekeeper and the stapled ticket for the DMG…");
   const auto query = InspectionRunner::bound(run, InspectionRunner::queryLimit);
   const auto assessment = Gatekeeper::assess(Gatekeeper::Kind::open, file, query);
-  const auto ticket = run(AppleTools::xcrun, AppleTools::staplerValidate(file),
-                          InspectionRunner::queryLimit, std::nullopt);
+  const auto ticket = Stapler::validate(file, query);
   const bool dmgNotarized = assessment.notarized();
 
   progress("Mounting the DMG read-only…");
@@ -152,8 +152,7 @@ InspectionReport DMGInspection::inspect(const std::filesystem::path& file,
         Gatekeeper::assess(Gatekeeper::Kind::execute, *app, query, {.verbosity = 3});
     appNotarized = appAssessment.notarized();
     trust.push_back(Rules::appGatekeeper(appAssessment));
-    const auto appTicket = run(AppleTools::xcrun, AppleTools::staplerValidate(*app),
-                               InspectionRunner::queryLimit, std::nullopt);
+    const auto appTicket = Stapler::validate(*app, query);
     trust.push_back(Rules::appStapled(appTicket));
   } else {
     auto unavailable =

@@ -22,10 +22,6 @@ InspectionField dmgField(ID id, std::string value, S status,
 }
 } // namespace
 
-bool DMGInspectionRules::ticketValidated(const ProcessOutcome& validation) {
-  return validation.status == 0 && text::containsIgnoringCase(validation.combined(), "worked");
-}
-
 InspectionField DMGInspectionRules::dmgSignature(const ProcessOutcome& check,
                                                  const ProcessOutcome& details) {
   if (check.status == 0) {
@@ -138,8 +134,8 @@ InspectionField DMGInspectionRules::appGatekeeper(const Gatekeeper::Assessment& 
   return dmgField(ID::appGatekeeper, "Rejected by Gatekeeper.", S::fail, output);
 }
 
-InspectionField DMGInspectionRules::appStapled(const ProcessOutcome& validation) {
-  if (ticketValidated(validation))
+InspectionField DMGInspectionRules::appStapled(const Stapler::Validation& validation) {
+  if (validation.validated())
     return dmgField(ID::appStapled, "Yes - the app opens even without internet.", S::pass);
   return dmgField(ID::appStapled, "No ticket stapled to the app.", S::warning);
 }
@@ -173,8 +169,8 @@ InspectionField DMGInspectionRules::notarization(bool appNotarized, bool dmgNota
                   std::string("App: ") + line(appNotarized) + "\nDMG: " + line(dmgNotarized));
 }
 
-InspectionField DMGInspectionRules::fileStapled(const ProcessOutcome& validation) {
-  if (ticketValidated(validation))
+InspectionField DMGInspectionRules::fileStapled(const Stapler::Validation& validation) {
+  if (validation.validated())
     return dmgField(ID::fileStapled, "Yes - the DMG opens even without internet.", S::pass);
   return dmgField(ID::fileStapled, "No ticket stapled to the DMG.", S::warning);
 }

@@ -8,6 +8,7 @@
 #include "core/Inspection/AppBundleInfo.hpp"
 #include "core/Inspection/InspectionField.hpp"
 #include "core/Inspection/InspectionRunner.hpp"
+#include "core/Notarization/Stapler.hpp"
 #include "core/Signing/Gatekeeper.hpp"
 
 namespace halyard {
@@ -15,9 +16,6 @@ namespace halyard {
 // How the tools' answers about a DMG and the app inside it become report fields. Pure functions
 // of the outcomes, so every judgement can be checked without the tools.
 struct DMGInspectionRules {
-  // stapler validate exited 0 and reported that it worked.
-  static bool ticketValidated(const ProcessOutcome& validation);
-
   static InspectionField dmgSignature(const ProcessOutcome& check, const ProcessOutcome& details);
   static InspectionField mountability(bool mounted);
   // `app` is the bundle found, if any; `mounted` whether the image could be mounted at all.
@@ -34,7 +32,7 @@ struct DMGInspectionRules {
   // developer, teamIdentifier, identifier, timestamp, hardenedRuntime from `codesign -dv`.
   static std::vector<InspectionField> signatureDetails(const ProcessOutcome& details);
   static InspectionField appGatekeeper(const Gatekeeper::Assessment& assessment);
-  static InspectionField appStapled(const ProcessOutcome& validation);
+  static InspectionField appStapled(const Stapler::Validation& validation);
 
   // appSignature and appGatekeeper when there is no app; `reason` completes "Unavailable because".
   static std::vector<InspectionField> unavailableAppFields(const std::string& reason);
@@ -42,7 +40,7 @@ struct DMGInspectionRules {
   static InspectionField fileGatekeeper(const Gatekeeper::Assessment& assessment, bool dmgSigned,
                                         bool dmgNotarized);
   static InspectionField notarization(bool appNotarized, bool dmgNotarized);
-  static InspectionField fileStapled(const ProcessOutcome& validation);
+  static InspectionField fileStapled(const Stapler::Validation& validation);
 
   // windowBackground and iconPlacement for the window the volume opens: a background picture
   // passes, a missing one or a layout file that cannot be read is a warning, no picture at all

@@ -1,11 +1,11 @@
 #include "core/Inspection/AppBundleLocator.hpp"
 #include "core/Inspection/AppEntitlements.hpp"
-#include "core/Inspection/DMGInspectionRules.hpp"
 #include "core/Inspection/InspectionFieldCatalogue.hpp"
 #include "core/Inspection/InspectionService.hpp"
 #include "core/Inspection/InstallerScriptScanner.hpp"
 #include "core/Inspection/PKGInspectionRules.hpp"
 #include "core/Inspection/PackageIdentifierFinder.hpp"
+#include "core/Notarization/Stapler.hpp"
 #include "core/PKG/Packages.hpp"
 #include "core/Process/AppleTools.hpp"
 #include "core/Signing/Gatekeeper.hpp"
@@ -75,11 +75,10 @@ InspectionReport PKGInspection::inspect(const std::filesystem::path& file,
   progress("Asking Gatekeeper about the package…");
   const auto assessment =
       Gatekeeper::assess(Gatekeeper::Kind::install, file, query, {.verbosity = 3});
-  const auto ticket = run(AppleTools::xcrun, AppleTools::staplerValidate(file),
-                          InspectionRunner::queryLimit, std::nullopt);
-  const bool stapled = DMGInspectionRules::ticketValidated(ticket);
-  std::vector<InspectionField> trust{Rules::notarization(assessment.notarized(), stapled),
-                                     Rules::fileGatekeeper(assessment), Rules::fileStapled(ticket)};
+  const auto ticket = Stapler::validate(file, query);
+  std::vector<InspectionField> trust{
+      Rules::notarization(assessment.notarized(), ticket.validated()),
+      Rules::fileGatekeeper(assessment), Rules::fileStapled(ticket)};
 
   progress("Looking inside the package…");
   std::vector<InspectionField> contentFields;

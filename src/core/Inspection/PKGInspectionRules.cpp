@@ -1,6 +1,5 @@
 #include "core/Inspection/PKGInspectionRules.hpp"
 
-#include "core/Inspection/DMGInspectionRules.hpp"
 #include "core/Inspection/InspectionFieldCatalogue.hpp"
 #include "core/Support/Text.hpp"
 
@@ -49,11 +48,11 @@ InspectionField PKGInspectionRules::fileGatekeeper(const Gatekeeper::Assessment&
   return pkgField(ID::fileGatekeeper, "Rejected by Gatekeeper.", S::fail, output);
 }
 
-InspectionField PKGInspectionRules::fileStapled(const ProcessOutcome& validation) {
-  if (DMGInspectionRules::ticketValidated(validation))
+InspectionField PKGInspectionRules::fileStapled(const Stapler::Validation& validation) {
+  if (validation.validated())
     return pkgField(ID::fileStapled, "Yes - installs even without internet.", S::pass,
-                    validation.combined());
-  return pkgField(ID::fileStapled, "No ticket stapled.", S::warning, validation.combined());
+                    validation.text());
+  return pkgField(ID::fileStapled, "No ticket stapled.", S::warning, validation.text());
 }
 
 InspectionField PKGInspectionRules::notarization(bool gatekeeperNotarized, bool stapled) {

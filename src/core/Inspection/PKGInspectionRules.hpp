@@ -8,6 +8,7 @@
 #include "core/Inspection/InspectionField.hpp"
 #include "core/Inspection/InspectionRunner.hpp"
 #include "core/Inspection/InstallerScriptScanner.hpp"
+#include "core/Notarization/Stapler.hpp"
 #include "core/PKG/PackageSignatureFacts.hpp"
 #include "core/Signing/Gatekeeper.hpp"
 
@@ -19,7 +20,7 @@ struct PKGInspectionRules {
   static std::vector<InspectionField> signatureFields(const PackageSignatureFacts& facts);
 
   static InspectionField fileGatekeeper(const Gatekeeper::Assessment& assessment);
-  static InspectionField fileStapled(const ProcessOutcome& validation);
+  static InspectionField fileStapled(const Stapler::Validation& validation);
   static InspectionField notarization(bool gatekeeperNotarized, bool stapled);
 
   // `expansion` is none when the package could not be read (and was not expanded).

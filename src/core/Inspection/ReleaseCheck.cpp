@@ -5,6 +5,7 @@
 
 #include <fmt/format.h>
 
+#include "core/Notarization/Stapler.hpp"
 #include "core/PKG/Packages.hpp"
 #include "core/Process/AppleTools.hpp"
 #include "core/Process/ToolProcessResult.hpp"
@@ -108,11 +109,11 @@ ReleaseCheckStatus ReleaseCheck::notarizationStatus(const Gatekeeper::Assessment
       firstMeaningfulLine(assessment.text()).value_or("Not notarized"));
 }
 
-ReleaseCheckStatus ReleaseCheck::staplingStatus(int32_t status, std::string_view output) {
-  if (status == 0 && containsIgnoringCase(output, "worked")) return ReleaseCheckStatus::passed();
-  if (containsIgnoringCase(output, "does not have a ticket stapled"))
-    return ReleaseCheckStatus::failed("No ticket stapled");
-  return ReleaseCheckStatus::failed(firstMeaningfulLine(output).value_or("No ticket stapled"));
+ReleaseCheckStatus ReleaseCheck::staplingStatus(const Stapler::Validation& validation) {
+  if (validation.validated()) return ReleaseCheckStatus::passed();
+  if (validation.noTicket()) return ReleaseCheckStatus::failed("No ticket stapled");
+  return ReleaseCheckStatus::failed(
+      firstMeaningfulLine(validation.run.standardOutput).value_or("No ticket stapled"));
 }
 
 std::optional<ReleaseCheckStatus> ReleaseCheck::unfinishedRunFailure(int32_t status,
@@ -175,10 +176,11 @@ ReleaseCheckStatus ReleaseCheck::checkNotarization(const std::filesystem::path& 
 
 ReleaseCheckStatus ReleaseCheck::checkStapling(const std::filesystem::path& file, double limit) {
   return guarded([&] {
-    const auto run = runMerged(AppleTools::xcrun, AppleTools::staplerValidate(file), limit);
-    if (auto failure = unfinishedRunFailure(run.status, "stapler", run.explanation, limit))
+    const auto validation = Stapler::validate(file, {AppleTools::Runner::releaseCheck, limit});
+    if (auto failure = unfinishedRunFailure(validation.run.status, "stapler",
+                                            validation.run.standardError, limit))
       return *failure;
-    return staplingStatus(run.status, run.output);
+    return staplingStatus(validation);
   });
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/Inspection/ReleaseCheckResult.hpp"
+#include "core/Notarization/Stapler.hpp"
 #include "core/PKG/PackageSignatureFacts.hpp"
 #include "core/Signing/Gatekeeper.hpp"
 
@@ -52,7 +53,7 @@ struct ReleaseCheck {
   static ReleaseCheckStatus signingAuthorityStatus(std::string_view output);
   static ReleaseCheckStatus packageSigningStatus(const PackageSignatureFacts& signature);
   static ReleaseCheckStatus notarizationStatus(const Gatekeeper::Assessment& assessment);
-  static ReleaseCheckStatus staplingStatus(int32_t status, std::string_view output);
+  static ReleaseCheckStatus staplingStatus(const Stapler::Validation& validation);
 
   // A run that never finished (status -1: could not start, -2: stopped at its time limit) fails
   // its check with a reason naming the tool; `explanation` is the runner's text for a launch

@@ -4,7 +4,6 @@
 #include "core/Notarization/NotaryPollingError.hpp"
 #include "core/Process/AppleTools.hpp"
 #include "core/Process/Ditto.hpp"
-#include "core/Process/ToolProcess.hpp"
 #include "core/Support/TemporaryFolder.hpp"
 #include "core/Support/Text.hpp"
 
@@ -16,10 +15,6 @@ namespace {
 
 void report(const AppBundleNotarizer::Progress& progress, const std::string& line) {
   if (progress) progress(line);
-}
-
-ToolProcessResult run(const char* tool, const std::vector<std::string>& arguments) {
-  return ToolProcess::run(tool, arguments, AppBundleNotarizer::toolLimit);
 }
 
 } // namespace
@@ -72,9 +67,9 @@ void AppBundleNotarizer::notarizeAndStaple(const fs::path& app,
   }
 
   report(progress, "Stapling application bundle…");
-  const auto stapled = propagation_.stapleAfterAcceptance(
-      [&] { return run(AppleTools::xcrun, AppleTools::staplerStaple(path)); }, progress);
-  if (!stapled.succeeded()) throw AppBundleNotarizerError("Stapling the app", stapled.combined());
+  const auto stapled =
+      propagation_.stapleAfterAcceptance(path, {AppleTools::Runner::shared, toolLimit}, progress);
+  if (!stapled.stapled()) throw AppBundleNotarizerError("Stapling the app", stapled.run.combined());
 }
 
 void AppBundleNotarizer::discardTemporaryFiles() noexcept {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <filesystem>
-#include <string_view>
 
 #include "core/Notarization/AppTicketStapleOutcome.hpp"
 
@@ -9,18 +8,16 @@ namespace halyard {
 
 // Staples the ticket the notary service already holds for an app notarized earlier, without
 // signing or submitting anything, and tells "the service has no ticket" apart from "the service
-// could not be asked". Tools run through ToolProcess; nothing here throws.
+// could not be asked". stapler runs through the shared runner (Stapler); nothing here throws.
 struct AppTicketStapler {
   static constexpr double checkLimit = 120;  // stapler validate
   static constexpr double stapleLimit = 300; // stapler staple
 
   // alreadyStapled after one `stapler validate` that passes; otherwise `stapler staple`, then
   // `stapler validate` again (stapled, or failed with its output). A staple that fails is
-  // `failed` when its output reports network trouble, `noTicket` otherwise.
+  // `failed` when its output reports network trouble (Stapler::isNetworkFailure), `noTicket`
+  // otherwise.
   static AppTicketStapleOutcome stapleExistingTicket(const std::filesystem::path& app);
-
-  // Whether stapler's output reports network trouble rather than a missing ticket.
-  static bool isNetworkFailure(std::string_view text);
 };
 
 } // namespace halyard

@@ -9,6 +9,7 @@
 
 #include "core/Notarization/ArtifactNotarizationSteps.hpp"
 #include "core/Notarization/NotaryPollingError.hpp"
+#include "core/Notarization/Stapler.hpp"
 #include "core/PKG/Packages.hpp"
 #include "core/Process/AppleTools.hpp"
 #include "core/Signing/Gatekeeper.hpp"
@@ -396,8 +397,7 @@ std::string ArtifactNotarizationCoordinator::submit(const fs::path& file,
 
 std::string ArtifactNotarizationCoordinator::staple(const fs::path& file,
                                                     const Progress& progress) {
-  return Steps::staplingOutput(propagation_.stapleAfterAcceptance(
-      [&] { return runTool(AppleTools::xcrun, AppleTools::staplerStaple(file)); }, progress));
+  return Steps::staplingOutput(propagation_.stapleAfterAcceptance(file, runTool, progress).run);
 }
 
 std::string ArtifactNotarizationCoordinator::validate(const fs::path& file, ArtifactKind kind) {
@@ -406,7 +406,7 @@ std::string ArtifactNotarizationCoordinator::validate(const fs::path& file, Arti
                                  "package does not exist at: " +
                                      file.string());
   }
-  const ToolProcessResult staple = runTool(AppleTools::xcrun, AppleTools::staplerValidate(file));
+  const ToolProcessResult staple = Stapler::validate(file, runTool).run;
   const ToolProcessResult check =
       kind == ArtifactKind::dmg
           ? Gatekeeper::assess(Gatekeeper::Kind::open, file, runTool, {.verbosity = 3}).run

@@ -1,5 +1,7 @@
 #include "core/Notarization/ArtifactNotarizationCoordinatorError.hpp"
 
+#include "core/Notarization/Notary.hpp"
+
 namespace halyard {
 
 ArtifactNotarizationCoordinatorError::ArtifactNotarizationCoordinatorError(Case errorCase,
@@ -17,14 +19,11 @@ ArtifactNotarizationCoordinatorError::verdict(std::string text, std::string id,
 }
 
 bool ArtifactNotarizationCoordinatorError::isOffline() const {
-  // NSURLErrorNotConnectedToInternet.
-  return case_ == Case::notarizationFailed && text_.find("NSURLErrorDomain") != std::string::npos &&
-         text_.find("-1009") != std::string::npos;
+  return case_ == Case::notarizationFailed && Notary::isOffline(text_);
 }
 
 bool ArtifactNotarizationCoordinatorError::isMissingKeychainProfile() const {
-  return case_ == Case::notarizationFailed &&
-         text_.find("No Keychain password item found") != std::string::npos;
+  return case_ == Case::notarizationFailed && Notary::isMissingKeychainProfile(text_);
 }
 
 bool ArtifactNotarizationCoordinatorError::isUnsignedFile() const {

@@ -4,6 +4,7 @@
 #include "core/Notarization/ArtifactNotarizationSteps.hpp"
 #include "core/Notarization/BundleNotarizationCoordinatorError.hpp"
 #include "core/Notarization/NotaryPollingError.hpp"
+#include "core/Notarization/Stapler.hpp"
 #include "core/Process/AppleTools.hpp"
 #include "core/Process/Ditto.hpp"
 #include "core/Signing/Gatekeeper.hpp"
@@ -188,8 +189,7 @@ std::string BundleNotarizationCoordinator::submit(const fs::path& file,
 }
 
 void BundleNotarizationCoordinator::staple(const fs::path& file, const Progress& progress) {
-  const auto stapled = propagation_.stapleAfterAcceptance(
-      [&] { return runTool(AppleTools::xcrun, AppleTools::staplerStaple(file)); }, progress);
+  const auto stapled = propagation_.stapleAfterAcceptance(file, runTool, progress).run;
   if (stapled.status == 0) return;
   fail(Case::stapleFailed,
        orFallback(Steps::joinedOutput(stapled), stapled.status == ToolProcessResult::timedOutStatus
@@ -198,7 +198,7 @@ void BundleNotarizationCoordinator::staple(const fs::path& file, const Progress&
 }
 
 std::string BundleNotarizationCoordinator::validate(const fs::path& file, bool app) {
-  const auto staple = runTool(AppleTools::xcrun, AppleTools::staplerValidate(file));
+  const auto staple = Stapler::validate(file, runTool).run;
   const auto assessment =
       Gatekeeper::assess(app ? Gatekeeper::Kind::execute : Gatekeeper::Kind::open, file, runTool,
                          {.verbosity = 3, .abbreviated = true});

@@ -2,9 +2,9 @@
 
 #include <limits>
 
+#include "core/Notarization/Notary.hpp"
 #include "core/Process/AppleTools.hpp"
 #include "core/Process/ProcessRunner.hpp"
-#include "core/Process/ToolProcess.hpp"
 #include "core/Support/Text.hpp"
 
 namespace halyard {
@@ -61,13 +61,9 @@ bool NotaryCredentials::isEmpty() const {
 }
 
 NotaryCredentials::Validation NotaryCredentials::validate() const {
-  std::vector<std::string> command{"notarytool", "history"};
-  const auto authentication = arguments();
-  command.insert(command.end(), authentication.begin(), authentication.end());
-  command.insert(command.end(), {"--output-format", "json"});
   // The history itself is not needed: listing it only works with accepted credentials.
   const ToolProcessResult result =
-      ToolProcess::run(AppleTools::xcrun, command, validationTimeLimit);
+      Notary::history(*this, {AppleTools::Runner::shared, validationTimeLimit});
   if (result.succeeded()) return {true, "Accepted by Apple"};
   std::string message = text::trimmed(result.combined());
   if (message.empty()) message = "notarytool could not use these credentials.";
@@ -81,13 +77,14 @@ NotaryCredentials::StoreError::StoreError(int status)
 NotaryCredentials NotaryCredentials::storeProfile(const std::string& name,
                                                   const std::optional<std::string>& appleID,
                                                   const std::optional<std::string>& teamID) {
-  std::vector<std::string> arguments{"notarytool", "store-credentials", name};
-  if (appleID && !appleID->empty()) arguments.insert(arguments.end(), {"--apple-id", *appleID});
-  if (teamID && !teamID->empty()) arguments.insert(arguments.end(), {"--team-id", *teamID});
-  auto request = AppleTools::request(AppleTools::Runner::shared, AppleTools::xcrun,
-                                     std::move(arguments), std::numeric_limits<double>::infinity());
-  request.inheritStandardStreams = true;
-  const auto result = ProcessRunner::run(request);
+  // On this process's terminal, with no time limit: notarytool prompts and waits for the user.
+  const auto onTerminal = [](const char* executable, const std::vector<std::string>& arguments) {
+    auto request = AppleTools::request(AppleTools::Runner::shared, executable, arguments,
+                                       std::numeric_limits<double>::infinity());
+    request.inheritStandardStreams = true;
+    return ProcessRunner::run(request);
+  };
+  const auto result = Notary::storeCredentials(name, appleID, teamID, onTerminal);
   if (!result.succeeded()) throw StoreError(result.status);
   return keychainProfile(name);
 }

@@ -3,11 +3,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
-#include <nlohmann/json.hpp>
-#include <regex>
 #include <thread>
 
-#include "core/Notarization/AppTicketStapler.hpp"
 #include "core/Notarization/NotaryPollingError.hpp"
 #include "core/Process/AppleTools.hpp"
 #include "core/Process/ProcessRegistry.hpp"
@@ -22,15 +19,9 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using Case = NotaryPollingError::Case;
 
-ToolProcessResult notarytool(std::vector<std::string> arguments, double limit) {
-  return ProcessRunner::run(
-      AppleTools::request(AppleTools::Runner::notarization, AppleTools::xcrun, arguments, limit));
-}
-
-std::string stringMember(std::string_view json, const char* key) {
-  const auto parsed = nlohmann::json::parse(json, nullptr, false);
-  if (!parsed.is_object() || !parsed.contains(key) || !parsed[key].is_string()) return {};
-  return text::trimmed(parsed[key].get<std::string>());
+// notarytool runs through the notarization runner with this time limit.
+ToolRun notarization(double limit) {
+  return {AppleTools::Runner::notarization, limit};
 }
 
 std::string orFallback(std::string text, const char* fallback) {
@@ -38,7 +29,7 @@ std::string orFallback(std::string text, const char* fallback) {
 }
 
 void stopWhenCancelled() {
-  if (ProcessRegistry::shared().isCancelling()) throw CancellationError();
+  ProcessRegistry::shared().stopIfCancelling();
 }
 
 } // namespace
@@ -54,30 +45,25 @@ NotaryPolling NotaryPolling::standard() {
 }
 
 bool NotaryPolling::Verdict::accepted() const {
-  return text::lowercasedASCII(status) == "accepted";
+  return Notary::isAccepted(status);
 }
 
 std::string NotaryPolling::upload(const std::filesystem::path& file,
                                   const NotaryCredentials& credentials) const {
-  const auto uploaded =
-      notarytool(AppleTools::notarySubmit(file, credentials.arguments()), uploadLimit);
+  auto [uploaded, id] = Notary::submit(file, credentials, notarization(uploadLimit));
   const std::string output = text::joinedOutput(uploaded.standardError, uploaded.standardOutput);
   if (uploaded.status == ToolProcessResult::timedOutStatus)
     throw NotaryPollingError(
         Case::timedOut,
         orFallback(output, "Timed out while waiting for Apple notarization to finish."));
-  std::string id = uploaded.status == 0 ? submissionID(uploaded.standardOutput) : std::string();
   if (id.empty())
     throw NotaryPollingError(Case::uploadFailed,
                              orFallback(output, "Notarytool submission failed."));
   return id;
 }
 
-NotaryPolling::Status NotaryPolling::ask(const std::string& id,
-                                         const NotaryCredentials& credentials) const {
-  auto query = notarytool(AppleTools::notaryInfo(id, credentials.arguments()), queryLimit);
-  std::string status = query.status == 0 ? submissionStatus(query.standardOutput) : "";
-  return Status{std::move(status), std::move(query)};
+Notary::Info NotaryPolling::ask(const std::string& id, const NotaryCredentials& credentials) const {
+  return Notary::info(id, credentials, notarization(queryLimit));
 }
 
 NotaryPolling::Verdict NotaryPolling::await(const std::string& id,
@@ -97,15 +83,17 @@ NotaryPolling::Verdict NotaryPolling::await(const std::string& id,
     std::this_thread::sleep_until(std::min(Clock::now() + seconds(wait), deadline));
     stopWhenCancelled();
 
-    auto [status, query] = ask(id, credentials);
+    const auto answer = ask(id, credentials);
     stopWhenCancelled();
-    if (!status.empty() && text::lowercasedASCII(status) != "in progress") {
+    const std::string& status = answer.status;
+    if (!status.empty() && !answer.inProgress()) {
       return Verdict{id, status, "Processing complete\n  id: " + id + "\n  status: " + status};
     }
     if (status.empty()) {
+      const auto& query = answer.run;
       lastFailure = orFallback(text::joinedOutput(query.standardError, query.standardOutput),
                                "notarytool info failed.");
-      if (query.status == 0 || !isTransient(query) || ++failures >= allowedFailures)
+      if (query.status == 0 || !answer.failedForNow() || ++failures >= allowedFailures)
         throw NotaryPollingError(Case::queryFailed, lastFailure, id);
     } else {
       failures = 0;
@@ -125,24 +113,7 @@ NotaryPolling::uploadedDigest(const std::string& id, const NotaryCredentials& cr
 
 std::optional<NotaryLog> NotaryPolling::log(const std::string& id,
                                             const NotaryCredentials& credentials) const {
-  const auto result = notarytool(AppleTools::notaryLog(id, credentials.arguments()), queryLimit);
-  if (result.status != 0) return std::nullopt;
-  return NotaryLog::parse(result.standardOutput);
-}
-
-std::string NotaryPolling::submissionID(std::string_view json) {
-  return stringMember(json, "id");
-}
-
-std::string NotaryPolling::submissionStatus(std::string_view json) {
-  return stringMember(json, "status");
-}
-
-bool NotaryPolling::isTransient(const ToolProcessResult& query) {
-  if (query.status == ToolProcessResult::timedOutStatus) return true;
-  const std::string output = text::joinedOutput(query.standardError, query.standardOutput);
-  static const std::regex serverError(R"(http status code:?\s*5\d\d)", std::regex::icase);
-  return AppTicketStapler::isNetworkFailure(output) || std::regex_search(output, serverError);
+  return Notary::log(id, credentials, notarization(queryLimit));
 }
 
 } // namespace halyard

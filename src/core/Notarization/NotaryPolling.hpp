@@ -3,12 +3,11 @@
 #include <filesystem>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
+#include "core/Notarization/Notary.hpp"
 #include "core/Notarization/NotaryCredentials.hpp"
 #include "core/Notarization/NotaryLog.hpp"
-#include "core/Process/ToolProcessResult.hpp"
 
 namespace halyard {
 
@@ -52,13 +51,8 @@ struct NotaryPolling {
   // `notarytool submit FILE CREDENTIALS --output-format json`: the new submission's id.
   std::string upload(const std::filesystem::path& file, const NotaryCredentials& credentials) const;
 
-  // One `notarytool info ID` query: the status as the service spells it, or empty when the
-  // query failed (then `result` tells why, and isTransient(result) whether asking again may help).
-  struct Status {
-    std::string status;
-    ToolProcessResult result;
-  };
-  Status ask(const std::string& id, const NotaryCredentials& credentials) const;
+  // One `notarytool info ID` query.
+  Notary::Info ask(const std::string& id, const NotaryCredentials& credentials) const;
 
   // Queries the submission's status until it is decided or `bound` seconds have passed.
   Verdict await(const std::string& id, const NotaryCredentials& credentials, double bound) const;
@@ -70,14 +64,6 @@ struct NotaryPolling {
   // service has not finished or when the log cannot be had.
   std::optional<std::string> uploadedDigest(const std::string& id,
                                             const NotaryCredentials& credentials) const;
-
-  // The id of `notarytool submit --output-format json`'s answer, or empty.
-  static std::string submissionID(std::string_view json);
-  // The status of `notarytool info --output-format json`'s answer, or empty.
-  static std::string submissionStatus(std::string_view json);
-  // Whether a failed query may succeed when asked again: it hit its time limit, or its output
-  // tells of network trouble or an HTTP 5xx answer.
-  static bool isTransient(const ToolProcessResult& query);
 };
 
 } // namespace halyard

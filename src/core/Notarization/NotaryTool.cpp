@@ -2,9 +2,9 @@
 
 #include <exception>
 #include <string>
-#include <vector>
 
-#include "core/Process/AppleTools.hpp"
+#include "core/Notarization/Notary.hpp"
+#include "core/Notarization/Stapler.hpp"
 #include "core/Process/CoreCommand.hpp"
 #include "core/Signing/Gatekeeper.hpp"
 #include "core/Support/Text.hpp"
@@ -14,6 +14,11 @@ namespace halyard {
 namespace {
 
 using text::contains;
+
+// The shared runner with the operations' one time limit.
+ToolRun shared() {
+  return {AppleTools::Runner::shared, NotaryTool::toolTimeout};
+}
 
 // The status from one check; a run that fails is a failed status with CoreCommand's description.
 template <typename Run> NotarizationStatus classified(Run&& run) {
@@ -30,11 +35,7 @@ template <typename Run> NotarizationStatus classified(Run&& run) {
 
 std::string NotaryTool::submitAndWait(const std::filesystem::path& file,
                                       const NotaryCredentials& credentials) {
-  std::vector<std::string> arguments{"notarytool", "submit", file.string()};
-  const auto authentication = credentials.arguments();
-  arguments.insert(arguments.end(), authentication.begin(), authentication.end());
-  arguments.insert(arguments.end(), {"--wait", "--output-format", "json"});
-  return CoreCommand::capture(AppleTools::xcrun, arguments, toolTimeout);
+  return CoreCommand::checked(Notary::submit(file, credentials, shared(), Notary::Wait::yes).run);
 }
 
 std::string NotaryTool::submitAndWait(const std::filesystem::path& file,
@@ -43,24 +44,20 @@ std::string NotaryTool::submitAndWait(const std::filesystem::path& file,
 }
 
 void NotaryTool::staple(const std::filesystem::path& file) {
-  CoreCommand::run(AppleTools::xcrun, AppleTools::staplerStaple(file), toolTimeout);
+  CoreCommand::checked(Stapler::staple(file, shared()).run);
 }
 
 std::string NotaryTool::validateStaple(const std::filesystem::path& file) {
-  return CoreCommand::capture(AppleTools::xcrun, AppleTools::staplerValidate(file), toolTimeout);
+  return CoreCommand::checked(Stapler::validate(file, shared()).run);
 }
 
 NotarizationStatus NotaryTool::statusOfDiskImage(const std::filesystem::path& file) {
-  return classified([&] {
-    return CoreCommand::capture(AppleTools::xcrun, AppleTools::staplerValidate(file), toolTimeout);
-  });
+  return classified([&] { return validateStaple(file); });
 }
 
 NotarizationStatus NotaryTool::statusOfApp(const std::filesystem::path& file) {
   return classified([&] {
-    return CoreCommand::checked(Gatekeeper::assess(Gatekeeper::Kind::execute, file,
-                                                   {AppleTools::Runner::shared, toolTimeout})
-                                    .run);
+    return CoreCommand::checked(Gatekeeper::assess(Gatekeeper::Kind::execute, file, shared()).run);
   });
 }
 

@@ -5,7 +5,6 @@
 #include <thread>
 
 #include "core/Process/ProcessRegistry.hpp"
-#include "core/Support/Text.hpp"
 
 namespace halyard {
 
@@ -18,18 +17,13 @@ std::string secondsText(double seconds) {
 
 } // namespace
 
-bool TicketPropagation::isRecordNotFound(std::string_view output) {
-  return text::lowercasedASCII(output).find("record not found") != std::string::npos;
-}
-
-ToolProcessResult
-TicketPropagation::stapleAfterAcceptance(const std::function<ToolProcessResult()>& attempt,
-                                         const Progress& progress) const {
-  ToolProcessResult result = attempt();
+Stapler::Stapling TicketPropagation::stapleAfterAcceptance(const std::filesystem::path& file,
+                                                           const ToolRun& run,
+                                                           const Progress& progress) const {
+  Stapler::Stapling result = Stapler::staple(file, run);
   for (size_t retry = 0; retry < waits.size(); ++retry) {
-    if (result.status == 0 || result.status == ToolProcessResult::timedOutStatus ||
-        !isRecordNotFound(result.standardOutput + "\n" + result.standardError) ||
-        ProcessRegistry::shared().isCancelling())
+    if (result.stapled() || result.run.status == ToolProcessResult::timedOutStatus ||
+        !result.recordNotFound() || ProcessRegistry::shared().isCancelling())
       break;
     if (progress) {
       progress("Apple's ticket is not available yet; stapling again in " +
@@ -40,7 +34,7 @@ TicketPropagation::stapleAfterAcceptance(const std::function<ToolProcessResult()
       sleep(waits[retry]);
     else
       std::this_thread::sleep_for(std::chrono::duration<double>(waits[retry]));
-    result = attempt();
+    result = Stapler::staple(file, run);
   }
   return result;
 }

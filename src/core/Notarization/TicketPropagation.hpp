@@ -1,11 +1,12 @@
 #pragma once
 
+#include <filesystem>
 #include <functional>
 #include <string>
-#include <string_view>
 #include <vector>
 
-#include "core/Process/ToolProcessResult.hpp"
+#include "core/Notarization/Stapler.hpp"
+#include "core/Process/ToolRun.hpp"
 
 namespace halyard {
 
@@ -24,13 +25,10 @@ struct TicketPropagation {
   // How to wait; empty: the calling thread sleeps. Tests put in a quick one.
   Sleep sleep;
 
-  // Whether stapler's output says the service has no record of the ticket (any letter case).
-  static bool isRecordNotFound(std::string_view output);
-
-  // Runs `attempt` (one `stapler staple`) until it does not fail with "Record not found" or the
-  // waits are used up, writing a step line before each wait; stops early when the run is being
-  // cancelled. Returns the last attempt's result.
-  ToolProcessResult stapleAfterAcceptance(const std::function<ToolProcessResult()>& attempt,
+  // Staples the file (Stapler::staple through `run`) until stapler does not fail with "Record
+  // not found" or the waits are used up, writing a step line before each wait; stops early when
+  // the run is being cancelled. Returns the last attempt.
+  Stapler::Stapling stapleAfterAcceptance(const std::filesystem::path& file, const ToolRun& run,
                                           const Progress& progress) const;
 };
 

@@ -1,6 +1,7 @@
 #include "core/PKG/PKGBuilder.hpp"
 
 #include <system_error>
+#include <vector>
 
 #include "core/PKG/PKGAppFacts.hpp"
 #include "core/PKG/PKGBuilderError.hpp"
@@ -8,11 +9,12 @@
 #include "core/PKG/Packages.hpp"
 #include "core/Process/AppleTools.hpp"
 #include "core/Process/Architectures.hpp"
+#include "core/Process/CleanupRegistry.hpp"
 #include "core/Process/Ditto.hpp"
+#include "core/Process/ProcessRegistry.hpp"
 #include "core/Process/ToolProcessResult.hpp"
 #include "core/Support/AtomicFile.hpp"
 #include "core/Support/AtomicFileCopy.hpp"
-#include "core/Support/CancellationError.hpp"
 #include "core/Support/TemporaryFolder.hpp"
 #include "core/Support/Text.hpp"
 
@@ -65,8 +67,10 @@ void PKGBuilder::build(const PKGBuildRequest& request, const Progress& progress)
     if (!isSafeName(folder)) throw PKGBuilderError::unsafeName("license folder", folder);
   const std::string identity = text::trimmed(request.signingIdentity.value_or(""));
 
+  ProcessRegistry& processes = ProcessRegistry::shared();
   TemporaryFolder workspace(workspacePrefix);
-  remember(workspace.path());
+  std::vector<CleanupRegistry::Entry> temporaries;
+  temporaries.push_back(CleanupRegistry::shared().addPath(workspace.path()));
   const fs::path root = workspace.path() / "root";
   const fs::path resources = workspace.path() / "resources";
   const fs::path componentPlist = workspace.path() / "component.plist";
@@ -83,10 +87,10 @@ void PKGBuilder::build(const PKGBuildRequest& request, const Progress& progress)
   } catch (const DittoError& error) {
     throw PKGBuilderError::step("Copying the app", error.result().combined());
   }
-  stopIfDiscarded();
+  processes.stopIfCancelling();
   const ToolRun packaging{AppleTools::Runner::shared, AppleTools::packagingLimit};
   checkStep("Analyzing the app", Packages::analyze(root, componentPlist, packaging));
-  stopIfDiscarded();
+  processes.stopIfCancelling();
   // The installer always writes to /Applications instead of updating a copy of the app found
   // elsewhere on disk.
   if (!Packages::makeBundlesNonRelocatable(componentPlist))
@@ -97,10 +101,10 @@ void PKGBuilder::build(const PKGBuildRequest& request, const Progress& progress)
   checkStep("pkgbuild", Packages::buildComponent({root, componentPlist, facts.identifier,
                                                   facts.version, "/Applications", component},
                                                  packaging));
-  stopIfDiscarded();
+  processes.stopIfCancelling();
 
   for (const auto& [folder, bytes] : request.licenseFolders) {
-    // Not create_directories: a discarded staging folder must not come back.
+    // Not create_directories: a staging folder removed by the clean-up must not come back.
     const fs::path localized = resources / (folder + ".lproj");
     fs::create_directory(localized);
     AtomicFile::writeAll(localized / "License.rtf", bytes);
@@ -114,7 +118,7 @@ void PKGBuilder::build(const PKGBuildRequest& request, const Progress& progress)
   definition.version = facts.version;
   definition.componentFileName = componentName;
   definition.hasLicense = !request.licenseFolders.empty();
-  stopIfDiscarded();
+  processes.stopIfCancelling();
   AtomicFile::writeAll(distribution, definition.text());
 
   report(progress,
@@ -122,28 +126,15 @@ void PKGBuilder::build(const PKGBuildRequest& request, const Progress& progress)
   checkStep("productbuild",
             Packages::buildProduct({distribution, resources, workspace.path(), identity, product},
                                    packaging));
-  stopIfDiscarded();
+  processes.stopIfCancelling();
 
   // Beside the output, then renamed over it: an earlier package stays whole until the new one
   // is complete.
   AtomicFileCopy copy(product, request.outputURL);
-  remember(copy.temporaryPath());
+  temporaries.push_back(CleanupRegistry::shared().addPath(copy.temporaryPath()));
   if (const std::error_code error = copy.commit())
     throw fs::filesystem_error("Could not write the installer package", product, request.outputURL,
                                error);
-}
-
-void PKGBuilder::discardTemporaryFiles() noexcept {
-  std::vector<fs::path> temporaries;
-  {
-    const std::lock_guard<std::mutex> guard(lock_);
-    discarded_ = true;
-    temporaries.swap(temporaries_);
-  }
-  for (const auto& path : temporaries) {
-    std::error_code ignored;
-    fs::remove_all(path, ignored);
-  }
 }
 
 std::string PKGBuilder::normalizedInstallerIdentity(std::string_view text) {
@@ -152,17 +143,6 @@ std::string PKGBuilder::normalizedInstallerIdentity(std::string_view text) {
   if (text::lowercasedASCII(identity).find("developer id installer") != std::string::npos)
     return identity;
   return "Developer ID Installer: " + identity;
-}
-
-void PKGBuilder::remember(const fs::path& temporary) {
-  const std::lock_guard<std::mutex> guard(lock_);
-  if (discarded_) throw CancellationError();
-  temporaries_.push_back(temporary);
-}
-
-void PKGBuilder::stopIfDiscarded() const {
-  const std::lock_guard<std::mutex> guard(lock_);
-  if (discarded_) throw CancellationError();
 }
 
 } // namespace halyard

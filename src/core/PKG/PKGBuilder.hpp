@@ -2,10 +2,8 @@
 
 #include <filesystem>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "core/PKG/PKGBuildRequest.hpp"
 
@@ -22,36 +20,19 @@ namespace halyard {
 // Tools (ditto, pkgbuild, lipo, productbuild) run through the shared runner on the calling
 // thread. Errors: PKGBuilderError for a failing tool or an unsafe name, file-system errors as
 // they are. Construct one builder per build.
-class PKGBuilder {
-public:
+struct PKGBuilder {
   using Progress = std::function<void(const std::string&)>;
 
   static constexpr const char* workspacePrefix = "Halyard_PKG_";
 
-  PKGBuilder() = default;
-  PKGBuilder(const PKGBuilder&) = delete;
-  PKGBuilder& operator=(const PKGBuilder&) = delete;
-
-  // Builds the package at request.outputURL. `progress` may be empty.
-  void build(const PKGBuildRequest& request, const Progress& progress);
-
-  // Removes what a build in progress on this builder has made (the staging folder and a copy
-  // being written beside the output) and makes the build stop at its next step. For
-  // cancellation: safe to call from any thread, never throws.
-  void discardTemporaryFiles() noexcept;
+  // Builds the package at request.outputURL. `progress` may be empty. What the build makes on
+  // the way is in the clean-up registry while it lasts; once a cancellation has begun, the
+  // build stops at its next step with CancellationError.
+  static void build(const PKGBuildRequest& request, const Progress& progress);
 
   // Trimmed; empty stays empty; a text naming "Developer ID Installer" (in any case) as it is;
   // anything else, a bare certificate holder name, gets the prefix "Developer ID Installer: ".
   static std::string normalizedInstallerIdentity(std::string_view text);
-
-private:
-  // Records a temporary path for discardTemporaryFiles(); stops the build when that already ran.
-  void remember(const std::filesystem::path& temporary);
-  void stopIfDiscarded() const;
-
-  mutable std::mutex lock_;
-  std::vector<std::filesystem::path> temporaries_;
-  bool discarded_ = false;
 };
 
 } // namespace halyard

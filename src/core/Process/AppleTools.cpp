@@ -2,39 +2,6 @@
 
 namespace halyard {
 
-std::vector<std::string> AppleTools::staplerValidate(const std::filesystem::path& file) {
-  return {"stapler", "validate", file.string()};
-}
-
-std::vector<std::string> AppleTools::staplerStaple(const std::filesystem::path& file) {
-  return {"stapler", "staple", file.string()};
-}
-
-namespace {
-std::vector<std::string> notarytool(std::vector<std::string> arguments,
-                                    const std::vector<std::string>& credentials, bool json) {
-  arguments.insert(arguments.begin(), "notarytool");
-  arguments.insert(arguments.end(), credentials.begin(), credentials.end());
-  if (json) arguments.insert(arguments.end(), {"--output-format", "json"});
-  return arguments;
-}
-} // namespace
-
-std::vector<std::string> AppleTools::notarySubmit(const std::filesystem::path& file,
-                                                  const std::vector<std::string>& credentials) {
-  return notarytool({"submit", file.string()}, credentials, true);
-}
-
-std::vector<std::string> AppleTools::notaryInfo(const std::string& id,
-                                                const std::vector<std::string>& credentials) {
-  return notarytool({"info", id}, credentials, true);
-}
-
-std::vector<std::string> AppleTools::notaryLog(const std::string& id,
-                                               const std::vector<std::string>& credentials) {
-  return notarytool({"log", id}, credentials, false);
-}
-
 std::vector<std::string> AppleTools::xcrunFind(const std::string& tool) {
   return {"--find", tool};
 }

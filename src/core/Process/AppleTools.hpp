@@ -37,21 +37,6 @@ struct AppleTools {
   static constexpr double packagingLimit = 900;
   static constexpr double diskImageLimit = 3600;
 
-  // `xcrun stapler validate FILE` and `xcrun stapler staple FILE` (arguments after xcrun).
-  static std::vector<std::string> staplerValidate(const std::filesystem::path& file);
-  static std::vector<std::string> staplerStaple(const std::filesystem::path& file);
-
-  // notarytool's calls (arguments after xcrun); `credentials` are the notary credentials'
-  // arguments. `submit FILE CREDENTIALS --output-format json` uploads without waiting;
-  // `info ID CREDENTIALS --output-format json` asks for a submission's status; `log ID
-  // CREDENTIALS` prints its log as JSON.
-  static std::vector<std::string> notarySubmit(const std::filesystem::path& file,
-                                               const std::vector<std::string>& credentials);
-  static std::vector<std::string> notaryInfo(const std::string& id,
-                                             const std::vector<std::string>& credentials);
-  static std::vector<std::string> notaryLog(const std::string& id,
-                                            const std::vector<std::string>& credentials);
-
   // The folders of the platform's own tools, searched in this order for a tool by name.
   static constexpr const char* toolFolders[] = {"/usr/bin", "/usr/sbin"};
   // `xcrun --find TOOL` (arguments after xcrun): the developer tool's absolute path.

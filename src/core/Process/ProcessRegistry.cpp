@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/Process/ChildProcess.hpp"
+#include "core/Support/CancellationError.hpp"
 #include "core/Support/HalyardCoreLog.hpp"
 
 namespace halyard {
@@ -68,6 +69,10 @@ void ProcessRegistry::endCancelling() {
 bool ProcessRegistry::isCancelling() const {
   std::lock_guard guard(lock_);
   return cancelling_;
+}
+
+void ProcessRegistry::stopIfCancelling() const {
+  if (isCancelling()) throw CancellationError();
 }
 
 std::vector<std::shared_ptr<ChildProcess>> ProcessRegistry::runningProcesses() const {

@@ -32,6 +32,8 @@ public:
   void beginCancelling();
   void endCancelling();
   bool isCancelling() const;
+  // Throws CancellationError once a cancellation has begun: for work between its tools' runs.
+  void stopIfCancelling() const;
 
   // The registered children that are still running.
   std::vector<std::shared_ptr<ChildProcess>> runningProcesses() const;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/Process/AppleTools.hpp"
+#include "core/Signing/SigningIdentityListingError.hpp"
 #include "core/Support/Text.hpp"
 
 namespace halyard {
@@ -67,8 +68,17 @@ SigningIdentityDetector::Listing SigningIdentityDetector::list(SigningIdentityKi
   return listing;
 }
 
-std::vector<std::string> SigningIdentityDetector::identities(SigningIdentityKind kind) {
-  return list(kind).identities;
+const std::vector<std::string>& SigningIdentityDetector::Listing::installed() const {
+  switch (outcome) {
+  case Outcome::timedOut:
+    throw SigningIdentityListingError(SigningIdentityListingError::Case::timedOut, timeLimit);
+  case Outcome::notStarted:
+    throw SigningIdentityListingError(SigningIdentityListingError::Case::notStarted, timeLimit,
+                                      reason);
+  case Outcome::listed:
+    break;
+  }
+  return identities;
 }
 
 } // namespace halyard

@@ -20,15 +20,16 @@ struct SigningIdentityDetector {
     Outcome outcome = Outcome::listed;
     std::vector<std::string> identities; // listed: the valid identities (possibly none)
     std::string reason;                  // notStarted: the system's explanation
+
+    // The identities when `security` answered; otherwise throws SigningIdentityListingError,
+    // since a tool that said nothing is no sign of an empty keychain.
+    const std::vector<std::string>& installed() const;
   };
 
   // The full names of the valid identities of `kind`, in the order `security` lists them,
   // without duplicates; a tool that hangs or cannot start is told apart from an empty keychain.
   // Never throws.
   static Listing list(SigningIdentityKind kind);
-
-  // The identities of list(), any failure giving an empty list.
-  static std::vector<std::string> identities(SigningIdentityKind kind);
 
   // Whether an installed identity answers to the configured name: the configured text occurs in
   // the installed name, compared with Unicode case folding ("jörg" finds "JÖRG MÜLLER").

@@ -14,6 +14,7 @@
 #include "cli/console/SignalHandler.hpp"
 #include "cli/release/DiskImageCleanup.hpp"
 #include "core/Process/ChildProcess.hpp"
+#include "core/Process/CleanupRegistry.hpp"
 #include "core/Process/ProcessRegistry.hpp"
 #include "core/Process/ProcessRunner.hpp"
 #include "support/StandInRoot.hpp"
@@ -133,25 +134,25 @@ TEST(DiskImageCleanup, ItsToolsAreNotStoppedByTheCancellationTheyServe) {
   EXPECT_FALSE(images.attached(images.leftover));
 }
 
-TEST(SignalHandler, CancellationRunsEachRegisteredCleanupOnceAndPrintsBothLines) {
+TEST(SignalHandler, CancellationUndoesTheRegistryOnceAndPrintsBothLines) {
   LeftoverImages images;
   SignalHandler handler;
+  auto& registry = halyard::CleanupRegistry::shared();
   int first = 0;
   int removed = 0;
   int afterFailure = 0;
-  handler.addCleanup([&] { ++first; });
-  const auto identifier = handler.addCleanup([&] { ++removed; });
-  handler.addCleanup([] { throw std::runtime_error("cannot remove"); });
-  handler.addCleanup([&] { ++afterFailure; });
-  handler.removeCleanup(identifier);
-  handler.removeCleanup("not-registered");
+  auto kept = registry.add("", [&] { return ++first > 0; });
+  registry.add("", [&] { return ++removed > 0; }); // let go at once
+  auto failing = registry.add("", []() -> bool { throw std::runtime_error("cannot remove"); });
+  auto last = registry.add("", [&] { return ++afterFailure > 0; });
 
   CapturedConsole captured;
   handler.runCancellation(captured.console);
   EXPECT_TRUE(handler.isHandling());
   EXPECT_TRUE(halyard::ProcessRegistry::shared().isCancelling());
-  // The actions were taken out: a second pass runs none of them again.
+  // What went is off the list: a second pass runs only the failed one again.
   handler.runCancellation(captured.console);
+  failing.release();
   halyard::ProcessRegistry::shared().endCancelling();
 
   EXPECT_EQ(first, 1);

@@ -12,6 +12,7 @@
 
 #include "core/DMG/DMGBuilder.hpp"
 #include "core/DMG/VolumeIcon.hpp"
+#include "core/Process/CleanupRegistry.hpp"
 #include "core/Process/ProcessRegistry.hpp"
 #include "core/Support/CancellationError.hpp"
 #include "core/Support/Error.hpp"
@@ -437,8 +438,9 @@ TEST_F(DMGBuilderTest, BusyModernEjectIsForcedAndTheBuildGoesOn) {
   EXPECT_EQ(notesStartingWith(fallbackNote), 0);
 }
 
-// Ctrl-C during a build: the signal handler stops the tools and discards the build's files and
-// images, then ends the process without unwinding. A modern build is never rebuilt then.
+// Ctrl-C during a build: the signal handler stops the tools and undoes the clean-up registry,
+// which holds the build's files and image, then ends the process without unwinding. A modern build
+// is never rebuilt then.
 TEST_F(DMGBuilderTest, CancellationLeavesNothingAndNeverFallsBack) {
   const fs::path app = stand_.makeApp("Demo");
   set("MACSIM_DITTO_DELAY", "60");
@@ -463,9 +465,9 @@ TEST_F(DMGBuilderTest, CancellationLeavesNothingAndNeverFallsBack) {
     while (!copying)
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    // The copy is still running: discarding alone must leave nothing, as the process may end
+    // The copy is still running: the registry alone must leave nothing, as the process may end
     // right after it.
-    DMGBuilder::discardTemporaryFiles();
+    CleanupRegistry::shared().undoAll();
     EXPECT_TRUE(fs::is_empty(temporary()));
     EXPECT_EQ(attachedImages(), "");
 

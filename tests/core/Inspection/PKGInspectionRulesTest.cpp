@@ -95,11 +95,11 @@ TEST(PKGInspectionRulesTest, GatekeeperTicketAndNotarization) {
   EXPECT_EQ(rejected.value(), "Rejected by Gatekeeper.");
   EXPECT_EQ(rejected.status(), S::fail);
 
-  const auto stapled = R::fileStapled(ProcessOutcome{0, "The validate action worked!\n", ""});
+  const auto stapled = R::fileStapled({ProcessOutcome{0, "The validate action worked!\n", ""}});
   EXPECT_EQ(stapled.title(), "Ticket stapled");
   EXPECT_EQ(stapled.value(), "Yes - installs even without internet.");
   EXPECT_EQ(stapled.detail(), "The validate action worked!");
-  EXPECT_EQ(R::fileStapled(ProcessOutcome{65, "", ""}).value(), "No ticket stapled.");
+  EXPECT_EQ(R::fileStapled({ProcessOutcome{65, "", ""}}).value(), "No ticket stapled.");
 
   // A stapled ticket is proof enough, even when Gatekeeper does not say so.
   EXPECT_EQ(R::notarization(false, true).value(), "Apple notarized this package.");

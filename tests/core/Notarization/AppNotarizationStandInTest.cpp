@@ -165,17 +165,6 @@ TEST_F(AppNotarizationStandInTest, ExistingTicketsAreToldApartFromMissingOnesAnd
   EXPECT_EQ(AppTicketStapler::stapleExistingTicket(unknown), AppTicketStapleOutcome::noTicket(""));
 }
 
-TEST(AppTicketStaplerTest, NetworkTroubleIsRecognisedInAnyLetterCase) {
-  for (const char* text :
-       {"The Internet connection appears to be offline.",
-        "Error Domain=NSURLErrorDomain Code=-1001", "The network connection was lost.",
-        "The request TIMED OUT.", "Could not connect to the server.",
-        "A server with the specified hostname cannot find host"})
-    EXPECT_TRUE(AppTicketStapler::isNetworkFailure(text)) << text;
-  EXPECT_FALSE(AppTicketStapler::isNetworkFailure(
-      "CloudKit query for Demo.app failed due to \"Record not found\"."));
-}
-
 TEST(BundleValidationTest, TimeOutsAreNotedAndFailuresKeepBothTools) {
   const ToolProcessResult passed{0, "The validate action worked!\n", ""};
   const ToolProcessResult timedOut{-2, "", "Process timed out: /usr/sbin/spctl -a"};

@@ -15,40 +15,6 @@ namespace fs = std::filesystem;
 using bosun::testing::StandInRoot;
 using Case = NotaryPollingError::Case;
 
-TEST(NotaryPollingTest, WhichFailedQueriesAreWorthAskingAgain) {
-  struct Query {
-    int status;
-    const char* standardError;
-    bool transient;
-  };
-  for (const Query& query : std::vector<Query>{
-           {-2, "", true},
-           {1,
-            "Error: Error Domain=NSURLErrorDomain Code=-1005 \"The network connection was lost.\"",
-            true},
-           {1, "Error: HTTP status code: 503. Service Unavailable", true},
-           {1, "Error: HTTP status code: 502", true},
-           {1,
-            "Error: HTTP status code: 404. Submission does not exist or does not belong to your "
-            "team.",
-            false},
-           {1,
-            "Error: HTTP status code: 401. Invalid credentials. Username or password is "
-            "incorrect.",
-            false},
-           {-1, "No such file or directory", false},
-       }) {
-    EXPECT_EQ(NotaryPolling::isTransient({query.status, "", query.standardError}), query.transient)
-        << query.standardError;
-  }
-  EXPECT_EQ(
-      NotaryPolling::submissionID(R"({"id":"2efe2717","message":"Successfully uploaded file"})"),
-      "2efe2717");
-  EXPECT_EQ(NotaryPolling::submissionID("Submission ID received\n  id: 2efe2717"), "");
-  EXPECT_EQ(NotaryPolling::submissionStatus(R"({"status":"In Progress","id":"x"})"), "In Progress");
-  EXPECT_EQ(NotaryPolling::submissionStatus(R"({"status":7})"), "");
-}
-
 // The log's JSON as notarytool prints it (abridged), and what is not one.
 TEST(NotaryPollingTest, TheLogGivesTheDigestAndTheIssues) {
   const auto log = NotaryLog::parse(R"({

@@ -1,14 +1,9 @@
 #include "core/Notarization/NotaryTool.hpp"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
 
 #include "core/Process/CoreCommand.hpp"
-#include "core/Support/TemporaryFolder.hpp"
+#include "support/ScriptedToolRoot.hpp"
 
 namespace halyard {
 namespace {
@@ -20,20 +15,7 @@ using Strings = std::vector<std::string>;
 // and answers with the given streams and exit status.
 class NotaryToolTest : public ::testing::Test {
 protected:
-  TemporaryFolder root{"NotaryToolTest_"};
-  std::optional<std::string> previousRoot;
-
-  void SetUp() override {
-    if (const char* value = std::getenv("BOSUN_TOOL_ROOT")) previousRoot = value;
-    ::setenv("BOSUN_TOOL_ROOT", root.path().c_str(), 1);
-  }
-  void TearDown() override {
-    if (previousRoot) {
-      ::setenv("BOSUN_TOOL_ROOT", previousRoot->c_str(), 1);
-    } else {
-      ::unsetenv("BOSUN_TOOL_ROOT");
-    }
-  }
+  testing::ScriptedToolRoot tools_;
 
   static std::string quoted(const std::string& text) {
     std::string result = "'";
@@ -41,45 +23,22 @@ protected:
       result += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return result + "'";
   }
-
-  fs::path logOf(const std::string& platformPath) {
-    return root.path() / (fs::path(platformPath).filename().string() + ".log");
+  static std::string logOf(const std::string& platformPath) {
+    return fs::path(platformPath).filename().string() + ".log";
   }
 
+  // Replaces the tool and forgets what the previous one recorded.
   void installTool(const std::string& platformPath, const std::string& standardOutput,
                    const std::string& standardError = "", int status = 0) {
-    const fs::path script = root.path() / fs::path(platformPath).relative_path();
-    fs::create_directories(script.parent_path());
-    std::ofstream(script) << "#!/bin/sh\n"
-                          << "printf '%s\\n' \"$@\" > " << quoted(logOf(platformPath).string())
-                          << "\nprintf '%s' " << quoted(standardOutput) << "\nprintf '%s' "
-                          << quoted(standardError) << " >&2\nexit " << status << "\n";
-    ::chmod(script.c_str(), 0755);
+    fs::remove(tools_.root() / logOf(platformPath));
+    tools_.addRecordingTool(platformPath, logOf(platformPath),
+                            "printf '%s' " + quoted(standardOutput) + "\nprintf '%s' " +
+                                quoted(standardError) + " >&2\nexit " + std::to_string(status));
   }
-
-  Strings argumentsGiven(const std::string& platformPath) {
-    std::ifstream in(logOf(platformPath));
-    Strings lines;
-    for (std::string line; std::getline(in, line);)
-      lines.push_back(line);
-    return lines;
+  Strings argumentsGiven(const std::string& platformPath) const {
+    return tools_.recordedLines(logOf(platformPath));
   }
 };
-
-TEST_F(NotaryToolTest, ValidationListsTheHistoryWithTheCredentials) {
-  installTool("/usr/bin/xcrun", "{\"history\":[]}");
-  const auto accepted = NotaryCredentials::keychainProfile("release").validate();
-  EXPECT_TRUE(accepted.valid);
-  EXPECT_EQ(accepted.message, "Accepted by Apple");
-  EXPECT_EQ(argumentsGiven("/usr/bin/xcrun"),
-            (Strings{"notarytool", "history", "--keychain-profile", "release", "--output-format",
-                     "json"}));
-
-  NotaryCredentials::apiKey("/k/AuthKey.p8", "KEY", "ISSUER").validate();
-  EXPECT_EQ(argumentsGiven("/usr/bin/xcrun"),
-            (Strings{"notarytool", "history", "--key", "/k/AuthKey.p8", "--key-id", "KEY",
-                     "--issuer", "ISSUER", "--output-format", "json"}));
-}
 
 TEST_F(NotaryToolTest, StoringAProfileLeavesOutWhatIsNotGiven) {
   installTool("/usr/bin/xcrun", "");
@@ -99,27 +58,13 @@ TEST_F(NotaryToolTest, StoringAProfileLeavesOutWhatIsNotGiven) {
                      "--team-id", "A1B2C3D4E5"}));
 }
 
-TEST_F(NotaryToolTest, SubmissionAndStaplingCommandLines) {
+TEST_F(NotaryToolTest, SubmissionWaitsAndFailuresThrow) {
   installTool("/usr/bin/xcrun", "{\"status\":\"Accepted\"}");
-  EXPECT_EQ(
-      NotaryTool::submitAndWait("/out/My App.dmg", NotaryCredentials::apiKey("/k/A.p8", "KEY")),
-      "{\"status\":\"Accepted\"}");
-  EXPECT_EQ(argumentsGiven("/usr/bin/xcrun"),
-            (Strings{"notarytool", "submit", "/out/My App.dmg", "--key", "/k/A.p8", "--key-id",
-                     "KEY", "--wait", "--output-format", "json"}));
-
-  NotaryTool::submitAndWait("/out/x.pkg", std::string("profile"));
+  EXPECT_EQ(NotaryTool::submitAndWait("/out/x.pkg", std::string("profile")),
+            "{\"status\":\"Accepted\"}");
   EXPECT_EQ(argumentsGiven("/usr/bin/xcrun"),
             (Strings{"notarytool", "submit", "/out/x.pkg", "--keychain-profile", "profile",
                      "--wait", "--output-format", "json"}));
-
-  NotaryTool::staple("/out/x.dmg");
-  EXPECT_EQ(argumentsGiven("/usr/bin/xcrun"), (Strings{"stapler", "staple", "/out/x.dmg"}));
-
-  installTool("/usr/bin/xcrun", "Processing: /out/x.dmg\nThe validate action worked!\n");
-  EXPECT_EQ(NotaryTool::validateStaple("/out/x.dmg"),
-            "Processing: /out/x.dmg\nThe validate action worked!");
-  EXPECT_EQ(argumentsGiven("/usr/bin/xcrun"), (Strings{"stapler", "validate", "/out/x.dmg"}));
 
   installTool("/usr/bin/xcrun", "", "The staple and validate action failed! Error 65.", 65);
   try {
@@ -129,11 +74,13 @@ TEST_F(NotaryToolTest, SubmissionAndStaplingCommandLines) {
     EXPECT_EQ(error.code(), 65);
     EXPECT_STREQ(error.what(), "The staple and validate action failed! Error 65.");
   }
+  EXPECT_EQ(argumentsGiven("/usr/bin/xcrun"), (Strings{"stapler", "staple", "/out/x.dmg"}));
 }
 
 TEST_F(NotaryToolTest, StatusChecksNeverThrow) {
   installTool("/usr/bin/xcrun", "Processing: /x.dmg\nThe validate action worked!\n");
   EXPECT_EQ(NotaryTool::statusOfDiskImage("/x.dmg"), NotarizationStatus::notarized());
+  EXPECT_EQ(argumentsGiven("/usr/bin/xcrun"), (Strings{"stapler", "validate", "/x.dmg"}));
   installTool("/usr/bin/xcrun", "Processing: /x.dmg\n");
   EXPECT_EQ(NotaryTool::statusOfDiskImage("/x.dmg"), NotarizationStatus::notNotarized());
   installTool("/usr/bin/xcrun", "/x.dmg does not have a ticket stapled to it.\n", "", 65);
@@ -149,7 +96,7 @@ TEST_F(NotaryToolTest, StatusChecksNeverThrow) {
   installTool("/usr/sbin/spctl", "", "/A.app: rejected\nsource=Unnotarized Developer ID\n", 3);
   EXPECT_EQ(NotaryTool::statusOfApp("/A.app"),
             NotarizationStatus::failed("/A.app: rejected\nsource=Unnotarized Developer ID"));
-  fs::remove(root.path() / "usr/sbin/spctl");
+  fs::remove(tools_.root() / "usr/sbin/spctl");
   EXPECT_EQ(NotaryTool::statusOfApp("/A.app").kind(), NotarizationStatus::Kind::failed);
 }
 

@@ -11,6 +11,7 @@
 #include "core/PKG/PKGBuilder.hpp"
 #include "core/PKG/PKGBuilderError.hpp"
 #include "core/PKG/PKGDistribution.hpp"
+#include "core/Process/CleanupRegistry.hpp"
 #include "core/Process/ProcessRegistry.hpp"
 #include "core/Support/PropertyList.hpp"
 #include "support/StandInRoot.hpp"
@@ -43,7 +44,7 @@ protected:
   }
   std::vector<std::string> build(const PKGBuildRequest& request) {
     std::vector<std::string> progress;
-    PKGBuilder().build(request, [&](const std::string& line) { progress.push_back(line); });
+    PKGBuilder::build(request, [&](const std::string& line) { progress.push_back(line); });
     return progress;
   }
   // The package taken apart with `pkgutil --expand-full`.
@@ -178,18 +179,17 @@ TEST_F(PKGBuilderStandInTest, UnsafeNamesAreRefusedBeforeAnythingIsMade) {
   EXPECT_TRUE(fs::is_empty(out()));
 }
 
-// Ctrl-C: the signal handler stops the tools and runs the clean-up actions, then ends the
-// process without unwinding the build, so discarding alone must leave nothing behind.
+// Ctrl-C: the signal handler stops the tools and undoes the clean-up registry, then ends the
+// process without unwinding the build, so the registry alone must leave nothing behind.
 TEST_F(PKGBuilderStandInTest, CancellationLeavesNothingInTheTemporaryDirectory) {
   auto demo = request(stand_.makeApp("Demo"));
   demo.licenseFolders = {{"en", "{\\rtf1 x}"}};
   set("MACSIM_PRODUCTBUILD_DELAY", "60");
-  PKGBuilder builder;
   std::atomic<bool> assembling{false};
   std::exception_ptr failure;
   std::thread worker([&] {
     try {
-      builder.build(demo, [&](const std::string& line) {
+      PKGBuilder::build(demo, [&](const std::string& line) {
         assembling = assembling || line == "Assembling the installer…";
       });
     } catch (...) {
@@ -200,7 +200,7 @@ TEST_F(PKGBuilderStandInTest, CancellationLeavesNothingInTheTemporaryDirectory) 
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   // Most likely productbuild is running by now; the outcome is the same if it is not.
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  builder.discardTemporaryFiles();
+  CleanupRegistry::shared().undoAll();
   EXPECT_TRUE(fs::is_empty(temporary()));
 
   ProcessRegistry::shared().beginCancelling();

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "core/Signing/SigningIdentityDetector.hpp"
+#include "core/Signing/SigningIdentityListingError.hpp"
 #include "support/StandInRoot.hpp"
 
 using namespace halyard;
@@ -62,21 +63,32 @@ TEST(SigningIdentityDetection, AsksThePolicyOfTheKindAndReadsStandardOutputWhate
   bosun::testing::StandInRootInForce stand;
   stand.addIdentity(StandInRoot::application);
   stand.addIdentity(StandInRoot::installer);
-  EXPECT_EQ(SigningIdentityDetector::identities(kInstaller), (Strings{StandInRoot::installer}));
-  EXPECT_EQ(SigningIdentityDetector::identities(kApplication), (Strings{StandInRoot::application}));
+  EXPECT_EQ(SigningIdentityDetector::list(kInstaller).installed(),
+            (Strings{StandInRoot::installer}));
+  EXPECT_EQ(SigningIdentityDetector::list(kApplication).installed(),
+            (Strings{StandInRoot::application}));
 
   stand.set("MACSIM_SECURITY_FAIL", "1");
   stand.set("MACSIM_SECURITY_STDOUT", "  1) AB \"Developer ID Installer: E (T)\"");
   stand.set("MACSIM_SECURITY_STDERR", "  2) AB \"Developer ID Installer: On stderr (T)\"");
-  EXPECT_EQ(SigningIdentityDetector::identities(kInstaller),
+  EXPECT_EQ(SigningIdentityDetector::list(kInstaller).installed(),
             (Strings{"Developer ID Installer: E (T)"}));
 
-  // Not UTF-8 (Latin-1), or no tool at all: no identities.
+  // Not UTF-8 (Latin-1): no identities. No tool at all: not an empty keychain but an error.
   stand.set("MACSIM_SECURITY_STDOUT", "  1) AB \"Developer ID Application: Caf\xE9 (T)\"");
-  EXPECT_TRUE(SigningIdentityDetector::identities(kApplication).empty());
+  EXPECT_TRUE(SigningIdentityDetector::list(kApplication).installed().empty());
   stand.set("MACSIM_SECURITY_FAIL", "");
   std::filesystem::remove(stand.root() / "usr/bin/security");
-  EXPECT_TRUE(SigningIdentityDetector::identities(kApplication).empty());
+  const auto listing = SigningIdentityDetector::list(kApplication);
+  EXPECT_TRUE(listing.identities.empty());
+  try {
+    (void)listing.installed();
+    ADD_FAILURE() << "a tool that could not start gave a list";
+  } catch (const SigningIdentityListingError& error) {
+    EXPECT_EQ(error.errorCase(), SigningIdentityListingError::Case::notStarted);
+    EXPECT_TRUE(error.description().starts_with("security find-identity could not be started"))
+        << error.description();
+  }
 }
 
 // doctor, start and notarize all ask this one question, so they cannot disagree.
