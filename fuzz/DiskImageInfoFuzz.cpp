@@ -7,7 +7,8 @@
 #include "cli/release/DiskImageCleanup.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  bosun::DiskImageCleanup::leftoverDevices(
-      std::string_view(reinterpret_cast<const char*>(data), size), "/tmp");
+  bosun::DiskImageCleanup::leftoverDevices(halyard::DiskImageListing::images(std::string_view(
+                                               reinterpret_cast<const char*>(data), size)),
+                                           "/tmp");
   return 0;
 }

@@ -12,6 +12,7 @@
 #include "core/Inspection/DMGInspectionRules.hpp"
 #include "core/Inspection/PKGInspectionRules.hpp"
 #include "core/Inspection/PackageIdentifierFinder.hpp"
+#include "core/Process/Architectures.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
@@ -23,7 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       (void)halyard::AppEntitlements::field(entitlements, halyard::InspectionFileKind::dmg);
     break;
   case 1:
-    (void)halyard::DiskImageListing::mountPoint(text, "/tmp/X.dmg");
+    (void)halyard::DiskImageListing::mountPoint(halyard::DiskImageListing::images(text),
+                                                "/tmp/X.dmg");
     break;
   case 2:
     (void)halyard::AppBundleInfo::parse(text).executablePath("/V/X.app");
@@ -42,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     break;
   default:
     (void)halyard::PackageIdentifierFinder::inPackageInfo(text);
-    (void)halyard::DMGInspectionRules::architectures(outcome);
+    (void)halyard::DMGInspectionRules::architectures(halyard::Architectures::read(text));
     break;
   }
   return 0;

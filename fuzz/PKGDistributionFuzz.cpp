@@ -12,10 +12,12 @@
 #include <libxml/tree.h>
 
 #include "core/PKG/PKGDistribution.hpp"
+#include "core/Process/Architectures.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string bytes(reinterpret_cast<const char*>(data), size);
-  const std::string architectures = halyard::PKGDistribution::hostArchitecturesFrom(bytes);
+  const std::string architectures =
+      halyard::PKGDistribution::hostArchitecturesFrom(halyard::Architectures::read(bytes));
   if (architectures != "arm64" && architectures != "x86_64" && architectures != "arm64,x86_64" &&
       architectures != "x86_64,arm64")
     std::abort();

@@ -4,7 +4,7 @@
 #include <system_error>
 
 #include "core/DiskImage/DiskImageAttachment.hpp"
-#include "core/DiskImage/DiskImageListing.hpp"
+#include "core/DiskImage/DiskImages.hpp"
 #include "core/DiskImage/ModernDiskImageTool.hpp"
 #include "core/Process/AppleTools.hpp"
 #include "core/Support/FolderLock.hpp"
@@ -15,6 +15,13 @@ namespace bosun {
 namespace {
 
 namespace fs = std::filesystem;
+
+// The clean-up's tool runs: not registered for cancellation, since they run while one is under
+// way, standard error to the null device, and stopped after 60 seconds (SIGTERM, then SIGKILL)
+// so that a tool that hangs cannot keep the process from ending.
+halyard::ToolRun cleanupRun() {
+  return {halyard::AppleTools::Runner::cleanup, 60};
+}
 
 // The working folders whose images a sweep may detach: the DMG builder's and the release
 // pipeline's, made directly in the temporary folder.
@@ -32,28 +39,30 @@ std::string workspaceHolding(const fs::path& imagePath, const fs::path& resolved
 
 } // namespace
 
-std::vector<std::string> DiskImageCleanup::leftoverDevices(std::string_view infoPropertyList,
-                                                           const fs::path& temporary) {
+std::vector<std::string>
+DiskImageCleanup::leftoverDevices(const std::vector<halyard::DiskImageListing::Image>& images,
+                                  const fs::path& temporary) {
   std::error_code error;
   fs::path resolved = fs::weakly_canonical(temporary, error);
   if (error) resolved = temporary;
   std::vector<std::string> devices;
-  for (auto& image : halyard::DiskImageListing::images(infoPropertyList)) {
+  for (const auto& image : images) {
+    if (image.device.empty()) continue;
     const std::string workspace = workspaceHolding(image.imagePath, resolved.lexically_normal());
     if (workspace.empty()) continue; // the user's own image, wherever it is and however named
     // A run that is still at work, in another process, keeps its images.
     if (halyard::FolderLock::holder(temporary / workspace) ==
         halyard::FolderLock::Holder::otherProcess)
       continue;
-    devices.push_back(std::move(image.device));
+    devices.push_back(image.device);
   }
   return devices;
 }
 
 std::vector<std::string> DiskImageCleanup::leftoverDevices() {
-  const auto output = run(halyard::AppleTools::hdiutil, {"info", "-plist"});
-  if (!output) return {};
-  return leftoverDevices(*output, halyard::UserFolders::temporary());
+  const auto images = halyard::DiskImages::info(cleanupRun());
+  if (!images) return {};
+  return leftoverDevices(*images, halyard::UserFolders::temporary());
 }
 
 std::vector<fs::path> DiskImageCleanup::removeAbandonedWorkspaces() {
@@ -99,11 +108,11 @@ std::vector<std::string> detachAll(const std::vector<std::string>& targets) {
   for (const auto& target : targets) {
     // When hdiutil hangs on the image (it is stopped after its limit), the disk arbitration
     // path may still let it go.
-    if (DiskImageCleanup::run(halyard::AppleTools::hdiutil,
-                              DiskImageAttachment::detachArguments(target, true, true)) ||
+    if (halyard::DiskImages::detach(target, true, true, cleanupRun()).succeeded() ||
         (target.starts_with("/dev/disk") &&
-         DiskImageCleanup::run(halyard::AppleTools::diskutil,
-                               halyard::ModernDiskImageTool::ejectArguments(target, true)))) {
+         cleanupRun()(halyard::AppleTools::diskutil,
+                      halyard::ModernDiskImageTool::ejectArguments(target, true))
+             .succeeded())) {
       DiskImageAttachment::forget(target);
     } else {
       DiskImageAttachment::remember(target);
@@ -124,15 +133,6 @@ std::vector<std::string> DiskImageCleanup::detachLeftoversSynchronously() {
 
 std::vector<std::string> DiskImageCleanup::detachRemembered() {
   return detachAll(halyard::DiskImageAttachment::attachedByThisProcess());
-}
-
-std::optional<std::string> DiskImageCleanup::run(const std::filesystem::path& executable,
-                                                 const std::vector<std::string>& arguments,
-                                                 double timeout) {
-  auto result = halyard::ProcessRunner::run(halyard::AppleTools::request(
-      halyard::AppleTools::Runner::cleanup, executable, arguments, timeout));
-  if (result.status != 0) return std::nullopt;
-  return std::move(result.standardOutput);
 }
 
 } // namespace bosun

@@ -1,10 +1,11 @@
 #pragma once
 
 #include <filesystem>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "core/DiskImage/DiskImageListing.hpp"
 
 namespace bosun {
 
@@ -31,10 +32,10 @@ std::vector<std::string> detachRemembered();
 // fails or its output cannot be read.
 std::vector<std::string> leftoverDevices();
 
-// The same, from the property list that "hdiutil info -plist" printed (XML or binary), for
-// working folders in `temporary`. A malformed list yields none.
-std::vector<std::string> leftoverDevices(std::string_view infoPropertyList,
-                                         const std::filesystem::path& temporary);
+// The same, among the attached `images`, for working folders in `temporary`.
+std::vector<std::string>
+leftoverDevices(const std::vector<halyard::DiskImageListing::Image>& images,
+                const std::filesystem::path& temporary);
 
 // Removes the working folders that runs killed before they could clean up left in the temporary
 // folder (nobody holds their locks), after detaching the images attached from them. Returns the
@@ -44,14 +45,6 @@ std::vector<std::filesystem::path> removeAbandonedWorkspaces();
 std::vector<std::filesystem::path>
 removeAbandonedWorkspaces(const std::filesystem::path& parent,
                           const std::vector<std::string_view>& prefixes);
-
-// Runs the tool (a platform path, mapped through the tool root) with standard error to the null
-// device and returns its standard output when it exits 0, else nothing. The child is not
-// registered for cancellation, since this runs while a cancellation is under way; a tool that
-// hangs is stopped after `timeout` seconds (SIGTERM, then SIGKILL) so that it cannot keep the
-// process from ending.
-std::optional<std::string> run(const std::filesystem::path& executable,
-                               const std::vector<std::string>& arguments, double timeout = 60);
 
 } // namespace DiskImageCleanup
 

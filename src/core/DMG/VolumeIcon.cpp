@@ -4,6 +4,7 @@
 
 #include "core/Process/AppleTools.hpp"
 #include "core/Process/CoreCommand.hpp"
+#include "core/Process/ExtendedAttributes.hpp"
 #include "core/Support/PropertyList.hpp"
 #include "core/Support/Text.hpp"
 
@@ -14,17 +15,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::uintmax_t maximumInfoPlistSize = 16 * 1024 * 1024;
-
-int hexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-bool isSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
-}
 
 } // namespace
 
@@ -48,20 +38,12 @@ std::optional<fs::path> VolumeIcon::appIconFile(const fs::path& app) {
 
 void VolumeIcon::apply(const fs::path& iconFile, const fs::path& volumeRoot) {
   fs::copy_file(iconFile, volumeRoot / fileName, fs::copy_options::overwrite_existing);
-  std::string current;
-  try {
-    current =
-        bytesOfHexText(CoreCommand::captureData(AppleTools::xattr,
-                                                {"-px", finderInfoAttribute, volumeRoot.string()},
-                                                AppleTools::quickQueryLimit))
-            .value_or("");
-  } catch (const CoreCommandError&) {
-    // No Finder information yet (xattr exits 1); a tool that cannot run fails the write below.
-  }
-  CoreCommand::run(
-      AppleTools::xattr,
-      {"-wx", finderInfoAttribute, hexText(withCustomIconFlag(current)), volumeRoot.string()},
-      AppleTools::quickQueryLimit);
+  const ToolRun run{AppleTools::Runner::shared, AppleTools::quickQueryLimit};
+  // None without Finder information yet (xattr exits 1); a tool that cannot run fails the write.
+  const std::string current =
+      ExtendedAttributes::readBytes(volumeRoot, finderInfoAttribute, run).value_or("");
+  CoreCommand::checked(ExtendedAttributes::writeBytes(volumeRoot, finderInfoAttribute,
+                                                      withCustomIconFlag(current), run));
 }
 
 std::string VolumeIcon::withCustomIconFlag(std::string_view finderInfo) {
@@ -69,39 +51,6 @@ std::string VolumeIcon::withCustomIconFlag(std::string_view finderInfo) {
   bytes.resize(finderInfoSize, '\0');
   bytes[8] = static_cast<char>(static_cast<unsigned char>(bytes[8]) | (customIconFlag >> 8));
   bytes[9] = static_cast<char>(static_cast<unsigned char>(bytes[9]) | (customIconFlag & 0xFF));
-  return bytes;
-}
-
-std::string VolumeIcon::hexText(std::string_view bytes) {
-  static constexpr char digits[] = "0123456789ABCDEF";
-  std::string result;
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    if (i > 0) result += ' ';
-    const auto byte = static_cast<unsigned char>(bytes[i]);
-    result += digits[byte >> 4];
-    result += digits[byte & 0x0F];
-  }
-  return result;
-}
-
-std::optional<std::string> VolumeIcon::bytesOfHexText(std::string_view text) {
-  std::string bytes;
-  int high = -1;
-  for (const char c : text) {
-    if (isSpace(c)) {
-      if (high >= 0) return std::nullopt; // a pair is never split
-      continue;
-    }
-    const int digit = hexDigit(c);
-    if (digit < 0) return std::nullopt;
-    if (high < 0) {
-      high = digit;
-    } else {
-      bytes += static_cast<char>(high << 4 | digit);
-      high = -1;
-    }
-  }
-  if (high >= 0) return std::nullopt;
   return bytes;
 }
 

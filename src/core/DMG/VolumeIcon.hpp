@@ -28,11 +28,6 @@ struct VolumeIcon {
 
   // `finderInfo` (absent or short: zeros) as 32 bytes with the custom-icon flag set.
   static std::string withCustomIconFlag(std::string_view finderInfo);
-
-  // Hexadecimal text as `xattr -x` reads and prints it: upper-case pairs separated by spaces; read
-  // back with any white space between pairs. None when the text is not such pairs.
-  static std::string hexText(std::string_view bytes);
-  static std::optional<std::string> bytesOfHexText(std::string_view text);
 };
 
 } // namespace halyard

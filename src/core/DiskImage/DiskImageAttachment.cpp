@@ -4,6 +4,8 @@
 #include <mutex>
 #include <utility>
 
+#include "core/DiskImage/DiskImages.hpp"
+
 namespace halyard {
 
 namespace {
@@ -15,7 +17,7 @@ std::vector<std::string>& attachedTargets() {
 } // namespace
 
 DiskImageAttachment::DiskImageAttachment(std::string device, std::string mountPoint,
-                                         Detacher detacher, bool quiet)
+                                         ToolRun detacher, bool quiet)
     : device_(std::move(device)), mountPoint_(std::move(mountPoint)),
       detacher_(std::move(detacher)), quiet_(quiet), owned_(true) {
   remember(target());
@@ -37,34 +39,12 @@ bool DiskImageAttachment::detach(bool gently) {
   if (!owned_) return false;
   owned_ = false; // a failure leaves it to the sweep, which finds it remembered
   const std::string name = target();
-  if ((gently && detacher_(detachArguments(name, false, quiet_))) ||
-      detacher_(detachArguments(name, true, quiet_))) {
+  if ((gently && DiskImages::detach(name, false, quiet_, detacher_).succeeded()) ||
+      DiskImages::detach(name, true, quiet_, detacher_).succeeded()) {
     forget(name);
     return true;
   }
   return false;
-}
-
-std::vector<std::string>
-DiskImageAttachment::attachArguments(const std::filesystem::path& image, bool readOnly,
-                                     const std::optional<std::filesystem::path>& mountPoint) {
-  std::vector<std::string> arguments{"attach"};
-  if (mountPoint) {
-    arguments.insert(arguments.end(), {image.string(), "-nobrowse", "-readonly", "-noautoopen",
-                                       "-mountpoint", mountPoint->string()});
-    return arguments;
-  }
-  if (readOnly) arguments.insert(arguments.end(), {"-nobrowse", "-readonly"});
-  arguments.insert(arguments.end(), {"-noverify", "-noautoopen", "-plist", image.string()});
-  return arguments;
-}
-
-std::vector<std::string> DiskImageAttachment::detachArguments(const std::string& target, bool force,
-                                                              bool quiet) {
-  std::vector<std::string> arguments{"detach", target};
-  if (force) arguments.emplace_back("-force");
-  if (quiet) arguments.emplace_back("-quiet");
-  return arguments;
 }
 
 void DiskImageAttachment::remember(const std::string& target) {

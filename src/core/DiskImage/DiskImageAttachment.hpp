@@ -1,10 +1,9 @@
 #pragma once
 
-#include <filesystem>
-#include <functional>
-#include <optional>
 #include <string>
 #include <vector>
+
+#include "core/Process/ToolRun.hpp"
 
 namespace halyard {
 
@@ -12,18 +11,14 @@ namespace halyard {
 // it is remembered in the process-wide list of images this process attached, which a
 // cancellation and the sweep at the end of a command detach; it is forgotten once it has
 // detached. An attachment still owned when it goes out of scope is detached then (by force,
-// errors ignored). Move-only.
-//
-// The hdiutil command lines for attaching and detaching are built here and nowhere else.
+// errors ignored). Move-only. The detach runs through DiskImages.
 class DiskImageAttachment {
 public:
-  // Runs /usr/bin/hdiutil with `arguments` and tells whether it exited 0. Each owner runs it its
-  // own way (time limit, runner); an exception passes through an explicit detach.
-  using Detacher = std::function<bool(const std::vector<std::string>& arguments)>;
-
   // Takes over an image attached at `device` and `mountPoint` (either may be empty, not both)
-  // and remembers it. The detach names the mount point, else the device; `quiet` adds -quiet.
-  DiskImageAttachment(std::string device, std::string mountPoint, Detacher detacher, bool quiet);
+  // and remembers it. The detach names the mount point, else the device, and runs hdiutil as
+  // `detacher` says (each owner its own way: time limit, runner; an exception passes through an
+  // explicit detach); `quiet` adds -quiet.
+  DiskImageAttachment(std::string device, std::string mountPoint, ToolRun detacher, bool quiet);
   ~DiskImageAttachment();
   DiskImageAttachment(DiskImageAttachment&& other) noexcept;
   DiskImageAttachment& operator=(DiskImageAttachment&&) = delete;
@@ -38,15 +33,6 @@ public:
   // and this attachment stops owning it (the sweep tries again, not the destructor).
   bool detach(bool gently = false);
 
-  // The `hdiutil attach` arguments: with a property list of what attached (-plist), or read-only
-  // at `mountPoint` (without one). `readOnly` also keeps the volume out of the Finder.
-  static std::vector<std::string>
-  attachArguments(const std::filesystem::path& image, bool readOnly,
-                  const std::optional<std::filesystem::path>& mountPoint = std::nullopt);
-  // The `hdiutil detach` arguments for a device or mount point.
-  static std::vector<std::string> detachArguments(const std::string& target, bool force,
-                                                  bool quiet);
-
   // The process-wide list: each target is remembered once, and forgotten only once it has
   // detached. Safe from any thread.
   static void remember(const std::string& target);
@@ -56,7 +42,7 @@ public:
 private:
   std::string device_;
   std::string mountPoint_;
-  Detacher detacher_;
+  ToolRun detacher_;
   bool quiet_ = false;
   bool owned_ = false;
 };

@@ -48,29 +48,24 @@ DiskImageListing::Attached DiskImageListing::attached(std::string_view attachOut
 std::vector<DiskImageListing::Image> DiskImageListing::images(std::string_view infoOutput) {
   std::vector<Image> images;
   const auto root = parseListing(infoOutput);
-  for (const plist_t image : PL::elements(root.arrayItem("images"))) {
-    auto imagePath = PL::string(image, "image-path");
+  for (const plist_t entry : PL::elements(root.arrayItem("images"))) {
+    auto imagePath = PL::string(entry, "image-path");
     if (!imagePath) continue;
-    std::optional<std::string> smallest;
-    for (const plist_t entity : PL::elements(PL::arrayItem(image, "system-entities"))) {
+    Image image{std::move(*imagePath), {}, firstEntityValue(entry, "mount-point")};
+    for (const plist_t entity : PL::elements(PL::arrayItem(entry, "system-entities"))) {
       const auto device = PL::string(entity, "dev-entry");
-      if (device && (!smallest || *device < *smallest)) smallest = device;
+      if (device && !device->empty() && (image.device.empty() || *device < image.device))
+        image.device = *device;
     }
-    if (smallest) images.push_back({std::move(*imagePath), std::move(*smallest)});
+    images.push_back(std::move(image));
   }
   return images;
 }
 
 std::optional<std::filesystem::path>
-DiskImageListing::mountPoint(std::string_view infoOutput, const std::filesystem::path& image) {
-  const auto root = parseListing(infoOutput);
-  for (const plist_t entry : PL::elements(root.arrayItem("images"))) {
-    const auto imagePath = PL::string(entry, "image-path");
-    if (!imagePath || !sameFile(*imagePath, image)) continue;
-    if (auto mountPoint = firstEntityValue(entry, "mount-point"))
-      return std::filesystem::path(*mountPoint);
-    return std::nullopt;
-  }
+DiskImageListing::mountPoint(const std::vector<Image>& images, const std::filesystem::path& image) {
+  for (const auto& listed : images)
+    if (sameFile(listed.imagePath, image)) return listed.mountPoint;
   return std::nullopt;
 }
 

@@ -21,18 +21,22 @@ struct DiskImageListing {
   };
   static Attached attached(std::string_view attachOutput);
 
-  // An image in the info listing: its path (links resolved) and its whole-disk device, the
-  // smallest of its device paths (the whole disk sorts before its slices).
+  // An image in the info listing: its path (links resolved), its whole-disk device (the
+  // smallest of its device paths, since the whole disk sorts before its slices; empty when it has
+  // none) and the first mount point among its entities.
   struct Image {
     std::string imagePath;
     std::string device;
+    std::optional<std::string> mountPoint;
+
+    bool operator==(const Image&) const = default;
   };
-  // Every image with a path and a device, in order; a malformed listing yields none.
+  // Every image with a path, in order; a malformed listing yields none.
   static std::vector<Image> images(std::string_view infoOutput);
 
-  // The first mount point of `image` (matched as a file, so through links) in the info listing;
+  // The mount point of `image` (matched as a file, so through links) among the listed images;
   // none when it is not attached or has no mounted volume.
-  static std::optional<std::filesystem::path> mountPoint(std::string_view infoOutput,
+  static std::optional<std::filesystem::path> mountPoint(const std::vector<Image>& images,
                                                          const std::filesystem::path& image);
 };
 

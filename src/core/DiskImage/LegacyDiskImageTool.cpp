@@ -2,8 +2,8 @@
 
 #include <utility>
 
-#include "core/DiskImage/DiskImageAttachment.hpp"
 #include "core/DiskImage/DiskImageListing.hpp"
+#include "core/DiskImage/DiskImages.hpp"
 #include "core/Process/AppleTools.hpp"
 #include "core/Process/CoreCommand.hpp"
 #include "core/Process/ProcessRegistry.hpp"
@@ -11,35 +11,43 @@
 
 namespace halyard {
 
+namespace {
+// The runs of the legacy family: the shared runner with the disk-image time limit.
+const ToolRun diskImageRun{AppleTools::Runner::shared, AppleTools::diskImageLimit};
+} // namespace
+
 void LegacyDiskImageTool::createReadWrite(const std::filesystem::path& image, long long sizeMB,
                                           const std::string& volumeName) {
-  CoreCommand::run(AppleTools::hdiutil,
-                   {"create", "-size", std::to_string(sizeMB) + "m", "-fs", "HFS+", "-volname",
-                    volumeName, "-ov", image.string()},
-                   AppleTools::diskImageLimit);
+  CoreCommand::checked(DiskImages::create(image, sizeMB, volumeName, diskImageRun));
 }
 
 LegacyDiskImageAttachment LegacyDiskImageTool::attach(const std::filesystem::path& image) {
-  const auto output = CoreCommand::captureData(
-      AppleTools::hdiutil, DiskImageAttachment::attachArguments(image, false),
-      AppleTools::diskImageLimit, AppleTools::licenseAgreementAnswer);
-  return parseAttachPlist(output);
+  // The whole standard output is the answer, and a failure says what both streams said.
+  const auto attached = DiskImages::attach(
+      image, {}, [](const char* executable, const auto& arguments, const std::string& answer) {
+        return ToolProcessResult{
+            0, CoreCommand::captureData(executable, arguments, AppleTools::diskImageLimit, answer),
+            ""};
+      });
+  return parseAttachPlist(attached.standardOutput);
 }
 
 void LegacyDiskImageTool::detach(const std::string& device) {
-  CoreCommand::run(AppleTools::hdiutil, DiskImageAttachment::detachArguments(device, true, false),
-                   AppleTools::diskImageLimit);
+  CoreCommand::checked(DiskImages::detach(device, true, false, diskImageRun));
 }
 
 void LegacyDiskImageTool::detachQuietly(const std::string& device) noexcept {
   try {
-    ProcessRunRequest request;
-    request.executable = AppleTools::hdiutil;
-    request.arguments = DiskImageAttachment::detachArguments(device, true, false);
-    request.timeout = AppleTools::quickQueryLimit;
-    request.escalation = TimeoutEscalation::terminateThenKill;
-    request.track = !ProcessRegistry::shared().isCancelling();
-    ProcessRunner::run(request);
+    DiskImages::detach(device, true, false,
+                       [](const char* executable, const std::vector<std::string>& arguments) {
+                         ProcessRunRequest request;
+                         request.executable = executable;
+                         request.arguments = arguments;
+                         request.timeout = AppleTools::quickQueryLimit;
+                         request.escalation = TimeoutEscalation::terminateThenKill;
+                         request.track = !ProcessRegistry::shared().isCancelling();
+                         return ProcessRunner::run(request);
+                       });
   } catch (...) {
   }
 }
@@ -47,11 +55,7 @@ void LegacyDiskImageTool::detachQuietly(const std::string& device) noexcept {
 void LegacyDiskImageTool::compress(const std::filesystem::path& source,
                                    const std::filesystem::path& destination,
                                    DMGCompressionFormat format) {
-  std::vector<std::string> arguments{"convert", source.string()};
-  for (auto& argument : hdiutilArguments(format))
-    arguments.push_back(std::move(argument));
-  arguments.insert(arguments.end(), {"-ov", "-o", destination.string()});
-  CoreCommand::run(AppleTools::hdiutil, arguments, AppleTools::diskImageLimit);
+  CoreCommand::checked(DiskImages::convert(source, destination, format, diskImageRun));
 }
 
 LegacyDiskImageAttachment LegacyDiskImageTool::parseAttachPlist(std::string_view output) {

@@ -8,6 +8,7 @@
 #include "core/Import/BundleWalk.hpp"
 #include "core/Import/ImportToolRunner.hpp"
 #include "core/Process/AppleTools.hpp"
+#include "core/Process/ExtendedAttributes.hpp"
 #include "core/Signing/CodeSign.hpp"
 #include "core/Support/HalyardCoreLog.hpp"
 #include "core/Support/TemporaryFolder.hpp"
@@ -215,7 +216,10 @@ PreparationExecutionResult ImportPreparationEngine::prepare(const fs::path& appU
 
   const ImportToolRunner runner{"preparation", processTimeout};
   report(progress, "Removing quarantine attributes…");
-  const auto xattr = runner.run(AppleTools::xattr, {"-cr", working.string()});
+  const auto xattr = ExtendedAttributes::clearRecursively(
+      working, [&runner](const char* executable, const std::vector<std::string>& arguments) {
+        return runner.run(executable, arguments);
+      });
   if (!xattr.succeeded())
     throw ImportPreparationEngineError::quarantineRemovalFailed(outputOr(xattr, "xattr failed."));
   result.performedSteps.emplace_back("Removed quarantine attributes");

@@ -8,6 +8,7 @@
 
 #include "core/DiskImage/DiskImageAttachment.hpp"
 #include "core/DiskImage/DiskImageListing.hpp"
+#include "core/DiskImage/DiskImages.hpp"
 #include "core/Inspection/AppBundleInfo.hpp"
 #include "core/Inspection/AppBundleLocator.hpp"
 #include "core/Inspection/AppEntitlements.hpp"
@@ -16,6 +17,7 @@
 #include "core/Inspection/InspectionService.hpp"
 #include "core/Notarization/Stapler.hpp"
 #include "core/Process/AppleTools.hpp"
+#include "core/Process/Architectures.hpp"
 #include "core/Signing/CodeSign.hpp"
 #include "core/Signing/Gatekeeper.hpp"
 #include "core/Support/FolderLock.hpp"
@@ -83,24 +85,22 @@ InspectionReport DMGInspection::inspect(const std::filesystem::path& file,
   // Detached on every way out of the inspection; until then a cancellation knows of it.
   std::optional<DiskImageAttachment> attached;
   std::optional<std::filesystem::path> mountPoint;
-  const auto info =
-      run(AppleTools::hdiutil, {"info", "-plist"}, InspectionRunner::listingLimit, std::nullopt);
-  if (info.status == 0) mountPoint = DiskImageListing::mountPoint(info.standardOutput, file);
+  if (const auto images =
+          DiskImages::info(InspectionRunner::bound(run, InspectionRunner::listingLimit)))
+    mountPoint = DiskImageListing::mountPoint(*images, file);
   if (!mountPoint) {
-    const auto attach = run(AppleTools::hdiutil, DiskImageAttachment::attachArguments(file, true),
-                            InspectionRunner::queryLimit, AppleTools::licenseAgreementAnswer);
+    const auto attach = DiskImages::attach(
+        file, {.readOnly = true, .mountPoint = {}},
+        [&run](const char* executable, const auto& arguments, const std::string& answer) {
+          return run(executable, arguments, InspectionRunner::queryLimit, answer);
+        });
     const auto listed = attach.status == 0 ? DiskImageListing::attached(attach.standardOutput)
                                            : DiskImageListing::Attached{};
     if (listed.mountPoint) mountPoint = std::filesystem::path(*listed.mountPoint);
     // Attached without a mounted volume: the device is released all the same.
     if (listed.mountPoint || listed.device)
-      attached.emplace(
-          listed.device.value_or(""), listed.mountPoint.value_or(""),
-          [&run](const std::vector<std::string>& arguments) {
-            return run(AppleTools::hdiutil, arguments, InspectionRunner::detachLimit, std::nullopt)
-                .succeeded();
-          },
-          false);
+      attached.emplace(listed.device.value_or(""), listed.mountPoint.value_or(""),
+                       InspectionRunner::bound(run, InspectionRunner::detachLimit), false);
   }
   std::error_code error;
   const bool mounted = mountPoint && std::filesystem::is_directory(*mountPoint, error);
@@ -124,11 +124,10 @@ InspectionReport DMGInspection::inspect(const std::filesystem::path& file,
 
   if (app) {
     const auto bundleInfo = AppBundleInfo::read(*app);
-    std::optional<ProcessOutcome> lipo;
+    std::optional<std::vector<std::string>> architectures;
     if (const auto executable = bundleInfo.executablePath(*app))
-      lipo = run(AppleTools::lipo, {"-archs", executable->string()}, InspectionRunner::queryLimit,
-                 std::nullopt);
-    append(contents, Rules::bundleFacts(bundleInfo, lipo));
+      architectures = Architectures::of(*executable, query);
+    append(contents, Rules::bundleFacts(bundleInfo, architectures));
 
     progress("Verifying the app signature (deep and strict)…");
     const auto appCheck =

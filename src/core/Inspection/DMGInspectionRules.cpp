@@ -46,30 +46,30 @@ InspectionField DMGInspectionRules::appBundle(const std::optional<std::filesyste
   return dmgField(ID::appBundle, "Found " + app->filename().string(), S::pass);
 }
 
-std::string DMGInspectionRules::architectures(const std::optional<ProcessOutcome>& lipo) {
-  if (!lipo || lipo->status != 0) return "Could not be determined.";
-  std::istringstream words(lipo->standardOutput);
-  std::vector<std::string> names;
-  for (std::string word; words >> word;) {
-    if (word == "arm64")
-      names.push_back("Apple silicon (arm64)");
-    else if (word == "x86_64")
-      names.push_back("Intel (x86_64)");
+std::string
+DMGInspectionRules::architectures(const std::optional<std::vector<std::string>>& names) {
+  if (!names || names->empty()) return "Could not be determined.";
+  std::vector<std::string> shown;
+  for (const auto& name : *names) {
+    if (name == "arm64")
+      shown.push_back("Apple silicon (arm64)");
+    else if (name == "x86_64")
+      shown.push_back("Intel (x86_64)");
     else
-      names.push_back(word);
+      shown.push_back(name);
   }
-  return names.empty() ? "Could not be determined." : text::joined(names, ", ");
+  return text::joined(shown, ", ");
 }
 
 std::vector<InspectionField>
 DMGInspectionRules::bundleFacts(const AppBundleInfo& info,
-                                const std::optional<ProcessOutcome>& lipo) {
+                                const std::optional<std::vector<std::string>>& architectures) {
   return {
       dmgField(ID::appVersion, info.shortVersion.value_or("Not specified."), S::info),
       dmgField(ID::minimumSystem,
                info.minimumSystemVersion ? "macOS " + *info.minimumSystemVersion : "Not specified.",
                S::info),
-      dmgField(ID::architectures, architectures(lipo), S::info),
+      dmgField(ID::architectures, DMGInspectionRules::architectures(architectures), S::info),
   };
 }
 

@@ -23,10 +23,12 @@ struct DMGInspectionRules {
   // `app` is the bundle found, if any; `mounted` whether the image could be mounted at all.
   static InspectionField appBundle(const std::optional<std::filesystem::path>& app, bool mounted);
 
-  // Version, minimum system and architectures; `lipo` is none when no executable was known.
-  static std::vector<InspectionField> bundleFacts(const AppBundleInfo& info,
-                                                  const std::optional<ProcessOutcome>& lipo);
-  static std::string architectures(const std::optional<ProcessOutcome>& lipo);
+  // Version, minimum system and architectures; `architectures` are none when no executable was
+  // known or lipo could not read it.
+  static std::vector<InspectionField>
+  bundleFacts(const AppBundleInfo& info,
+              const std::optional<std::vector<std::string>>& architectures);
+  static std::string architectures(const std::optional<std::vector<std::string>>& names);
 
   static InspectionField appSignature(const CodeSign::Verification& check);
   // developer, teamIdentifier, identifier, timestamp, hardenedRuntime from `codesign -dv`.

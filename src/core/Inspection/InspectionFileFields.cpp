@@ -6,7 +6,7 @@
 #include <fmt/format.h>
 
 #include "core/Inspection/InspectionFieldCatalogue.hpp"
-#include "core/Process/AppleTools.hpp"
+#include "core/Process/ExtendedAttributes.hpp"
 #include "core/Support/Error.hpp"
 #include "core/Support/SHA256.hpp"
 #include "core/Support/Text.hpp"
@@ -63,12 +63,12 @@ InspectionFileFields InspectionFileFields::make(const std::filesystem::path& fil
   }
   result.fields.push_back(Catalogue::field(ID::sha256, kind, digest, S::info));
 
-  const auto quarantine = run(AppleTools::xattr, {"-p", "com.apple.quarantine", file.string()},
-                              InspectionRunner::queryLimit, std::nullopt);
-  if (quarantine.status == 0) {
+  const auto quarantine = ExtendedAttributes::read(
+      file, "com.apple.quarantine", InspectionRunner::bound(run, InspectionRunner::queryLimit));
+  if (quarantine) {
     result.fields.push_back(Catalogue::field(ID::quarantine, kind,
                                              "Present (downloaded from the internet)", S::info,
-                                             text::trimmed(quarantine.standardOutput)));
+                                             text::trimmed(*quarantine)));
   } else {
     result.fields.push_back(Catalogue::field(ID::quarantine, kind, "Not present", S::info));
   }

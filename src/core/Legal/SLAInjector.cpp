@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "core/DiskImage/DiskImages.hpp"
 #include "core/Legal/SLAResourceBuilder.hpp"
 #include "core/Process/AppleTools.hpp"
 #include "core/Process/CoreCommand.hpp"
@@ -68,8 +69,8 @@ void SLAInjector::inject(const LicenseAgreement& agreement, const std::filesyste
   AtomicFile::writeAll(plist, SLAResourceBuilder::plistData(agreement), 0600);
 
   WorkingCopy copy(dmg);
-  CoreCommand::run(AppleTools::hdiutil, AppleTools::udifrez(plist, copy.path()),
-                   AppleTools::diskImageLimit);
+  CoreCommand::checked(DiskImages::udifrez(
+      plist, copy.path(), {AppleTools::Runner::shared, AppleTools::diskImageLimit}));
   copy.replace(dmg);
   HalyardCoreLog::debugMessage("[Halyard] SLA injected successfully: " + dmg.filename().string());
 }

@@ -8,10 +8,11 @@
 #include "core/PKG/PKGDistribution.hpp"
 #include "core/PKG/Packages.hpp"
 #include "core/Process/AppleTools.hpp"
+#include "core/Process/Architectures.hpp"
 #include "core/Process/CleanupRegistry.hpp"
 #include "core/Process/Ditto.hpp"
 #include "core/Process/ProcessRegistry.hpp"
-#include "core/Process/ToolProcess.hpp"
+#include "core/Process/ToolProcessResult.hpp"
 #include "core/Support/AtomicFile.hpp"
 #include "core/Support/AtomicFileCopy.hpp"
 #include "core/Support/TemporaryFolder.hpp"
@@ -46,11 +47,10 @@ void checkStep(const char* name, const ToolProcessResult& result) {
 
 std::string hostArchitectures(const fs::path& app, const PKGAppFacts& facts) {
   if (!facts.executableName) return PKGDistribution::defaultArchitectures;
-  const auto result = ToolProcess::run(
-      AppleTools::lipo, {"-archs", app.string() + "/Contents/MacOS/" + *facts.executableName},
-      AppleTools::quickQueryLimit);
-  if (!result.succeeded()) return PKGDistribution::defaultArchitectures;
-  return PKGDistribution::hostArchitecturesFrom(result.standardOutput);
+  const auto names = Architectures::of(app.string() + "/Contents/MacOS/" + *facts.executableName,
+                                       {AppleTools::Runner::shared, AppleTools::quickQueryLimit});
+  if (!names) return PKGDistribution::defaultArchitectures;
+  return PKGDistribution::hostArchitecturesFrom(*names);
 }
 
 } // namespace

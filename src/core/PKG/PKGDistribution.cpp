@@ -1,7 +1,6 @@
 #include "core/PKG/PKGDistribution.hpp"
 
 #include <cstdint>
-#include <sstream>
 #include <vector>
 
 #include "core/Support/CodePoint.hpp"
@@ -48,10 +47,9 @@ std::string PKGDistribution::escaped(std::string_view value) {
   return result;
 }
 
-std::string PKGDistribution::hostArchitecturesFrom(std::string_view lipoOutput) {
+std::string PKGDistribution::hostArchitecturesFrom(const std::vector<std::string>& names) {
   std::vector<std::string> kept;
-  std::istringstream words{std::string(lipoOutput)};
-  for (std::string word; words >> word;) {
+  for (const auto& word : names) {
     if (word != "arm64" && word != "x86_64") continue;
     bool seen = false;
     for (const auto& architecture : kept)

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace halyard {
 
@@ -30,9 +31,9 @@ struct PKGDistribution {
   // escaped.
   static std::string escaped(std::string_view value);
 
-  // The host architectures from the output of `lipo -archs`: "arm64" and "x86_64" in the order
-  // listed, each once, joined by ","; `defaultArchitectures` when neither is there.
-  static std::string hostArchitecturesFrom(std::string_view lipoOutput);
+  // The host architectures from the names lipo lists: "arm64" and "x86_64" in the order listed,
+  // each once, joined by ","; `defaultArchitectures` when neither is there.
+  static std::string hostArchitecturesFrom(const std::vector<std::string>& names);
 };
 
 } // namespace halyard

@@ -10,11 +10,6 @@ std::vector<std::string> AppleTools::keychainInfo() {
   return {"show-keychain-info"};
 }
 
-std::vector<std::string> AppleTools::udifrez(const std::filesystem::path& resourcePlist,
-                                             const std::filesystem::path& image) {
-  return {"udifrez", "-xml", resourcePlist.string(), "", image.string()};
-}
-
 ProcessRunRequest AppleTools::request(Runner runner, std::filesystem::path executable,
                                       std::vector<std::string> arguments, double timeout) {
   ProcessRunRequest request;

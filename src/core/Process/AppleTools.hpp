@@ -37,15 +37,6 @@ struct AppleTools {
   static constexpr double packagingLimit = 900;
   static constexpr double diskImageLimit = 3600;
 
-  // `hdiutil udifrez -xml PLIST "" IMAGE`: stores the resources of an XML property list in a
-  // disk image (the empty argument is part of the tool's syntax).
-  static std::vector<std::string> udifrez(const std::filesystem::path& resourcePlist,
-                                          const std::filesystem::path& image);
-  // What every `hdiutil attach` writes to the tool's standard input. An image with a license
-  // agreement prints the agreement and waits for an answer there before it attaches (and without
-  // an agreeing one exits 1); for other images the answer is never read.
-  static constexpr const char* licenseAgreementAnswer = "Y\n";
-
   // The folders of the platform's own tools, searched in this order for a tool by name.
   static constexpr const char* toolFolders[] = {"/usr/bin", "/usr/sbin"};
   // `xcrun --find TOOL` (arguments after xcrun): the developer tool's absolute path.

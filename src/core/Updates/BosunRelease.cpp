@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "core/DiskImage/DiskImageAttachment.hpp"
+#include "core/DiskImage/DiskImages.hpp"
 #include "core/Process/AppleTools.hpp"
 #include "core/Process/ToolProcess.hpp"
 #include "core/Signing/CodeSign.hpp"
@@ -50,11 +51,9 @@ std::optional<fs::path> findCommand(const fs::path& volume) {
   return std::nullopt;
 }
 
-// Detaches the update's volume with -quiet; one that stays attached stays remembered, so the
+// The update's volume is detached with -quiet; one that stays attached stays remembered, so the
 // command tries once more as it ends and warns when it still cannot.
-bool detachVolume(const std::vector<std::string>& arguments) {
-  return ToolProcess::run(AppleTools::hdiutil, arguments, detachLimit).succeeded();
-}
+const ToolRun detachVolume{AppleTools::Runner::shared, detachLimit};
 
 } // namespace
 
@@ -163,9 +162,11 @@ BosunRelease::downloadVerifiedBinary(const BosunRelease& release,
   const fs::path volume = folder / "volume";
   std::error_code error;
   fs::create_directory(volume, error);
-  const auto attached = ToolProcess::run(AppleTools::hdiutil,
-                                         DiskImageAttachment::attachArguments(image, true, volume),
-                                         attachLimit, AppleTools::licenseAgreementAnswer);
+  const auto attached = DiskImages::attach(
+      image, {.readOnly = true, .mountPoint = volume},
+      [](const char* executable, const auto& arguments, const std::string& answer) {
+        return ToolProcess::run(executable, arguments, attachLimit, answer);
+      });
   if (!attached.succeeded()) {
     HalyardCoreLog::debugMessage(attached.combined());
     // A time-out may still leave the image attached; any other failure attached nothing, so

@@ -24,22 +24,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string entity(const std::string& device) {
-  return "<dict><key>content-hint</key><string>Apple_HFS</string><key>dev-entry</key><string>" +
-         device + "</string></dict>";
-}
-
-std::string image(const std::string& path, const std::string& entities) {
-  return "<dict><key>image-path</key><string>" + path +
-         "</string><key>system-entities</key><array>" + entities + "</array></dict>";
-}
-
-std::string infoList(const std::string& images) {
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
-         "<key>framework</key><string>1</string><key>images</key><array>" +
-         images + "</array></dict></plist>\n";
-}
-
 // A stand-in root in force for this process with two images attached: one a run that died left
 // behind (in a "Halyard_DMG_" folder in the temporary folder, whose lock nobody holds) and one of
 // the user's.
@@ -120,27 +104,16 @@ bool processGone(pid_t pid) {
 } // namespace
 
 TEST(DiskImageCleanup, PicksTheWholeDiskOfEveryMarkedImageOnly) {
-  const auto list = infoList(
-      image("/tmp/Halyard_DMG_1234/rw.dmg",
-            entity("/dev/disk4s2") + entity("/dev/disk4") + entity("/dev/disk4s1")) +
-      image("/Users/me/Downloads/Other.dmg", entity("/dev/disk5")) +
-      image("/tmp/Bosun_ABCD/x.dmg", "<dict><key>content-hint</key><string>x</string></dict>") +
-      "<dict><key>system-entities</key><array>" + entity("/dev/disk6") + "</array></dict>" +
-      "<dict><key>image-path</key><string>/tmp/Bosun_EF/y.dmg</string></dict>" +
-      image("/tmp/Bosun_77/z.dmg", entity("/dev/disk7s1")) +
-      image("/tmp/bosun_lower/case.dmg", entity("/dev/disk8")) +
-      image("/private/var/Bosun_77/z.dmg", entity("/dev/disk9")) +
-      image("/tmp/mine/Halyard_DMG_1/z.dmg", entity("/dev/disk10")));
-  EXPECT_EQ(DiskImageCleanup::leftoverDevices(list, "/tmp"),
+  const std::vector<halyard::DiskImageListing::Image> images = {
+      {"/tmp/Halyard_DMG_1234/rw.dmg", "/dev/disk4", {}},
+      {"/Users/me/Downloads/Other.dmg", "/dev/disk5", {}},
+      {"/tmp/Bosun_ABCD/x.dmg", "", {}},
+      {"/tmp/Bosun_77/z.dmg", "/dev/disk7s1", "/Volumes/z"},
+      {"/tmp/bosun_lower/case.dmg", "/dev/disk8", {}},
+      {"/private/var/Bosun_77/z.dmg", "/dev/disk9", {}},
+      {"/tmp/mine/Halyard_DMG_1/z.dmg", "/dev/disk10", {}}};
+  EXPECT_EQ(DiskImageCleanup::leftoverDevices(images, "/tmp"),
             (std::vector<std::string>{"/dev/disk4", "/dev/disk7s1"}));
-}
-
-TEST(DiskImageCleanup, UnreadableListingsGiveNoDevices) {
-  EXPECT_TRUE(DiskImageCleanup::leftoverDevices("not a property list", "/tmp").empty());
-  EXPECT_TRUE(
-      DiskImageCleanup::leftoverDevices(
-          "<plist version=\"1.0\"><dict><key>images</key><string>x</string></dict></plist>", "/tmp")
-          .empty());
 }
 
 // A device detached twice (say the whole disk and then its partition) would fail the second time.
@@ -149,16 +122,6 @@ TEST(DiskImageCleanup, DetachesEachLeftoverOnceAndLeavesTheUsersImages) {
   EXPECT_TRUE(DiskImageCleanup::detachLeftoversSynchronously().empty());
   EXPECT_FALSE(images.attached(images.leftover));
   EXPECT_TRUE(images.attached(images.users));
-}
-
-TEST(DiskImageCleanup, AFailingListingDetachesNothing) {
-  LeftoverImages images;
-  // The listing fails, though it prints what a working one would.
-  images.stand.set("MACSIM_HDIUTIL_STDOUT", images.stand.toolOK("hdiutil", {"info", "-plist"}));
-  images.stand.set("MACSIM_HDIUTIL_FAIL", "1");
-  images.stand.set("MACSIM_HDIUTIL_WHEN", "info");
-  EXPECT_TRUE(DiskImageCleanup::detachLeftoversSynchronously().empty());
-  EXPECT_TRUE(images.attached(images.leftover));
 }
 
 TEST(DiskImageCleanup, ItsToolsAreNotStoppedByTheCancellationTheyServe) {

@@ -222,9 +222,6 @@ TEST(DMGBuilderRules, VolumeIconComesOnlyFromTheAppsOwnIconFile) {
             std::string(8, '\0') + "\x04" + std::string(23, '\0'));
   EXPECT_EQ(VolumeIcon::withCustomIconFlag(std::string(40, '\x11')),
             std::string(8, '\x11') + "\x15\x11" + std::string(22, '\x11'));
-  EXPECT_EQ(VolumeIcon::bytesOfHexText("00 0a\nFF"), std::string("\0\x0a\xff", 3));
-  EXPECT_EQ(VolumeIcon::bytesOfHexText("0 0"), std::nullopt);
-  EXPECT_EQ(VolumeIcon::hexText(std::string("\0\x0a\xff", 3)), "00 0A FF");
 }
 
 // Read back from the finished image with the stand-ins' own hdiutil and xattr, for both tool

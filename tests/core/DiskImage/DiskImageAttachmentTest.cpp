@@ -12,9 +12,9 @@ TEST(DiskImageAttachment, DetachesOnceByItsLastOwnerAndLeavesAFailureToTheSweep)
   using Calls = std::vector<std::vector<std::string>>;
   Calls calls;
   bool succeeds = true;
-  const auto detacher = [&](const std::vector<std::string>& arguments) {
+  const auto detacher = [&](const char*, const std::vector<std::string>& arguments) {
     calls.push_back(arguments);
-    return succeeds;
+    return ToolProcessResult{succeeds ? 0 : 1, "", ""};
   };
   {
     std::optional<DiskImageAttachment> last;

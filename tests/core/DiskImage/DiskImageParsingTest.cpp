@@ -60,7 +60,7 @@ TEST(LegacyAttachOutput, DeviceAndMountPointAreTheFirstOfEachInAnyEntity) {
   }
 }
 
-// `hdiutil info` names images by their resolved paths, among keys of its own.
+// `hdiutil info` names images by resolved path, among keys of its own; the whole disk sorts first.
 TEST(HdiutilListings, ImagesAreFoundByTheirResolvedPath) {
   const auto folder =
       std::filesystem::temp_directory_path() / ("bosun-listing-" + std::to_string(::getpid()));
@@ -73,16 +73,26 @@ TEST(HdiutilListings, ImagesAreFoundByTheirResolvedPath) {
       "<key>blockcount</key><integer>40960</integer><key>hdid-pid</key><integer>512</integer>"
       "<key>image-path</key><string>" +
       (folder / "real" / "X.dmg").string() + "</string><key>system-entities</key><array>" +
-      entity("/dev/disk5") + entity("/dev/disk5s1", "/Volumes/X") +
-      "</array></dict></array>"
+      entity("/dev/disk5s2") + entity("/dev/disk5") + entity("/dev/disk5s1", "/Volumes/X") +
+      "</array></dict><dict><key>system-entities</key><array>" + entity("/dev/disk6") +
+      "</array></dict><dict><key>image-path</key><string>/tmp/Y.dmg</string></dict></array>"
       "<key>revision</key><string>671.100.2</string></dict></plist>\n";
-  EXPECT_EQ(DiskImageListing::mountPoint(info, folder / "linked" / "X.dmg"),
+  const auto images = DiskImageListing::images(info);
+  EXPECT_EQ(images, (std::vector<DiskImageListing::Image>{
+                        {(folder / "real" / "X.dmg").string(), "/dev/disk5", "/Volumes/X"},
+                        {"/tmp/Y.dmg", "", std::nullopt}}));
+  EXPECT_EQ(DiskImageListing::mountPoint(images, folder / "linked" / "X.dmg"),
             std::filesystem::path("/Volumes/X"));
-  EXPECT_EQ(DiskImageListing::mountPoint(info, folder / "real" / "Y.dmg"), std::nullopt);
+  EXPECT_EQ(DiskImageListing::mountPoint(images, folder / "real" / "Y.dmg"), std::nullopt);
   const std::string binary = PropertyList::parse(info).binary();
-  EXPECT_EQ(DiskImageListing::mountPoint(binary, folder / "linked" / "X.dmg"),
-            std::filesystem::path("/Volumes/X"));
+  EXPECT_EQ(
+      DiskImageListing::mountPoint(DiskImageListing::images(binary), folder / "linked" / "X.dmg"),
+      std::filesystem::path("/Volumes/X"));
   std::filesystem::remove_all(folder);
+  for (const char* unreadable :
+       {"not a property list",
+        "<plist version=\"1.0\"><dict><key>images</key><string>x</string></dict></plist>"})
+    EXPECT_TRUE(DiskImageListing::images(unreadable).empty()) << unreadable;
 }
 
 TEST(ModernAttachOutput, DeviceNodesAndMountCandidates) {

@@ -1,5 +1,6 @@
-// Both disk-image families and the engine choice against the stand-in tools. Every test ends by
-// checking that no image is left attached (`hdiutil info -plist`) and that TMPDIR is empty.
+// The modern disk-image family and the engine choice against the stand-in tools (hdiutil's
+// command lines: DiskImagesTest; legacy builds: DMGBuilderTest). Every test ends by checking that
+// no image is left attached (`hdiutil info -plist`) and that TMPDIR is empty.
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -8,7 +9,7 @@
 #include <thread>
 
 #include "core/DiskImage/DiskImageEngine.hpp"
-#include "core/DiskImage/LegacyDiskImageTool.hpp"
+#include "core/DiskImage/DiskImages.hpp"
 #include "core/DiskImage/ModernDiskImageTool.hpp"
 #include "core/Process/CoreCommand.hpp"
 #include "core/Process/ProcessRegistry.hpp"
@@ -56,7 +57,7 @@ protected:
   void TearDown() override {
     clearKnobs();
     modern.ejectRemaining();
-    EXPECT_EQ(attachedImages(), std::vector<std::string>{}) << "an image was left attached";
+    EXPECT_TRUE(attachedImages().empty()) << "an image was left attached";
     EXPECT_TRUE(fs::is_empty(temporary)) << "something was left in TMPDIR";
     HalyardCoreLog::note = nullptr;
     HalyardCoreLog::debug = nullptr;
@@ -74,13 +75,8 @@ protected:
     knobs_.clear();
   }
 
-  std::vector<std::string> attachedImages() const {
-    const auto info = PropertyList::parseToolOutput(
-        CoreCommand::captureData(AppleTools::hdiutil, {"info", "-plist"}, 60));
-    std::vector<std::string> images;
-    for (plist_t image : PropertyList::elements(info.arrayItem("images")))
-      images.push_back(PropertyList::string(image, "image-path").value_or("?"));
-    return images;
+  std::vector<DiskImageListing::Image> attachedImages() const {
+    return DiskImages::info({AppleTools::Runner::shared, 60}).value();
   }
   PropertyList imageInfo(const fs::path& image) const {
     return PropertyList::parseToolOutput(
@@ -147,20 +143,6 @@ TEST_F(DiskImageToolsTest, MountedVolumesUnderTheStandInsAndElsewhere) {
   fs::remove_all(root / "Volumes/My App");
 }
 
-TEST_F(DiskImageToolsTest, LegacyFamilyCreatesAttachesDetachesAndCompresses) {
-  const fs::path image = work / "working rw.dmg", output = work / "Out.dmg";
-  writeFile(image, "an older file");
-  writeFile(output, "an older output");
-  LegacyDiskImageTool::createReadWrite(image, 120, "My App");
-  EXPECT_EQ(totalBytes(image), 120 * 1048576LL);
-  const auto attachment = LegacyDiskImageTool::attach(image);
-  EXPECT_EQ(attachment,
-            (LegacyDiskImageAttachment{"/dev/disk4", (root / "Volumes/My App").string()}));
-  LegacyDiskImageTool::detach(attachment.device);
-  LegacyDiskImageTool::compress(image, output, DMGCompressionFormat::zlib);
-  EXPECT_EQ(imageInfo(output).string("Format"), "UDZO");
-}
-
 TEST_F(DiskImageToolsTest, ModernFamilyCreatesAttachesEjectsAndCompresses) {
   const fs::path image = work / "working_rw.dmg", output = work / "export.dmg";
   writeFile(image, "an older file"); // diskutil refuses to overwrite: removed first
@@ -182,7 +164,7 @@ TEST_F(DiskImageToolsTest, ModernFamilyCreatesAttachesEjectsAndCompresses) {
   modern.attach(output);
   modern.ejectRemaining();
   EXPECT_TRUE(ModernDiskImageTool::registry().snapshot().empty());
-  EXPECT_EQ(attachedImages(), std::vector<std::string>{});
+  EXPECT_TRUE(attachedImages().empty());
 }
 
 TEST_F(DiskImageToolsTest, ModernFailuresNameTheVerbAndReportTheOutput) {
@@ -251,7 +233,7 @@ TEST_F(DiskImageToolsTest, EjectRetriesForcesRecoversAndGivesUp) {
     EXPECT_EQ(notesStartingWith(recovered), item.recoveredNote ? 1u : 0u);
     clearKnobs();
     modern.ejectRemaining();
-    EXPECT_EQ(attachedImages(), std::vector<std::string>{});
+    EXPECT_TRUE(attachedImages().empty());
   }
 }
 
@@ -270,7 +252,7 @@ TEST_F(DiskImageToolsTest, AnAttachWithoutAReadableMountPointLeavesNothingAttach
     EXPECT_STREQ(error.what(), "diskutil image attach did not report a mounted volume. "
                                "/dev/disk4\tGUID_partition_scheme\t\n/dev/disk4s1\tApple_APFS");
   }
-  EXPECT_EQ(attachedImages(), std::vector<std::string>{});
+  EXPECT_TRUE(attachedImages().empty());
   EXPECT_TRUE(ModernDiskImageTool::registry().snapshot().empty());
 }
 

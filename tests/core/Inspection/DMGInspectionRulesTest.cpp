@@ -99,8 +99,9 @@ TEST(DMGInspectionRulesTest, SignatureDetailsOfAdHocAndDevelopmentSignatures) {
 }
 
 TEST(DMGInspectionRulesTest, BundleFacts) {
-  const auto facts = DMGInspectionRules::bundleFacts(AppBundleInfo{"2.1", "13.0", "X"},
-                                                     outcome(0, "", "x86_64 arm64\n"));
+  using Names = std::vector<std::string>;
+  const auto facts =
+      DMGInspectionRules::bundleFacts(AppBundleInfo{"2.1", "13.0", "X"}, Names{"x86_64", "arm64"});
   EXPECT_EQ(facts[0].value(), "2.1");
   EXPECT_EQ(facts[1].value(), "macOS 13.0");
   EXPECT_EQ(facts[2].value(), "Intel (x86_64), Apple silicon (arm64)");
@@ -112,10 +113,8 @@ TEST(DMGInspectionRulesTest, BundleFacts) {
   EXPECT_EQ(unknown[0].value(), "Not specified.");
   EXPECT_EQ(unknown[1].value(), "Not specified.");
   EXPECT_EQ(unknown[2].value(), "Could not be determined.");
-  EXPECT_EQ(DMGInspectionRules::architectures(outcome(1, "can't figure out the architecture")),
-            "Could not be determined.");
-  EXPECT_EQ(DMGInspectionRules::architectures(outcome(0, "", "   \n")), "Could not be determined.");
-  EXPECT_EQ(DMGInspectionRules::architectures(outcome(0, "", "i386")), "i386");
+  EXPECT_EQ(DMGInspectionRules::architectures(Names{}), "Could not be determined.");
+  EXPECT_EQ(DMGInspectionRules::architectures(Names{"i386"}), "i386");
 }
 
 TEST(DMGInspectionRulesTest, AppTrust) {
