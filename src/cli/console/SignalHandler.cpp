@@ -13,7 +13,6 @@
 #include "cli/console/CLIError.hpp"
 #include "cli/console/Console.hpp"
 #include "cli/release/DiskImageCleanup.hpp"
-#include "core/DiskImage/DiskImageAttachment.hpp"
 #include "core/DiskImage/ModernDiskImageTool.hpp"
 #include "core/Process/CleanupRegistry.hpp"
 #include "core/Process/ProcessRegistry.hpp"
@@ -91,8 +90,6 @@ std::vector<std::string> SignalHandler::leftBehind() {
   }
   for (const auto& attachment : halyard::ModernDiskImageTool::registry().snapshot())
     add(attachment.wholeDisk() + " (" + attachment.mountPoint + ")");
-  for (const auto& target : halyard::DiskImageAttachment::attachedByThisProcess())
-    add(target);
   return left;
 }
 

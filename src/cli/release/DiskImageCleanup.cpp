@@ -5,8 +5,8 @@
 
 #include "core/DiskImage/DiskImageAttachment.hpp"
 #include "core/DiskImage/DiskImages.hpp"
-#include "core/DiskImage/ModernDiskImageTool.hpp"
 #include "core/Process/AppleTools.hpp"
+#include "core/Process/CleanupRegistry.hpp"
 #include "core/Support/FolderLock.hpp"
 #include "core/Support/UserFolders.hpp"
 
@@ -98,41 +98,21 @@ DiskImageCleanup::removeAbandonedWorkspaces(const fs::path& parent,
   return abandoned;
 }
 
-namespace {
-
-// Detaches each target, forgetting those that went and remembering those that did not; returns
-// the latter.
-std::vector<std::string> detachAll(const std::vector<std::string>& targets) {
-  using halyard::DiskImageAttachment;
-  std::vector<std::string> failed;
-  for (const auto& target : targets) {
-    // When hdiutil hangs on the image (it is stopped after its limit), the disk arbitration
-    // path may still let it go.
-    if (halyard::DiskImages::detach(target, true, true, cleanupRun()).succeeded() ||
-        (target.starts_with("/dev/disk") &&
-         cleanupRun()(halyard::AppleTools::diskutil,
-                      halyard::ModernDiskImageTool::ejectArguments(target, true))
-             .succeeded())) {
-      DiskImageAttachment::forget(target);
-    } else {
-      DiskImageAttachment::remember(target);
-      failed.push_back(target);
-    }
+std::vector<std::string> DiskImageCleanup::detachLeftoversSynchronously() {
+  auto failed = detachRemembered();
+  for (const auto& device : leftoverDevices()) {
+    if (halyard::DiskImageAttachment::detachForCleanUp(device)) continue;
+    halyard::DiskImageAttachment::leaveForCleanUp(device);
+    if (std::find(failed.begin(), failed.end(), device) == failed.end()) failed.push_back(device);
   }
   return failed;
 }
 
-} // namespace
-
-std::vector<std::string> DiskImageCleanup::detachLeftoversSynchronously() {
-  auto targets = halyard::DiskImageAttachment::attachedByThisProcess();
-  for (auto& device : leftoverDevices())
-    targets.push_back(std::move(device));
-  return detachAll(targets);
-}
-
 std::vector<std::string> DiskImageCleanup::detachRemembered() {
-  return detachAll(halyard::DiskImageAttachment::attachedByThisProcess());
+  auto& registry = halyard::CleanupRegistry::shared();
+  registry.undoAll(halyard::CleanupRegistry::Kind::image);
+  // One still being detached elsewhere (by the interrupted build, say) is not yet a failure.
+  return registry.leftBehind(halyard::CleanupRegistry::Kind::image, false);
 }
 
 } // namespace bosun

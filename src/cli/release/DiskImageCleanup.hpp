@@ -17,15 +17,15 @@ namespace bosun {
 // DMG build and as a command ends. Nothing here reports an error.
 namespace DiskImageCleanup {
 
-// Detaches every leftover image through its whole-disk device ("hdiutil detach DEV -force
-// -quiet", and when that fails "diskutil eject force DEV"), in order, and every image this process
-// attached and has not detached yet (an inspected DMG has the user's name). Blocks until done;
-// returns what could not be detached, which stays remembered (DiskImageAttachment) for the sweep at
-// the end of the command.
+// Detaches every image this process attached and has not detached yet (the clean-up registry's
+// images; an inspected DMG has the user's name), then every leftover image through its
+// whole-disk device (DiskImageAttachment::detachForCleanUp), in order. Blocks until done; returns
+// what could not be detached, which stays in the clean-up registry for the sweep at the end of
+// the command.
 std::vector<std::string> detachLeftoversSynchronously();
 
-// The sweep at the end of a command: detaches only what this process remembers as attached (no
-// tool runs when that is nothing) and returns what still could not be detached.
+// The sweep at the end of a command: detaches only the images the clean-up registry still holds
+// (no tool runs when that is nothing) and returns what still could not be detached.
 std::vector<std::string> detachRemembered();
 
 // The whole-disk device of every leftover image, from "hdiutil info -plist"; empty when the tool

@@ -105,17 +105,21 @@ public:
 private:
   void hold() {
     if (engine_ == DiskImageEngine::legacy) {
-      registration_ =
-          CleanupRegistry::shared().add(device_ + " (" + mountPoint_ + ")", [device = device_] {
+      registration_ = CleanupRegistry::shared().add(
+          device_ + " (" + mountPoint_ + ")",
+          [device = device_] {
             LegacyDiskImageTool::detachQuietly(device);
             return true;
-          });
+          },
+          CleanupRegistry::Kind::image);
     } else {
       registration_ = CleanupRegistry::shared().add(
-          modern_->wholeDisk() + " (" + modern_->mountPoint + ")", [attachment = *modern_] {
+          modern_->wholeDisk() + " (" + modern_->mountPoint + ")",
+          [attachment = *modern_] {
             ejectModernQuietly(attachment);
             return true;
-          });
+          },
+          CleanupRegistry::Kind::image);
     }
   }
 

@@ -1,68 +1,61 @@
 #include "core/DiskImage/DiskImageAttachment.hpp"
 
-#include <algorithm>
-#include <mutex>
 #include <utility>
 
 #include "core/DiskImage/DiskImages.hpp"
+#include "core/DiskImage/ModernDiskImageTool.hpp"
+#include "core/Process/AppleTools.hpp"
 
 namespace halyard {
 
 namespace {
-std::mutex attachedLock;
-std::vector<std::string>& attachedTargets() {
-  static std::vector<std::string> targets;
-  return targets;
+
+CleanupRegistry::Entry registered(const std::string& target) {
+  return CleanupRegistry::shared().add(
+      target, [target] { return DiskImageAttachment::detachForCleanUp(target); },
+      CleanupRegistry::Kind::image);
 }
+
 } // namespace
 
 DiskImageAttachment::DiskImageAttachment(std::string device, std::string mountPoint,
                                          ToolRun detacher, bool quiet)
     : device_(std::move(device)), mountPoint_(std::move(mountPoint)),
-      detacher_(std::move(detacher)), quiet_(quiet), owned_(true) {
-  remember(target());
-}
+      detacher_(std::move(detacher)), quiet_(quiet), registration_(registered(target())) {}
 
 DiskImageAttachment::~DiskImageAttachment() {
   try {
-    if (owned_) detach();
+    if (registration_) detach();
   } catch (...) {
   }
 }
 
-DiskImageAttachment::DiskImageAttachment(DiskImageAttachment&& other) noexcept
-    : device_(std::move(other.device_)), mountPoint_(std::move(other.mountPoint_)),
-      detacher_(std::move(other.detacher_)), quiet_(other.quiet_),
-      owned_(std::exchange(other.owned_, false)) {}
-
 bool DiskImageAttachment::detach(bool gently) {
-  if (!owned_) return false;
-  owned_ = false; // a failure leaves it to the sweep, which finds it remembered
+  if (!registration_) return false;
   const std::string name = target();
   if ((gently && DiskImages::detach(name, false, quiet_, detacher_).succeeded()) ||
       DiskImages::detach(name, true, quiet_, detacher_).succeeded()) {
-    forget(name);
+    registration_.release();
     return true;
   }
+  registration_.leave();
   return false;
 }
 
-void DiskImageAttachment::remember(const std::string& target) {
-  const std::lock_guard guard(attachedLock);
-  auto& targets = attachedTargets();
-  if (std::find(targets.begin(), targets.end(), target) == targets.end()) targets.push_back(target);
+bool DiskImageAttachment::detachForCleanUp(const std::string& target) {
+  // Not registered for cancellation (it runs during one), standard error to the null device, and
+  // stopped after a minute, so that a tool that hangs cannot keep the process from ending.
+  const ToolRun cleanup{AppleTools::Runner::cleanup, AppleTools::quickQueryLimit};
+  // When hdiutil hangs on the image (it is stopped after its limit), the disk arbitration path
+  // may still let it go.
+  return DiskImages::detach(target, true, true, cleanup).succeeded() ||
+         (target.starts_with("/dev/disk") &&
+          ModernDiskImageTool::forceEject(target, cleanup).succeeded());
 }
 
-void DiskImageAttachment::forget(const std::string& target) {
-  const std::lock_guard guard(attachedLock);
-  auto& targets = attachedTargets();
-  if (const auto found = std::find(targets.begin(), targets.end(), target); found != targets.end())
-    targets.erase(found);
-}
-
-std::vector<std::string> DiskImageAttachment::attachedByThisProcess() {
-  const std::lock_guard guard(attachedLock);
-  return attachedTargets();
+void DiskImageAttachment::leaveForCleanUp(const std::string& target) {
+  if (!CleanupRegistry::shared().holds(CleanupRegistry::Kind::image, target))
+    registered(target).leave();
 }
 
 } // namespace halyard

@@ -249,6 +249,10 @@ void ModernDiskImageTool::ejectRemaining() const {
   }
 }
 
+ToolProcessResult ModernDiskImageTool::forceEject(const std::string& target, const ToolRun& run) {
+  return run(AppleTools::diskutil, ejectArguments(target, true));
+}
+
 std::vector<std::string> ModernDiskImageTool::ejectArguments(const std::string& target,
                                                              bool force) {
   std::vector<std::string> arguments{"eject"};

@@ -12,6 +12,7 @@
 
 #include "core/DMG/DMGCompressionFormat.hpp"
 #include "core/Process/AppleTools.hpp"
+#include "core/Process/ToolRun.hpp"
 #include "core/Support/Error.hpp"
 
 namespace halyard {
@@ -113,6 +114,8 @@ public:
   static std::vector<std::string> mountCandidates(std::string_view line);
   // The `diskutil eject` arguments for a device node or mount point.
   static std::vector<std::string> ejectArguments(const std::string& target, bool force);
+  // `diskutil eject TARGET force` through the caller's runner (the clean-up's, during a sweep).
+  static ToolProcessResult forceEject(const std::string& target, const ToolRun& run);
   // The first "/dev/diskN" or "/dev/diskNsM..." anywhere in `text`.
   static std::optional<std::string> firstDeviceNode(std::string_view text);
 

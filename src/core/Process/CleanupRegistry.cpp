@@ -1,5 +1,6 @@
 #include "core/Process/CleanupRegistry.hpp"
 
+#include <algorithm>
 #include <set>
 #include <system_error>
 #include <utility>
@@ -35,10 +36,10 @@ bool CleanupRegistry::Entry::release() noexcept {
   return registry != nullptr && registry->remove(key_);
 }
 
-CleanupRegistry::Entry CleanupRegistry::add(std::string thing, Undo undo) {
+CleanupRegistry::Entry CleanupRegistry::add(std::string thing, Undo undo, Kind kind) {
   const std::lock_guard guard(lock_);
   const auto key = nextKey_++;
-  registrations_.emplace(key, Registration{std::move(thing), std::move(undo)});
+  registrations_.emplace(key, Registration{std::move(thing), std::move(undo), kind});
   return Entry(this, key);
 }
 
@@ -82,7 +83,7 @@ bool CleanupRegistry::remove(std::uint64_t key) noexcept {
   return true;
 }
 
-void CleanupRegistry::undoAll() noexcept {
+void CleanupRegistry::undoAll(std::optional<Kind> only) noexcept {
   std::set<std::uint64_t> tried; // each thing once: one that would not go is not retried
   while (true) {
     std::uint64_t key = 0;
@@ -90,7 +91,8 @@ void CleanupRegistry::undoAll() noexcept {
       const std::lock_guard guard(lock_);
       // The newest untried: one registered meanwhile is newer than all, and comes next.
       for (auto found = registrations_.rbegin(); found != registrations_.rend(); ++found) {
-        if (!found->second.undoing && !tried.contains(found->first)) {
+        if (!found->second.undoing && !tried.contains(found->first) &&
+            (!only || found->second.kind == *only)) {
           key = found->first;
           break;
         }
@@ -102,12 +104,22 @@ void CleanupRegistry::undoAll() noexcept {
   }
 }
 
-std::vector<std::string> CleanupRegistry::leftBehind() const {
+std::vector<std::string> CleanupRegistry::leftBehind(std::optional<Kind> only,
+                                                     bool evenBeingUndone) const {
   std::vector<std::string> things;
   const std::lock_guard guard(lock_);
   for (const auto& [key, registration] : registrations_)
-    if (!registration.thing.empty()) things.push_back(registration.thing);
+    if (!registration.thing.empty() && (!only || registration.kind == *only) &&
+        (evenBeingUndone || !registration.undoing))
+      things.push_back(registration.thing);
   return things;
+}
+
+bool CleanupRegistry::holds(Kind kind, std::string_view thing) const {
+  const std::lock_guard guard(lock_);
+  return std::any_of(registrations_.begin(), registrations_.end(), [&](const auto& entry) {
+    return entry.second.kind == kind && entry.second.thing == thing;
+  });
 }
 
 } // namespace halyard

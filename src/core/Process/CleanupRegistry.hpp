@@ -5,7 +5,9 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace halyard {
@@ -19,6 +21,8 @@ class CleanupRegistry {
 public:
   // How one thing is undone: true once it is gone. May throw (taken as not gone).
   using Undo = std::function<bool()>;
+  // Attached images are told apart: a command's end detaches those its failures left.
+  enum class Kind { other, image };
 
   static CleanupRegistry& shared();
 
@@ -42,6 +46,8 @@ public:
     // Takes the thing off the list for its holder to deal with; false when the registry had
     // taken it to undo (it is gone or going).
     bool release() noexcept;
+    // The holder lets go and leaves the thing registered, for the clean-up to undo.
+    void leave() noexcept { registry_ = nullptr; }
 
   private:
     friend class CleanupRegistry;
@@ -52,21 +58,26 @@ public:
 
   // `thing` names it in the warning about what was left (a folder's path, an image and its
   // mount point); empty for an action that leaves nothing by itself.
-  Entry add(std::string thing, Undo undo);
+  Entry add(std::string thing, Undo undo, Kind kind = Kind::other);
   // A temporary file or folder, removed by the undo and named by its path.
   Entry addPath(const std::filesystem::path& path);
 
-  // Undoes every registered thing, newest first, including those registered meanwhile, each
-  // outside the lock. Things that would not go stay registered. Never throws.
-  void undoAll() noexcept;
+  // Undoes every registered thing (of one kind), newest first, including those registered
+  // meanwhile, each outside the lock. Things that would not go stay registered. Never throws.
+  void undoAll(std::optional<Kind> only = std::nullopt) noexcept;
 
-  // The named things still registered, oldest first.
-  std::vector<std::string> leftBehind() const;
+  // The named things still registered (of one kind), oldest first; `evenBeingUndone` false leaves
+  // out those an undo is at work on (in another thread), which may yet go.
+  std::vector<std::string> leftBehind(std::optional<Kind> only = std::nullopt,
+                                      bool evenBeingUndone = true) const;
+  // Whether a thing of this kind and name is registered.
+  bool holds(Kind kind, std::string_view thing) const;
 
 private:
   struct Registration {
     std::string thing;
     Undo undo;
+    Kind kind;
     bool undoing = false; // taken by an undo in progress
   };
   bool undoKey(std::uint64_t key) noexcept;

@@ -51,8 +51,8 @@ std::optional<fs::path> findCommand(const fs::path& volume) {
   return std::nullopt;
 }
 
-// The update's volume is detached with -quiet; one that stays attached stays remembered, so the
-// command tries once more as it ends and warns when it still cannot.
+// The update's volume is detached with -quiet; one that stays attached stays in the clean-up
+// registry, so the command tries once more as it ends and warns when it still cannot.
 const ToolRun detachVolume{AppleTools::Runner::shared, detachLimit};
 
 } // namespace
@@ -169,11 +169,12 @@ BosunRelease::downloadVerifiedBinary(const BosunRelease& release,
       });
   if (!attached.succeeded()) {
     HalyardCoreLog::debugMessage(attached.combined());
-    // A time-out may still leave the image attached; any other failure attached nothing, so
-    // there is nothing to remember when the detach fails.
-    DiskImageAttachment maybeAttached("", volume.string(), detachVolume, true);
-    if (!maybeAttached.detach() && attached.status != ToolProcessResult::timedOutStatus)
-      DiskImageAttachment::forget(volume.string());
+    // A time-out may still leave the image attached, for the clean-up when it will not go; any
+    // other failure attached nothing, so there is nothing to leave when the detach fails.
+    if (attached.status == ToolProcessResult::timedOutStatus)
+      DiskImageAttachment("", volume.string(), detachVolume, true).detach();
+    else
+      DiskImages::detach(volume.string(), true, true, detachVolume);
     throw Failure(Failure::Kind::image, "The Bosun download could not be opened.");
   }
 

@@ -1,4 +1,4 @@
-// Who detaches an attached image, how often, and what stays remembered for the sweep.
+// Who detaches an attached image, how often, and what stays registered for the sweep.
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -29,8 +29,11 @@ TEST(DiskImageAttachment, DetachesOnceByItsLastOwnerAndLeavesAFailureToTheSweep)
   EXPECT_FALSE(DiskImageAttachment("", "/Volumes/X", detacher, true).detach(true));
   EXPECT_EQ(calls, (Calls{{"detach", "/Volumes/X", "-quiet"},
                           {"detach", "/Volumes/X", "-force", "-quiet"}}));
-  EXPECT_EQ(DiskImageAttachment::attachedByThisProcess(), std::vector<std::string>{"/Volumes/X"});
-  DiskImageAttachment::forget("/Volumes/X");
+  auto& registry = CleanupRegistry::shared();
+  EXPECT_EQ(registry.leftBehind(CleanupRegistry::Kind::image),
+            std::vector<std::string>{"/Volumes/X"});
+  DiskImageAttachment::leaveForCleanUp("/Volumes/X"); // held once, not twice
+  EXPECT_EQ(registry.leftBehind().size(), 1u);
 }
 
 } // namespace
