@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/Process/AppleTools.hpp"
+#include "core/Process/ToolRun.hpp"
 #include "core/Signing/SigningIdentityListingError.hpp"
 #include "core/Support/Text.hpp"
 
@@ -49,9 +50,9 @@ std::vector<std::string> SigningIdentityDetector::parseIdentities(std::string_vi
 SigningIdentityDetector::Listing SigningIdentityDetector::list(SigningIdentityKind kind) {
   Listing listing;
   try {
-    const auto result = ProcessRunner::run(
-        AppleTools::request(AppleTools::Runner::identityQuery, AppleTools::security,
-                            {"find-identity", "-v", "-p", std::string(policy(kind))}, timeLimit));
+    const ToolRun query{AppleTools::Runner::identityQuery, timeLimit};
+    const auto result =
+        query(AppleTools::security, {"find-identity", "-v", "-p", std::string(policy(kind))});
     // The exit status says nothing useful here; only a run that never completed is discarded.
     if (result.status == ToolProcessResult::timedOutStatus) {
       listing.outcome = Listing::Outcome::timedOut;
