@@ -1,17 +1,11 @@
 #include "core/Process/ExtendedAttributes.hpp"
 
 #include "core/Process/AppleTools.hpp"
+#include "core/Support/ToolOutputText.hpp"
 
 namespace halyard {
 
 namespace {
-
-int hexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 bool isSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
@@ -67,7 +61,7 @@ std::optional<std::string> ExtendedAttributes::bytesOfHexText(std::string_view t
       if (high >= 0) return std::nullopt; // a pair is never split
       continue;
     }
-    const int digit = hexDigit(c);
+    const int digit = text::hexDigitValue(c);
     if (digit < 0) return std::nullopt;
     if (high < 0) {
       high = digit;

@@ -2,18 +2,9 @@
 
 #include <algorithm>
 
+#include "core/Support/ToolOutputText.hpp"
+
 namespace halyard {
-
-namespace {
-
-int hexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-} // namespace
 
 std::optional<CodeDirectoryFlags> CodeDirectoryFlags::parse(std::string_view details) {
   constexpr std::string_view key = "flags=0x";
@@ -27,9 +18,11 @@ std::optional<CodeDirectoryFlags> CodeDirectoryFlags::parse(std::string_view det
   CodeDirectoryFlags flags;
   std::size_t position = at + key.size();
   std::size_t digits = 0;
-  for (; position < details.size() && hexDigit(details[position]) >= 0; ++position, ++digits) {
+  for (; position < details.size() && text::hexDigitValue(details[position]) >= 0;
+       ++position, ++digits) {
     if (digits == 8) return std::nullopt; // more than 32 bits
-    flags.value = flags.value * 16 + static_cast<std::uint32_t>(hexDigit(details[position]));
+    flags.value =
+        flags.value * 16 + static_cast<std::uint32_t>(text::hexDigitValue(details[position]));
   }
   if (digits == 0) return std::nullopt;
 

@@ -18,4 +18,11 @@ std::optional<std::string> firstValue(std::string_view text, std::string_view pr
   return std::nullopt;
 }
 
+int hexDigitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
 } // namespace halyard::text

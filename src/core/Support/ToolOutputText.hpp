@@ -10,4 +10,7 @@ namespace halyard::text {
 // that begins with the prefix, without the prefix and trimmed again; none when no line does.
 std::optional<std::string> firstValue(std::string_view text, std::string_view prefix);
 
+// The value of a hexadecimal digit in either case; -1 for any other character.
+int hexDigitValue(char c);
+
 } // namespace halyard::text

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -13,7 +14,8 @@ TEST(CleanupRegistry, UndoesNewestFirstIncludingWhatAppearsMeanwhileAndNamesWhat
   const auto record = [&](std::string thing, bool goes) {
     return registry.add(thing, [&undone, thing, goes] {
       undone.push_back(thing);
-      return goes;
+      if (!goes) throw std::runtime_error("busy"); // as good as saying it did not go
+      return true;
     });
   };
   auto folder = record("/tmp/Bosun_1", true);
