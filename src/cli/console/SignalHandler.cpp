@@ -107,10 +107,6 @@ void SignalHandler::endUnfinished(Console& console, const std::string& reason) {
 }
 
 void SignalHandler::runCancellation(Console& console) {
-  runCancellation(console, false);
-}
-
-void SignalHandler::runCancellation(Console& console, bool endsProcess) {
   handling_ = true;
   console.warning("Cancelling…");
   halyard::ProcessRegistry::shared().beginCancelling();
@@ -121,11 +117,11 @@ void SignalHandler::runCancellation(Console& console, bool endsProcess) {
   for (const auto& target : stuck)
     console.warning("Could not detach " + target + ".");
   console.failure(CLIError(ExitCode::cancelled, "Cancelled."));
-  if (endsProcess) ending.release(); // kept until the process ends
+  ending.release(); // kept until the process ends
 }
 
 void SignalHandler::handle() {
-  runCancellation(Console::shared(), true);
+  runCancellation(Console::shared());
   // Tools the interrupted command started in its own unwinding must not outlive it.
   halyard::ProcessRegistry::shared().killAll();
   std::_Exit(exitCodeNumber(ExitCode::cancelled));

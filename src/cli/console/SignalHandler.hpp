@@ -45,11 +45,6 @@ public:
   // still running on other threads).
   [[noreturn]] void handle();
 
-  // Everything handle() does before the process ends: the warning "Cancelling…", the process
-  // registry's cancellation, the clean-up registry's undoing (failures left registered), the
-  // detaching of leftover images and the failure "Cancelled.".
-  void runCancellation(Console& console);
-
   // True once a signal is being handled.
   bool isHandling() const { return handling_.load(); }
 
@@ -70,8 +65,11 @@ public:
 
 private:
   void receiveSignals();
-  // `endsProcess`: the caller ends the process next, so no other thread may print meanwhile.
-  void runCancellation(Console& console, bool endsProcess);
+  // Everything handle() does before the process ends: the warning "Cancelling…", the process
+  // registry's cancellation, the clean-up registry's undoing (failures left registered), the
+  // detaching of leftover images and the failure "Cancelled.". No other thread may print after
+  // it: the caller ends the process next.
+  void runCancellation(Console& console);
 
   std::once_flag installed_;
   std::thread signalThread_;

@@ -9,11 +9,9 @@
 #include <filesystem>
 #include <thread>
 
-#include "cli/CapturedConsole.hpp"
 #include "cli/console/SignalHandler.hpp"
 #include "cli/release/DiskImageCleanup.hpp"
 #include "core/Process/ChildProcess.hpp"
-#include "core/Process/CleanupRegistry.hpp"
 #include "core/Process/ProcessRegistry.hpp"
 #include "core/Process/ProcessRunner.hpp"
 #include "support/StandInRoot.hpp"
@@ -121,34 +119,6 @@ TEST(DiskImageCleanup, DetachesEachLeftoverOnceAndLeavesTheUsersImages) {
   EXPECT_TRUE(DiskImageCleanup::detachLeftoversSynchronously().empty());
   EXPECT_FALSE(images.attached(images.leftover));
   EXPECT_TRUE(images.attached(images.users));
-}
-
-TEST(DiskImageCleanup, ItsToolsAreNotStoppedByTheCancellationTheyServe) {
-  LeftoverImages images;
-  images.stand.set("MACSIM_HDIUTIL_DELAY", "0.2");
-  halyard::ProcessRegistry::shared().beginCancelling();
-  const auto failed = DiskImageCleanup::detachLeftoversSynchronously();
-  halyard::ProcessRegistry::shared().endCancelling();
-  EXPECT_TRUE(failed.empty());
-  EXPECT_FALSE(images.attached(images.leftover));
-}
-
-// The registry's own rules are its tests'; here, that cancellation drives it between its lines.
-TEST(SignalHandler, CancellationUndoesTheRegistryAndPrintsBothLines) {
-  LeftoverImages images;
-  SignalHandler handler;
-  int undone = 0;
-  auto entry = halyard::CleanupRegistry::shared().add("", [&] { return ++undone > 0; });
-  CapturedConsole captured;
-  handler.runCancellation(captured.console);
-  EXPECT_TRUE(handler.isHandling());
-  EXPECT_TRUE(halyard::ProcessRegistry::shared().isCancelling());
-  halyard::ProcessRegistry::shared().endCancelling();
-
-  EXPECT_EQ(undone, 1);
-  EXPECT_EQ(captured.error(), "! Cancelling…\n✗ Cancelled.\n");
-  EXPECT_EQ(captured.output(), "");
-  EXPECT_FALSE(images.attached(images.leftover));
 }
 
 // The whole sequence in a real process: a front-end program waits for a long tool, the signal
