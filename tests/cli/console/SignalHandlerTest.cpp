@@ -1,5 +1,5 @@
-// Cancellation: the clean-up registry, the detaching of leftover images, and a real interrupted
-// run of a front-end program (SIGINT and SIGTERM).
+// Cancellation: the detaching of leftover images, and a real interrupted run of a front-end
+// program (SIGINT and SIGTERM) that undoes the clean-up registry.
 #include <gtest/gtest.h>
 
 #include <signal.h>

@@ -1,6 +1,5 @@
-// Credential validation against the stand-in notarytool: a profile in the stand-in keychain is
-// accepted, an unknown one is refused with the tool's words, and a tool that fails silently gets
-// the fixed explanation.
+// Credential validation against the stand-in notarytool (an unknown profile, refused with the
+// tool's words: DoctorE2E); a tool that fails silently gets the fixed explanation.
 #include <gtest/gtest.h>
 
 #include "core/Notarization/NotaryCredentials.hpp"
@@ -15,10 +14,6 @@ TEST(NotaryCredentialsStandInTest, AcceptedOrRefusedWithAnExplanation) {
   const auto accepted = NotaryCredentials::keychainProfile("release").validate();
   EXPECT_TRUE(accepted.valid);
   EXPECT_EQ(accepted.message, "Accepted by Apple");
-
-  const auto missing = NotaryCredentials::keychainProfile("nobody").validate();
-  EXPECT_FALSE(missing.valid);
-  EXPECT_EQ(missing.message, "Error: No Keychain password item found for profile: nobody");
 
   stand.set("MACSIM_NOTARYTOOL_FAIL", "1");
   const auto silent = NotaryCredentials::keychainProfile("release").validate();

@@ -20,8 +20,7 @@ TEST(CleanupRegistry, UndoesNewestFirstIncludingWhatAppearsMeanwhileAndNamesWhat
   };
   auto folder = record("/tmp/Bosun_1", true);
   auto image = record("/dev/disk4 (/Volumes/Sample)", false);
-  auto done = record("/tmp/finished", true);
-  done.release(); // its work finished: never undone
+  record("/tmp/finished", true).release(); // its work finished: never undone
   CleanupRegistry::Entry late;
   auto discard = registry.add("", [&] {
     undone.push_back("discard");
