@@ -228,8 +228,8 @@ ExitCode NotarizeCommand::run(const ParsedArguments& parsed) {
       tracker.attach(config);
       result = coordinator.run(config, [&console](const std::string& line) { console.step(line); });
     } catch (const halyard::ArtifactNotarizationCoordinatorError& error) {
-      // The clean-up may be using the tracker and the coordinator on the signal's thread: they
-      // must outlive it (the handler ends the process).
+      // The clean-up may be using the tracker on the signal's thread: the tracker must outlive
+      // it (the handler ends the process).
       SignalHandler::shared().waitWhileHandling();
       // Without a verdict the submission's id and the way to collect it are what matter.
       if (tracker.isUnfinished())

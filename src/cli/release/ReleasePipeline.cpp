@@ -417,28 +417,26 @@ private:
     halyard::ArtifactNotarizationCoordinator coordinator;
     halyard::ArtifactNotarizationResult result;
     SubmissionTracker tracker(plan_.outputURL, [this] { return plan_.inputsDigest(); });
-    {
-      try {
-        halyard::ArtifactNotarizationConfig config(
-            resumption_ ? resumption_->file : staged_,
-            isDMG ? plan_.identity : plan_.installerIdentity, credentials(),
-            isDMG ? halyard::ArtifactKind::dmg : halyard::ArtifactKind::pkg);
-        config.notaryWait = plan_.notaryWait;
-        if (resumption_) {
-          config.destination = staged_;
-          config.submissionID = resumption_->id;
-          tracker.resume(resumption_->id);
-        }
-        tracker.attach(config);
-        result = coordinator.run(config, [this](const std::string& line) { console_.step(line); });
-      } catch (...) {
-        // The clean-up may be using the tracker and the coordinator on the signal's thread.
-        SignalHandler::shared().waitWhileHandling();
-        removeEmptySigningFolder();
-        tracker.finished();
-        throw tracker.withSubmission(
-            CLIError::from(std::current_exception(), ExitCode::notarization));
+    try {
+      halyard::ArtifactNotarizationConfig config(
+          resumption_ ? resumption_->file : staged_,
+          isDMG ? plan_.identity : plan_.installerIdentity, credentials(),
+          isDMG ? halyard::ArtifactKind::dmg : halyard::ArtifactKind::pkg);
+      config.notaryWait = plan_.notaryWait;
+      if (resumption_) {
+        config.destination = staged_;
+        config.submissionID = resumption_->id;
+        tracker.resume(resumption_->id);
       }
+      tracker.attach(config);
+      result = coordinator.run(config, [this](const std::string& line) { console_.step(line); });
+    } catch (...) {
+      // The clean-up may be using the tracker on the signal's thread.
+      SignalHandler::shared().waitWhileHandling();
+      removeEmptySigningFolder();
+      tracker.finished();
+      throw tracker.withSubmission(
+          CLIError::from(std::current_exception(), ExitCode::notarization));
     }
     tracker.finished();
     removeEmptySigningFolder();
