@@ -388,7 +388,7 @@ private:
     try {
       steps_.buildDMG(app_, displayName_, staged, request, agreement, plan_.modernDiskTools, step);
     } catch (...) {
-      // What stays attached is remembered, and named in a warning as the command ends.
+      // What stays attached stays in the clean-up registry, and is named as the command ends.
       DiskImageCleanup::detachLeftoversSynchronously();
       throw CLIError::from(std::current_exception(), ExitCode::build);
     }

@@ -23,7 +23,7 @@ TEST(DiskImageAttachment, DetachesOnceByItsLastOwnerAndLeavesAFailureToTheSweep)
   }
   EXPECT_EQ(calls, (Calls{{"detach", "/dev/disk4", "-force"}}));
 
-  // Gently: plain, then by force; a failure stays remembered and the destructor does not retry.
+  // Gently: plain, then by force; a failure stays registered and the destructor does not retry.
   calls.clear();
   succeeds = false;
   EXPECT_FALSE(DiskImageAttachment("", "/Volumes/X", detacher, true).detach(true));
