@@ -5,7 +5,6 @@
 
 #include "core/DiskImage/DiskImageAttachment.hpp"
 #include "core/DiskImage/DiskImages.hpp"
-#include "core/Process/AppleTools.hpp"
 #include "core/Process/CleanupRegistry.hpp"
 #include "core/Support/FolderLock.hpp"
 #include "core/Support/UserFolders.hpp"
@@ -15,13 +14,6 @@ namespace bosun {
 namespace {
 
 namespace fs = std::filesystem;
-
-// The clean-up's tool runs: not registered for cancellation, since they run while one is under
-// way, standard error to the null device, and stopped after 60 seconds (SIGTERM, then SIGKILL)
-// so that a tool that hangs cannot keep the process from ending.
-halyard::ToolRun cleanupRun() {
-  return {halyard::AppleTools::Runner::cleanup, 60};
-}
 
 // The working folders whose images a sweep may detach: the DMG builder's and the release
 // pipeline's, made directly in the temporary folder.
@@ -60,7 +52,7 @@ DiskImageCleanup::leftoverDevices(const std::vector<halyard::DiskImageListing::I
 }
 
 std::vector<std::string> DiskImageCleanup::leftoverDevices() {
-  const auto images = halyard::DiskImages::info(cleanupRun());
+  const auto images = halyard::DiskImages::info(halyard::DiskImageAttachment::cleanupRun());
   if (!images) return {};
   return leftoverDevices(*images, halyard::UserFolders::temporary());
 }

@@ -42,10 +42,12 @@ bool DiskImageAttachment::detach(bool gently) {
   return false;
 }
 
+ToolRun DiskImageAttachment::cleanupRun() {
+  return {AppleTools::Runner::cleanup, AppleTools::quickQueryLimit};
+}
+
 bool DiskImageAttachment::detachForCleanUp(const std::string& target) {
-  // Not registered for cancellation (it runs during one), standard error to the null device, and
-  // stopped after a minute, so that a tool that hangs cannot keep the process from ending.
-  const ToolRun cleanup{AppleTools::Runner::cleanup, AppleTools::quickQueryLimit};
+  const ToolRun cleanup = cleanupRun();
   // When hdiutil hangs on the image (it is stopped after its limit), the disk arbitration path
   // may still let it go.
   return DiskImages::detach(target, true, true, cleanup).succeeded() ||

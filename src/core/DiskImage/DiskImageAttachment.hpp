@@ -32,8 +32,12 @@ public:
   // attachment stops owning it (the clean-up tries again, not the destructor).
   bool detach(bool gently = false);
 
-  // How the clean-up detaches an image: hdiutil by force with the clean-up runner's settings and
-  // short limit, then, for a device, diskutil's forced eject. True once it went.
+  // How the clean-up runs its disk-image tools: not registered for cancellation (it runs during
+  // one), standard error to the null device, and stopped after a minute, so that a tool that hangs
+  // cannot keep the process from ending.
+  static ToolRun cleanupRun();
+  // How the clean-up detaches an image: hdiutil by force with cleanupRun(), then, for a device,
+  // diskutil's forced eject. True once it went.
   static bool detachForCleanUp(const std::string& target);
   // Leaves `target` in the clean-up registry (once) for the clean-up to detach.
   static void leaveForCleanUp(const std::string& target);
